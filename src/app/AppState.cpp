@@ -1,0 +1,10 @@
+#include "app/AppState.h"
+
+namespace hondana {
+
+AppState &AppState::instance() {
+    static AppState state;
+    return state;
+}
+
+} // namespace hondana

@@ -1,0 +1,169 @@
+#include "db/Connection.h"
+
+#include "db/ConnectionString.h"
+#include "db/Failure.h"
+#include "db/FileNames.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <atomic>
+
+namespace hondana {
+
+namespace {
+
+QSet<Connection *> &registry() {
+    static QSet<Connection *> connections;
+    return connections;
+}
+
+QString uniqueName(const QString &purpose) {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("hondana-%1-%2").arg(purpose).arg(++counter);
+}
+
+QString canonical(const QString &path) {
+    const QFileInfo info(path);
+    const QString c = info.canonicalFilePath();
+    return c.isEmpty() ? info.absoluteFilePath() : c;
+}
+
+// Opens `path` without ever creating it: SQLite's "mode=rw" URI refuses a missing file.
+QSqlDatabase openSqlite(const QString &name, const QString &path) {
+    if (!QFileInfo(path).isFile())
+        throw Failure(QStringLiteral("データベースファイル「%1」がありません。")
+                          .arg(QFileInfo(path).fileName()));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setDatabaseName(
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+        QStringLiteral("?mode=rw"));
+    QString problem;
+    if (!db.open()) {
+        problem = db.lastError().text();
+    } else {
+        // SQLite opens anything lazily; reading the schema is what proves it is a database.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_schema")))
+            problem = probe.lastError().text();
+    }
+    if (!problem.isEmpty()) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        throw Failure(QStringLiteral("データベースファイル「%1」を開けません: %2")
+                          .arg(QFileInfo(path).fileName(), describeSqlError(problem)));
+    }
+    return db;
+}
+
+} // namespace
+
+Connection::Connection(const QString &connectionString) : m_connectionString(connectionString) {}
+
+Connection::~Connection() {
+    close();
+}
+
+void Connection::setConnectionString(const QString &connectionString) {
+    m_connectionString = connectionString;
+}
+
+void Connection::open() {
+    if (isOpen())
+        return;
+    const ConnectionTarget target = parseConnectionString(m_connectionString);
+    const QString path = files::resolve(target.dataSource);
+    const QString name = uniqueName(QStringLiteral("connection"));
+    openSqlite(name, path);
+    m_name = name;
+    m_filePath = canonical(path);
+    m_shaping = target.shaping;
+    registry().insert(this);
+}
+
+void Connection::close() {
+    if (m_name.isEmpty())
+        return;
+    registry().remove(this);
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+    m_filePath.clear();
+}
+
+bool Connection::isOpen() const {
+    return !m_name.isEmpty();
+}
+
+QSqlDatabase Connection::database() const {
+    return m_name.isEmpty() ? QSqlDatabase() : QSqlDatabase::database(m_name, false);
+}
+
+QString openDatabaseFile(const QString &path, const QString &purpose) {
+    const QString name = uniqueName(purpose);
+    openSqlite(name, path);
+    return name;
+}
+
+void closeDatabase(const QString &connectionName) {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+void closeAllConnectionsTo(const QString &path) {
+    const QString target = canonical(path);
+    const QList<Connection *> open = registry().values();
+    for (Connection *connection : open) {
+        if (connection->filePath() == target)
+            connection->close();
+    }
+}
+
+int openConnectionCount(const QString &path) {
+    const QString target = canonical(path);
+    int count = 0;
+    for (const Connection *connection : std::as_const(registry())) {
+        if (connection->filePath() == target)
+            ++count;
+    }
+    return count;
+}
+
+QString describeSqlError(const QString &driverText) {
+    struct Known {
+        const char *fragment;
+        const char *japanese;
+    };
+    static const Known known[] = {
+        {"file is not a database",
+         "データベースファイルではありません（壊れているか別の種類のファイルです）"},
+        {"database disk image is malformed", "データベースファイルが壊れています"},
+        {"unable to open database file", "ファイルを開けません（場所か権限を確かめてください）"},
+        {"database or disk is full", "ディスクがいっぱいです"},
+        {"disk I/O error", "ディスクの読み書きに失敗しました"},
+        {"attempt to write a readonly database", "読み取り専用のため書き込めません"},
+        {"database is locked", "ほかのプログラムがデータベースを使用中です"},
+        {"no such table", "必要な表がありません（データベースの形式が違います）"},
+        {"no such column", "必要な列がありません（データベースの形式が違います）"},
+        {"CHECK constraint failed", "値が列の範囲外です"},
+        {"cannot store", "値の種類が列に合いません"},
+    };
+    for (const Known &k : known) {
+        if (driverText.contains(QLatin1String(k.fragment), Qt::CaseInsensitive))
+            return QString::fromUtf8(k.japanese) + QStringLiteral("（") + driverText.trimmed() +
+                   QStringLiteral("）");
+    }
+    return driverText.trimmed();
+}
+
+} // namespace hondana

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace hondana {
+
+// One connection to a database file in the working folder, opened from a connection string.
+// Every open connection is registered, so that restore and the version upgrade can release a
+// file before they replace it (see closeAllConnectionsTo).
+class Connection {
+public:
+    explicit Connection(const QString &connectionString = {});
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    void setConnectionString(const QString &connectionString);
+    QString connectionString() const { return m_connectionString; }
+
+    // Opens the file the connection string names. A missing file is an error, never a new
+    // empty database; so is a file that is not a database. Throws Failure. Opening an open
+    // connection does nothing.
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // Whether the connection string asks for a shaping connection (hierarchical record sets).
+    bool isShaping() const { return m_shaping; }
+    // The absolute path of the open file; empty while closed.
+    QString filePath() const { return m_filePath; }
+    // The open database; invalid while closed.
+    QSqlDatabase database() const;
+
+private:
+    QString m_connectionString;
+    QString m_name;
+    QString m_filePath;
+    bool m_shaping = false;
+};
+
+// Opens the database file at `path` directly (no connection string), for the core operations
+// that work on a file they were given. The returned name is a QSqlDatabase connection name;
+// close it with closeDatabase. Throws Failure when the file is missing or not a database.
+QString openDatabaseFile(const QString &path, const QString &purpose);
+void closeDatabase(const QString &connectionName);
+
+// Closes every registered connection whose file is `path` (compared as canonical paths).
+void closeAllConnectionsTo(const QString &path);
+
+// How many registered connections hold `path` open; for checks before a file is replaced.
+int openConnectionCount(const QString &path);
+
+// A Japanese description of an engine error a user can act on.
+QString describeSqlError(const QString &driverText);
+
+} // namespace hondana

@@ -1,0 +1,148 @@
+#include "db/Schema.h"
+
+#include <QHash>
+
+namespace hondana::schema {
+
+namespace {
+
+Column integer(const char *name) {
+    return {QString::fromUtf8(name), Kind::Integer, 0};
+}
+Column date(const char *name) {
+    return {QString::fromUtf8(name), Kind::Date, 0};
+}
+Column text(const char *name, int width) {
+    return {QString::fromUtf8(name), Kind::Text, width};
+}
+
+QList<Table> buildTables() {
+    return {
+        {QStringLiteral("BOOK"),
+         {integer("SEQNO"),      integer("ｻｲｽﾞNO"),    text("ｼﾘｰｽﾞ", 10),  text("管理番号1", 20),
+          text("管理番号2", 20), date("購入日"),       integer("全体NO"),  text("題名", 50),
+          integer("著者NO"),     text("読書ｽﾀﾝﾌﾟ", 4), text("内容", 100),  integer("発行所NO"),
+          date("発行日"),        integer("版数"),      integer("分野NO"),  integer("価格"),
+          text("購入先", 40),    text("請求番号", 20), date("読書完了日"), integer("読感ﾗﾝｸ")}},
+        {QStringLiteral("BUNYA"), {integer("分野NO"), text("分野名", 50)}},
+        {QStringLiteral("CHOSHA"), {integer("著者NO"), text("著者名", 50), text("国", 50)}},
+        {QStringLiteral("HAKKOU"), {integer("発行所NO"), text("発行所", 50)}},
+        {QStringLiteral("SAIZU"), {integer("ｻｲｽﾞNO"), text("ｻｲｽﾞ名", 30)}},
+        {QStringLiteral("DSTMP"), {text("STMPID", 4)}},
+        {QStringLiteral("DOUI"), {integer("ID"), date("同意日")}},
+    };
+}
+
+// STRICT tables refuse a value of the wrong type; the checks keep integers to 32 bits and dates
+// to real calendar days without a time of day.
+QString columnDefinition(const Column &column) {
+    const QString quoted = QLatin1Char('"') + column.name + QLatin1Char('"');
+    switch (column.kind) {
+    case Kind::Integer:
+        return QStringLiteral("%1 INTEGER CHECK (%1 BETWEEN -2147483648 AND 2147483647)")
+            .arg(quoted);
+    case Kind::Date:
+        return QStringLiteral("%1 TEXT CHECK (%1 IS NULL OR date(%1) IS %1)").arg(quoted);
+    case Kind::Text:
+        return QStringLiteral("%1 TEXT").arg(quoted);
+    }
+    return {};
+}
+
+QString createTable(const Table &table) {
+    QStringList columns;
+    for (const Column &column : table.columns)
+        columns << columnDefinition(column);
+    return QStringLiteral("CREATE TABLE %1 (%2) STRICT").arg(table.name, columns.join(u", "));
+}
+
+// The stored queries look the master names up per book, so a book appears exactly once even
+// when a master number stands twice in its table (an older backup may bring such rows).
+const char *const MasterNames = "(SELECT 著者名 FROM CHOSHA WHERE CHOSHA.著者NO = BOOK.著者NO "
+                                "ORDER BY CHOSHA.rowid LIMIT 1) AS 著者名, "
+                                "(SELECT 発行所 FROM HAKKOU WHERE HAKKOU.発行所NO = BOOK.発行所NO "
+                                "ORDER BY HAKKOU.rowid LIMIT 1) AS 発行所, "
+                                "(SELECT 分野名 FROM BUNYA WHERE BUNYA.分野NO = BOOK.分野NO "
+                                "ORDER BY BUNYA.rowid LIMIT 1) AS 分野名, "
+                                "(SELECT ｻｲｽﾞ名 FROM SAIZU WHERE SAIZU.ｻｲｽﾞNO = BOOK.ｻｲｽﾞNO "
+                                "ORDER BY SAIZU.rowid LIMIT 1) AS ｻｲｽﾞ名";
+
+} // namespace
+
+const QList<Table> &catalogueTables() {
+    static const QList<Table> tables = buildTables();
+    return tables;
+}
+
+const Table &table(const QString &name) {
+    for (const Table &t : catalogueTables()) {
+        if (t.name == name)
+            return t;
+    }
+    static const Table none;
+    return none;
+}
+
+const Column *findColumn(const QString &name) {
+    static const QHash<QString, Column> columns = [] {
+        QHash<QString, Column> all;
+        for (const Table &t : catalogueTables()) {
+            for (const Column &c : t.columns)
+                all.insert(c.name, c);
+        }
+        all.insert(QStringLiteral("TEXT"), Column{QStringLiteral("TEXT"), Kind::Text, 0});
+        return all;
+    }();
+    const auto it = columns.constFind(name);
+    return it == columns.constEnd() ? nullptr : &it.value();
+}
+
+QStringList catalogueStatements() {
+    QStringList statements;
+    for (const Table &t : catalogueTables())
+        statements << createTable(t);
+    // The register's order, the grouped lists and the searches by master all walk these.
+    statements << QStringLiteral("CREATE INDEX BOOK_ORDER ON BOOK (著者NO, 題名, SEQNO)")
+               << QStringLiteral("CREATE INDEX BOOK_HAKKOU ON BOOK (発行所NO)")
+               << QStringLiteral("CREATE INDEX BOOK_BUNYA ON BOOK (分野NO)")
+               << QStringLiteral("CREATE INDEX BOOK_SAIZU ON BOOK (ｻｲｽﾞNO)")
+               << QStringLiteral("CREATE INDEX CHOSHA_NO ON CHOSHA (著者NO)")
+               << QStringLiteral("CREATE INDEX HAKKOU_NO ON HAKKOU (発行所NO)")
+               << QStringLiteral("CREATE INDEX BUNYA_NO ON BUNYA (分野NO)")
+               << QStringLiteral("CREATE INDEX SAIZU_NO ON SAIZU (ｻｲｽﾞNO)");
+    const QString names = QString::fromUtf8(MasterNames);
+    statements << QStringLiteral(
+                      "CREATE VIEW TQ1 AS SELECT 題名, ｼﾘｰｽﾞ, %1, 読書ｽﾀﾝﾌﾟ, SEQNO, 全体NO, "
+                      "発行日, 購入日, 版数, 管理番号1, 管理番号2, 内容, 価格, 請求番号, 購入先, "
+                      "読書完了日, 読感ﾗﾝｸ, 著者NO, 発行所NO, 分野NO, ｻｲｽﾞNO FROM BOOK "
+                      "ORDER BY 題名, SEQNO")
+                      .arg(names);
+    // Restore brings stamps back padded with blanks, so the blanks are not part of the stamp.
+    statements << QStringLiteral(
+                      "CREATE VIEW TQ2 AS SELECT 読書ｽﾀﾝﾌﾟ, 購入日, 題名, ｼﾘｰｽﾞ, SEQNO, %1, "
+                      "管理番号1, 管理番号2, 請求番号 FROM BOOK "
+                      "WHERE 読書ｽﾀﾝﾌﾟ IS NULL OR rtrim(読書ｽﾀﾝﾌﾟ) IN ('', '未') "
+                      "ORDER BY 購入日, 題名, SEQNO")
+                      .arg(names);
+    statements << QStringLiteral(
+                      "CREATE VIEW TQ3 AS SELECT %1, 題名, ｼﾘｰｽﾞ, 管理番号1, 管理番号2, 請求番号, "
+                      "購入日, SEQNO, 読書ｽﾀﾝﾌﾟ, 著者NO FROM BOOK "
+                      "ORDER BY 著者NO, 題名, SEQNO")
+                      .arg(names);
+    statements << QStringLiteral("INSERT INTO DSTMP (STMPID) VALUES ('未')")
+               << QStringLiteral("INSERT INTO DSTMP (STMPID) VALUES ('済')");
+    return statements;
+}
+
+QStringList versionStatements(const QString &version) {
+    QString quoted = version;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return {QStringLiteral("CREATE TABLE VER (VER TEXT) STRICT"),
+            QStringLiteral("INSERT INTO VER (VER) VALUES ('%1')").arg(quoted)};
+}
+
+QStringList agreementTableStatements() {
+    return {QStringLiteral("CREATE TABLE KYODAKU (ID INTEGER, TEXT TEXT) STRICT")};
+}
+
+} // namespace hondana::schema
