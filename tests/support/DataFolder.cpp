@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
 
 namespace hondana::test {
@@ -18,11 +19,14 @@ DataFolder::DataFolder(Seed seed) : m_previous(QDir::currentPath()) {
         const QDir shipped(shippedDataDir());
         if (shippedDataDir().isEmpty() || !shipped.exists())
             qFatal("HONDANA_SHARE_DIR does not name the staged data set");
-        QDirIterator it(shipped.path(), QDir::Files);
+        // The help lies in a subfolder of the data set; it comes along.
+        QDirIterator it(shipped.path(), QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             it.next();
-            QFile::copy(it.filePath(), filePath(it.fileName()));
-            QFile::setPermissions(filePath(it.fileName()),
+            const QString relative = shipped.relativeFilePath(it.filePath());
+            QDir(m_dir.path()).mkpath(QFileInfo(relative).path());
+            QFile::copy(it.filePath(), filePath(relative));
+            QFile::setPermissions(filePath(relative),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
         }
     }
