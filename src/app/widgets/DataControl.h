@@ -1,0 +1,110 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "db/RecordSet.h"
+
+#include <QList>
+#include <QWidget>
+
+class QLabel;
+class QToolButton;
+
+namespace hondana {
+
+// A control bound to a data control that holds typed text it has not handed to the record set
+// yet. The data control asks for it before every move and write.
+class BoundEditor {
+public:
+    virtual ~BoundEditor() = default;
+    // Hands the typed text to the record set; throws Failure (not yet reported) when refused,
+    // and the text stays in the control.
+    virtual void commitEdit() = 0;
+    virtual bool hasPendingEdit() const = 0;
+    // Forgets typed text and shows the current row again.
+    virtual void discardEdit() = 0;
+};
+
+// The record navigator of a screen: owns a connection and a record set opened from a
+// connection string and a record source, shows first/previous/next/last buttons around its
+// caption, and carries the three events of the record set (error, move complete, will change
+// record). It may be hidden and still own its set.
+//
+// On the primary control (setPrimary(true), or the object name "datPrimaryRS") the error event
+// shows "Data error event hit err:" and the description in an OK-only message without a title
+// of its own, and every move sets the caption to "Record: " and the absolute position. Failures
+// the control meets itself (opening, navigator moves, bound controls' refused values) arrive as
+// the error event; direct calls on recordSet() throw Failure to their caller.
+class DataControl : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString PrimaryName = QStringLiteral("datPrimaryRS");
+    static inline const QString ErrorPrefix = QStringLiteral("Data error event hit err:");
+    static inline const QString CaptionPrefix = QStringLiteral("Record: ");
+
+    explicit DataControl(QWidget *parent = nullptr);
+    ~DataControl() override;
+
+    void setConnectionString(const QString &connectionString);
+    QString connectionString() const;
+    // A table name, a stored-query name or an SQL text.
+    void setRecordSource(const QString &source);
+    QString recordSource() const;
+
+    // (Re)opens the connection and runs the record source. A failure goes through the error
+    // event and leaves the set closed; returns whether the set is open.
+    bool refresh();
+    void close();
+
+    RecordSet &recordSet();
+    const RecordSet &recordSet() const;
+    Connection &connection();
+
+    QString caption() const;
+    void setCaption(const QString &caption);
+
+    void setPrimary(bool primary);
+    bool isPrimary() const;
+
+    // Bound controls register themselves here.
+    void addBoundEditor(BoundEditor *editor);
+    void removeBoundEditor(BoundEditor *editor);
+    // Hands every bound control's typed text to the record set. A refusal is reported through
+    // the error event and thrown as RefusedEdit, with the text left in its control.
+    void commitEdits();
+    // Typed text not yet handed over, or a pending change of the record set.
+    bool hasPendingEdits() const;
+
+    // The navigator's moves; a failure (a refused save of the row being left, no rows) goes
+    // through the error event. Returns whether the move happened.
+    bool moveFirst();
+    bool movePrevious();
+    bool moveNext();
+    bool moveLast();
+    bool moveTo(int position);
+
+    // Sends a failure through the error event (for bound controls and grids).
+    void reportError(const Failure &failure);
+
+Q_SIGNALS:
+    void error(int number, const QString &description);
+    void moveComplete();
+    void willChangeRecord();
+
+private:
+    void onError(int number, const QString &description);
+    void onMoveComplete();
+    bool navigate(void (RecordSet::*move)());
+
+    Connection m_connection;
+    RecordSet m_recordSet;
+    QString m_recordSource;
+    bool m_primary = false;
+    QList<BoundEditor *> m_editors;
+    QLabel *m_caption = nullptr;
+    QToolButton *m_first = nullptr;
+    QToolButton *m_previous = nullptr;
+    QToolButton *m_next = nullptr;
+    QToolButton *m_last = nullptr;
+};
+
+} // namespace hondana
