@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds (Debug) and runs every test.
+#   ./test.sh [cmake options...]    e.g. ./test.sh -DHONDANA_SANITIZE=ON
+# HONDANA_BUILD_DIR picks the build folder (default build-test).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/scripts/common.sh"
+
+build=${HONDANA_BUILD_DIR:-$HONDANA_ROOT/build-test}
+
+hondana_install_missing "${HONDANA_PACKAGES[@]}"
+hondana_build "$build" Debug "$@"
+cd "$build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${HONDANA_JOBS:-2}"
