@@ -120,6 +120,14 @@ public:
     // Sends a failure met by a bound control through errorOccurred.
     void reportError(const Failure &failure);
 
+    // Checks of the screen that run before the current row is written (saveCheck: insert or
+    // update, the pending values readable through value()) or deleted (deleteCheck). A check
+    // throws Failure to refuse; nothing is written then and the change stays pending.
+    void setSaveCheck(std::function<void()> check);
+    void setDeleteCheck(std::function<void()> check);
+    // The rowid of the current row in its table; 0 for a row not yet written or no current row.
+    qint64 currentRowId() const;
+
 Q_SIGNALS:
     void willChangeRecord();
     void moveComplete();

@@ -1,0 +1,237 @@
+#include "db/FilterExpression.h"
+
+#include "db/Failure.h"
+
+#include <QDate>
+#include <vector>
+
+namespace hondana {
+
+struct FilterExpression::Node {
+    // A comparison when `children` is empty, otherwise the AND of the children.
+    int column = -1;
+    QString pattern;
+    bool prefix = false;
+    std::vector<std::shared_ptr<const Node>> children;
+};
+
+namespace {
+
+Failure syntaxError(const QString &expression, const QString &what) {
+    return Failure(QStringLiteral("抽出条件「%1」を読めません: %2").arg(expression, what));
+}
+
+class Parser {
+public:
+    Parser(const QString &text, QStringList &columns) : m_text(text), m_columns(columns) {}
+
+    std::shared_ptr<const FilterExpression::Node> parseAll() {
+        auto root = parseAnd();
+        skipBlanks();
+        if (m_at < m_text.size())
+            throw syntaxError(
+                m_text,
+                QStringLiteral("「%1」の所で式が終わっていません。").arg(m_text.mid(m_at, 10)));
+        return root;
+    }
+
+private:
+    std::shared_ptr<const FilterExpression::Node> parseAnd() {
+        auto node = std::make_shared<FilterExpression::Node>();
+        node->children.push_back(parseTerm());
+        while (takeKeyword(QStringLiteral("AND")))
+            node->children.push_back(parseTerm());
+        skipBlanks();
+        const QString word = peekWord().toUpper();
+        if (word == QLatin1String("OR") || word == QLatin1String("NOT"))
+            throw syntaxError(m_text, QStringLiteral("条件は AND でしかつなげません。"));
+        if (node->children.size() == 1)
+            return node->children.front();
+        return node;
+    }
+
+    std::shared_ptr<const FilterExpression::Node> parseTerm() {
+        skipBlanks();
+        if (m_at < m_text.size() && m_text.at(m_at) == QLatin1Char('(')) {
+            ++m_at;
+            auto inner = parseAnd();
+            skipBlanks();
+            if (m_at >= m_text.size() || m_text.at(m_at) != QLatin1Char(')'))
+                throw syntaxError(m_text, QStringLiteral("「)」が足りません。"));
+            ++m_at;
+            return inner;
+        }
+        auto node = std::make_shared<FilterExpression::Node>();
+        const QString column = takeColumn();
+        if (!takeKeyword(QStringLiteral("LIKE")))
+            throw syntaxError(m_text,
+                              QStringLiteral("列「%1」の後に LIKE がありません。").arg(column));
+        QString pattern = takeQuoted();
+        node->column = columnIndex(column);
+        const auto wildcard = [](QChar c) {
+            return c == QLatin1Char('*') || c == QLatin1Char('%');
+        };
+        if (!pattern.isEmpty() && wildcard(pattern.back())) {
+            node->prefix = true;
+            pattern.chop(1);
+        }
+        for (const QChar c : std::as_const(pattern)) {
+            if (wildcard(c))
+                throw syntaxError(m_text, QStringLiteral("「*」は文字の最後にだけ使えます。"));
+        }
+        node->pattern = pattern;
+        return node;
+    }
+
+    int columnIndex(const QString &column) {
+        qsizetype index = m_columns.indexOf(column);
+        if (index < 0) {
+            m_columns << column;
+            index = m_columns.size() - 1;
+        }
+        return int(index);
+    }
+
+    QString takeColumn() {
+        skipBlanks();
+        if (m_at < m_text.size() && m_text.at(m_at) == QLatin1Char('[')) {
+            const qsizetype end = m_text.indexOf(QLatin1Char(']'), m_at);
+            if (end < 0)
+                throw syntaxError(m_text, QStringLiteral("「]」が足りません。"));
+            const QString name = m_text.mid(m_at + 1, end - m_at - 1);
+            m_at = end + 1;
+            if (name.isEmpty())
+                throw syntaxError(m_text, QStringLiteral("列名がありません。"));
+            return name;
+        }
+        const QString name = peekWord();
+        if (name.isEmpty())
+            throw syntaxError(m_text, QStringLiteral("列名がありません。"));
+        m_at += name.size();
+        return name;
+    }
+
+    QString takeQuoted() {
+        skipBlanks();
+        if (m_at >= m_text.size() || m_text.at(m_at) != QLatin1Char('\''))
+            throw syntaxError(m_text, QStringLiteral("LIKE の後に '…' で囲んだ文字がありません。"));
+        const qsizetype end = m_text.indexOf(QLatin1Char('\''), m_at + 1);
+        if (end < 0)
+            throw syntaxError(m_text, QStringLiteral("「'」が閉じていません。"));
+        const QString text = m_text.mid(m_at + 1, end - m_at - 1);
+        m_at = end + 1;
+        return text;
+    }
+
+    bool takeKeyword(const QString &keyword) {
+        skipBlanks();
+        const QString word = peekWord();
+        if (word.compare(keyword, Qt::CaseInsensitive) != 0)
+            return false;
+        m_at += word.size();
+        return true;
+    }
+
+    QString peekWord() const {
+        qsizetype end = m_at;
+        while (end < m_text.size()) {
+            const QChar c = m_text.at(end);
+            if (c.isSpace() || c == QLatin1Char('(') || c == QLatin1Char(')') ||
+                c == QLatin1Char('\'') || c == QLatin1Char('['))
+                break;
+            ++end;
+        }
+        return m_text.mid(m_at, end - m_at);
+    }
+
+    void skipBlanks() {
+        while (m_at < m_text.size() && m_text.at(m_at).isSpace())
+            ++m_at;
+    }
+
+    const QString &m_text;
+    QStringList &m_columns;
+    qsizetype m_at = 0;
+};
+
+// SQLite's LIKE folds A-Z only; everything else must match exactly.
+char16_t foldAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c;
+}
+
+bool likeMatches(const QString &value, const QString &pattern, bool prefix) {
+    if (prefix ? value.size() < pattern.size() : value.size() != pattern.size())
+        return false;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        if (foldAscii(value.at(i).unicode()) != foldAscii(pattern.at(i).unicode()))
+            return false;
+    }
+    return true;
+}
+
+QString comparableText(const QVariant &value) {
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+    return value.toString();
+}
+
+bool evaluate(const FilterExpression::Node &node, const std::function<QVariant(int)> &valueOf) {
+    if (node.children.empty()) {
+        const QVariant value = valueOf(node.column);
+        if (!value.isValid() || value.isNull())
+            return false;
+        return likeMatches(comparableText(value), node.pattern, node.prefix);
+    }
+    for (const auto &child : node.children) {
+        if (!evaluate(*child, valueOf))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+FilterExpression::FilterExpression() = default;
+FilterExpression::~FilterExpression() = default;
+FilterExpression::FilterExpression(const FilterExpression &other) = default;
+FilterExpression &FilterExpression::operator=(const FilterExpression &other) = default;
+
+FilterExpression FilterExpression::parse(const QString &expression) {
+    FilterExpression result;
+    if (expression.trimmed().isEmpty())
+        return result;
+    QStringList columns;
+    Parser parser(expression, columns);
+    result.m_root = parser.parseAll();
+    result.m_columns = columns;
+    result.m_text = expression;
+    return result;
+}
+
+QString FilterExpression::prefixCondition(const QString &column, const QString &typedText) {
+    if (typedText.contains(QLatin1Char('\'')))
+        throw Failure(QStringLiteral("検索する文字に「'」は使えません。"));
+    if (typedText.contains(QLatin1Char('*')) || typedText.contains(QLatin1Char('%')))
+        throw Failure(
+            QStringLiteral("検索する文字に「*」や「%」は使えません（入力した文字で始まるものを"
+                           "探します）。"));
+    return QStringLiteral("%1 LIKE '%2*'").arg(column, typedText);
+}
+
+bool FilterExpression::isEmpty() const {
+    return !m_root;
+}
+
+QString FilterExpression::text() const {
+    return m_text;
+}
+
+QStringList FilterExpression::columns() const {
+    return m_columns;
+}
+
+bool FilterExpression::matches(const std::function<QVariant(int)> &valueOf) const {
+    return !m_root || evaluate(*m_root, valueOf);
+}
+
+} // namespace hondana
