@@ -1,0 +1,60 @@
+#include "app/MAINM.h"
+
+#include "app/AppState.h"
+#include "app/FormLayout.h"
+#include "app/HelpWindow.h"
+#include "app/MessageService.h"
+#include "app/ProgramEnd.h"
+#include "app/Twips.h"
+#include "app/WindowRegistry.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace hondana {
+
+MAINM::MAINM(QWidget *parent) : QWidget(parent, Qt::Window) {
+    setObjectName(Name);
+    setWindowTitle(ApplicationTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+    form::setFixedClientSize(this, 6450, 4740);
+
+    QLabel *title =
+        form::label(this, QStringLiteral("Label1"), ProductTitle, twips::rect(600, 240, 4332, 492));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(18);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+
+    const QString versionCaption = QStringLiteral("ﾊﾞｰｼﾞｮﾝ");
+    form::label(this, QStringLiteral("Label2"), versionCaption, twips::rect(5430, 960, 900, 225));
+    auto *version = new QLineEdit(AppState::CurrentVersion, this);
+    version->setReadOnly(true);
+    form::place(version, QStringLiteral("VERDSP"), versionCaption,
+                twips::rect(5472, 1200, 750, 300));
+
+    QPushButton *help = form::button(this, QStringLiteral("Command4"), QStringLiteral("?"),
+                                     twips::rect(5652, 288, 444, 408));
+    help->setAccessibleName(QStringLiteral("ヘルプ"));
+    QPushButton *books = form::button(this, QStringLiteral("Command2"), QStringLiteral("蔵書登録"),
+                                      twips::rect(1440, 972, 2772, 612));
+    QPushButton *utilities =
+        form::button(this, QStringLiteral("Command3"), QStringLiteral("ユーティリティ"),
+                     twips::rect(1440, 2160, 2772, 612));
+    QPushButton *quit = form::button(this, QStringLiteral("Command1"), QStringLiteral("終了"),
+                                     twips::rect(1560, 3360, 2652, 612));
+
+    connect(help, &QPushButton::clicked, this, [] { showHelp(HelpContextId); });
+    connect(books, &QPushButton::clicked, this, [this] { showInstead(QStringLiteral("MEISAI")); });
+    connect(utilities, &QPushButton::clicked, this,
+            [this] { showInstead(QStringLiteral("ALLDEL")); });
+    connect(quit, &QPushButton::clicked, this, [] { endProgram(); });
+}
+
+void MAINM::showInstead(const QString &name) {
+    if (WindowRegistry::instance().show(name))
+        hide();
+}
+
+} // namespace hondana

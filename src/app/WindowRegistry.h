@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+namespace hondana {
+
+// The single process-wide windows (MAINM, MEISAI, ALLDEL, KYODAKU, frmAbout, MEIPR), each
+// created by its subsystem's factory on first use. A window that unloads (deletes itself on
+// close) is created anew the next time it is asked for.
+class WindowRegistry {
+public:
+    using Factory = std::function<QWidget *()>;
+
+    static WindowRegistry &instance();
+
+    // Registers how the window `name` is made; a later registration replaces an earlier one.
+    void registerFactory(const QString &name, Factory factory);
+    bool hasFactory(const QString &name) const;
+
+    // The window, created on first use; nullptr when no subsystem provides it.
+    QWidget *window(const QString &name);
+    // The window when it exists, without creating it.
+    QWidget *existing(const QString &name) const;
+    // Shows the window (not modal) and brings it to the front; false when it cannot be made.
+    bool show(const QString &name);
+
+    // Every window that exists now.
+    QList<QWidget *> windows() const;
+
+private:
+    QHash<QString, Factory> m_factories;
+    QHash<QString, QPointer<QWidget>> m_windows;
+};
+
+} // namespace hondana
