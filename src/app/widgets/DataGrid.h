@@ -23,6 +23,9 @@ public:
 
     // Column widths in twips, left to right.
     void setColumnWidthsTwips(const QList<double> &widths);
+    // Puts the cursor into the empty row at the bottom (the first column), where typing starts
+    // a new record; the row being left is written first. Returns false when that is refused.
+    bool goToNewRow();
 
 private:
     void onCurrentRowChanged(const QModelIndex &current, const QModelIndex &previous);

@@ -51,12 +51,14 @@ private:
     RecordSet &recordSet() const;
     bool hasNewRow() const;
     void useAllFields();
+    void resolveFields();
 
     QPointer<DataControl> m_control;
     QList<Column> m_columns;
     bool m_newRowEnabled = true;
     bool m_explicitColumns = false;
-    int m_rowsShown = 0; // record rows the views know about
+    QList<int> m_fieldIndexes;
+    bool m_resetting = false;
 };
 
 } // namespace hondana
