@@ -15,6 +15,7 @@ user_editable=(JETDB.VER Karobu.udl KYODAKU.udl)
 
 [[ -f $shipped/TOSHOINI.MDB ]] || { echo "本棚帖: $shipped に配布ファイルがありません" >&2; exit 1; }
 mkdir -p "$folder"
+folder=$(cd "$folder" && pwd)
 
 # The program matches file names without regard to case, so "jetdb.ver" counts as JETDB.VER.
 present() {

@@ -3,10 +3,12 @@
 # can start in. Usage: prepare_folder_test.sh PREPARE-SCRIPT SHIPPED-FOLDER
 set -euo pipefail
 
-prepare=$1
-shipped=$2
+prepare=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A copy, so that a faulty script cannot spoil the staged set for the other tests.
+shipped=$work/shipped
+cp -r "$2" "$shipped"
 failures=0
 
 fail() {
@@ -22,6 +24,10 @@ same() {
 fresh="$work/本棚 2"
 "$prepare" "$shipped" "$fresh"
 diff -r "$shipped" "$fresh" >/dev/null || fail "a new folder differs from the shipped set"
+
+# A folder named relative to the current directory.
+(cd "$work" && "$prepare" "$shipped" relative)
+diff -r "$shipped" "$work/relative" >/dev/null || fail "a relative folder differs from the shipped set"
 
 # A folder in use: the user's catalogue, version, backups and edited settings stay as they are;
 # a settings file spelled in lower case counts as present; stale templates are brought up to date.
