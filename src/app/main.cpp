@@ -1,3 +1,18 @@
-int main() {
-    return 0;
+#include "app/ApplicationIcon.h"
+#include "app/ApplicationSetup.h"
+#include "app/ProgramEnd.h"
+#include "app/Shell.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv) {
+    QApplication application(argc, argv);
+    hondana::setUpApplication(application);
+    QApplication::setWindowIcon(hondana::applicationIcon());
+    hondana::registerShellWindows();
+    if (!hondana::startProgram())
+        return 1;
+    const int status = QApplication::exec();
+    hondana::finishProgram();
+    return status;
 }

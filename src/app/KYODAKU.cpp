@@ -1,0 +1,132 @@
+#include "app/KYODAKU.h"
+
+#include "app/AgreementAcceptance.h"
+#include "app/AppState.h"
+#include "app/BusyCursor.h"
+#include "app/FormLayout.h"
+#include "app/MessageService.h"
+#include "app/ProgramEnd.h"
+#include "app/Twips.h"
+#include "app/WindowRegistry.h"
+#include "app/widgets/BoundTextBox.h"
+#include "app/widgets/DataControl.h"
+#include "db/Failure.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace hondana {
+
+namespace {
+
+const QString AgreementTitle = QStringLiteral("ソフトウェア使用許諾契約書");
+
+void endWith(const QString &message) {
+    MessageService::instance().notice(message);
+    endProgram();
+}
+
+} // namespace
+
+KYODAKU::KYODAKU(QWidget *parent) : QWidget(parent, Qt::Window) {
+    setObjectName(Name);
+    setWindowTitle(QStringLiteral("使用許諾"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    form::setFixedClientSize(this, 7650, 6705);
+
+    QLabel *title = form::label(this, QStringLiteral("Label1"), AgreementTitle,
+                                twips::rect(1080, 108, 4800, 408));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(13.5);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+
+    m_data = new DataControl(this);
+    form::place(m_data, DataControl::PrimaryName, QStringLiteral("使用許諾の記録"),
+                twips::rect(0, 6345, 7650, 360));
+    m_data->setPrimary(true);
+    m_data->setConnectionString(AgreementConnection);
+    m_data->setRecordSource(AgreementSource);
+
+    // The number of the agreement text means nothing to the user.
+    auto *id = new BoundTextBox(this);
+    form::place(id, QStringLiteral("txtFields(0)"), QStringLiteral("ID"),
+                twips::rect(144, 180, 672, 285));
+    id->setReadOnly(true);
+    id->hide();
+    id->bind(m_data, QStringLiteral("ID"));
+
+    auto *text = new BoundTextArea(this);
+    form::place(text, QStringLiteral("txtFields(1)"), AgreementTitle,
+                twips::rect(216, 612, 7200, 4788));
+    text->setReadOnly(true);
+    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text->bind(m_data, QStringLiteral("TEXT"));
+
+    QLabel *instruction = form::label(
+        this, QStringLiteral("Label2"),
+        QStringLiteral("上記内容をスクロールして最後まで確認の上、同意の場合は「同意する」の"
+                       "ボタンをクリックして下さい。"),
+        twips::rect(396, 5544, 6996, 480));
+    instruction->setWordWrap(true);
+
+    auto *buttons = new QWidget(this);
+    form::place(buttons, QStringLiteral("picButtons"), QStringLiteral("ボタン"),
+                twips::rect(0, 6015, 7656, 336));
+    QPushButton *agree = form::button(buttons, QStringLiteral("Command1"),
+                                      QStringLiteral("同意する"), twips::rect(900, 0, 1092, 300));
+    QPushButton *disagree =
+        form::button(buttons, QStringLiteral("Command3"), QStringLiteral("同意しない"),
+                     twips::rect(3384, 0, 948, 300));
+    QPushButton *closeButton =
+        form::button(buttons, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"),
+                     twips::rect(5688, 0, 1095, 300));
+
+    connect(agree, &QPushButton::clicked, this, &KYODAKU::accept);
+    connect(disagree, &QPushButton::clicked, this, &KYODAKU::decline);
+    connect(closeButton, &QPushButton::clicked, this, &KYODAKU::decline);
+
+    m_data->refresh();
+}
+
+KYODAKU::~KYODAKU() {
+    resetMousePointer();
+}
+
+void KYODAKU::decline() {
+    AppState::instance().admission = AppState::Admission::No;
+    endProgram();
+}
+
+void KYODAKU::accept() {
+    Acceptance outcome;
+    {
+        BusyCursor busy;
+        try {
+            outcome = acceptAgreement();
+        } catch (const Failure &failure) {
+            busy.release();
+            MessageService::instance().notice(failure.message(), {},
+                                              MessageService::Icon::Critical);
+            endProgram();
+            return;
+        }
+    }
+    switch (outcome) {
+    case Acceptance::Recorded:
+        WindowRegistry::instance().show(QStringLiteral("MAINM"));
+        close();
+        return;
+    case Acceptance::Upgraded:
+        endWith(Upgraded);
+        return;
+    case Acceptance::NoUpgradeInformation:
+        endWith(NoUpgradeInformation);
+        return;
+    case Acceptance::AlreadyUpgraded:
+        endWith(AlreadyUpgraded);
+        return;
+    }
+}
+
+} // namespace hondana

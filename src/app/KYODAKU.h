@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+namespace hondana {
+
+class DataControl;
+
+// The agreement screen: shows the usage agreement; accepting records it (or upgrades the data
+// of an earlier release), declining or closing ends the program.
+class KYODAKU : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString Name = QStringLiteral("KYODAKU");
+    static inline const QString AgreementSource = QStringLiteral("select ID,TEXT from KYODAKU");
+    static inline const QString AgreementConnection = QStringLiteral("FILE NAME=KYODAKU.udl");
+    static inline const QString Upgraded =
+        QStringLiteral("バージョンアップを完了しました、再度立ち上げてください！");
+    static inline const QString NoUpgradeInformation =
+        QStringLiteral("バージョンアップ情報がありません!");
+    static inline const QString AlreadyUpgraded =
+        QStringLiteral(" すでにバージョンアップ済みです！");
+
+    explicit KYODAKU(QWidget *parent = nullptr);
+    // Unloading gives the mouse pointer back, whatever ended the screen.
+    ~KYODAKU() override;
+
+private:
+    void accept();
+    void decline();
+
+    DataControl *m_data;
+};
+
+} // namespace hondana

@@ -1,0 +1,34 @@
+#include "app/Shell.h"
+
+#include "app/KYODAKU.h"
+#include "app/MAINM.h"
+#include "app/MessageService.h"
+#include "app/Startup.h"
+#include "app/WindowRegistry.h"
+#include "app/frmAbout.h"
+#include "db/Failure.h"
+
+namespace hondana {
+
+void registerShellWindows() {
+    WindowRegistry &registry = WindowRegistry::instance();
+    registry.registerFactory(MAINM::Name, [] { return new MAINM; });
+    registry.registerFactory(KYODAKU::Name, [] { return new KYODAKU; });
+    registry.registerFactory(frmAbout::Name, [] { return new frmAbout; });
+}
+
+bool startProgram() {
+    FirstWindow first;
+    try {
+        first = decideFirstWindow();
+    } catch (const Failure &failure) {
+        MessageService::instance().notice(
+            QStringLiteral("本棚帖を起動できません。\n\n%1").arg(failure.message()), {},
+            MessageService::Icon::Critical);
+        return false;
+    }
+    return WindowRegistry::instance().show(first == FirstWindow::MainMenu ? MAINM::Name
+                                                                          : KYODAKU::Name);
+}
+
+} // namespace hondana

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace hondana {
+
+// Registers the windows of the start-up and shell subsystem (MAINM, KYODAKU, frmAbout).
+void registerShellWindows();
+
+// Runs the start-up decision in the current directory and shows the first window. When start-up
+// cannot go on, shows its one message and returns false with no window open.
+bool startProgram();
+
+} // namespace hondana
