@@ -63,6 +63,20 @@ QStringList asStrings(const QVariantList &values) {
 
 const QString HelpMap = files::HelpFolder + QStringLiteral("/context.map");
 
+using Sources = QList<std::pair<const char *, QStringList>>;
+
+// One row per table or query and catalogue template: both templates must serve the screens.
+void addTemplateRows(const Sources &sources) {
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("columns");
+    for (const QString &database : {files::CatalogueTemplate, files::RestoreTemplate}) {
+        for (const auto &[source, columns] : sources)
+            QTest::addRow("%s %s", qPrintable(database), source)
+                << database << QString::fromLatin1(source) << columns;
+    }
+}
+
 } // namespace
 
 class ShippedData : public QObject {
@@ -103,10 +117,7 @@ void ShippedData::everyFileIsThere() {
 }
 
 void ShippedData::templatesHoldTheCatalogueTables_data() {
-    QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QStringList>("columns");
-    const QList<std::pair<const char *, QStringList>> tables = {
+    const Sources tables = {
         {"BOOK", words("SEQNO ｻｲｽﾞNO ｼﾘｰｽﾞ 管理番号1 管理番号2 購入日 全体NO 題名 著者NO "
                        "読書ｽﾀﾝﾌﾟ 内容 発行所NO 発行日 版数 分野NO 価格 購入先 請求番号 "
                        "読書完了日 読感ﾗﾝｸ")},
@@ -116,17 +127,14 @@ void ShippedData::templatesHoldTheCatalogueTables_data() {
         {"SAIZU", words("ｻｲｽﾞNO ｻｲｽﾞ名")},
         {"DSTMP", words("STMPID")},
     };
-    for (const QString &database : {files::CatalogueTemplate, files::RestoreTemplate}) {
-        for (const auto &[table, columns] : tables)
-            QTest::addRow("%s %s", qPrintable(database), table)
-                << database << QString::fromLatin1(table) << columns;
-    }
+    addTemplateRows(tables);
 }
 
 void ShippedData::templatesHoldTheCatalogueTables() {
     QFETCH(QString, database);
-    QFETCH(QString, table);
+    QFETCH(QString, source);
     QFETCH(QStringList, columns);
+    const QString &table = source;
     test::DataFolder folder;
     QCOMPARE(fieldNames(database, table), columns);
     if (table != QLatin1String("DSTMP"))
@@ -139,10 +147,7 @@ void ShippedData::templatesHoldTheCatalogueTables() {
 }
 
 void ShippedData::storedQueriesDeliverWhatTheScreensBind_data() {
-    QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QStringList>("columns");
-    const QList<std::pair<const char *, QStringList>> queries = {
+    const Sources queries = {
         {"TQ1", words("題名 ｼﾘｰｽﾞ 著者名 発行所 分野名 読書ｽﾀﾝﾌﾟ SEQNO 全体NO 発行日 購入日 版数 "
                       "管理番号1 管理番号2 内容 価格 請求番号 購入先 読書完了日 読感ﾗﾝｸ ｻｲｽﾞ名")},
         {"TQ2", words("読書ｽﾀﾝﾌﾟ 購入日 題名 ｼﾘｰｽﾞ SEQNO 著者名 発行所 分野名 管理番号1 管理番号2 "
@@ -150,17 +155,14 @@ void ShippedData::storedQueriesDeliverWhatTheScreensBind_data() {
         {"TQ3", words("著者名 題名 ｼﾘｰｽﾞ 管理番号1 管理番号2 請求番号 購入日 SEQNO 発行所 分野名 "
                       "読書ｽﾀﾝﾌﾟ")},
     };
-    for (const QString &database : {files::CatalogueTemplate, files::RestoreTemplate}) {
-        for (const auto &[query, columns] : queries)
-            QTest::addRow("%s %s", qPrintable(database), query)
-                << database << QString::fromLatin1(query) << columns;
-    }
+    addTemplateRows(queries);
 }
 
 void ShippedData::storedQueriesDeliverWhatTheScreensBind() {
     QFETCH(QString, database);
-    QFETCH(QString, query);
+    QFETCH(QString, source);
     QFETCH(QStringList, columns);
+    const QString &query = source;
     test::DataFolder folder;
     const QStringList delivered = fieldNames(database, query);
     for (const QString &name : columns)
@@ -178,6 +180,9 @@ void ShippedData::templatesStartWithStampsAndNoAcceptance_data() {
 void ShippedData::templatesStartWithStampsAndNoAcceptance() {
     QFETCH(QString, database);
     test::DataFolder folder;
+    QCOMPARE(asStrings(column(database, QStringLiteral("SELECT name FROM sqlite_schema WHERE "
+                                                       "type = 'table' ORDER BY name"))),
+             words("BOOK BUNYA CHOSHA DOUI DSTMP HAKKOU SAIZU"));
     QCOMPARE(asStrings(column(database, QStringLiteral("SELECT STMPID FROM DSTMP ORDER BY rowid"))),
              words("未 済"));
     QCOMPARE(column(database, QStringLiteral("SELECT count(*) FROM DOUI")).value(0), 0);
@@ -292,19 +297,31 @@ void ShippedData::helpContextsAndLinksResolve() {
     QVERIFY(contexts.contains(QStringLiteral("1")));
     QVERIFY(contexts.contains(QStringLiteral("2")));
 
-    const QRegularExpression link(QStringLiteral(R"((?:href|src)="([^"#:]+)(?:#[^"]*)?")"));
+    // A link names a page, a place in a page ("page.html#id"), or a place in its own page ("#id").
+    const QRegularExpression link(QStringLiteral(R"((?:href|src)="([^"#:]*)(?:#([^"]*))?")"));
     const QStringList html = help.entryList({QStringLiteral("*.html")}, QDir::Files);
     QVERIFY(html.contains(QStringLiteral("index.html")));
+    QHash<QString, QString> texts;
+    QList<std::pair<QString, QString>> places;
     for (const QString &page : html) {
         QFile file(help.filePath(page));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(file.readAll());
         QVERIFY2(text.contains(QStringLiteral("charset=\"utf-8\"")), qPrintable(page));
-        for (const QRegularExpressionMatch &m : link.globalMatch(text))
-            pages << m.captured(1);
+        texts.insert(page, text);
+        for (const QRegularExpressionMatch &m : link.globalMatch(text)) {
+            const QString target = m.captured(1).isEmpty() ? page : m.captured(1);
+            pages << target;
+            if (!m.captured(2).isEmpty())
+                places.append({target, m.captured(2)});
+        }
     }
     for (const QString &page : pages)
         QVERIFY2(help.exists(page), qPrintable(page));
+    for (const auto &[page, id] : places) {
+        QVERIFY2(texts.value(page).contains(QStringLiteral("id=\"%1\"").arg(id)),
+                 qPrintable(page + QLatin1Char('#') + id));
+    }
 }
 
 QTEST_GUILESS_MAIN(ShippedData)
