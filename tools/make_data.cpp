@@ -72,6 +72,16 @@ QByteArray dataLink(const QString &connectionString) {
         .toUtf8();
 }
 
+// "<context id> <page>", the page one of the help's own.
+bool isContextLine(const QString &line, const QStringList &pages) {
+    const QStringList fields = line.simplified().split(QLatin1Char(' '));
+    if (fields.size() != 2)
+        return false;
+    bool numeric = false;
+    fields[0].toInt(&numeric);
+    return numeric && pages.contains(fields[1]);
+}
+
 // Copies the help pages and checks that every topic the context map names is there, so a broken
 // map fails the build instead of the help window.
 void writeHelp(const QString &sourceDir, const QString &outDir) {
@@ -92,10 +102,7 @@ void writeHelp(const QString &sourceDir, const QString &outDir) {
 
     const QString map = QString::fromUtf8(readSource(source.filePath(HelpContextMap)));
     for (const QString &line : map.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QStringList fields = line.simplified().split(QLatin1Char(' '));
-        bool numeric = false;
-        if (fields.size() != 2 || (fields[0].toInt(&numeric), !numeric) ||
-            !pages.contains(fields[1]))
+        if (!isContextLine(line, pages))
             throw Failure(QStringLiteral("%1: bad line \"%2\"").arg(HelpContextMap, line));
     }
 }
