@@ -45,6 +45,13 @@ MAINM::MAINM(QWidget *parent) : QWidget(parent, Qt::Window) {
     QPushButton *quit = form::button(this, QStringLiteral("Command1"), QStringLiteral("終了"),
                                      twips::rect(1560, 3360, 2652, 612));
 
+    // The version box is for reading; the first thing to do is pick a task.
+    setTabOrder(books, utilities);
+    setTabOrder(utilities, quit);
+    setTabOrder(quit, help);
+    setTabOrder(help, version);
+    books->setFocus();
+
     connect(help, &QPushButton::clicked, this, [] { showHelp(HelpContextId); });
     connect(books, &QPushButton::clicked, this, [this] { showInstead(QStringLiteral("MEISAI")); });
     connect(utilities, &QPushButton::clicked, this,
