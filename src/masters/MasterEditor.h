@@ -1,0 +1,55 @@
+#pragma once
+
+#include "masters/MasterDescription.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace hondana {
+
+class DataControl;
+class DataGrid;
+
+// The grid editor of one master list (authors, publishers, categories or sizes), opened from
+// the register beside itself. It is one class for all four; a MasterDescription says what
+// differs. The register set the sub-window flag before showing it; closing clears it.
+class MasterEditor : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
+
+    explicit MasterEditor(const MasterDescription &description, QWidget *parent = nullptr);
+    ~MasterEditor() override;
+
+    const MasterDescription &description() const { return m_description; }
+    DataControl *dataControl() const { return m_data; }
+    DataGrid *grid() const { return m_grid; }
+    // The grid with its caption bar: what the sizing rule sizes.
+    QWidget *gridArea() const { return m_gridArea; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildGrid();
+    void buildButtons();
+    void fitGridHeight();
+    void addRow();
+    void saveAll();
+    void deleteRow();
+
+    MasterDescription m_description;
+    DataControl *m_data = nullptr;
+    QWidget *m_gridArea = nullptr;
+    QLabel *m_gridCaption = nullptr;
+    DataGrid *m_grid = nullptr;
+    QWidget *m_buttons = nullptr;
+};
+
+// Registers the four editors, so the register's menu items can open them.
+void registerMasterEditors();
+
+} // namespace hondana

@@ -1,0 +1,395 @@
+#include "register/MEISAI.h"
+
+#include "app/AppState.h"
+#include "app/BusyCursor.h"
+#include "app/FormLayout.h"
+#include "app/HelpWindow.h"
+#include "app/MAINM.h"
+#include "app/ProgramEnd.h"
+#include "app/Twips.h"
+#include "app/WindowRegistry.h"
+#include "app/frmAbout.h"
+#include "app/widgets/BoundTextBox.h"
+#include "app/widgets/DataCombo.h"
+#include "app/widgets/DataControl.h"
+#include "masters/MasterEditor.h"
+#include "register/RecordCommands.h"
+#include "register/VolumeCopy.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace hondana {
+
+using namespace registerform;
+
+namespace {
+
+constexpr double ClientWidth = 7770;
+constexpr double ClientHeight = 6960;
+constexpr double NavigatorHeight = 360;
+constexpr double ButtonBarHeight = 420;
+constexpr double ButtonWidth = 1095;
+constexpr double ButtonHeight = 300;
+
+const QColor Background(192, 192, 255);
+const QColor TitleText(0, 128, 0);
+const QColor TitleGround(255, 255, 192);
+const QColor RequiredGround(255, 224, 192);
+const QString FormFont = QStringLiteral("ＭＳ Ｐゴシック");
+
+QFont formFont(double points, bool bold) {
+    QFont font(FormFont);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void colour(QWidget *widget, QPalette::ColorRole role, const QColor &colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+QWidget *makeFieldControl(const Field &field, QWidget *parent, DataControl *books) {
+    switch (field.control) {
+    case Control::Notes: {
+        auto *notes = new BoundTextArea(parent);
+        notes->setAccessibleName(field.label);
+        notes->bind(books, field.column);
+        notes->setInputMethodOn(field.inputMethodOn);
+        notes->setTabChangesFocus(true);
+        return notes;
+    }
+    case Control::Lookup: {
+        auto *combo = new DataCombo(parent);
+        combo->setAccessibleName(field.label);
+        combo->bind(books, field.column);
+        return combo;
+    }
+    case Control::Text:
+        break;
+    }
+    auto *box = new BoundTextBox(parent);
+    box->setAccessibleName(field.label);
+    box->bind(books, field.column);
+    box->setDisplayFormat(field.displayFormat);
+    box->setRightAligned(field.rightAligned);
+    if (field.inputMethodOn)
+        box->setInputMethodOn(true);
+    return box;
+}
+
+QRect pixels(const QRectF &rect) {
+    return twips::rect(rect.left(), rect.top(), rect.width(), rect.height());
+}
+
+} // namespace
+
+MEISAI *MEISAI::load() {
+    if (AppState::instance().admission != AppState::Admission::Yes) {
+        endProgram();
+        return nullptr;
+    }
+    return new MEISAI;
+}
+
+MEISAI::MEISAI(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(Name);
+    setWindowTitle(Caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAutoFillBackground(true);
+    colour(this, QPalette::Window, Background);
+
+    BusyCursor busy;
+    buildMenuBar();
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setGeometry(
+        QRect(QPoint(0, m_menuBar->sizeHint().height()), twips::size(ClientWidth, ClientHeight)));
+    setFixedSize(client->width(), client->geometry().bottom() + 1);
+    m_menuBar->setGeometry(0, 0, width(), m_menuBar->sizeHint().height());
+
+    m_books = new DataControl(client);
+    m_books->setObjectName(DataControl::PrimaryName);
+    m_books->setPrimary(true);
+    m_books->setGeometry(
+        twips::rect(0, ClientHeight - NavigatorHeight, ClientWidth, NavigatorHeight));
+    m_books->setConnectionString(ConnectionString);
+    m_books->setRecordSource(RecordSource);
+
+    buildTitle(client);
+    buildLookups(client);
+    buildFields(client);
+    buildButtons(client);
+
+    for (DataControl *source : std::as_const(m_lookupSources))
+        source->refresh();
+    m_books->refresh();
+}
+
+MEISAI::~MEISAI() = default;
+
+void MEISAI::buildTitle(QWidget *client) {
+    QLabel *title =
+        form::label(client, QStringLiteral("lblTitle"), Caption, twips::rect(120, 120, 7530, 480));
+    title->setFont(formFont(13.5, true));
+    title->setAlignment(Qt::AlignCenter);
+    title->setAutoFillBackground(true);
+    colour(title, QPalette::WindowText, TitleText);
+    colour(title, QPalette::Window, TitleGround);
+
+    form::label(client, QStringLiteral("lblHint"), QStringLiteral("（上、下、１，２、・・等）"),
+                twips::rect(2160, 1260, 2040, 330));
+}
+
+void MEISAI::buildLookups(QWidget *client) {
+    for (const Lookup &lookup : lookups()) {
+        auto *source = new DataControl(client);
+        source->setObjectName(lookup.dataControl);
+        source->hide();
+        source->setConnectionString(ConnectionString);
+        source->setRecordSource(lookup.table);
+        m_lookupSources.insert(lookup.combo, source);
+    }
+}
+
+void MEISAI::buildFields(QWidget *client) {
+    QWidget *previous = nullptr;
+    int labelNumber = 0;
+    for (const Field &field : fields()) {
+        QLabel *label = form::label(client, QStringLiteral("lblLabels(%1)").arg(++labelNumber),
+                                    field.label, pixels(field.labelTwips));
+        if (field.required) {
+            label->setFont(formFont(9, true));
+            label->setAutoFillBackground(true);
+            colour(label, QPalette::Window, RequiredGround);
+        }
+        QWidget *control = makeFieldControl(field, client, m_books);
+        control->setObjectName(field.name);
+        control->setGeometry(pixels(field.fieldTwips));
+        control->setToolTip(field.toolTip);
+        label->setBuddy(control);
+        if (previous)
+            setTabOrder(previous, control);
+        else
+            m_firstField = control;
+        previous = control;
+
+        if (auto *combo = qobject_cast<DataCombo *>(control)) {
+            for (const Lookup &lookup : lookups()) {
+                if (lookup.combo != field.name)
+                    continue;
+                DataControl *source = m_lookupSources.value(lookup.combo);
+                combo->setRowSource(source, lookup.listField, lookup.boundColumn);
+                if (lookup.refreshOnClick) {
+                    // Re-read the master list, so names added in an editor since the register
+                    // opened appear. A list that was empty stays as it is.
+                    connect(combo, &DataCombo::clicked, source, [source] {
+                        if (!source->recordSet().eof())
+                            source->refresh();
+                    });
+                }
+            }
+        }
+    }
+}
+
+void MEISAI::buildButtons(QWidget *client) {
+    auto *bar = new QWidget(client);
+    bar->setObjectName(QStringLiteral("picButtons"));
+    bar->setGeometry(twips::rect(0, ClientHeight - NavigatorHeight - ButtonBarHeight, ClientWidth,
+                                 ButtonBarHeight));
+    const struct {
+        const char *name;
+        QString caption;
+        void (MEISAI::*handler)();
+    } buttons[] = {
+        {"cmdAdd", QStringLiteral("追加(&A)"), &MEISAI::addBook},
+        {"cmdUpdate", QStringLiteral("更新(&U)"), &MEISAI::saveBooks},
+        {"CMDCOPY", QStringLiteral("コピー(&O)"), &MEISAI::copyBook},
+        {"cmdDelete", QStringLiteral("削除(&D)"), &MEISAI::deleteBook},
+        {"cmdClose", QStringLiteral("閉じる(&C)"), &MEISAI::closeFromButton},
+    };
+    const double gap = (ClientWidth - std::size(buttons) * ButtonWidth) / (std::size(buttons) + 1);
+    const double top = (ButtonBarHeight - ButtonHeight) / 2;
+    QHash<QString, QPushButton *> byName;
+    for (size_t i = 0; i < std::size(buttons); ++i) {
+        const double left = gap + double(i) * (ButtonWidth + gap);
+        QPushButton *button =
+            form::button(bar, QString::fromLatin1(buttons[i].name), buttons[i].caption,
+                         twips::rect(left, top, ButtonWidth, ButtonHeight));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, buttons[i].handler);
+        byName.insert(button->objectName(), button);
+    }
+    byName.value(QStringLiteral("CMDCOPY"))
+        ->setToolTip(QStringLiteral("新たに同じ題名のデータを作成します"));
+    // The buttons follow the fields; the copy button comes last.
+    QWidget *previous = findChild<QWidget *>(fields().constLast().name);
+    for (const char *name : {"cmdAdd", "cmdUpdate", "cmdDelete", "cmdClose", "CMDCOPY"}) {
+        QPushButton *button = byName.value(QString::fromLatin1(name));
+        setTabOrder(previous, button);
+        previous = button;
+    }
+}
+
+void MEISAI::buildMenuBar() {
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    m_menuBar->setNativeMenuBar(false);
+    for (const MenuTitle &title : registerform::menuBar()) {
+        if (title.dropDown.isEmpty()) {
+            QAction *action = m_menuBar->addAction(title.command.caption);
+            action->setObjectName(title.command.name);
+            connect(action, &QAction::triggered, this,
+                    [this, command = title.command] { runMenuCommand(command); });
+            continue;
+        }
+        QMenu *menu = m_menuBar->addMenu(title.command.caption);
+        menu->setObjectName(title.command.name);
+        menu->menuAction()->setObjectName(title.command.name);
+        for (const MenuCommand &command : title.dropDown) {
+            QAction *action = menu->addAction(command.caption);
+            action->setObjectName(command.name);
+            connect(action, &QAction::triggered, this,
+                    [this, command] { runMenuCommand(command); });
+        }
+    }
+}
+
+void MEISAI::runMenuCommand(const MenuCommand &command) {
+    switch (command.opening) {
+    case Opening::Beside:
+        openBeside(command.form);
+        break;
+    case Opening::InPlace:
+        openInPlace(command.form);
+        break;
+    case Opening::Report:
+        openReport(command.form);
+        break;
+    case Opening::Help:
+        showHelp(HelpContextId);
+        break;
+    case Opening::About:
+        WindowRegistry::instance().show(frmAbout::Name);
+        break;
+    case Opening::Close:
+        closeFromMenu();
+        break;
+    }
+}
+
+// One screen at a time: while one is open, choosing another does nothing and says nothing.
+void MEISAI::openBeside(const QString &form) {
+    AppState &state = AppState::instance();
+    if (state.subWindowFlag == 1)
+        return;
+    QWidget *screen = WindowRegistry::instance().window(form);
+    if (!screen)
+        return;
+    state.subWindowFlag = 1;
+    screen->show();
+    screen->raise();
+    screen->activateWindow();
+}
+
+void MEISAI::openInPlace(const QString &form) {
+    AppState &state = AppState::instance();
+    if (state.subWindowFlag == 1)
+        return;
+    const RecordSet &set = m_books->recordSet();
+    if (set.bof() && set.eof())
+        return;
+    QWidget *screen = WindowRegistry::instance().window(form);
+    if (!screen)
+        return;
+    state.subWindowFlag = 1;
+    screen->show();
+    hide();
+}
+
+void MEISAI::openReport(const QString &form) {
+    if (AppState::instance().subWindowFlag == 1)
+        return;
+    WindowRegistry::instance().show(form);
+}
+
+void MEISAI::closeFromMenu() {
+    WindowRegistry::instance().show(MAINM::Name);
+    close();
+}
+
+void MEISAI::closeFromButton() {
+    if (AppState::instance().subWindowFlag == 0)
+        close();
+}
+
+void MEISAI::addBook() {
+    runRecordCommand([this] { m_books->recordSet().addNew(); });
+}
+
+void MEISAI::saveBooks() {
+    runRecordCommand([this] { m_books->recordSet().updateBatch(); });
+}
+
+void MEISAI::copyBook() {
+    runRecordCommand([this] {
+        // What the user typed belongs to the book being copied.
+        m_books->commitEdits();
+        copyAsNewVolume(m_books->recordSet());
+    });
+}
+
+void MEISAI::deleteBook() {
+    runRecordCommand([this] { deleteAndMoveOn(m_books->recordSet(), NoBookToDelete); });
+}
+
+bool MEISAI::savePendingChange() {
+    try {
+        m_books->recordSet().update();
+        return true;
+    } catch (const RefusedEdit &) {
+        return false;
+    } catch (const Failure &failure) {
+        m_books->reportError(failure);
+        return false;
+    }
+}
+
+void MEISAI::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (m_firstField)
+        m_firstField->setFocus();
+}
+
+// The register stays while a screen it opened is open, and while a change it holds cannot be
+// written; the main menu comes back before it goes, so the program never ends behind the user.
+void MEISAI::closeEvent(QCloseEvent *event) {
+    if (AppState::instance().subWindowFlag == 1 || !savePendingChange()) {
+        event->ignore();
+        return;
+    }
+    resetMousePointer();
+    WindowRegistry::instance().show(MAINM::Name);
+    event->accept();
+}
+
+void registerBookRegister() {
+    WindowRegistry::instance().registerFactory(MEISAI::Name, [] { return MEISAI::load(); });
+    registerMasterEditors();
+}
+
+} // namespace hondana

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "register/RegisterForm.h"
+
+#include <QHash>
+#include <QWidget>
+
+class QMenuBar;
+
+namespace hondana {
+
+class DataControl;
+
+// The book register: one book at a time in bound fields, five lookups into the master lists
+// and the reading stamps, the record buttons, and a menu bar into every other screen. One
+// register for the process, shown by the main menu in its place; it shows the main menu again
+// when it closes.
+class MEISAI : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString Name = QStringLiteral("MEISAI");
+    static inline const QString Caption = QStringLiteral("蔵書登録");
+    static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
+    static inline const QString RecordSource = QStringLiteral(
+        "select SEQNO,ｻｲｽﾞNO,ｼﾘｰｽﾞ,管理番号1,管理番号2,購入日,全体NO,題名,著者NO,読書ｽﾀﾝﾌﾟ,内容,"
+        "発行所NO,発行日,版数,分野NO, 価格, 購入先, 請求番号, 読書完了日, 読感ﾗﾝｸ   from BOOK "
+        "ORDER BY 著者NO,題名,SEQNO");
+    static constexpr int HelpContextId = 2;
+    static inline const QString NoBookToDelete =
+        QStringLiteral("削除する蔵書がありません（蔵書はまだ1冊も登録されていません）。");
+
+    // The register is only for an admitted user: anything else ends the program and gives no
+    // register (nullptr).
+    static MEISAI *load();
+
+    explicit MEISAI(QWidget *parent = nullptr);
+    ~MEISAI() override;
+
+    DataControl *books() const { return m_books; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildTitle(QWidget *client);
+    void buildFields(QWidget *client);
+    void buildLookups(QWidget *client);
+    void buildButtons(QWidget *client);
+    void buildMenuBar();
+    void runMenuCommand(const registerform::MenuCommand &command);
+    void openBeside(const QString &form);
+    void openInPlace(const QString &form);
+    void openReport(const QString &form);
+    void closeFromMenu();
+
+    void addBook();
+    void saveBooks();
+    void copyBook();
+    void deleteBook();
+    void closeFromButton();
+    // Writes a change still pending, as the navigator does before a move; a refusal is shown
+    // through the navigator's error event and the register stays.
+    bool savePendingChange();
+
+    QMenuBar *m_menuBar = nullptr;
+    DataControl *m_books = nullptr;
+    QHash<QString, DataControl *> m_lookupSources;
+    QWidget *m_firstField = nullptr;
+    bool m_shownOnce = false;
+};
+
+// Registers the register and the screens it opens, so the main menu and its menu bar find them.
+void registerBookRegister();
+
+} // namespace hondana

@@ -1,0 +1,29 @@
+#include "register/RecordCommands.h"
+
+#include "app/MessageService.h"
+#include "db/RecordSet.h"
+
+namespace hondana {
+
+bool runRecordCommand(const std::function<void()> &command) {
+    try {
+        command();
+        return true;
+    } catch (const RefusedEdit &) {
+        return false;
+    } catch (const Failure &failure) {
+        MessageService::instance().notice(failure.message());
+        return false;
+    }
+}
+
+void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete) {
+    if (set.isOpen() && set.recordCount() == 0)
+        throw Failure(nothingToDelete);
+    set.deleteCurrent();
+    set.moveNext();
+    if (set.eof())
+        set.moveLast();
+}
+
+} // namespace hondana

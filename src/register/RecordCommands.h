@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace hondana {
+
+class RecordSet;
+
+// The record-editing buttons of the data screens (追加, 更新, 削除, コピー) catch their own
+// failures and show the description alone in an OK-only message. A refusal a bound control has
+// already reported through its data control's error event is not shown twice. Returns whether
+// the command ran through.
+bool runRecordCommand(const std::function<void()> &command);
+
+// Deletes the current row without asking, then stands on the row that followed it, or on the
+// new last row when the deleted one was last. With no row at all, refuses with `nothingToDelete`
+// and changes nothing. Throws Failure.
+void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete);
+
+} // namespace hondana
