@@ -434,7 +434,8 @@ void RecordSet::moveLast() {
 }
 
 void RecordSet::moveNext() {
-    if (d->state == Data::State::Eof || d->visible.empty())
+    // From a just-deleted slot the move goes on even when the set has become empty.
+    if (d->state == Data::State::Eof || (d->visible.empty() && d->state != Data::State::Deleted))
         throw Failure(QStringLiteral("現在のレコードがありません（最後のレコードより後です）。"));
     commitEdits();
     saveBeforeLeaving();
@@ -461,7 +462,7 @@ void RecordSet::moveNext() {
 }
 
 void RecordSet::movePrevious() {
-    if (d->state == Data::State::Bof || d->visible.empty())
+    if (d->state == Data::State::Bof || (d->visible.empty() && d->state != Data::State::Deleted))
         throw Failure(QStringLiteral("現在のレコードがありません（最初のレコードより前です）。"));
     commitEdits();
     saveBeforeLeaving();
