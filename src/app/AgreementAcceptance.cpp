@@ -7,6 +7,7 @@
 #include "db/Failure.h"
 #include "db/FileNames.h"
 #include "maintenance/BackupData.h"
+#include "maintenance/FaultPoint.h"
 #include "maintenance/RestoreData.h"
 
 #include <QDir>
@@ -31,6 +32,7 @@ void installVersionDatabase(const AppState &state) {
 
 Acceptance recordFirstAcceptance(AcceptanceRecord &record, AppState &state) {
     record.add();
+    faultpoint("accept.recorded");
     if (!files::exists(versionDatabaseName(state), versionDatabaseFolder(state))) {
         try {
             installVersionDatabase(state);
@@ -59,7 +61,9 @@ Acceptance upgrade(AcceptanceRecord &record, const AppState &state) {
     releaseReplacedFiles(state);
     try {
         backupData();
+        faultpoint("upgrade.backedup");
         restoreData();
+        faultpoint("upgrade.restored");
     } catch (const Failure &failure) {
         throw Failure(QStringLiteral("バージョンアップできませんでした。蔵書データベースと"
                                      "バージョン情報は元のままです。原因を取り除いてから、"
@@ -69,6 +73,7 @@ Acceptance upgrade(AcceptanceRecord &record, const AppState &state) {
     releaseReplacedFiles(state);
     try {
         installVersionDatabase(state);
+        faultpoint("upgrade.installed");
     } catch (const Failure &failure) {
         throw Failure(QStringLiteral("蔵書データベースは新しい形式に作り直しましたが、バージョン"
                                      "情報「%1」を更新できませんでした。次に起動したときに"

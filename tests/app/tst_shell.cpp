@@ -2,6 +2,7 @@
 // driven through their real widgets offscreen.
 
 #include "app/AppState.h"
+#include "app/ApplicationSetup.h"
 #include "app/HelpContext.h"
 #include "app/HelpWindow.h"
 #include "app/MAINM.h"
@@ -16,6 +17,7 @@
 #include "support/MessageRecorder.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -71,9 +73,12 @@ class tst_Shell : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { setUpApplication(*qApp); }
     void init();
     void cleanup();
 
+    void speaksAndWritesJapanese_data();
+    void speaksAndWritesJapanese();
     void mainMenuLayout_data();
     void mainMenuLayout();
     void mainMenuOpensScreensInItsPlace_data();
@@ -105,6 +110,29 @@ void tst_Shell::cleanup() {
     }
     finishProgram();
     m_folder.reset();
+}
+
+void tst_Shell::speaksAndWritesJapanese_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("rendered");
+    QTest::newRow("application default") << QApplication::font().family() << "IPAPGothic";
+    QTest::newRow("proportional gothic") << "ＭＳ Ｐゴシック"
+                                         << "IPAPGothic";
+    QTest::newRow("proportional gothic, latin name") << "MS PGothic"
+                                                     << "IPAPGothic";
+    QTest::newRow("fixed gothic") << "ＭＳ ゴシック"
+                                  << "IPAGothic";
+}
+
+void tst_Shell::speaksAndWritesJapanese() {
+    QFETCH(QString, family);
+    QFETCH(QString, rendered);
+    QCOMPARE(QFontInfo(QFont(family)).family(), rendered);
+    QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'蔵'));
+    QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No);
+    QVERIFY2(buttons.button(QDialogButtonBox::Yes)->text().contains(QStringLiteral("はい")),
+             qPrintable(buttons.button(QDialogButtonBox::Yes)->text()));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("本棚帖"));
 }
 
 void tst_Shell::mainMenuLayout_data() {
