@@ -60,7 +60,12 @@ QString readDataLinkFile(const QString &fileName, const QString &folder) {
     throw Failure(QStringLiteral("接続ファイル「%1」に接続文字列がありません。").arg(fileName));
 }
 
-ConnectionTarget parseConnectionString(const QString &connectionString, const QString &folder) {
+namespace {
+
+// `fromDataLink` names the data-link file the string came from; such a string may not name
+// another one, or a file naming itself would never end.
+ConnectionTarget parse(const QString &connectionString, const QString &folder,
+                       const QString &fromDataLink) {
     ConnectionTarget target;
     QString provider;
     QString dataProvider;
@@ -77,7 +82,11 @@ ConnectionTarget parseConnectionString(const QString &connectionString, const QS
         if (key == QLatin1String("file name")) {
             if (value.isEmpty())
                 throw Failure(QStringLiteral("接続文字列に接続ファイル名がありません。"));
-            return parseConnectionString(readDataLinkFile(value, folder), folder);
+            if (!fromDataLink.isEmpty())
+                throw Failure(QStringLiteral("接続ファイル「%1」が別の接続ファイル「%2」を指して"
+                                             "います。接続文字列を直接書いてください。")
+                                  .arg(fromDataLink, value));
+            return parse(readDataLinkFile(value, folder), folder, value);
         }
         if (key == QLatin1String("provider"))
             provider = value;
@@ -99,6 +108,12 @@ ConnectionTarget parseConnectionString(const QString &connectionString, const QS
                                      "指しています。ファイル名だけを書いてください。")
                           .arg(target.dataSource));
     return target;
+}
+
+} // namespace
+
+ConnectionTarget parseConnectionString(const QString &connectionString, const QString &folder) {
+    return parse(connectionString, folder, {});
 }
 
 } // namespace hondana

@@ -119,7 +119,9 @@ QString format(const QVariant &value, const QString &displayFormat) {
         bool ok = false;
         const qint64 number = value.toLongLong(&ok);
         if (ok) {
-            QString digits = QString::number(number < 0 ? -number : number);
+            // Unsigned, so that the most negative 64-bit value a damaged file may hold negates.
+            const quint64 magnitude = number < 0 ? 0 - quint64(number) : quint64(number);
+            QString digits = QString::number(magnitude);
             for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
                 digits.insert(at, QLatin1Char(','));
             return number < 0 ? QLatin1Char('-') + digits : digits;

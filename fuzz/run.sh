@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) and runs each for a bounded time.
+#   fuzz/run.sh [seconds per target] [target...]     default 30 seconds, every target
+# New inputs go to a scratch folder, not into the seed corpus in fuzz/corpus/. A crash leaves
+# its input in $HONDANA_FUZZ_BUILD_DIR/crashes/ and makes the script fail; add that input to
+# fuzz/corpus/<target>/ once it is fixed, so every test run replays it.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
+
+seconds=${1:-30}
+shift || true
+build=${HONDANA_FUZZ_BUILD_DIR:-$HONDANA_ROOT/build-fuzz}
+targets=("$@")
+if ((${#targets[@]} == 0)); then
+    targets=(fuzz_backup_record fuzz_cp932 fuzz_filter fuzz_connection_string fuzz_config_line
+        fuzz_input)
+fi
+
+hondana_install_missing "${HONDANA_PACKAGES[@]}" clang-14 libclang-rt-14-dev
+cmake -S "$HONDANA_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DHONDANA_FUZZ=ON -DHONDANA_BUILD_TESTS=OFF \
+    -DHONDANA_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target hondana_fuzz_targets -j "${HONDANA_JOBS:-$(nproc)}"
+
+crashes=$build/crashes
+mkdir -p "$crashes"
+failed=()
+for target in "${targets[@]}"; do
+    scratch=$(mktemp -d)
+    log=$build/$target.log
+    # Leaks are checked by the sanitizer test run; here they would only stop the search early.
+    if ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        "$build/fuzz/$target" "$scratch" "$HONDANA_ROOT/fuzz/corpus/$target" \
+        -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$crashes/$target-" >"$log" 2>&1; then
+        status=ok
+    else
+        status=FAILED
+        failed+=("$target")
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    printf '%-24s %-6s %12s executions in %ss\n' "$target" "$status" "${runs:-?}" "$seconds"
+    rm -rf "$scratch"
+done
+if ((${#failed[@]} > 0)); then
+    hondana_say "fuzz: failures in ${failed[*]}; see $build/<target>.log and $crashes/"
+    for target in "${failed[@]}"; do tail -40 "$build/$target.log" >&2; done
+    exit 1
+fi
