@@ -32,6 +32,13 @@ QLabel *label(QWidget *parent, const QString &name, const QString &text, const Q
     return control;
 }
 
+void setFontSize(QWidget *control, double pointSize, bool bold) {
+    QFont font = control->font();
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    control->setFont(font);
+}
+
 void setFixedClientSize(QWidget *form, double width, double height) {
     form->setFixedSize(twips::size(width, height));
 }

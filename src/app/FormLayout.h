@@ -22,6 +22,9 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
                     const QRect &geometry);
 QLabel *label(QWidget *parent, const QString &name, const QString &text, const QRect &geometry);
 
+// The control's font at `pointSize`, bold when asked (titles of the forms).
+void setFontSize(QWidget *control, double pointSize, bool bold);
+
 // A fixed-size form whose client area is `width` × `height` twips.
 void setFixedClientSize(QWidget *form, double width, double height);
 

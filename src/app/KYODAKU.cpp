@@ -36,10 +36,7 @@ KYODAKU::KYODAKU(QWidget *parent) : QWidget(parent, Qt::Window) {
 
     QLabel *title = form::label(this, QStringLiteral("Label1"), AgreementTitle,
                                 twips::rect(1080, 108, 4800, 408));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(13.5);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    form::setFontSize(title, 13.5, true);
 
     m_data = new DataControl(this);
     form::place(m_data, DataControl::PrimaryName, QStringLiteral("使用許諾の記録"),

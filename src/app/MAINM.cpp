@@ -22,10 +22,7 @@ MAINM::MAINM(QWidget *parent) : QWidget(parent, Qt::Window) {
 
     QLabel *title =
         form::label(this, QStringLiteral("Label1"), ProductTitle, twips::rect(600, 240, 4332, 492));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(18);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    form::setFontSize(title, 18, true);
 
     const QString versionCaption = QStringLiteral("ﾊﾞｰｼﾞｮﾝ");
     form::label(this, QStringLiteral("Label2"), versionCaption, twips::rect(5430, 960, 900, 225));

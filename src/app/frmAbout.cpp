@@ -36,10 +36,7 @@ frmAbout::frmAbout(QWidget *parent) : QWidget(parent, Qt::Window) {
 
     QLabel *title = form::label(this, QStringLiteral("lblTitle"), QStringLiteral("本棚帖"),
                                 twips::rect(1050, 240, 3885, 480));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(14);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    form::setFontSize(title, 14, true);
     form::label(this, QStringLiteral("lblVersion"),
                 QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + AppState::CurrentVersion,
                 twips::rect(1050, 780, 3885, 225));
