@@ -7,10 +7,9 @@
 #include "maintenance/BackupFormat.h"
 #include "maintenance/FaultPoint.h"
 #include "maintenance/SafeFile.h"
+#include "maintenance/SqliteStatement.h"
 
 #include <QDir>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QVarLengthArray>
 
 namespace hondana {
@@ -25,31 +24,51 @@ QString selectStatement(const backup::Layout &layout) {
     return QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(quoted.join(u", "), layout.table);
 }
 
-void writeTable(const QSqlDatabase &db, const backup::Layout &layout) {
+backup::FieldValue columnValue(sqlite3_stmt *statement, int column) {
+    backup::FieldValue value;
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        value.type = backup::FieldValue::Integer;
+        value.integer = sqlite3_column_int64(statement, column);
+        break;
+    case SQLITE_FLOAT:
+        value.type = backup::FieldValue::Real;
+        value.real = sqlite3_column_double(statement, column);
+        break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(statement, column));
+        const int bytes = sqlite3_column_bytes16(statement, column);
+        value.type = backup::FieldValue::Text;
+        value.text = QStringView(text, bytes / 2);
+        break;
+    }
+    default:
+        break;
+    }
+    return value;
+}
+
+void writeTable(sqlite3 *handle, const backup::Layout &layout) {
     const QByteArray step = "backup." + layout.fileName.toLatin1();
+    const QString cannotRead =
+        QStringLiteral("「%1」を書けません: %2 表を読めません").arg(layout.fileName, layout.table);
     safefile::ReplacingFileWriter file(files::resolve(layout.fileName));
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(selectStatement(layout)))
-        throw Failure(
-            QStringLiteral("「%1」を書けません: %2 表を読めません: %3")
-                .arg(layout.fileName, layout.table, describeSqlError(query.lastError().text())));
-    const qsizetype fieldCount = layout.fields.size();
-    QVarLengthArray<QVariant, 32> values(fieldCount);
+    sqlite::Statement query(handle, selectStatement(layout), cannotRead);
+    const int fieldCount = int(layout.fields.size());
+    QVarLengthArray<backup::FieldValue, 32> values(fieldCount);
     QByteArray record(layout.recordLength, '\0');
     qint64 row = 0;
-    while (query.next()) {
+    int result;
+    while ((result = query.step()) == SQLITE_ROW) {
         ++row;
-        for (qsizetype i = 0; i < fieldCount; ++i)
-            values[i] = query.value(int(i));
+        for (int i = 0; i < fieldCount; ++i)
+            values[i] = columnValue(query.get(), i);
         if (backup::encodeRecord(layout, values.constData(), record.data(), row))
             file.write(record.constData(), record.size());
     }
-    if (query.lastError().isValid())
-        throw Failure(
-            QStringLiteral("「%1」を書けません: %2 表を読めません: %3")
-                .arg(layout.fileName, layout.table, describeSqlError(query.lastError().text())));
-    query.finish();
+    if (sqlite::Statement::failed(result))
+        throw Failure(cannotRead + QStringLiteral(": ") + sqlite::lastError(handle));
     faultpoint(step.constData());
     file.commit();
 }
@@ -59,12 +78,18 @@ void writeTable(const QSqlDatabase &db, const backup::Layout &layout) {
 void backupData() {
     Connection connection(AppState::instance().mainConnectionString);
     connection.open();
-    QSqlDatabase db = connection.database();
+    sqlite3 *handle = sqlite::handleOf(connection.database());
     // One read transaction: the five files show the catalogue at one moment.
-    db.transaction();
-    for (const backup::Layout &layout : backup::layouts())
-        writeTable(db, layout);
-    db.rollback();
+    const QString cannotRead = QStringLiteral("「%1」を読めません").arg(files::Catalogue);
+    sqlite::execute(handle, "BEGIN", cannotRead);
+    try {
+        for (const backup::Layout &layout : backup::layouts())
+            writeTable(handle, layout);
+    } catch (...) {
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
     safefile::syncFolder(QDir::currentPath());
 }
 

@@ -18,17 +18,20 @@ namespace hondana::backup {
 namespace {
 
 Field integer(const char *column, int offset, int whenEmpty, bool requiredForRow = false) {
-    return {QString::fromUtf8(column), offset, FieldKind::Integer, 4, whenEmpty, requiredForRow};
+    return {
+        QString::fromUtf8(column), offset, FieldKind::Integer, 4, whenEmpty, {}, requiredForRow};
 }
 Field date(const char *column, int offset) {
-    return {QString::fromUtf8(column), offset, FieldKind::Date, 8, 0.0};
+    return {QString::fromUtf8(column), offset, FieldKind::Date, 8, 0.0, {}};
 }
 Field text(const char *column, int offset, int width, bool requiredForRow = false) {
-    return {QString::fromUtf8(column), offset,        FieldKind::Text, width,
-            QStringLiteral(" "),       requiredForRow};
+    const QString blank = QStringLiteral(" ");
+    return {
+        QString::fromUtf8(column), offset, FieldKind::Text, width, blank, blank, requiredForRow};
 }
 Field stamp(const char *column, int offset, int width) {
-    return {QString::fromUtf8(column), offset, FieldKind::Stamp, width, QStringLiteral("未")};
+    const QString unread = QStringLiteral("未");
+    return {QString::fromUtf8(column), offset, FieldKind::Stamp, width, unread, unread};
 }
 
 QList<Layout> buildLayouts() {
@@ -80,42 +83,70 @@ const qint64 DayZero = QDate(1899, 12, 30).toJulianDay();
 const double FirstDay = double(QDate(1, 1, 1).toJulianDay() - DayZero);
 const double LastDay = double(QDate(9999, 12, 31).toJulianDay() - DayZero);
 
-bool isEmpty(const QVariant &value) {
-    return value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty());
+bool isEmpty(const FieldValue &value) {
+    return value.type == FieldValue::Null ||
+           (value.type == FieldValue::Text && value.text.isEmpty());
+}
+
+QString shown(const FieldValue &value) {
+    switch (value.type) {
+    case FieldValue::Null:
+        return {};
+    case FieldValue::Integer:
+        return QString::number(value.integer);
+    case FieldValue::Real:
+        return QString::number(value.real);
+    case FieldValue::Text:
+        return value.text.toString();
+    }
+    return {};
 }
 
 [[noreturn]] void refuseValue(const Layout &layout, const Field &field, qint64 rowNumber,
-                              const QVariant &value, const QString &problem) {
+                              const FieldValue &value, const QString &problem) {
     throw Failure(QStringLiteral("「%1」を書けません: %2 表の %3 行目、列「%4」の値「%5」は%6。")
                       .arg(layout.fileName, layout.table)
                       .arg(rowNumber)
-                      .arg(field.column, value.toString(), problem));
+                      .arg(field.column, shown(value), problem));
+}
+
+bool inIntegerRange(double value) {
+    return value >= -2147483648.0 && value <= 2147483647.0;
 }
 
 qint32 toInteger(const Layout &layout, const Field &field, qint64 rowNumber,
-                 const QVariant &value) {
-    if (value.typeId() == QMetaType::Double) {
+                 const FieldValue &value) {
+    const QString outOfRange = QStringLiteral("32ビットの整数に収まりません");
+    switch (value.type) {
+    case FieldValue::Integer:
+        if (value.integer < -2147483648LL || value.integer > 2147483647LL)
+            refuseValue(layout, field, rowNumber, value, outOfRange);
+        return qint32(value.integer);
+    case FieldValue::Real: {
         // Halves go to the even neighbour, as the default rounding mode does.
-        const double rounded = std::nearbyint(value.toDouble());
-        if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0))
-            refuseValue(layout, field, rowNumber, value,
-                        QStringLiteral("32ビットの整数に収まりません"));
+        const double rounded = std::nearbyint(value.real);
+        if (!inIntegerRange(rounded))
+            refuseValue(layout, field, rowNumber, value, outOfRange);
         return qint32(rounded);
     }
-    bool ok = false;
-    const qlonglong number = value.toLongLong(&ok);
-    if (!ok)
-        refuseValue(layout, field, rowNumber, value, QStringLiteral("整数ではありません"));
-    if (number < -2147483648LL || number > 2147483647LL)
+    case FieldValue::Text: {
+        bool ok = false;
+        const qlonglong number = value.text.toLongLong(&ok);
+        if (ok && number >= -2147483648LL && number <= 2147483647LL)
+            return qint32(number);
         refuseValue(layout, field, rowNumber, value,
-                    QStringLiteral("32ビットの整数に収まりません"));
-    return qint32(number);
+                    ok ? outOfRange : QStringLiteral("整数ではありません"));
+    }
+    case FieldValue::Null:
+        break;
+    }
+    return 0;
 }
 
 // Dates are stored as "YYYY-MM-DD"; parsed by hand because a backup reads hundreds of thousands.
-QDate parseIsoDate(const QString &text) {
+QDate parseIsoDate(QStringView text) {
     if (text.size() != 10 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-'))
-        return QDate::fromString(text, Qt::ISODate);
+        return QDate::fromString(text.toString(), Qt::ISODate);
     int parts[3] = {0, 0, 0};
     const int starts[3] = {0, 5, 8};
     const int lengths[3] = {4, 2, 2};
@@ -131,17 +162,27 @@ QDate parseIsoDate(const QString &text) {
 }
 
 double toDayCount(const Layout &layout, const Field &field, qint64 rowNumber,
-                  const QVariant &value) {
-    const QDate date =
-        value.typeId() == QMetaType::QDate ? value.toDate() : parseIsoDate(value.toString());
+                  const FieldValue &value) {
+    if (value.type == FieldValue::Real)
+        return value.real;
+    const QDate date = value.type == FieldValue::Text ? parseIsoDate(value.text) : QDate();
     if (!date.isValid())
         refuseValue(layout, field, rowNumber, value, QStringLiteral("日付ではありません"));
     return dayCount(date);
 }
 
-QString stampText(const QVariant &value) {
-    const QString text = value.toString();
-    return text == QLatin1String("*") ? QStringLiteral("済") : text;
+const QString &readMark() {
+    static const QString mark = QStringLiteral("済");
+    return mark;
+}
+
+void writeText(const Field &field, const FieldValue &value, char *out) {
+    if (value.type == FieldValue::Text) {
+        const bool readStar = field.kind == FieldKind::Stamp && value.text == QLatin1String("*");
+        cp932::encodeFieldInto(readStar ? QStringView(readMark()) : value.text, field.width, out);
+    } else {
+        cp932::encodeFieldInto(shown(value), field.width, out);
+    }
 }
 
 } // namespace
@@ -170,39 +211,108 @@ double dayCount(const QDate &date) {
     return double(date.toJulianDay() - DayZero);
 }
 
+FieldValue FieldValue::from(const QVariant &value, QString &storage) {
+    FieldValue result;
+    if (value.isNull())
+        return result;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        result.type = Integer;
+        result.integer = value.toLongLong();
+        return result;
+    case QMetaType::ULongLong:
+        result.type = Real;
+        result.real = double(value.toULongLong());
+        return result;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        result.type = Real;
+        result.real = value.toDouble();
+        return result;
+    case QMetaType::QDate:
+        storage = value.toDate().toString(Qt::ISODate);
+        break;
+    default:
+        storage = value.toString();
+        break;
+    }
+    result.type = Text;
+    result.text = storage;
+    return result;
+}
+
 bool encodeRecord(const Layout &layout, const QVariant *values, char *record, qint64 rowNumber) {
+    const qsizetype count = layout.fields.size();
+    QList<QString> storage(count);
+    QList<FieldValue> converted(count);
+    for (qsizetype i = 0; i < count; ++i)
+        converted[i] = FieldValue::from(values[i], storage[i]);
+    return encodeRecord(layout, converted.constData(), record, rowNumber);
+}
+
+bool encodeRecord(const Layout &layout, const FieldValue *values, char *record, qint64 rowNumber) {
     for (qsizetype i = 0; i < layout.fields.size(); ++i) {
-        const Field &field = layout.fields[i];
-        if (field.requiredForRow && isEmpty(values[i]))
+        if (layout.fields[i].requiredForRow && isEmpty(values[i]))
             return false;
     }
     for (qsizetype i = 0; i < layout.fields.size(); ++i) {
         const Field &field = layout.fields[i];
-        const QVariant &value = isEmpty(values[i]) ? field.whenEmpty : values[i];
+        const FieldValue &value = values[i];
+        const bool empty = isEmpty(value);
         char *out = record + field.offset;
         switch (field.kind) {
         case FieldKind::Integer:
-            qToLittleEndian<qint32>(toInteger(layout, field, rowNumber, value), out);
-            break;
-        case FieldKind::Date:
-            qToLittleEndian<double>(value.typeId() == QMetaType::Double
-                                        ? value.toDouble()
-                                        : toDayCount(layout, field, rowNumber, value),
+            qToLittleEndian<qint32>(empty ? qint32(field.whenEmpty.toInt())
+                                          : toInteger(layout, field, rowNumber, value),
                                     out);
             break;
-        case FieldKind::Text: {
-            const QByteArray bytes = cp932::encodeField(value.toString(), field.width);
-            std::memcpy(out, bytes.constData(), size_t(field.width));
+        case FieldKind::Date:
+            qToLittleEndian<double>(empty ? field.whenEmpty.toDouble()
+                                          : toDayCount(layout, field, rowNumber, value),
+                                    out);
             break;
-        }
-        case FieldKind::Stamp: {
-            const QByteArray bytes = cp932::encodeField(stampText(value), field.width);
-            std::memcpy(out, bytes.constData(), size_t(field.width));
+        case FieldKind::Text:
+        case FieldKind::Stamp:
+            if (empty)
+                cp932::encodeFieldInto(field.whenEmptyText, field.width, out);
+            else
+                writeText(field, value, out);
             break;
-        }
         }
     }
     return true;
+}
+
+qint32 readInteger(const char *field) {
+    return qFromLittleEndian<qint32>(field);
+}
+
+QDate readDate(const Layout &layout, const Field &field, const char *record, qint64 recordNumber) {
+    const double days = qFromLittleEndian<double>(record + field.offset);
+    // The fraction is a time of day, also before day 0: the day is the whole part.
+    const double day = std::trunc(days);
+    if (!std::isfinite(days) || day < FirstDay || day > LastDay)
+        throw Failure(QStringLiteral("「%1」の %2 件目のレコードを読めません: 列「%3」の"
+                                     "日付（日数 %4）が西暦1年から9999年の範囲にありません。")
+                          .arg(layout.fileName)
+                          .arg(recordNumber)
+                          .arg(field.column)
+                          .arg(days));
+    return QDate::fromJulianDay(DayZero + qint64(day));
+}
+
+void formatIsoDate(const QDate &date, char *out) {
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    const int digits[8] = {year / 1000 % 10, year / 100 % 10, year / 10 % 10, year % 10,
+                           month / 10,       month % 10,      day / 10,       day % 10};
+    const int positions[8] = {0, 1, 2, 3, 5, 6, 8, 9};
+    for (int i = 0; i < 8; ++i)
+        out[positions[i]] = char('0' + digits[i]);
+    out[4] = out[7] = '-';
 }
 
 void decodeRecord(const Layout &layout, const char *record, qint64 recordNumber,
@@ -213,23 +323,11 @@ void decodeRecord(const Layout &layout, const char *record, qint64 recordNumber,
         const char *in = record + field.offset;
         switch (field.kind) {
         case FieldKind::Integer:
-            values[i] = int(qFromLittleEndian<qint32>(in));
+            values[i] = int(readInteger(in));
             break;
-        case FieldKind::Date: {
-            const double days = qFromLittleEndian<double>(in);
-            // The fraction is a time of day, also before day 0: the day is the whole part.
-            const double day = std::trunc(days);
-            if (!std::isfinite(days) || day < FirstDay || day > LastDay)
-                throw Failure(
-                    QStringLiteral("「%1」の %2 件目のレコードを読めません: 列「%3」の"
-                                   "日付（日数 %4）が西暦1年から9999年の範囲にありません。")
-                        .arg(layout.fileName)
-                        .arg(recordNumber)
-                        .arg(field.column)
-                        .arg(days));
-            values[i] = QDate::fromJulianDay(DayZero + qint64(day));
+        case FieldKind::Date:
+            values[i] = readDate(layout, field, record, recordNumber);
             break;
-        }
         case FieldKind::Text:
         case FieldKind::Stamp:
             values[i] = cp932::decode(in, field.width);

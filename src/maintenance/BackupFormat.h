@@ -24,6 +24,7 @@ struct Field {
     int width;
     // What is written when the column is empty (null, or an empty text).
     QVariant whenEmpty;
+    QString whenEmptyText; // whenEmpty of a Text or Stamp field, kept for views into it
     // A row whose value here is empty is left out of the file.
     bool requiredForRow = false;
 };
@@ -45,10 +46,29 @@ const Layout &layout(const QString &fileName);
 // The day count of a date: days since 1899-12-30.
 double dayCount(const QDate &date);
 
+// One column value as the database hands it over; text is a view into the engine's buffer.
+struct FieldValue {
+    enum Type { Null, Integer, Real, Text };
+    Type type = Null;
+    qint64 integer = 0;
+    double real = 0;
+    QStringView text;
+
+    static FieldValue from(const QVariant &value, QString &storage);
+};
+
 // Builds one record. `values` holds the row's columns in field order. Returns false (and
 // writes nothing) when the row is one the file leaves out. Throws Failure naming the file,
 // the row and the column for a number outside 32 bits or a value that is not a date.
+bool encodeRecord(const Layout &layout, const FieldValue *values, char *record, qint64 rowNumber);
 bool encodeRecord(const Layout &layout, const QVariant *values, char *record, qint64 rowNumber);
+
+// The fields of a record one at a time, for readers that hand each value on at once.
+qint32 readInteger(const char *field);
+// Throws Failure as decodeRecord does.
+QDate readDate(const Layout &layout, const Field &field, const char *record, qint64 recordNumber);
+// "YYYY-MM-DD", the form the catalogue stores, into `out` (10 bytes).
+void formatIsoDate(const QDate &date, char *out);
 
 // Reads one record into `values` (resized to the field count): Integer → int, Date → QDate,
 // Text and Stamp → QString with its trailing blanks. Throws Failure naming the file and the

@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <memory>
 
 namespace hondana::cp932 {
@@ -190,37 +191,33 @@ QByteArray encode(const QString &text) {
 QByteArray encodeField(const QString &text, int width) {
     if (width <= 0)
         return {};
-    QByteArray out;
-    out.reserve(width + 2);
-    const QStringView source = text.isEmpty() ? QStringView(u" ") : QStringView(text);
+    QByteArray out(width, Qt::Uninitialized);
+    encodeFieldInto(text, width, out.data());
+    return out;
+}
+
+void encodeFieldInto(QStringView text, int width, char *out) {
+    const QStringView source = text.isEmpty() ? QStringView(u" ") : text;
+    int used = 0;
     qsizetype units = 0;
-    for (qsizetype i = 0; i < source.size() && units < width && out.size() < width;) {
+    for (qsizetype i = 0; i < source.size() && units < width && used < width;) {
         const qsizetype step = characterUnits(source, i);
         const quint32 value = step == 2 ? Unencodable : encoded(windowsForm(source[i].unicode()));
-        if (value == Unencodable)
-            out.append(Substitute);
-        else
-            append(out, value);
+        if (value == Unencodable) {
+            out[used++] = Substitute;
+        } else if ((value >> 16) == 1) {
+            out[used++] = char(value & 0xFF);
+        } else if (used + 1 < width) {
+            out[used++] = char((value >> 8) & 0xFF);
+            out[used++] = char(value & 0xFF);
+        } else {
+            // The cut falls inside this character: its lead byte alone becomes a blank.
+            out[used++] = ' ';
+        }
         i += step;
         units += step;
     }
-    // A cut inside a double-byte character leaves its lead byte alone; it becomes a blank.
-    qsizetype i = 0;
-    while (i < width && i < out.size()) {
-        if (isLeadByte(quint8(out[i]))) {
-            if (i + 1 >= width) {
-                out[i] = ' ';
-                break;
-            }
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    out.truncate(width);
-    if (out.size() < width)
-        out.append(width - out.size(), ' ');
-    return out;
+    std::memset(out + used, ' ', size_t(width - used));
 }
 
 QString decode(const QByteArray &bytes) {

@@ -26,6 +26,8 @@ QByteArray encode(const QString &text);
 // that leaves a dangling lead byte turns that byte into a blank. Never fails: a character the
 // code page cannot hold becomes "?" (the record-set layer refuses such characters earlier).
 QByteArray encodeField(const QString &text, int width);
+// The same into `out`, which takes exactly `width` bytes; for writers of many fields.
+void encodeFieldInto(QStringView text, int width, char *out);
 
 // Never fails: what cannot be decoded (bad lead or trail bytes, unmapped codes) becomes "〓"
 // and decoding goes on.

@@ -4,14 +4,15 @@
 #include "db/Failure.h"
 #include "db/FileNames.h"
 #include "maintenance/BackupFormat.h"
+#include "maintenance/Cp932.h"
 #include "maintenance/FaultPoint.h"
 #include "maintenance/SafeFile.h"
+#include "maintenance/SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QSqlDatabase>
 
 namespace hondana {
 
@@ -59,49 +60,63 @@ QString insertStatement(const backup::Layout &layout) {
         .arg(layout.table, quoted.join(u", "), marks.join(u", "));
 }
 
-[[noreturn]] void failSql(const QString &what, const QSqlError &error) {
-    throw Failure(QStringLiteral("%1: %2").arg(what, describeSqlError(error.text())));
+QString cannotBuild() {
+    return QStringLiteral("「%1」を作れません").arg(files::WorkCopy);
 }
 
-void exec(QSqlQuery &query, const QString &statement) {
-    if (!query.exec(statement))
-        failSql(QStringLiteral("「%1」を作れません").arg(files::WorkCopy), query.lastError());
+// Binds one field of a record to parameter `index` (1-based) of `insert`.
+void bindField(sqlite3_stmt *insert, int index, const backup::Layout &layout,
+               const backup::Field &field, const char *record, qint64 recordNumber, QString &text) {
+    const char *in = record + field.offset;
+    switch (field.kind) {
+    case backup::FieldKind::Integer:
+        sqlite3_bind_int(insert, index, backup::readInteger(in));
+        break;
+    case backup::FieldKind::Date: {
+        char iso[10];
+        backup::formatIsoDate(backup::readDate(layout, field, record, recordNumber), iso);
+        sqlite3_bind_text(insert, index, iso, sizeof iso, SQLITE_TRANSIENT);
+        break;
+    }
+    case backup::FieldKind::Text:
+    case backup::FieldKind::Stamp:
+        // Trailing blanks are part of the value.
+        text = cp932::decode(in, field.width);
+        sqlite3_bind_text16(insert, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        break;
+    }
 }
 
-// Dates go in as the catalogue stores them: "YYYY-MM-DD".
-QVariant storedForm(const backup::Field &field, const QVariant &value) {
-    if (field.kind == backup::FieldKind::Date)
-        return value.toDate().toString(Qt::ISODate);
-    return value;
-}
-
-void fillTable(QSqlDatabase &db, const backup::Layout &layout) {
+void fillTable(sqlite3 *handle, const backup::Layout &layout) {
     backup::RecordReader reader(layout, files::resolve(layout.fileName));
-    QSqlQuery insert(db);
-    if (!insert.prepare(insertStatement(layout)))
-        failSql(QStringLiteral("%1 表に行を追加できません").arg(layout.table), insert.lastError());
-    QVariantList values;
+    sqlite::Statement insert(handle, insertStatement(layout),
+                             QStringLiteral("%1 表に行を追加できません").arg(layout.table));
+    QString text;
     while (const char *record = reader.next()) {
-        backup::decodeRecord(layout, record, reader.recordNumber(), values);
-        for (qsizetype i = 0; i < values.size(); ++i)
-            insert.bindValue(int(i), storedForm(layout.fields[i], values[i]));
-        if (!insert.exec())
-            failSql(QStringLiteral("「%1」の %2 件目のレコードを %3 表に追加できません")
-                        .arg(layout.fileName)
-                        .arg(reader.recordNumber())
-                        .arg(layout.table),
-                    insert.lastError());
+        for (int i = 0; i < int(layout.fields.size()); ++i)
+            bindField(insert.get(), i + 1, layout, layout.fields[i], record, reader.recordNumber(),
+                      text);
+        const int result = insert.step();
+        if (sqlite::Statement::failed(result))
+            throw Failure(QStringLiteral("「%1」の %2 件目のレコードを %3 表に追加できません: %4")
+                              .arg(layout.fileName)
+                              .arg(reader.recordNumber())
+                              .arg(layout.table, sqlite::lastError(handle)));
+        insert.reset();
     }
 }
 
 // A restored catalogue never asks for the agreement again: it holds the acceptance row.
-void ensureAcceptance(QSqlQuery &query) {
-    exec(query, QStringLiteral("SELECT count(*) FROM DOUI"));
-    const bool hasRow = query.next() && query.value(0).toLongLong() > 0;
-    query.finish();
+void ensureAcceptance(sqlite3 *handle) {
+    bool hasRow = false;
+    {
+        sqlite::Statement count(handle, QStringLiteral("SELECT count(*) FROM DOUI"), cannotBuild());
+        hasRow = count.step() == SQLITE_ROW && sqlite3_column_int64(count.get(), 0) > 0;
+    }
     if (!hasRow)
-        exec(query, QStringLiteral("INSERT INTO DOUI (ID, 同意日) VALUES (1, date('now', "
-                                   "'localtime'))"));
+        sqlite::execute(handle,
+                        "INSERT INTO DOUI (ID, 同意日) VALUES (1, date('now', 'localtime'))",
+                        cannotBuild());
 }
 
 void fillWorkCopy(const QString &workCopy) {
@@ -113,26 +128,24 @@ void fillWorkCopy(const QString &workCopy) {
                           .arg(files::RestoreTemplate, failure.message()));
     }
     try {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        {
-            QSqlQuery query(db);
-            // The work copy is thrown away on any failure and flushed before it replaces the
-            // catalogue, so it needs no journal file of its own.
-            exec(query, QStringLiteral("PRAGMA journal_mode = MEMORY"));
-            exec(query, QStringLiteral("PRAGMA synchronous = OFF"));
-            if (!db.transaction())
-                failSql(QStringLiteral("「%1」を作れません").arg(files::WorkCopy), db.lastError());
+        sqlite3 *handle = sqlite::handleOf(QSqlDatabase::database(name, false));
+        // The work copy is thrown away on any failure and flushed before it replaces the
+        // catalogue, so it needs no journal file of its own.
+        sqlite::execute(handle, "PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF; BEGIN",
+                        cannotBuild());
+        try {
             for (const backup::Layout &layout : backup::layouts()) {
-                fillTable(db, layout);
+                fillTable(handle, layout);
                 faultpoint("restore.fill");
             }
-            ensureAcceptance(query);
+            ensureAcceptance(handle);
+            faultpoint("restore.commit");
+            sqlite::execute(handle, "COMMIT", cannotBuild());
+        } catch (...) {
+            sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
         }
-        faultpoint("restore.commit");
-        if (!db.commit())
-            failSql(QStringLiteral("「%1」を作れません").arg(files::WorkCopy), db.lastError());
     } catch (...) {
-        QSqlDatabase::database(name, false).rollback();
         closeDatabase(name);
         throw;
     }

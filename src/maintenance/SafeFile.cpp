@@ -1,6 +1,7 @@
 #include "maintenance/SafeFile.h"
 
 #include "db/Failure.h"
+#include "maintenance/FaultPoint.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -99,9 +100,11 @@ void ReplacingFileWriter::flushBuffer() {
 }
 
 void ReplacingFileWriter::commit() {
+    const QByteArray step = "replace." + fileName(m_path).toUtf8();
     flushBuffer();
     if (::fsync(m_fd) != 0)
         fail(QStringLiteral("ディスクに書き切れません"), errno);
+    faultpoint((step + ".flushed").constData());
     const int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0) {
@@ -116,6 +119,7 @@ void ReplacingFileWriter::commit() {
         throw Failure(QStringLiteral("「%1」を置き換えられません: %2")
                           .arg(fileName(m_path), describeError(error)));
     }
+    faultpoint((step + ".renamed").constData());
 }
 
 void ReplacingFileWriter::fail(const QString &what, int error) {

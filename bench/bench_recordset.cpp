@@ -1,0 +1,153 @@
+// bench_recordset [books]: the register's record set on a synthetic catalogue (100,000 books and
+// 5,000 authors by default): opening it against what plain SQLite needs to read the same SQL in
+// the same run, first <-> last, saving one changed book, the memory the open set holds, and the
+// lookup and master-grid opens of 5,000 authors through the bound widgets.
+
+#include "app/widgets/DataCombo.h"
+#include "app/widgets/DataControl.h"
+#include "app/widgets/DataGrid.h"
+#include "db/Connection.h"
+#include "db/FileNames.h"
+#include "db/RecordSet.h"
+#include "support/CatalogueGenerator.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace hondana;
+
+namespace {
+
+const QString RegisterSql = QStringLiteral(
+    "select SEQNO,ｻｲｽﾞNO,ｼﾘｰｽﾞ,管理番号1,管理番号2,購入日,全体NO,題名,著者NO,読書ｽﾀﾝﾌﾟ,内容,"
+    "発行所NO,発行日,版数,分野NO, 価格, 購入先, 請求番号, 読書完了日, 読感ﾗﾝｸ   from BOOK ORDER "
+    "BY 著者NO,題名,SEQNO");
+const QString Link = QStringLiteral("FILE NAME=Karobu.udl");
+
+qint64 residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Median of `runs` timings in milliseconds.
+double medianMs(int runs, const std::function<void()> &work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// What SQLite itself needs: run the SQL and touch every value of every row.
+void readWithSqlite(Connection &connection) {
+    QSqlQuery q(connection.database());
+    q.setForwardOnly(true);
+    q.exec(RegisterSql);
+    const int columns = q.record().count();
+    qint64 sink = 0;
+    while (q.next()) {
+        for (int i = 0; i < columns; ++i)
+            sink += q.value(i).isNull() ? 0 : 1;
+    }
+    if (sink < 0)
+        std::puts("");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int books = argc > 1 ? std::atoi(argv[1]) : 100000;
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    const QDir shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR));
+    for (const QString &name : {files::CatalogueTemplate, files::CatalogueLink})
+        QFile::copy(shipped.filePath(name),
+                    name == files::CatalogueTemplate ? files::Catalogue : name);
+    QFile::setPermissions(files::Catalogue, QFile::ReadOwner | QFile::WriteOwner);
+    test::CatalogueShape shape;
+    shape.books = books;
+    shape.authors = 5000;
+    test::generateCatalogue(QDir(dir.path()).filePath(files::Catalogue), shape);
+    std::printf("catalogue: %d books, %d authors\n", shape.books, shape.authors);
+
+    Connection connection(Link);
+    connection.open();
+    readWithSqlite(connection); // warm the page cache for both measurements alike
+
+    const double sqlite = medianMs(5, [&] { readWithSqlite(connection); });
+    const qint64 before = residentKb();
+    RecordSet kept;
+    kept.open(connection, RegisterSql);
+    const qint64 after = residentKb();
+    const double open = medianMs(5, [&] {
+        RecordSet set;
+        set.open(connection, RegisterSql);
+        set.value(QStringLiteral("題名"));
+    });
+    std::printf("open register set:     %8.1f ms  (SQLite read %.1f ms, ratio %.2f; limit 300 ms "
+                "and 3x)\n",
+                open, sqlite, open / sqlite);
+    std::printf("memory of the open set: %8.1f MB  (limit 150 MB)\n", (after - before) / 1024.0);
+
+    const double firstLast = medianMs(21, [&] {
+        kept.moveLast();
+        kept.moveFirst();
+    });
+    std::printf("first <-> last:         %8.3f ms  (limit 20 ms)\n", firstLast / 2);
+    int n = 0;
+    const double save = medianMs(21, [&] {
+        kept.moveTo(1 + (n * 7919) % kept.recordCount());
+        kept.setValue(QStringLiteral("題名"), QStringLiteral("改題%1").arg(++n));
+        kept.update();
+    });
+    std::printf("save one changed book:  %8.3f ms  (limit 20 ms)\n", save);
+
+    // The register's author lookup: its data control re-reads CHOSHA and the combo refills.
+    DataControl register_;
+    register_.setConnectionString(Link);
+    register_.setRecordSource(RegisterSql);
+    register_.refresh();
+    DataControl authors;
+    authors.setConnectionString(Link);
+    authors.setRecordSource(QStringLiteral("CHOSHA"));
+    authors.refresh();
+    DataCombo combo;
+    combo.bind(&register_, QStringLiteral("著者NO"));
+    combo.setRowSource(&authors, QStringLiteral("著者名"), QStringLiteral("著者NO"));
+    const double lookup = medianMs(11, [&] { authors.refresh(); });
+    std::printf("lookup refresh (%d):  %8.1f ms  (limit 50 ms)\n", combo.count(), lookup);
+
+    const double master = medianMs(5, [&] {
+        DataControl control;
+        control.setConnectionString(Link);
+        control.setRecordSource(
+            QStringLiteral("select 著者NO,著者名,国 from CHOSHA Order by 著者NO"));
+        DataGrid grid;
+        control.refresh();
+        grid.bind(&control);
+        grid.resize(600, 400);
+        grid.show();
+        QApplication::processEvents();
+    });
+    std::printf("master grid of 5,000:   %8.1f ms  (limit 100 ms)\n", master);
+    return 0;
+}

@@ -1,0 +1,42 @@
+#include "maintenance/SqliteStatement.h"
+
+#include "db/Connection.h"
+#include "db/Failure.h"
+
+#include <QSqlDriver>
+#include <QVariant>
+
+namespace hondana::sqlite {
+
+sqlite3 *handleOf(const QSqlDatabase &db) {
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0 || !handle.constData())
+        throw Failure(QStringLiteral("データベースに接続していません。"));
+    sqlite3 *result = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!result)
+        throw Failure(QStringLiteral("データベースに接続していません。"));
+    return result;
+}
+
+QString lastError(sqlite3 *handle) {
+    return describeSqlError(QString::fromUtf8(sqlite3_errmsg(handle)));
+}
+
+void execute(sqlite3 *handle, const char *sql, const QString &context) {
+    if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw Failure(context + QStringLiteral(": ") + lastError(handle));
+}
+
+Statement::Statement(sqlite3 *handle, const QString &sql, const QString &context)
+    : m_handle(handle) {
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(handle, utf8.constData(), int(utf8.size()), &m_statement, nullptr) !=
+        SQLITE_OK)
+        throw Failure(context + QStringLiteral(": ") + lastError(handle));
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(m_statement);
+}
+
+} // namespace hondana::sqlite

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <sqlite3.h>
+
+// Backup and restore walk every row of the catalogue; through the SQL module each value costs
+// several allocations and a placeholder name, so these two go to SQLite directly, on the
+// connection the SQL module opened (same library, same file, same rules for opening).
+namespace hondana::sqlite {
+
+// The SQLite handle of an open QSQLITE connection. Throws Failure when there is none.
+sqlite3 *handleOf(const QSqlDatabase &db);
+
+// The engine's last message on `handle`, in words a user can act on.
+QString lastError(sqlite3 *handle);
+
+// Runs statements without results. Throws Failure starting with `context`.
+void execute(sqlite3 *handle, const char *sql, const QString &context);
+
+// One prepared statement, finalized on destruction.
+class Statement {
+public:
+    // Throws Failure starting with `context`.
+    Statement(sqlite3 *handle, const QString &sql, const QString &context);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    sqlite3_stmt *get() const { return m_statement; }
+    // SQLite's result: SQLITE_ROW, SQLITE_DONE, or an error (see lastError).
+    int step() { return sqlite3_step(m_statement); }
+    void reset() { sqlite3_reset(m_statement); }
+    static bool failed(int result) { return result != SQLITE_ROW && result != SQLITE_DONE; }
+
+private:
+    sqlite3 *m_handle;
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+} // namespace hondana::sqlite
