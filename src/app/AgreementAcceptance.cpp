@@ -85,7 +85,7 @@ Acceptance upgrade(AcceptanceRecord &record, const AppState &state) {
 
 } // namespace
 
-Acceptance acceptAgreement() {
+Acceptance acceptAgreement(const std::function<void()> &upgradeStarting) {
     AppState &state = AppState::instance();
     AcceptanceRecord record(state.mainConnectionString);
     if (!record.exists())
@@ -95,6 +95,8 @@ Acceptance acceptAgreement() {
             state.admission = AppState::Admission::No;
             return Acceptance::NoUpgradeInformation;
         }
+        if (upgradeStarting)
+            upgradeStarting();
         return upgrade(record, state);
     }
     state.admission = AppState::Admission::No;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace hondana {
 
 // What accepting the usage agreement came to.
@@ -19,7 +21,8 @@ enum class Acceptance {
 // the version database), and updates the admission. Before the catalogue and the version
 // database are replaced, every connection to them is closed. Throws Failure with a Japanese
 // message; a failing upgrade leaves the version database as it was, so the upgrade is offered
-// again at the next start.
-Acceptance acceptAgreement();
+// again at the next start. `upgradeStarting` runs just before a rebuild begins, so the screen can
+// tell the user that this takes a while.
+Acceptance acceptAgreement(const std::function<void()> &upgradeStarting = {});
 
 } // namespace hondana

@@ -13,6 +13,7 @@
 #include "db/Failure.h"
 
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace hondana {
@@ -20,6 +21,19 @@ namespace hondana {
 namespace {
 
 const QString AgreementTitle = QStringLiteral("ソフトウェア使用許諾契約書");
+
+// The rebuild blocks the window for a few seconds on a large catalogue; say what is going on.
+std::unique_ptr<QProgressDialog> showUpgradeProgress(QWidget *parent) {
+    auto dialog = std::make_unique<QProgressDialog>(
+        QStringLiteral("蔵書データベースを新しい形式に作り直しています。しばらくお待ちください…"),
+        QString(), 0, 0, parent);
+    dialog->setWindowTitle(ApplicationTitle);
+    dialog->setMinimumDuration(0);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return dialog;
+}
 
 void endWith(const QString &message) {
     MessageService::instance().notice(message);
@@ -99,9 +113,11 @@ void KYODAKU::accept() {
     Acceptance outcome;
     {
         BusyCursor busy;
+        std::unique_ptr<QProgressDialog> progress;
         try {
-            outcome = acceptAgreement();
+            outcome = acceptAgreement([&] { progress = showUpgradeProgress(this); });
         } catch (const Failure &failure) {
+            progress.reset();
             busy.release();
             MessageService::instance().notice(failure.message(), {},
                                               MessageService::Icon::Critical);

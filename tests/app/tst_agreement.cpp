@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 #include <QtTest>
 
 using namespace hondana;
@@ -118,6 +119,7 @@ private Q_SLOTS:
     void startFailureShowsOneMessage();
     void declineTouchesNoFile_data();
     void declineTouchesNoFile();
+    void closingWindowOnlyUnloads();
     void firstAcceptance_data();
     void firstAcceptance();
     void firstAcceptanceWithoutVersionTemplate();
@@ -234,6 +236,29 @@ void tst_Agreement::declineTouchesNoFile() {
     QVERIFY(!agreementScreen());
     QVERIFY(start());
     QVERIFY(isShown(agreementScreen()));
+}
+
+void tst_Agreement::closingWindowOnlyUnloads() {
+    QVERIFY(start());
+    const auto before = folderSnapshot();
+    QSignalSpy lastWindow(qApp, &QGuiApplication::lastWindowClosed);
+
+    // Qt ends the program on the last window only from its running event loop.
+    QTimer::singleShot(0, agreementScreen(), &QWidget::close);
+    QTimer stuck;
+    stuck.setSingleShot(true);
+    connect(&stuck, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    stuck.start(10000);
+    QCOMPARE(QApplication::exec(), 0);
+
+    // No window was left, so the program ended; the agreement is asked again next time.
+    QCOMPARE(lastWindow.size(), 1);
+    QVERIFY(!programEnded());
+    QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
+    finishProgram();
+    QVERIFY(!agreementScreen());
+    QVERIFY(m_messages->texts.isEmpty());
+    QCOMPARE(folderSnapshot(), before);
 }
 
 void tst_Agreement::firstAcceptance_data() {
