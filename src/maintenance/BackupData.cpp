@@ -37,10 +37,9 @@ backup::FieldValue columnValue(sqlite3_stmt *statement, int column) {
         break;
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
-        const auto *text = static_cast<const char16_t *>(sqlite3_column_text16(statement, column));
-        const int bytes = sqlite3_column_bytes16(statement, column);
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
         value.type = backup::FieldValue::Text;
-        value.text = QStringView(text, bytes / 2);
+        value.text = QByteArrayView(text, sqlite3_column_bytes(statement, column));
         break;
     }
     default:

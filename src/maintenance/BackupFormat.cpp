@@ -97,7 +97,7 @@ QString shown(const FieldValue &value) {
     case FieldValue::Real:
         return QString::number(value.real);
     case FieldValue::Text:
-        return value.text.toString();
+        return QString::fromUtf8(value.text);
     }
     return {};
 }
@@ -131,7 +131,7 @@ qint32 toInteger(const Layout &layout, const Field &field, qint64 rowNumber,
     }
     case FieldValue::Text: {
         bool ok = false;
-        const qlonglong number = value.text.toLongLong(&ok);
+        const qlonglong number = value.text.toByteArray().trimmed().toLongLong(&ok);
         if (ok && number >= -2147483648LL && number <= 2147483647LL)
             return qint32(number);
         refuseValue(layout, field, rowNumber, value,
@@ -144,18 +144,18 @@ qint32 toInteger(const Layout &layout, const Field &field, qint64 rowNumber,
 }
 
 // Dates are stored as "YYYY-MM-DD"; parsed by hand because a backup reads hundreds of thousands.
-QDate parseIsoDate(QStringView text) {
-    if (text.size() != 10 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-'))
-        return QDate::fromString(text.toString(), Qt::ISODate);
+QDate parseIsoDate(QByteArrayView text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return QDate::fromString(QString::fromUtf8(text), Qt::ISODate);
     int parts[3] = {0, 0, 0};
     const int starts[3] = {0, 5, 8};
     const int lengths[3] = {4, 2, 2};
     for (int p = 0; p < 3; ++p) {
         for (int i = 0; i < lengths[p]; ++i) {
-            const char16_t c = text[starts[p] + i].unicode();
-            if (c < u'0' || c > u'9')
+            const char c = text[starts[p] + i];
+            if (c < '0' || c > '9')
                 return {};
-            parts[p] = parts[p] * 10 + (c - u'0');
+            parts[p] = parts[p] * 10 + (c - '0');
         }
     }
     return QDate(parts[0], parts[1], parts[2]);
@@ -171,15 +171,10 @@ double toDayCount(const Layout &layout, const Field &field, qint64 rowNumber,
     return dayCount(date);
 }
 
-const QString &readMark() {
-    static const QString mark = QStringLiteral("済");
-    return mark;
-}
-
 void writeText(const Field &field, const FieldValue &value, char *out) {
     if (value.type == FieldValue::Text) {
-        const bool readStar = field.kind == FieldKind::Stamp && value.text == QLatin1String("*");
-        cp932::encodeFieldInto(readStar ? QStringView(readMark()) : value.text, field.width, out);
+        const bool readStar = field.kind == FieldKind::Stamp && value.text == "*";
+        cp932::encodeUtf8FieldInto(readStar ? QByteArrayView("済") : value.text, field.width, out);
     } else {
         cp932::encodeFieldInto(shown(value), field.width, out);
     }
@@ -211,7 +206,7 @@ double dayCount(const QDate &date) {
     return double(date.toJulianDay() - DayZero);
 }
 
-FieldValue FieldValue::from(const QVariant &value, QString &storage) {
+FieldValue FieldValue::from(const QVariant &value, QByteArray &storage) {
     FieldValue result;
     if (value.isNull())
         return result;
@@ -233,10 +228,10 @@ FieldValue FieldValue::from(const QVariant &value, QString &storage) {
         result.real = value.toDouble();
         return result;
     case QMetaType::QDate:
-        storage = value.toDate().toString(Qt::ISODate);
+        storage = value.toDate().toString(Qt::ISODate).toUtf8();
         break;
     default:
-        storage = value.toString();
+        storage = value.toString().toUtf8();
         break;
     }
     result.type = Text;
@@ -246,7 +241,7 @@ FieldValue FieldValue::from(const QVariant &value, QString &storage) {
 
 bool encodeRecord(const Layout &layout, const QVariant *values, char *record, qint64 rowNumber) {
     const qsizetype count = layout.fields.size();
-    QList<QString> storage(count);
+    QList<QByteArray> storage(count);
     QList<FieldValue> converted(count);
     for (qsizetype i = 0; i < count; ++i)
         converted[i] = FieldValue::from(values[i], storage[i]);

@@ -46,15 +46,16 @@ const Layout &layout(const QString &fileName);
 // The day count of a date: days since 1899-12-30.
 double dayCount(const QDate &date);
 
-// One column value as the database hands it over; text is a view into the engine's buffer.
+// One column value as the database hands it over; text is UTF-8, a view into the engine's
+// buffer.
 struct FieldValue {
     enum Type { Null, Integer, Real, Text };
     Type type = Null;
     qint64 integer = 0;
     double real = 0;
-    QStringView text;
+    QByteArrayView text;
 
-    static FieldValue from(const QVariant &value, QString &storage);
+    static FieldValue from(const QVariant &value, QByteArray &storage);
 };
 
 // Builds one record. `values` holds the row's columns in field order. Returns false (and

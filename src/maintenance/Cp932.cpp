@@ -220,6 +220,63 @@ void encodeFieldInto(QStringView text, int width, char *out) {
     std::memset(out + used, ' ', size_t(width - used));
 }
 
+namespace {
+
+// The next code point of `utf8` at `i` (advanced past it); -1 for a malformed sequence.
+qint32 nextCodePoint(QByteArrayView utf8, qsizetype &i) {
+    const auto lead = quint8(utf8[i++]);
+    if (lead < 0x80)
+        return lead;
+    int extra = 0;
+    qint32 code = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        code = lead & 0x07;
+    } else {
+        return -1;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= utf8.size() || (quint8(utf8[i]) & 0xC0) != 0x80)
+            return -1;
+        code = (code << 6) | (quint8(utf8[i++]) & 0x3F);
+    }
+    return code;
+}
+
+} // namespace
+
+void encodeUtf8FieldInto(QByteArrayView utf8, int width, char *out) {
+    if (utf8.isEmpty())
+        utf8 = QByteArrayView(" ", 1);
+    int used = 0;
+    qsizetype units = 0;
+    for (qsizetype i = 0; i < utf8.size() && units < width && used < width;) {
+        const qint32 code = nextCodePoint(utf8, i);
+        const bool wide = code > 0xFFFF;
+        const quint32 value =
+            (code < 0 || wide) ? Unencodable : encoded(windowsForm(char16_t(code)));
+        if (value == Unencodable) {
+            out[used++] = Substitute;
+        } else if ((value >> 16) == 1) {
+            out[used++] = char(value & 0xFF);
+        } else if (used + 1 < width) {
+            out[used++] = char((value >> 8) & 0xFF);
+            out[used++] = char(value & 0xFF);
+        } else {
+            // The cut falls inside this character: its lead byte alone becomes a blank.
+            out[used++] = ' ';
+        }
+        units += wide ? 2 : 1;
+    }
+    std::memset(out + used, ' ', size_t(width - used));
+}
+
 QString decode(const QByteArray &bytes) {
     return decode(bytes.constData(), bytes.size());
 }

@@ -28,6 +28,9 @@ QByteArray encode(const QString &text);
 QByteArray encodeField(const QString &text, int width);
 // The same into `out`, which takes exactly `width` bytes; for writers of many fields.
 void encodeFieldInto(QStringView text, int width, char *out);
+// The same from UTF-8 text, as the database hands it over. A character outside the Basic
+// Multilingual Plane counts as two characters, as in UTF-16; malformed UTF-8 becomes "?".
+void encodeUtf8FieldInto(QByteArrayView utf8, int width, char *out);
 
 // Never fails: what cannot be decoded (bad lead or trail bytes, unmapped codes) becomes "〓"
 // and decoding goes on.
