@@ -2,6 +2,7 @@
 
 #include "db/Failure.h"
 #include "db/FileNames.h"
+#include "maintenance/FaultPoint.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -37,8 +38,11 @@ void copyFileReplacing(const QString &sourceName, const QString &targetName,
         if (target.write(chunk) != chunk.size())
             throw copyFailure(sourceName, targetName, target.errorString());
     }
+    const QByteArray step = "copy." + targetName.toUtf8();
+    faultpoint(step.constData());
     if (!target.commit())
         throw copyFailure(sourceName, targetName, target.errorString());
+    faultpoint((step + ".done").constData());
 }
 
 } // namespace hondana
