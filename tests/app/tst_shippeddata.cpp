@@ -6,6 +6,7 @@
 #include "app/Configuration.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
+#include "db/Failure.h"
 #include "db/FileNames.h"
 #include "support/DataFolder.h"
 
@@ -26,10 +27,23 @@ QStringList words(const char *text) {
     return QString::fromUtf8(text).split(QLatin1Char(' '));
 }
 
+// A missing or broken file makes the checks below see nothing, so they fail with the file named
+// instead of ending the whole test run.
+QString openInFolder(const QString &name) {
+    try {
+        return openDatabaseFile(files::resolve(name), QStringLiteral("check"));
+    } catch (const Failure &failure) {
+        qWarning("%s", qPrintable(failure.message()));
+        return {};
+    }
+}
+
 // Runs `sql` on the database file `name` of the current folder and returns the first column of
 // every row.
 QVariantList column(const QString &name, const QString &sql) {
-    const QString connection = openDatabaseFile(files::resolve(name), QStringLiteral("check"));
+    const QString connection = openInFolder(name);
+    if (connection.isEmpty())
+        return {};
     QVariantList values;
     {
         QSqlQuery query(QSqlDatabase::database(connection, false));
@@ -43,7 +57,9 @@ QVariantList column(const QString &name, const QString &sql) {
 }
 
 QStringList fieldNames(const QString &database, const QString &source) {
-    const QString connection = openDatabaseFile(files::resolve(database), QStringLiteral("check"));
+    const QString connection = openInFolder(database);
+    if (connection.isEmpty())
+        return {};
     QStringList names;
     {
         const QSqlRecord record = QSqlDatabase::database(connection, false).record(source);
