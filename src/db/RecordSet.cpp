@@ -4,12 +4,12 @@
 #include "db/FilterExpression.h"
 #include "db/InputParsing.h"
 #include "maintenance/Cp932.h"
+#include "maintenance/SqliteStatement.h"
 
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <cmath>
 #include <vector>
 
@@ -290,25 +290,47 @@ void RecordSet::open(Connection &connection, const QString &source) {
     emitMoved();
 }
 
+namespace {
+
+// "YYYY-MM-DD" as stored; anything else is not a stored date.
+QDate storedDate(const unsigned char *text, int bytes) {
+    if (!text || bytes != 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8};
+    const int lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (int i = 0; i < lengths[p]; ++i) {
+            const unsigned char c = text[starts[p] + i];
+            if (c < '0' || c > '9')
+                return {};
+            parts[p] = parts[p] * 10 + (c - '0');
+        }
+    }
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
+} // namespace
+
 void RecordSet::load() {
     Q_EMIT aboutToReset();
     d->clearRows();
-    QSqlQuery q(d->connection->database());
-    q.setForwardOnly(true);
-    if (!q.exec(d->sql)) {
-        d->fields.clear();
-        d->fieldIndexByName.clear();
-        d->columns = 0;
-        const QString problem = describeSqlError(q.lastError().text());
-        throw Failure(QStringLiteral("「%1」を読めません: %2").arg(d->source.trimmed(), problem));
-    }
-    const QSqlRecord record = q.record();
-    const int first = d->table.isEmpty() ? 0 : 1;
     d->fields.clear();
     d->fieldIndexByName.clear();
-    for (int i = first; i < record.count(); ++i) {
-        d->fieldIndexByName.insert(record.fieldName(i), int(d->fields.size()));
-        d->fields << record.fieldName(i);
+    d->columns = 0;
+    // Every row goes through the engine's own interface: through the SQL module each value
+    // would cost a QVariant, which is most of what opening 100,000 books would take.
+    const QSqlDatabase db = d->connection->database();
+    sqlite3 *engine = sqlite::handleOf(db);
+    const QString context = QStringLiteral("「%1」を読めません").arg(d->source.trimmed());
+    sqlite::Statement statement(engine, d->sql, context);
+    sqlite3_stmt *st = statement.get();
+    const int first = d->table.isEmpty() ? 0 : 1;
+    const int count = sqlite3_column_count(st);
+    for (int i = first; i < count; ++i) {
+        const QString name = QString::fromUtf8(sqlite3_column_name(st, i));
+        d->fieldIndexByName.insert(name, int(d->fields.size()));
+        d->fields << name;
     }
     d->columns = int(d->fields.size());
     d->kinds.assign(size_t(d->columns), schema::Kind::Text);
@@ -320,17 +342,54 @@ void RecordSet::load() {
         }
     }
     const QStringList tableColumnNames =
-        d->table.isEmpty() ? QStringList() : tableColumns(d->connection->database(), d->table);
+        d->table.isEmpty() ? QStringList() : tableColumns(db, d->table);
     d->writable.assign(size_t(d->columns), false);
     for (int i = 0; i < d->columns; ++i)
         d->writable[size_t(i)] = tableColumnNames.contains(d->fields.at(i), Qt::CaseInsensitive);
 
-    while (q.next()) {
-        d->rowIds.push_back(first ? q.value(0).toLongLong() : 0);
+    int step = SQLITE_ROW;
+    while ((step = statement.step()) == SQLITE_ROW) {
+        d->rowIds.push_back(first ? sqlite3_column_int64(st, 0) : 0);
         d->removed.push_back(false);
         for (int i = 0; i < d->columns; ++i) {
-            const QVariant value = q.value(i + first);
-            Cell c = d->toCell(value, d->kinds[size_t(i)]);
+            const int column = i + first;
+            Cell c;
+            switch (sqlite3_column_type(st, column)) {
+            case SQLITE_INTEGER:
+                c.type = Cell::Integer;
+                c.integer = sqlite3_column_int64(st, column);
+                break;
+            case SQLITE_FLOAT:
+                c.type = Cell::Real;
+                c.real = sqlite3_column_double(st, column);
+                break;
+            case SQLITE_TEXT: {
+                if (d->kinds[size_t(i)] == schema::Kind::Date) {
+                    const QDate date = storedDate(sqlite3_column_text(st, column),
+                                                  sqlite3_column_bytes(st, column));
+                    if (date.isValid()) {
+                        c.type = Cell::Date;
+                        c.integer = date.toJulianDay();
+                        break;
+                    }
+                }
+                const auto *text = static_cast<const QChar *>(sqlite3_column_text16(st, column));
+                const int length = sqlite3_column_bytes16(st, column) / 2;
+                c.type = Cell::Text;
+                c.text.offset = quint32(d->texts.size());
+                c.text.length = quint32(length);
+                d->texts.append(text, length);
+                break;
+            }
+            case SQLITE_BLOB: {
+                const auto *bytes = static_cast<const char *>(sqlite3_column_blob(st, column));
+                c = d->toCell(QByteArray(bytes, sqlite3_column_bytes(st, column)),
+                              d->kinds[size_t(i)]);
+                break;
+            }
+            default:
+                break;
+            }
             if (!kindKnown[size_t(i)] && c.type != Cell::Null) {
                 // A column the catalogue does not describe is read as its first value says.
                 if (c.type == Cell::Integer)
@@ -339,6 +398,11 @@ void RecordSet::load() {
             }
             d->cells.push_back(c);
         }
+    }
+    if (step != SQLITE_DONE) {
+        const QString problem = sqlite::lastError(engine);
+        d->clearRows();
+        throw Failure(context + QStringLiteral(": ") + problem);
     }
     d->rebuildVisible();
 }
