@@ -141,6 +141,15 @@ const DecodeTable &decodeTable() {
     return *table;
 }
 
+// After a lead byte that forms no character: whether the byte after it starts the next
+// character (it cannot be a trail byte) rather than belonging to the broken one.
+bool startsCharacterAfterBrokenLead(const quint8 *bytes, qsizetype size, qsizetype lead) {
+    if (lead + 1 >= size)
+        return true;
+    const quint8 next = bytes[lead + 1];
+    return next < 0x40 || next == 0x7F || next > 0xFC;
+}
+
 } // namespace
 
 void ensureAvailable() {
@@ -297,10 +306,7 @@ QString decode(const char *data, qsizetype size) {
                 i += 2;
             } else {
                 write[n++] = Geta;
-                // A byte that cannot be a trail byte starts the next character.
-                const bool trailInRange = i + 1 < size && bytes[i + 1] >= 0x40 &&
-                                          bytes[i + 1] != 0x7F && bytes[i + 1] <= 0xFC;
-                i += trailInRange ? 2 : 1;
+                i += startsCharacterAfterBrokenLead(bytes, size, i) ? 1 : 2;
             }
         } else {
             const char16_t ch = table.single[b];
@@ -310,6 +316,50 @@ QString decode(const char *data, qsizetype size) {
     }
     out.truncate(n);
     return out;
+}
+
+} // namespace hondana::cp932
+
+namespace hondana::cp932 {
+
+namespace {
+
+char *appendUtf8(char *out, char16_t ch) {
+    if (ch < 0x80) {
+        *out++ = char(ch);
+    } else if (ch < 0x800) {
+        *out++ = char(0xC0 | (ch >> 6));
+        *out++ = char(0x80 | (ch & 0x3F));
+    } else {
+        *out++ = char(0xE0 | (ch >> 12));
+        *out++ = char(0x80 | ((ch >> 6) & 0x3F));
+        *out++ = char(0x80 | (ch & 0x3F));
+    }
+    return out;
+}
+
+} // namespace
+
+void decodeToUtf8(const char *data, qsizetype size, QByteArray &out) {
+    const DecodeTable &table = decodeTable();
+    // Every byte gives at most one character of at most three UTF-8 bytes.
+    out.resize(size * 3);
+    char *write = out.data();
+    const auto *bytes = reinterpret_cast<const quint8 *>(data);
+    qsizetype i = 0;
+    while (i < size) {
+        const quint8 b = bytes[i];
+        char16_t ch = 0;
+        if (isLeadByte(b)) {
+            ch = i + 1 < size ? table.pair[b][bytes[i + 1]] : char16_t(0);
+            i += ch ? 2 : (startsCharacterAfterBrokenLead(bytes, size, i) ? 1 : 2);
+        } else {
+            ch = table.single[b];
+            ++i;
+        }
+        write = appendUtf8(write, ch ? ch : Geta);
+    }
+    out.truncate(write - out.constData());
 }
 
 } // namespace hondana::cp932

@@ -36,6 +36,8 @@ void encodeUtf8FieldInto(QByteArrayView utf8, int width, char *out);
 // and decoding goes on.
 QString decode(const QByteArray &bytes);
 QString decode(const char *data, qsizetype size);
+// The same into UTF-8, replacing the contents of `out`; for readers of many fields.
+void decodeToUtf8(const char *data, qsizetype size, QByteArray &out);
 
 // Whether `byte` opens a double-byte character.
 constexpr bool isLeadByte(unsigned char byte) {

@@ -66,7 +66,8 @@ QString cannotBuild() {
 
 // Binds one field of a record to parameter `index` (1-based) of `insert`.
 void bindField(sqlite3_stmt *insert, int index, const backup::Layout &layout,
-               const backup::Field &field, const char *record, qint64 recordNumber, QString &text) {
+               const backup::Field &field, const char *record, qint64 recordNumber,
+               QByteArray &text) {
     const char *in = record + field.offset;
     switch (field.kind) {
     case backup::FieldKind::Integer:
@@ -81,8 +82,8 @@ void bindField(sqlite3_stmt *insert, int index, const backup::Layout &layout,
     case backup::FieldKind::Text:
     case backup::FieldKind::Stamp:
         // Trailing blanks are part of the value.
-        text = cp932::decode(in, field.width);
-        sqlite3_bind_text16(insert, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        cp932::decodeToUtf8(in, field.width, text);
+        sqlite3_bind_text(insert, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         break;
     }
 }
@@ -91,7 +92,7 @@ void fillTable(sqlite3 *handle, const backup::Layout &layout) {
     backup::RecordReader reader(layout, files::resolve(layout.fileName));
     sqlite::Statement insert(handle, insertStatement(layout),
                              QStringLiteral("%1 表に行を追加できません").arg(layout.table));
-    QString text;
+    QByteArray text;
     while (const char *record = reader.next()) {
         for (int i = 0; i < int(layout.fields.size()); ++i)
             bindField(insert.get(), i + 1, layout, layout.fields[i], record, reader.recordNumber(),

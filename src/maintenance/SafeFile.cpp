@@ -51,6 +51,8 @@ QString describeError(int error) {
     case ENOSPC:
     case EDQUOT:
         return QStringLiteral("ディスクがいっぱいです");
+    case EFBIG:
+        return QStringLiteral("ファイルの大きさの上限を超えました（ディスクの容量制限）");
     case EISDIR:
         return QStringLiteral("同じ名前のフォルダーがあります");
     case ENOENT:

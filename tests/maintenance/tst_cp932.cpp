@@ -185,6 +185,11 @@ void TestCp932::encodesFields() {
     QFETCH(int, width);
     QFETCH(QByteArray, bytes);
     QCOMPARE(cp932::encodeField(text, width), bytes);
+    // The writer of backup files hands over the engine's UTF-8 text instead.
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray fromUtf8(width, '\0');
+    cp932::encodeUtf8FieldInto(utf8, width, fromUtf8.data());
+    QCOMPARE(fromUtf8, bytes);
 }
 
 void TestCp932::decodesGarbageWithoutStopping_data() {
@@ -207,6 +212,9 @@ void TestCp932::decodesGarbageWithoutStopping() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(cp932::decode(bytes), text);
+    QByteArray utf8("stale contents of the buffer");
+    cp932::decodeToUtf8(bytes.constData(), bytes.size(), utf8);
+    QCOMPARE(QString::fromUtf8(utf8), text);
 }
 
 // Every pair of bytes, lead byte or not, in every position: the decoder must neither crash nor
@@ -224,6 +232,9 @@ void TestCp932::decodesEveryByteSequenceWithoutCrashing() {
     QVERIFY(text.size() <= all.size());
     QVERIFY(text.contains(QChar(0x3013)));
     QVERIFY(text.contains(QString::fromUtf8("髙")));
+    QByteArray utf8;
+    cp932::decodeToUtf8(all.constData(), all.size(), utf8);
+    QCOMPARE(QString::fromUtf8(utf8), text);
     // After a broken character the decoder finds its place again at the next possible start.
     const QString sample = QString::fromUtf8("ｱｲｳ本棚帖～①髙﨑");
     QCOMPARE(cp932::decode(QByteArray("\x81 ") + cp932::encode(sample)),
