@@ -5,6 +5,7 @@
 #include "app/Configuration.h"
 #include "app/FileCopy.h"
 #include "db/Connection.h"
+#include "db/ConnectionString.h"
 #include "db/Failure.h"
 #include "db/FileNames.h"
 
@@ -36,6 +37,17 @@ QString readInstalledVersion(const QString &connectionString) {
 
 namespace {
 
+// Both connections are built from the configuration line, so a string they cannot use is a fault
+// of JETDB.VER; saying so sends the user to the file that needs mending.
+void checkConfiguredConnection(const QString &connectionString) {
+    try {
+        parseConnectionString(connectionString);
+    } catch (const Failure &failure) {
+        throw Failure(QStringLiteral("設定ファイル「%1」の接続文字列が使えません: %2")
+                          .arg(files::Configuration, failure.message()));
+    }
+}
+
 FirstWindow openAgreement(AppState &state) {
     state.admission = AppState::Admission::Pending;
     return FirstWindow::Agreement;
@@ -53,10 +65,12 @@ FirstWindow decideFirstWindow() {
     state.workingDirectory = QDir::currentPath();
     state.versionDatabasePath = QDir(state.workingDirectory).filePath(files::VersionDatabase);
 
-    state.installedVersion =
-        files::exists(files::VersionDatabase)
-            ? readInstalledVersion(versionConnectionString(state.providerClause))
-            : AppState::DefaultInstalledVersion;
+    state.installedVersion = AppState::DefaultInstalledVersion;
+    if (files::exists(files::VersionDatabase)) {
+        const QString versionConnection = versionConnectionString(state.providerClause);
+        checkConfiguredConnection(versionConnection);
+        state.installedVersion = readInstalledVersion(versionConnection);
+    }
 
     if (state.installedVersion != AppState::CurrentVersion) {
         if (!files::exists(files::Catalogue))
@@ -70,6 +84,7 @@ FirstWindow decideFirstWindow() {
         throw Failure(QStringLiteral("蔵書データベース「%1」がありません。バージョン情報「%2」は"
                                      "ありますが、蔵書データベースが見つかりません。")
                           .arg(files::Catalogue, files::VersionDatabase));
+    checkConfiguredConnection(state.mainConnectionString);
     AcceptanceRecord acceptance(state.mainConnectionString);
     if (!acceptance.exists())
         return openAgreement(state);

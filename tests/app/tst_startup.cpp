@@ -91,6 +91,12 @@ void tst_Startup::decidesFirstWindow_data() {
                                  << int(Fails) << "JETDB.VER" << false;
     QTest::newRow("configuration of blank lines") << " \r\n\r\n" << intver << "1.02" << tosho
                                  << true << true << int(Fails) << "JETDB.VER" << false;
+    QTest::newRow("provider the version connection cannot use")
+        << "Provider=SQLOLEDB;Data Source=TOSHO.mdb" << intver << "1.02" << tosho << true << true
+        << int(Fails) << "JETDB.VER" << false;
+    QTest::newRow("catalogue outside the working folder")
+        << "Provider=Microsoft.Jet.OLEDB.3.51;Data Source=../TOSHO.mdb;" << intver << "1.02"
+        << tosho << true << true << int(Fails) << "JETDB.VER" << false;
     QTest::newRow("null version") << line << intver << NullVersion << "" << false << true
                                  << int(Fails) << "INTVER.mdb" << false;
     QTest::newRow("version database not a database") << line << intver << "<garbage>" << ""
