@@ -49,17 +49,6 @@ quint32 askEncoder(char16_t unit) {
     return (2u << 16) | (quint32(quint8(bytes[0])) << 8) | quint8(bytes[1]);
 }
 
-quint32 encoded(char16_t unit) {
-    std::atomic<quint32> &slot = encodeTable()[unit];
-    quint32 value = slot.load(std::memory_order_relaxed);
-    if (value == NotAsked) {
-        ensureAvailable();
-        value = askEncoder(unit);
-        slot.store(value, std::memory_order_relaxed);
-    }
-    return value;
-}
-
 char16_t windowsForm(char16_t unit) {
     switch (unit) {
     case u'\u301C':
@@ -79,6 +68,19 @@ char16_t windowsForm(char16_t unit) {
     default:
         return unit;
     }
+}
+
+// What a character is written as, its JIS-style form mapped to the Windows one first.
+[[gnu::noinline]] quint32 askAndKeep(char16_t unit) {
+    ensureAvailable();
+    const quint32 value = askEncoder(windowsForm(unit));
+    encodeTable()[unit].store(value, std::memory_order_relaxed);
+    return value;
+}
+
+inline quint32 encoded(char16_t unit) {
+    const quint32 value = encodeTable()[unit].load(std::memory_order_relaxed);
+    return value != NotAsked ? value : askAndKeep(unit);
 }
 
 // Code units text needs to hold one character starting at `i` (2 for a surrogate pair).
@@ -169,7 +171,7 @@ qsizetype byteLength(const QString &text, QString *unencodable) {
     qsizetype length = 0;
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype units = characterUnits(text, i);
-        const quint32 value = units == 2 ? Unencodable : encoded(windowsForm(text[i].unicode()));
+        const quint32 value = units == 2 ? Unencodable : encoded(text[i].unicode());
         if (value == Unencodable) {
             if (unencodable)
                 *unencodable = text.mid(i, units);
@@ -186,7 +188,7 @@ QByteArray encode(const QString &text) {
     out.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype units = characterUnits(text, i);
-        const quint32 value = units == 2 ? Unencodable : encoded(windowsForm(text[i].unicode()));
+        const quint32 value = units == 2 ? Unencodable : encoded(text[i].unicode());
         if (value == Unencodable)
             throw Failure(QStringLiteral("文字「%1」（U+%2）はシフトJIS（コードページ932）で"
                                          "表せません。")
@@ -211,7 +213,7 @@ void encodeFieldInto(QStringView text, int width, char *out) {
     qsizetype units = 0;
     for (qsizetype i = 0; i < source.size() && units < width && used < width;) {
         const qsizetype step = characterUnits(source, i);
-        const quint32 value = step == 2 ? Unencodable : encoded(windowsForm(source[i].unicode()));
+        const quint32 value = step == 2 ? Unencodable : encoded(source[i].unicode());
         if (value == Unencodable) {
             out[used++] = Substitute;
         } else if ((value >> 16) == 1) {
@@ -266,10 +268,18 @@ void encodeUtf8FieldInto(QByteArrayView utf8, int width, char *out) {
     int used = 0;
     qsizetype units = 0;
     for (qsizetype i = 0; i < utf8.size() && units < width && used < width;) {
+        if (quint8(utf8[i]) < 0x80) {
+            const quint32 single = encoded(char16_t(utf8[i]));
+            if ((single >> 16) == 1) {
+                out[used++] = char(single & 0xFF);
+                ++i;
+                ++units;
+                continue;
+            }
+        }
         const qint32 code = nextCodePoint(utf8, i);
         const bool wide = code > 0xFFFF;
-        const quint32 value =
-            (code < 0 || wide) ? Unencodable : encoded(windowsForm(char16_t(code)));
+        const quint32 value = (code < 0 || wide) ? Unencodable : encoded(char16_t(code));
         if (value == Unencodable) {
             out[used++] = Substitute;
         } else if ((value >> 16) == 1) {
