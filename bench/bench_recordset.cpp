@@ -10,6 +10,7 @@
 #include "db/FileNames.h"
 #include "db/RecordSet.h"
 #include "maintenance/SqliteStatement.h"
+#include "register/MEISAI.h"
 #include "support/CatalogueGenerator.h"
 
 #include <QApplication>
@@ -27,10 +28,8 @@ using namespace hondana;
 
 namespace {
 
-const QString RegisterSql = QStringLiteral(
-    "select SEQNO,ｻｲｽﾞNO,ｼﾘｰｽﾞ,管理番号1,管理番号2,購入日,全体NO,題名,著者NO,読書ｽﾀﾝﾌﾟ,内容,"
-    "発行所NO,発行日,版数,分野NO, 価格, 購入先, 請求番号, 読書完了日, 読感ﾗﾝｸ   from BOOK ORDER "
-    "BY 著者NO,題名,SEQNO");
+// The register's own record source.
+const QString RegisterSql = hondana::MEISAI::RecordSource;
 const QString Link = QStringLiteral("FILE NAME=Karobu.udl");
 
 qint64 residentKb() {

@@ -460,13 +460,8 @@ void RecordSet::saveBeforeLeaving() {
         return;
     if (d->newRow && d->pending.isEmpty()) {
         // A new row the user never typed into is dropped rather than written empty.
-        const int row = d->position;
-        Q_EMIT aboutToRemoveRow(row);
-        d->removed[size_t(d->visible[size_t(row)])] = true;
-        d->visible.erase(d->visible.begin() + row);
         d->newRow = false;
-        d->state = Data::State::Deleted;
-        Q_EMIT rowRemoved(row);
+        removeCurrentRow();
         return;
     }
     if (!d->pending.isEmpty())
@@ -477,24 +472,34 @@ void RecordSet::emitMoved() {
     Q_EMIT moveComplete();
 }
 
-void RecordSet::moveFirst() {
-    commitEdits();
-    saveBeforeLeaving();
-    if (d->visible.empty())
-        throw Failure(QStringLiteral("レコードがありません。"));
-    d->state = Data::State::OnRow;
-    d->position = 0;
+void RecordSet::standOn(int row) {
+    if (row < 0) {
+        d->state = Data::State::Bof;
+        d->position = -1;
+    } else if (row >= d->rowCount()) {
+        d->state = Data::State::Eof;
+        d->position = d->rowCount();
+    } else {
+        d->state = Data::State::OnRow;
+        d->position = row;
+    }
     emitMoved();
 }
 
-void RecordSet::moveLast() {
+void RecordSet::moveToEdge(bool first) {
     commitEdits();
     saveBeforeLeaving();
     if (d->visible.empty())
         throw Failure(QStringLiteral("レコードがありません。"));
-    d->state = Data::State::OnRow;
-    d->position = d->rowCount() - 1;
-    emitMoved();
+    standOn(first ? 0 : d->rowCount() - 1);
+}
+
+void RecordSet::moveFirst() {
+    moveToEdge(true);
+}
+
+void RecordSet::moveLast() {
+    moveToEdge(false);
 }
 
 void RecordSet::moveNext() {
@@ -503,26 +508,10 @@ void RecordSet::moveNext() {
         throw Failure(QStringLiteral("現在のレコードがありません（最後のレコードより後です）。"));
     commitEdits();
     saveBeforeLeaving();
-    int target = 0;
-    switch (d->state) {
-    case Data::State::OnRow:
-        target = d->position + 1;
-        break;
-    case Data::State::Deleted:
-        target = d->position;
-        break;
-    default:
-        target = 0;
-        break;
-    }
-    if (target >= d->rowCount()) {
-        d->state = Data::State::Eof;
-        d->position = d->rowCount();
-    } else {
-        d->state = Data::State::OnRow;
-        d->position = target;
-    }
-    emitMoved();
+    // The slot of a deleted row now holds the row that followed it.
+    const bool onRow = d->state == Data::State::OnRow;
+    const bool onSlot = d->state == Data::State::Deleted;
+    standOn(onRow ? d->position + 1 : onSlot ? d->position : 0);
 }
 
 void RecordSet::movePrevious() {
@@ -530,24 +519,8 @@ void RecordSet::movePrevious() {
         throw Failure(QStringLiteral("現在のレコードがありません（最初のレコードより前です）。"));
     commitEdits();
     saveBeforeLeaving();
-    int target = 0;
-    switch (d->state) {
-    case Data::State::OnRow:
-    case Data::State::Deleted:
-        target = d->position - 1;
-        break;
-    default:
-        target = d->rowCount() - 1;
-        break;
-    }
-    if (target < 0) {
-        d->state = Data::State::Bof;
-        d->position = -1;
-    } else {
-        d->state = Data::State::OnRow;
-        d->position = target;
-    }
-    emitMoved();
+    const bool onRowOrSlot = d->state == Data::State::OnRow || d->state == Data::State::Deleted;
+    standOn(onRowOrSlot ? d->position - 1 : d->rowCount() - 1);
 }
 
 void RecordSet::moveTo(int position) {
@@ -765,13 +738,9 @@ void RecordSet::cancelUpdate() {
     if (!hasCurrent())
         return;
     if (d->newRow) {
-        const int row = d->position;
-        Q_EMIT aboutToRemoveRow(row);
-        d->removed[size_t(d->visible[size_t(row)])] = true;
-        d->visible.erase(d->visible.begin() + row);
         d->newRow = false;
         d->pending.clear();
-        Q_EMIT rowRemoved(row);
+        removeCurrentRow();
         const int back = d->positionBeforeNew;
         if (back >= 0 && back < d->rowCount()) {
             d->state = Data::State::OnRow;
@@ -902,6 +871,12 @@ void RecordSet::deleteCurrent() {
     }
     d->pending.clear();
     d->newRow = false;
+    removeCurrentRow();
+}
+
+void RecordSet::removeCurrentRow() {
+    // The position stays on the slot, which now holds the row that followed.
+    const int row = d->position;
     Q_EMIT aboutToRemoveRow(row);
     d->removed[size_t(storageRow(row))] = true;
     d->visible.erase(d->visible.begin() + row);

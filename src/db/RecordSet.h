@@ -150,6 +150,9 @@ private:
     void commitEdits();
     void saveBeforeLeaving();
     void emitMoved();
+    void standOn(int row);
+    void moveToEdge(bool first);
+    void removeCurrentRow();
     void requireCurrent() const;
     void requireUpdatable() const;
     int storageRow(int visibleRow) const;

@@ -1,6 +1,7 @@
 #include "db/Connection.h"
 #include "db/FileNames.h"
 #include "db/RecordSet.h"
+#include "register/MEISAI.h"
 #include "support/DataFolder.h"
 
 #include <QSignalSpy>
@@ -13,10 +14,8 @@ using namespace hondana;
 
 namespace {
 
-const QString RegisterSql = QStringLiteral(
-    "select SEQNO,ｻｲｽﾞNO,ｼﾘｰｽﾞ,管理番号1,管理番号2,購入日,全体NO,題名,著者NO,読書ｽﾀﾝﾌﾟ,内容,"
-    "発行所NO,発行日,版数,分野NO, 価格, 購入先, 請求番号, 読書完了日, 読感ﾗﾝｸ   from BOOK ORDER "
-    "BY 著者NO,題名,SEQNO");
+// The register's own record source.
+const QString RegisterSql = hondana::MEISAI::RecordSource;
 
 // A working folder with a fresh catalogue holding `titles` as books of author 1, 2, 3, ...
 // (so the register's order is the order given), opened through the catalogue's data-link file.

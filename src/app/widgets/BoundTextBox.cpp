@@ -8,12 +8,26 @@ namespace {
 
 const char *const InputMethodSet = "hondanaInputMethodSet";
 
-// Numbers and dates are typed with the input method off unless the screen says otherwise.
-void applyDefaultInputMethod(QWidget *widget, DataControl *control, const QString &field) {
-    if (!control || widget->property(InputMethodSet).toBool())
-        return;
-    InputMethod::apply(widget, control->recordSet().fieldKind(field) == schema::Kind::Text);
-    widget->setProperty(InputMethodSet, false);
+QString textOf(const QLineEdit *edit) {
+    return edit->text();
+}
+void setTextOf(QLineEdit *edit, const QString &text) {
+    edit->setText(text);
+}
+void watchEdits(QLineEdit *edit, FieldBinding *binding) {
+    // Only the user's edits: text set by the binding itself does not count.
+    QObject::connect(edit, &QLineEdit::textEdited, binding, &FieldBinding::markEdited);
+}
+
+QString textOf(const QPlainTextEdit *edit) {
+    return edit->toPlainText();
+}
+void setTextOf(QPlainTextEdit *edit, const QString &text) {
+    edit->setPlainText(text);
+}
+void watchEdits(QPlainTextEdit *edit, FieldBinding *binding) {
+    // The binding ignores the changes it makes itself while it writes.
+    QObject::connect(edit, &QPlainTextEdit::textChanged, binding, &FieldBinding::markEdited);
 }
 
 } // namespace
@@ -24,78 +38,57 @@ void InputMethod::apply(QWidget *widget, bool on) {
     widget->setInputMethodHints(on ? Qt::ImhNone : Qt::ImhPreferNumbers | Qt::ImhNoPredictiveText);
 }
 
-BoundTextBox::BoundTextBox(QWidget *parent)
-    : QLineEdit(parent),
-      m_binding(new FieldBinding(
-          this, [this] { return text(); }, [this](const QString &t) { setText(t); })) {
-    connect(this, &QLineEdit::textEdited, m_binding, &FieldBinding::markEdited);
+template <class Editor>
+BoundTextControl<Editor>::BoundTextControl(QWidget *parent)
+    : Editor(parent), m_binding(new FieldBinding(
+                          this, [this] { return textOf(this); },
+                          [this](const QString &text) { setTextOf(this, text); })) {
+    watchEdits(this, m_binding);
 }
 
-BoundTextBox::~BoundTextBox() = default;
-
-void BoundTextBox::bind(DataControl *control, const QString &field) {
+template <class Editor>
+void BoundTextControl<Editor>::bind(DataControl *control, const QString &field) {
     m_binding->bind(control, field);
-    applyDefaultInputMethod(this, control, field);
+    if (control && !this->property(InputMethodSet).toBool()) {
+        InputMethod::apply(this, control->recordSet().fieldKind(field) == schema::Kind::Text);
+        this->setProperty(InputMethodSet, false); // still the default: a rebind may change it
+    }
 }
 
-DataControl *BoundTextBox::dataControl() const {
+template <class Editor> DataControl *BoundTextControl<Editor>::dataControl() const {
     return m_binding->dataControl();
 }
 
-QString BoundTextBox::field() const {
+template <class Editor> QString BoundTextControl<Editor>::field() const {
     return m_binding->field();
 }
 
-void BoundTextBox::setDisplayFormat(const QString &format) {
+template <class Editor> void BoundTextControl<Editor>::setDisplayFormat(const QString &format) {
     m_binding->setDisplayFormat(format);
 }
 
-QString BoundTextBox::displayFormat() const {
+template <class Editor> QString BoundTextControl<Editor>::displayFormat() const {
     return m_binding->displayFormat();
 }
+
+template <class Editor> void BoundTextControl<Editor>::setInputMethodOn(bool on) {
+    InputMethod::apply(this, on);
+}
+
+template <class Editor> void BoundTextControl<Editor>::focusOutEvent(QFocusEvent *event) {
+    Editor::focusOutEvent(event);
+    m_binding->leave();
+}
+
+template class BoundTextControl<QLineEdit>;
+template class BoundTextControl<QPlainTextEdit>;
+
+BoundTextBox::BoundTextBox(QWidget *parent) : BoundTextControl<QLineEdit>(parent) {}
 
 void BoundTextBox::setRightAligned(bool right) {
     setAlignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
 }
 
-void BoundTextBox::setInputMethodOn(bool on) {
-    InputMethod::apply(this, on);
-}
-
-void BoundTextBox::focusOutEvent(QFocusEvent *event) {
-    QLineEdit::focusOutEvent(event);
-    m_binding->leave();
-}
-
-BoundTextArea::BoundTextArea(QWidget *parent)
-    : QPlainTextEdit(parent),
-      m_binding(new FieldBinding(
-          this, [this] { return toPlainText(); }, [this](const QString &t) { setPlainText(t); })) {
-    connect(this, &QPlainTextEdit::textChanged, m_binding, &FieldBinding::markEdited);
-}
-
-BoundTextArea::~BoundTextArea() = default;
-
-void BoundTextArea::bind(DataControl *control, const QString &field) {
-    m_binding->bind(control, field);
-    applyDefaultInputMethod(this, control, field);
-}
-
-DataControl *BoundTextArea::dataControl() const {
-    return m_binding->dataControl();
-}
-
-QString BoundTextArea::field() const {
-    return m_binding->field();
-}
-
-void BoundTextArea::setInputMethodOn(bool on) {
-    InputMethod::apply(this, on);
-}
-
-void BoundTextArea::focusOutEvent(QFocusEvent *event) {
-    QPlainTextEdit::focusOutEvent(event);
-    m_binding->leave();
-}
+BoundTextArea::BoundTextArea(QWidget *parent) : BoundTextControl<QPlainTextEdit>(parent) {}
 
 } // namespace hondana
