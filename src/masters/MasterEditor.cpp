@@ -144,7 +144,7 @@ void MasterEditor::addRow() {
 
 void MasterEditor::saveAll() {
     runRecordCommand([this] {
-        m_data->commitEdits();
+        commitOpenCell();
         m_data->recordSet().updateBatch();
     });
 }
@@ -153,7 +153,20 @@ void MasterEditor::deleteRow() {
     runRecordCommand([this] { deleteAndMoveOn(m_data->recordSet(), NothingToDelete); });
 }
 
+// A cell still being typed into counts as typed: it is handed over before the row is saved.
+void MasterEditor::commitOpenCell() {
+    const QModelIndex current = m_grid->currentIndex();
+    if (QWidget *editor = m_grid->indexWidget(current))
+        m_grid->itemDelegate()->setModelData(editor, m_grid->model(), current);
+}
+
+// Nothing typed is dropped: the editor stays open while its last change cannot be written.
 void MasterEditor::closeEvent(QCloseEvent *event) {
+    commitOpenCell();
+    if (!savePendingChange(*m_data)) {
+        event->ignore();
+        return;
+    }
     AppState::instance().subWindowFlag = 0;
     resetMousePointer();
     QWidget::closeEvent(event);

@@ -37,6 +37,7 @@ private:
     void buildGrid();
     void buildButtons();
     void fitGridHeight();
+    void commitOpenCell();
     void addRow();
     void saveAll();
     void deleteRow();

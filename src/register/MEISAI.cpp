@@ -352,18 +352,6 @@ void MEISAI::deleteBook() {
     runRecordCommand([this] { deleteAndMoveOn(m_books->recordSet(), NoBookToDelete); });
 }
 
-bool MEISAI::savePendingChange() {
-    try {
-        m_books->recordSet().update();
-        return true;
-    } catch (const RefusedEdit &) {
-        return false;
-    } catch (const Failure &failure) {
-        m_books->reportError(failure);
-        return false;
-    }
-}
-
 void MEISAI::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (m_shownOnce)
@@ -378,7 +366,7 @@ void MEISAI::showEvent(QShowEvent *event) {
 // The register stays while a screen it opened is open, and while a change it holds cannot be
 // written; the main menu comes back before it goes, so the program never ends behind the user.
 void MEISAI::closeEvent(QCloseEvent *event) {
-    if (AppState::instance().subWindowFlag == 1 || !savePendingChange()) {
+    if (AppState::instance().subWindowFlag == 1 || !savePendingChange(*m_books)) {
         event->ignore();
         return;
     }

@@ -59,9 +59,6 @@ private:
     void copyBook();
     void deleteBook();
     void closeFromButton();
-    // Writes a change still pending, as the navigator does before a move; a refusal is shown
-    // through the navigator's error event and the register stays.
-    bool savePendingChange();
 
     QMenuBar *m_menuBar = nullptr;
     DataControl *m_books = nullptr;

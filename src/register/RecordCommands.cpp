@@ -1,6 +1,7 @@
 #include "register/RecordCommands.h"
 
 #include "app/MessageService.h"
+#include "app/widgets/DataControl.h"
 #include "db/RecordSet.h"
 
 namespace hondana {
@@ -24,6 +25,18 @@ void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete) {
     set.moveNext();
     if (set.eof())
         set.moveLast();
+}
+
+bool savePendingChange(DataControl &control) {
+    try {
+        control.recordSet().update();
+        return true;
+    } catch (const RefusedEdit &) {
+        return false;
+    } catch (const Failure &failure) {
+        control.reportError(failure);
+        return false;
+    }
 }
 
 } // namespace hondana

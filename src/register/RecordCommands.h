@@ -6,6 +6,7 @@
 
 namespace hondana {
 
+class DataControl;
 class RecordSet;
 
 // The record-editing buttons of the data screens (追加, 更新, 削除, コピー) catch their own
@@ -18,5 +19,10 @@ bool runRecordCommand(const std::function<void()> &command);
 // new last row when the deleted one was last. With no row at all, refuses with `nothingToDelete`
 // and changes nothing. Throws Failure.
 void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete);
+
+// Writes a change the screen still holds (typed text included), as the navigator does before a
+// move, so that closing never drops it. A refusal goes through the data control's error event;
+// returns false then and the change stays pending.
+bool savePendingChange(DataControl &control);
 
 } // namespace hondana

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QtTest>
@@ -125,6 +126,8 @@ private Q_SLOTS:
     void refusesDeletingARowBooksUse();
     void closingClearsTheFlag_data() { addEditorRows(); }
     void closingClearsTheFlag();
+    void closingSavesThePendingRow_data() { addEditorRows(); }
+    void closingSavesThePendingRow();
     void addedNamesReachTheRegisterOnClick_data() { addEditorRows(); }
     void addedNamesReachTheRegisterOnClick();
 };
@@ -387,6 +390,45 @@ void MasterEditorTest::closingClearsTheFlag() {
         QCOMPARE(int(AppState::instance().subWindowFlag), 1);
         QVERIFY(fixture.messages.texts.isEmpty());
     }
+}
+
+void MasterEditorTest::closingSavesThePendingRow() {
+    QFETCH(QString, form);
+    QFETCH(QString, menuItem);
+    QFETCH(QString, table);
+    QFETCH(QStringList, columns);
+    RegisterFixture fixture;
+    fixture.exec(insertRow(table, columns, 1, "一"));
+    QPointer<MasterEditor> editor = openEditor(fixture, menuItem, form);
+    QVERIFY(editor);
+
+    // A number in use cannot be written: the editor stays, the flag stays, the row stays typed.
+    click(editor, "cmdAdd");
+    QVERIFY(typeCell(editor, -1, 0, "1"));
+    QVERIFY(!editor->close());
+    QCOMPARE(fixture.messages.texts.size(), 1);
+    QVERIFY(fixture.messages.texts.first().startsWith("Data error event hit err:"));
+    QCOMPARE(int(AppState::instance().subWindowFlag), 1);
+
+    // A cell still open for typing is taken as typed.
+    QVERIFY(typeCell(editor, 1, 0, "2"));
+    DataGrid *grid = editor->grid();
+    const QModelIndex name = grid->recordModel()->index(1, 1);
+    grid->setCurrentIndex(name);
+    grid->edit(name);
+    auto *cell = qobject_cast<QLineEdit *>(grid->indexWidget(name));
+    QVERIFY(cell);
+    cell->setText("二");
+    QVERIFY(editor->close());
+    RegisterFixture::settle();
+    QVERIFY(editor.isNull());
+    QCOMPARE(int(AppState::instance().subWindowFlag), 0);
+    QCOMPARE(
+        fixture
+            .scalar(
+                QString("SELECT %1 FROM %2 WHERE %3 = 2").arg(columns.at(1), table, columns.at(0)))
+            .toString(),
+        QString("二"));
 }
 
 void MasterEditorTest::addedNamesReachTheRegisterOnClick() {

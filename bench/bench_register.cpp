@@ -1,0 +1,202 @@
+// bench_register [books]: the book register and a master editor as the user opens them, on a
+// synthetic catalogue (100,000 books and 5,000 authors by default): opening the register until
+// its first book is shown, against what SQLite needs to read the register's SQL in the same run;
+// first <-> last and saving one changed book through the navigator and the 更新 button; the
+// author lookup's refresh on a click; opening the author editor; the memory the open register
+// holds.
+
+#include "app/AppState.h"
+#include "app/WindowRegistry.h"
+#include "app/widgets/DataControl.h"
+#include "db/Connection.h"
+#include "db/FileNames.h"
+#include "masters/MasterEditor.h"
+#include "register/MEISAI.h"
+#include "support/CatalogueGenerator.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDriver>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+
+using namespace hondana;
+
+namespace {
+
+qint64 residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Median of `runs` timings in milliseconds; `prepare` runs untimed before each.
+double medianMs(int runs, const std::function<void()> &work,
+                const std::function<void()> &prepare = {}) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        if (prepare)
+            prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// SQLite alone: run the register's SQL and fetch every value of every row.
+void readRegisterSql(Connection &connection) {
+    const QVariant handle = connection.database().driver()->handle();
+    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray sql = MEISAI::RecordSource.toUtf8();
+    sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr);
+    const int columns = sqlite3_column_count(statement);
+    qint64 sink = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int i = 0; i < columns; ++i) {
+            if (sqlite3_column_type(statement, i) == SQLITE_TEXT)
+                sink += sqlite3_column_bytes(statement, i);
+            else
+                sink += sqlite3_column_int64(statement, i);
+        }
+    }
+    sqlite3_finalize(statement);
+    if (sink == 42)
+        std::puts("");
+}
+
+MEISAI *openRegister() {
+    WindowRegistry::instance().show(MEISAI::Name);
+    auto *form = qobject_cast<MEISAI *>(WindowRegistry::instance().existing(MEISAI::Name));
+    QApplication::processEvents();
+    return form;
+}
+
+void closeWindow(QWidget *window) {
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
+template <typename T> T *child(QWidget *form, const char *name) {
+    return form->findChild<T *>(QString::fromLatin1(name));
+}
+
+void prepareFolder(const QString &folder, int books) {
+    QDir::setCurrent(folder);
+    const QDir shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR));
+    QFile::copy(shipped.filePath(files::CatalogueTemplate), files::Catalogue);
+    QFile::copy(shipped.filePath(files::CatalogueLink), files::CatalogueLink);
+    QFile::setPermissions(files::Catalogue, QFile::ReadOwner | QFile::WriteOwner);
+    test::CatalogueShape shape;
+    shape.books = books;
+    shape.authors = 5000;
+    test::generateCatalogue(QDir(folder).filePath(files::Catalogue), shape);
+    std::printf("catalogue: %d books, %d authors\n", shape.books, shape.authors);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    prepareFolder(dir.path(), argc > 1 ? std::atoi(argv[1]) : 100000);
+    AppState::instance().admission = AppState::Admission::Yes;
+    registerBookRegister();
+
+    Connection plain(QStringLiteral("FILE NAME=Karobu.udl"));
+    plain.open();
+    readRegisterSql(plain); // warms the page cache for both measurements alike
+
+    // The first open, before the allocator has room left over from earlier ones.
+    const qint64 before = residentKb();
+    QWidget *measured = openRegister();
+    const qint64 after = residentKb();
+    closeWindow(measured);
+    std::printf("memory of the open register: %7.1f MB  (limit 150 MB)\n",
+                double(after - before) / 1024.0);
+
+    // Both in one run, alternating, so a busy machine weighs on them alike.
+    std::vector<double> sqliteTimes;
+    std::vector<double> openTimes;
+    QString firstTitle;
+    for (int i = 0; i < 5; ++i) {
+        sqliteTimes.push_back(medianMs(1, [&] { readRegisterSql(plain); }));
+        MEISAI *form = nullptr;
+        openTimes.push_back(medianMs(1, [&] {
+            form = openRegister();
+            firstTitle = child<QLineEdit>(form, "txtFields(1)")->text();
+        }));
+        closeWindow(form);
+    }
+    std::sort(sqliteTimes.begin(), sqliteTimes.end());
+    std::sort(openTimes.begin(), openTimes.end());
+    const double sqlite = sqliteTimes[2];
+    const double open = openTimes[2];
+    std::printf("open register to first book: %7.1f ms  (SQLite reads the SQL in %.1f ms, ratio "
+                "%.2f; limits 300 ms and 3x)  first title: %s\n",
+                open, sqlite, open / sqlite, qPrintable(firstTitle));
+
+    MEISAI *form = openRegister();
+
+    DataControl *navigator = form->books();
+    auto *first = child<QToolButton>(navigator, "cmdMoveFirst");
+    auto *last = child<QToolButton>(navigator, "cmdMoveLast");
+    const double firstLast = medianMs(21, [&] {
+        last->click();
+        first->click();
+    });
+    std::printf("first <-> last (navigator):  %7.3f ms per move  (limit 20 ms)\n", firstLast / 2);
+
+    auto *title = child<QLineEdit>(form, "txtFields(1)");
+    auto *save = child<QPushButton>(form, "cmdUpdate");
+    int edits = 0;
+    const double saveOne = medianMs(
+        21, [&] { save->click(); },
+        [&] {
+            navigator->moveTo(1 + (edits * 7919) % navigator->recordSet().recordCount());
+            title->selectAll();
+            title->insert(QStringLiteral("改題%1").arg(++edits));
+        });
+    std::printf("save one changed book (更新): %6.3f ms  (limit 20 ms)\n", saveOne);
+
+    auto *authors = child<QComboBox>(form, "DataCombo1");
+    const double lookup = medianMs(11, [&] {
+        // What the combo's click handler does before its list opens.
+        QMetaObject::invokeMethod(authors, "clicked");
+    });
+    std::printf("author lookup refresh (%d): %6.1f ms  (limit 50 ms)\n", authors->count(), lookup);
+
+    const double editor = medianMs(
+        5,
+        [&] {
+            QWidget *window = WindowRegistry::instance().window(QStringLiteral("CHOSHA"));
+            window->show();
+            QApplication::processEvents();
+        },
+        [] {
+            if (QWidget *open = WindowRegistry::instance().existing(QStringLiteral("CHOSHA")))
+                closeWindow(open);
+        });
+    std::printf("open the author editor (5,000 rows): %6.1f ms  (limit 100 ms)\n", editor);
+    return 0;
+}
