@@ -185,6 +185,11 @@ void TestBackupRestore::backupRestoreBackupIsByteIdentical() {
              QStringList{u8("0")});
     QCOMPARE(rows(catalogue(), QStringLiteral("SELECT STMPID FROM DSTMP ORDER BY rowid")),
              (QStringList{u8("未"), u8("済")}));
+    // The template's indexes and views are all there, and the file is sound.
+    const QString schema =
+        QStringLiteral("SELECT type, name, sql FROM sqlite_schema ORDER BY name");
+    QCOMPARE(rows(catalogue(), schema), rows(folder.filePath(files::RestoreTemplate), schema));
+    QCOMPARE(rows(catalogue(), QStringLiteral("PRAGMA integrity_check")), QStringList{u8("ok")});
 }
 
 void TestBackupRestore::restoreBringsBackWhatTheFileHolds_data() {
@@ -247,6 +252,8 @@ void TestBackupRestore::restoreFailureLeavesCatalogueIntact_data() {
     QTest::newRow("template refuses books") << u8("refusing template") << u8("BOOK.DAT");
     QTest::newRow("impossible date in BOOK.DAT") << u8("bad date") << u8("BOOK.DAT");
     QTest::newRow("template without the SAIZU table") << u8("no SAIZU") << u8("SAIZU");
+    QTest::newRow("template with a unique index the data breaks")
+        << u8("unique authors") << u8("CHOSHA_NO");
 }
 
 void TestBackupRestore::restoreFailureLeavesCatalogueIntact() {
@@ -273,6 +280,9 @@ void TestBackupRestore::restoreFailureLeavesCatalogueIntact() {
         qToLittleEndian<double>(std::numeric_limits<double>::quiet_NaN(),
                                 book.data() + 324 * 20 + 84);
         writeFile(folder.filePath(QStringLiteral("BOOK.DAT")), book);
+    } else if (fault == u8("unique authors")) {
+        execute(templatePath,
+                {u8("DROP INDEX CHOSHA_NO"), u8("CREATE UNIQUE INDEX CHOSHA_NO ON CHOSHA (国)")});
     } else if (fault == u8("no SAIZU")) {
         execute(templatePath, {u8("DROP TABLE SAIZU")});
     }
