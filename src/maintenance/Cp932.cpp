@@ -208,27 +208,8 @@ QByteArray encodeField(const QString &text, int width) {
 }
 
 void encodeFieldInto(QStringView text, int width, char *out) {
-    const QStringView source = text.isEmpty() ? QStringView(u" ") : text;
-    int used = 0;
-    qsizetype units = 0;
-    for (qsizetype i = 0; i < source.size() && units < width && used < width;) {
-        const qsizetype step = characterUnits(source, i);
-        const quint32 value = step == 2 ? Unencodable : encoded(source[i].unicode());
-        if (value == Unencodable) {
-            out[used++] = Substitute;
-        } else if ((value >> 16) == 1) {
-            out[used++] = char(value & 0xFF);
-        } else if (used + 1 < width) {
-            out[used++] = char((value >> 8) & 0xFF);
-            out[used++] = char(value & 0xFF);
-        } else {
-            // The cut falls inside this character: its lead byte alone becomes a blank.
-            out[used++] = ' ';
-        }
-        i += step;
-        units += step;
-    }
-    std::memset(out + used, ' ', size_t(width - used));
+    // A surrogate pair becomes one four-byte sequence and still counts as two characters.
+    encodeUtf8FieldInto(text.toUtf8(), width, out);
 }
 
 namespace {
