@@ -10,6 +10,7 @@
 #include "register/RecordCommands.h"
 
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -82,6 +83,8 @@ void MasterEditor::buildGrid() {
     }
     m_grid->bind(m_data, columns);
     m_grid->setColumnWidthsTwips(widths);
+    // Rows as high as their text needs, so a short list shows whole on the first screen.
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     QPalette gridColours = m_grid->palette();
     gridColours.setColor(QPalette::Base, m_description.gridBackground);
     m_grid->setPalette(gridColours);

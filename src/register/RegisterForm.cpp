@@ -76,9 +76,9 @@ QList<Field> buildFields() {
             text("txtFields(1)", "題名:", "題名", leftLabel(1), at(1, LeftField, FullWidth)))),
         japanese(text("txtFields(2)", "ｼﾘｰｽﾞ:", "ｼﾘｰｽﾞ", leftLabel(2), at(2, LeftField, 900))),
         required(
-            number(text("txtFields(3)", "通し番号:", "SEQNO", at(2, 4260, 900), at(2, 5160, 840))),
+            number(text("txtFields(3)", "通し番号:", "SEQNO", at(2, 4200, 900), at(2, 5100, 840))),
             QStringLiteral("数字で入力、入力必須")),
-        number(text("txtFields(4)", "全体冊数", "全体NO", at(2, 6120, 720), at(2, 6840, 810))),
+        number(text("txtFields(4)", "全体冊数", "全体NO", at(2, 6000, 780), at(2, 6840, 810))),
         required(
             lookup("DataCombo1", "著者名", "著者NO", leftLabel(3), at(3, LeftField, FullWidth))),
         required(lookup("DataCombo2", "発行所:", "発行所NO", leftLabel(4), at(4, LeftField, 2580))),
