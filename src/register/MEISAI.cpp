@@ -267,10 +267,8 @@ void MEISAI::buildMenuBar() {
 void MEISAI::runMenuCommand(const MenuCommand &command) {
     switch (command.opening) {
     case Opening::Beside:
-        openBeside(command.form);
-        break;
     case Opening::InPlace:
-        openInPlace(command.form);
+        openUnderFlag(command);
         break;
     case Opening::Report:
         openReport(command.form);
@@ -288,38 +286,34 @@ void MEISAI::runMenuCommand(const MenuCommand &command) {
 }
 
 // One screen at a time: while one is open, choosing another does nothing and says nothing.
-void MEISAI::openBeside(const QString &form) {
+void MEISAI::openUnderFlag(const MenuCommand &command) {
     AppState &state = AppState::instance();
     if (state.subWindowFlag == 1)
         return;
-    QWidget *screen = WindowRegistry::instance().window(form);
+    const bool inPlace = command.opening == Opening::InPlace;
+    // A list of an empty catalogue would have nothing to show.
+    if (inPlace && m_books->recordSet().bof() && m_books->recordSet().eof())
+        return;
+    QWidget *screen = WindowRegistry::instance().window(command.form);
     if (!screen)
         return;
     state.subWindowFlag = 1;
     screen->show();
     screen->raise();
     screen->activateWindow();
+    if (inPlace)
+        hide();
 }
 
-void MEISAI::openInPlace(const QString &form) {
-    AppState &state = AppState::instance();
-    if (state.subWindowFlag == 1)
-        return;
-    const RecordSet &set = m_books->recordSet();
-    if (set.bof() && set.eof())
-        return;
-    QWidget *screen = WindowRegistry::instance().window(form);
-    if (!screen)
-        return;
-    state.subWindowFlag = 1;
-    screen->show();
-    hide();
-}
-
+// The report ignores the flag but does not open while a screen is open; whatever goes wrong on
+// the way (no printer, say) ends the command without a word.
 void MEISAI::openReport(const QString &form) {
     if (AppState::instance().subWindowFlag == 1)
         return;
-    WindowRegistry::instance().show(form);
+    try {
+        WindowRegistry::instance().show(form);
+    } catch (const std::exception &) {
+    }
 }
 
 void MEISAI::closeFromMenu() {

@@ -49,8 +49,7 @@ private:
     void buildButtons(QWidget *client);
     void buildMenuBar();
     void runMenuCommand(const registerform::MenuCommand &command);
-    void openBeside(const QString &form);
-    void openInPlace(const QString &form);
+    void openUnderFlag(const registerform::MenuCommand &command);
     void openReport(const QString &form);
     void closeFromMenu();
 

@@ -17,6 +17,8 @@
 #include <QtTest>
 
 using namespace hondana;
+using test::click;
+using test::control;
 using test::RegisterFixture;
 
 namespace {
@@ -64,17 +66,6 @@ void addEditorRows() {
                            << QList<double>{810.14, 4394.83} << "1234" << QSize(5310, 4290)
                            << QList<int>{120, 1440, 2760, 4080} << 3600 << QColor(255, 255, 149)
                            << "DataCombo4";
-}
-
-template <typename T = QWidget> T *control(QWidget *form, const QString &name) {
-    T *found = form->findChild<T *>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
-
-void click(QWidget *form, const QString &button) {
-    QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
 }
 
 QString insertRow(const QString &table, const QStringList &columns, int number,

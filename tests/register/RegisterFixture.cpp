@@ -55,22 +55,22 @@ RegisterFixture::~RegisterFixture() {
     AppState::instance().reset();
 }
 
-void RegisterFixture::exec(const QString &sql, const QVariantList &values) {
+QSqlQuery RegisterFixture::run(const QString &sql, const QVariantList &values) {
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare(sql);
     for (const QVariant &value : values)
         q.addBindValue(value);
     if (!q.exec())
         qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+    return q;
+}
+
+void RegisterFixture::exec(const QString &sql, const QVariantList &values) {
+    run(sql, values);
 }
 
 QVariant RegisterFixture::scalar(const QString &sql, const QVariantList &values) {
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(sql);
-    for (const QVariant &value : values)
-        q.addBindValue(value);
-    if (!q.exec())
-        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+    QSqlQuery q = run(sql, values);
     return q.next() ? q.value(0) : QVariant();
 }
 

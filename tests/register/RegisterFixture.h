@@ -3,9 +3,12 @@
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
 
+#include <QPushButton>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <QtTest>
 
 namespace hondana {
 class MEISAI;
@@ -47,7 +50,21 @@ public:
     MessageRecorder messages;
 
 private:
+    QSqlQuery run(const QString &sql, const QVariantList &values);
+
     QString m_connection;
 };
+
+// The control `name` of a window; the test stops when there is none.
+template <typename T = QWidget> T *control(QWidget *form, const QString &name) {
+    T *found = form->findChild<T *>(name);
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+inline void click(QWidget *form, const QString &button) {
+    QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
+}
 
 } // namespace hondana::test

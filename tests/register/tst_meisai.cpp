@@ -18,22 +18,13 @@
 #include <QtTest>
 
 using namespace hondana;
+using test::click;
+using test::control;
 using test::RegisterFixture;
 
 namespace {
 
 const QString ErrorPrefix = QStringLiteral("Data error event hit err:");
-
-template <typename T = QWidget> T *control(QWidget *form, const QString &name) {
-    T *found = form->findChild<T *>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
-
-void click(QWidget *form, const QString &button) {
-    QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
-}
 
 // Types as the user does (the box learns the text was edited), Japanese text included.
 void type(QWidget *form, const QString &field, const QString &text) {
