@@ -53,8 +53,12 @@ private:
     std::shared_ptr<const FilterExpression::Node> parseTerm() {
         skipBlanks();
         if (m_at < m_text.size() && m_text.at(m_at) == QLatin1Char('(')) {
+            // Each level costs a stack frame; no real filter nests more than a few.
+            if (++m_depth > MaxDepth)
+                throw syntaxError(m_text, QStringLiteral("括弧が深すぎます。"));
             ++m_at;
             auto inner = parseAnd();
+            --m_depth;
             skipBlanks();
             if (m_at >= m_text.size() || m_text.at(m_at) != QLatin1Char(')'))
                 throw syntaxError(m_text, QStringLiteral("「)」が足りません。"));
@@ -149,9 +153,12 @@ private:
             ++m_at;
     }
 
+    static constexpr int MaxDepth = 100;
+
     const QString &m_text;
     QStringList &m_columns;
     qsizetype m_at = 0;
+    int m_depth = 0;
 };
 
 // SQLite's LIKE folds A-Z only; everything else must match exactly.
