@@ -24,24 +24,37 @@ cmake --build "$build" --target hondana_fuzz_targets -j "${HONDANA_JOBS:-$(nproc
 
 crashes=$build/crashes
 mkdir -p "$crashes"
-failed=()
-for target in "${targets[@]}"; do
+
+# fuzz_one <target>: one bounded run; its log and status file say how it went.
+fuzz_one() {
+    local target=$1 scratch status=0
     scratch=$(mktemp -d)
-    log=$build/$target.log
     # Leaks are checked by the sanitizer test run; here they would only stop the search early.
-    if ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
+    ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         "$build/fuzz/$target" "$scratch" "$HONDANA_ROOT/fuzz/corpus/$target" \
         -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="$crashes/$target-" >"$log" 2>&1; then
-        status=ok
-    else
+        -print_final_stats=1 -artifact_prefix="$crashes/$target-" >"$build/$target.log" 2>&1 || status=$?
+    echo "$status" >"$build/$target.status"
+    rm -rf "$scratch"
+}
+
+# As many targets at a time as there are cores.
+parallel=${HONDANA_JOBS:-$(nproc)}
+for target in "${targets[@]}"; do
+    while (($(jobs -rp | wc -l) >= parallel)); do wait -n || true; done
+    fuzz_one "$target" &
+done
+wait
+failed=()
+for target in "${targets[@]}"; do
+    status=ok
+    if [[ $(cat "$build/$target.status" 2>/dev/null) != 0 ]]; then
         status=FAILED
         failed+=("$target")
     fi
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/$target.log" | tail -1)
     printf '%-24s %-6s %12s executions in %ss\n' "$target" "$status" "${runs:-?}" "$seconds"
-    rm -rf "$scratch"
 done
 if ((${#failed[@]} > 0)); then
     hondana_say "fuzz: failures in ${failed[*]}; see $build/<target>.log and $crashes/"
