@@ -56,6 +56,8 @@ DataControl::DataControl(QWidget *parent) : QWidget(parent) {
 
     connect(&m_recordSet, &RecordSet::errorOccurred, this, &DataControl::onError);
     connect(&m_recordSet, &RecordSet::moveComplete, this, &DataControl::onMoveComplete);
+    // A deleted row leaves no current row until the next move; the caption must not name it.
+    connect(&m_recordSet, &RecordSet::rowRemoved, this, &DataControl::showPosition);
     connect(&m_recordSet, &RecordSet::willChangeRecord, this, &DataControl::willChangeRecord);
     m_recordSet.setEditCommitter([this] { commitEdits(); });
 }
@@ -213,9 +215,13 @@ void DataControl::onError(int number, const QString &description) {
 }
 
 void DataControl::onMoveComplete() {
+    showPosition();
+    Q_EMIT moveComplete();
+}
+
+void DataControl::showPosition() {
     if (isPrimary())
         setCaption(CaptionPrefix + QString::number(m_recordSet.absolutePosition()));
-    Q_EMIT moveComplete();
 }
 
 } // namespace hondana

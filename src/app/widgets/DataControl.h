@@ -93,6 +93,7 @@ Q_SIGNALS:
 private:
     void onError(int number, const QString &description);
     void onMoveComplete();
+    void showPosition();
     bool navigate(void (RecordSet::*move)());
 
     Connection m_connection;
