@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringDecoder>
 #include <cmath>
 #include <vector>
 
@@ -347,6 +348,7 @@ void RecordSet::load() {
     for (int i = 0; i < d->columns; ++i)
         d->writable[size_t(i)] = tableColumnNames.contains(d->fields.at(i), Qt::CaseInsensitive);
 
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     int step = SQLITE_ROW;
     while ((step = statement.step()) == SQLITE_ROW) {
         d->rowIds.push_back(first ? sqlite3_column_int64(st, 0) : 0);
@@ -373,12 +375,18 @@ void RecordSet::load() {
                         break;
                     }
                 }
-                const auto *text = static_cast<const QChar *>(sqlite3_column_text16(st, column));
-                const int length = sqlite3_column_bytes16(st, column) / 2;
+                // Decoded from the stored UTF-8 straight into the shared buffer: no copy the
+                // engine or a temporary string would make per value.
+                const auto *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
+                const int bytes = sqlite3_column_bytes(st, column);
+                const qsizetype start = d->texts.size();
+                d->texts.resize(start + decoder.requiredSpace(bytes));
+                QChar *end =
+                    decoder.appendToBuffer(d->texts.data() + start, QByteArrayView(utf8, bytes));
+                d->texts.truncate(end - d->texts.constData());
                 c.type = Cell::Text;
-                c.text.offset = quint32(d->texts.size());
-                c.text.length = quint32(length);
-                d->texts.append(text, length);
+                c.text.offset = quint32(start);
+                c.text.length = quint32(d->texts.size() - start);
                 break;
             }
             case SQLITE_BLOB: {
