@@ -16,6 +16,7 @@
 #include "register/RecordCommands.h"
 #include "register/VolumeCopy.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -244,6 +245,9 @@ void MEISAI::buildMenuBar() {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
     m_menuBar->setNativeMenuBar(false);
+    // The menu bar belongs to the window frame, not to the form's coloured ground.
+    m_menuBar->setAutoFillBackground(true);
+    colour(m_menuBar, QPalette::Window, QApplication::palette().color(QPalette::Window));
     for (const MenuTitle &title : registerform::menuBar()) {
         if (title.dropDown.isEmpty()) {
             QAction *action = m_menuBar->addAction(title.command.caption);
