@@ -75,6 +75,7 @@ private Q_SLOTS:
     void copyWithoutABookAddsNothing();
     void opensScreensUnderTheFlag_data();
     void opensScreensUnderTheFlag();
+    void booksStayEditableBesideAScreen();
     void closes_data();
     void closes();
     void closingSavesAPendingChange();
@@ -553,6 +554,24 @@ void MeisaiTest::opensScreensUnderTheFlag() {
     QCOMPARE(form->isVisible(), registerShown);
     QVERIFY(fixture.messages.texts.isEmpty());
     QVERIFY(!RegisterFixture::visibleWindow(MAINM::Name));
+}
+
+void MeisaiTest::booksStayEditableBesideAScreen() {
+    RegisterFixture fixture;
+    fixture.addBook("本", 1, 1);
+    MEISAI *form = fixture.openRegister();
+    menuItem(form, "CHOSHA")->trigger();
+    QVERIFY(RegisterFixture::visibleWindow("CHOSHA"));
+    QCOMPARE(int(AppState::instance().subWindowFlag), 1);
+
+    type(form, "txtFields(1)", "改題");
+    click(form, "cmdUpdate");
+    QCOMPARE(fixture.scalar("SELECT 題名 FROM BOOK").toString(), QString("改題"));
+    click(form, "CMDCOPY");
+    QCOMPARE(caption(form), QString("Record: 2"));
+    QCOMPARE(control<QLineEdit>(form, "txtFields(1)")->text(), QString("改題"));
+    QVERIFY(fixture.messages.texts.isEmpty());
+    QCOMPARE(int(AppState::instance().subWindowFlag), 1);
 }
 
 void MeisaiTest::closes_data() {
