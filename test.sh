@@ -7,7 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/scripts/common.sh"
 
 build=${HONDANA_BUILD_DIR:-$HONDANA_ROOT/build-test}
 
-hondana_install_missing "${HONDANA_PACKAGES[@]}"
+# strace lets the hardening tests fail system calls and watch the order of flushes.
+hondana_install_missing "${HONDANA_PACKAGES[@]}" strace
 hondana_build "$build" Debug "$@"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${HONDANA_JOBS:-2}"

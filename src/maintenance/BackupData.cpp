@@ -18,8 +18,10 @@ namespace {
 
 QString selectStatement(const backup::Layout &layout) {
     QStringList quoted;
+    // Brackets, not double quotes: SQLite reads a double-quoted name that matches no column as
+    // a text, so a catalogue lacking a column would back up the column's name as every value.
     for (const QString &column : layout.columns())
-        quoted << QLatin1Char('"') + column + QLatin1Char('"');
+        quoted << QLatin1Char('[') + column + QLatin1Char(']');
     // The table's own order; rowid says so even if an index could cover the columns.
     return QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(quoted.join(u", "), layout.table);
 }

@@ -41,12 +41,7 @@ void makeWorkCopy(const QString &workCopy) {
     for (const char *suffix : SideFileSuffixes)
         safefile::removeFile(workCopy + QLatin1String(suffix));
     faultpoint("restore.copy");
-    QFile source(files::resolve(files::RestoreTemplate));
-    if (!source.copy(workCopy))
-        throw Failure(QStringLiteral("「%1」を「%2」にコピーできません: %3")
-                          .arg(files::RestoreTemplate, files::WorkCopy, source.errorString()));
-    QFile::setPermissions(workCopy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                        QFile::ReadOther);
+    safefile::copyFile(files::resolve(files::RestoreTemplate), workCopy);
 }
 
 QString insertStatement(const backup::Layout &layout) {

@@ -158,6 +158,44 @@ void renameReplacing(const QString &from, const QString &to) {
     }
 }
 
+void copyFile(const QString &from, const QString &to) {
+    const auto failure = [&](int error) {
+        return Failure(QStringLiteral("「%1」を「%2」にコピーできません: %3")
+                           .arg(fileName(from), fileName(to), describeError(error)));
+    };
+    const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        throw failure(errno);
+    const int out = ::open(native(to).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        throw failure(error);
+    }
+    QByteArray buffer(BufferSize, Qt::Uninitialized);
+    int error = 0;
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), size_t(buffer.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        if (!writeAll(out, buffer.constData(), got)) {
+            error = errno;
+            break;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(native(to).constData());
+        throw failure(error);
+    }
+}
+
 void removeFile(const QString &path) {
     if (::unlink(native(path).constData()) != 0 && errno != ENOENT) {
         const int error = errno;

@@ -39,6 +39,10 @@ void syncFile(const QString &path);
 // missing. Throws Failure naming both files.
 void renameReplacing(const QString &from, const QString &to);
 
+// Copies `from` to a new file `to` (replacing one), writable by its owner. A failed copy leaves
+// no `to` behind. Throws Failure naming both files and the reason in Japanese.
+void copyFile(const QString &from, const QString &to);
+
 // Removes a file, also when it is marked read-only; a missing file is no error. Throws Failure.
 void removeFile(const QString &path);
 

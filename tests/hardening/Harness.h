@@ -1,0 +1,86 @@
+#pragma once
+
+#include "app/Startup.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// What the hardening tests share: running hondana-admin and the upgrade driver as child
+// processes (killed, starved of disk or traced), and looking at a working folder afterwards
+// the way the next start of the program would.
+namespace hondana::hardening {
+
+QString u8(const char *text);
+
+inline const QStringList BackupFileNames = {
+    QStringLiteral("BOOK.DAT"), QStringLiteral("BUNYA.DAT"), QStringLiteral("CHOSHA.DAT"),
+    QStringLiteral("HAKKO.DAT"), QStringLiteral("SAIZU.DAT")};
+
+struct Outcome {
+    int exitCode = -1;
+    bool crashed = false;
+    bool timedOut = false;
+    qint64 milliseconds = 0;
+    QString out;
+    QString err;
+};
+
+struct ChildRun {
+    QString program;
+    QStringList arguments;
+    QString folder;
+    QMap<QString, QString> environment; // added to the test's own environment
+    std::function<void()> childSetup;   // runs in the child between fork and exec
+    int killAfterMilliseconds = -1;     // SIGKILL the child after this delay
+};
+
+Outcome run(const ChildRun &child);
+
+// hondana-admin and the upgrade driver of this build.
+QString adminProgram();
+QString driverProgram();
+// `hondana-admin <arguments>` in `folder`; `killAt` names a HONDANA_KILL_AT step.
+Outcome runAdmin(const QString &folder, const QStringList &arguments, const QString &killAt = {});
+// `hondana-admin backup` in `folder` for a test's set-up; stops the test run if it fails.
+void backUp(const QString &folder);
+// Start-up and, where it asks for the agreement, its acceptance (first acceptance or upgrade).
+Outcome runDriver(const QString &folder, const QString &killAt = {});
+
+// strace, when it is installed and may trace here; empty otherwise.
+QString straceProgram();
+// `program arguments` under strace with `straceArguments`, in `folder`. The sanitizers' leak
+// check cannot run under a tracer, so it is off in the traced program.
+ChildRun traced(const QStringList &straceArguments, const QString &program,
+                const QStringList &arguments, const QString &folder);
+
+QByteArray contents(const QString &path);
+void writeFile(const QString &path, const QByteArray &bytes);
+
+// Fills TOSHO.MDB of the (current) working folder with `books` generated books and a recorded
+// acceptance. With `currentVersion` the version database says "1.02"; without it there is none,
+// as in a catalogue of an earlier release.
+void prepareCatalogue(const QString &folder, int books, bool currentVersion = true);
+
+// A digest of the rows of the five catalogue tables and of how many acceptance rows there are:
+// equal digests mean equal data. Empty when the file cannot be read as a catalogue.
+QByteArray catalogueDigest(const QString &path);
+// SQLite's own check of the file; "ok" when sound.
+QString integrityCheck(const QString &path);
+// Journal and write-ahead files beside `path` that SQLite would replay at the next open.
+QStringList journalFiles(const QString &path);
+
+// The first window the decision table gives for the files in `folder`, read directly from the
+// files, not through the program's start-up.
+FirstWindow expectedFirstWindow(const QString &folder);
+// The program's own start-up decision in `folder` (made the current directory meanwhile).
+// Returns the window, or the failure's message in *failure.
+FirstWindow startUpIn(const QString &folder, QString *failure);
+
+// Each backup file's bytes, "<missing>" for a missing one.
+QMap<QString, QByteArray> backupFiles(const QString &folder);
+
+} // namespace hondana::hardening

@@ -1,0 +1,149 @@
+// The order in which restore and backup hand their files to the disk, read from the system
+// calls hondana-admin makes (strace): a new file is flushed after its last write and before it
+// is renamed into place, the folder is flushed after the rename, and at the rename no file
+// descriptor of the process still holds the file being replaced.
+#include "Harness.h"
+
+#include "db/FileNames.h"
+#include "support/DataFolder.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace hondana;
+using namespace hondana::hardening;
+using test::DataFolder;
+
+namespace {
+
+// One traced call: its name, the paths of the file descriptors and names it was given, and the
+// path of the descriptor it returned, if any (strace -y writes them as "3</path>").
+struct Call {
+    QString name;
+    QStringList arguments;
+    QString returnedPath;
+    int returnedFd = -1;
+};
+
+Call parseLine(const QString &line) {
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^\d+\s+(\w+)\((.*)\)\s+=\s+(-?\d+)(?:<([^>]*)>)?)"));
+    static const QRegularExpression argument(QStringLiteral(R"((\d+)<([^>]*)>|"([^"]*)\")"));
+    Call call;
+    const QRegularExpressionMatch m = shape.match(line);
+    if (!m.hasMatch())
+        return call;
+    call.name = m.captured(1);
+    for (auto it = argument.globalMatch(m.captured(2)); it.hasNext();) {
+        const QRegularExpressionMatch a = it.next();
+        call.arguments << (a.captured(2).isEmpty() ? a.captured(3) : a.captured(2));
+    }
+    call.returnedFd = m.captured(3).toInt();
+    call.returnedPath = m.captured(4);
+    return call;
+}
+
+// What the trace shows about one replacement of `target` by `source`.
+struct Replacement {
+    bool flushedAfterLastWrite = false;
+    bool folderFlushedAfter = false;
+    int descriptorsOnTarget = 0;
+};
+
+Replacement examine(const QList<Call> &calls, const QString &source, const QString &target,
+                    const QString &folder) {
+    Replacement result;
+    QMap<int, QString> open;
+    bool flushed = false;
+    bool renamed = false;
+    for (const Call &call : calls) {
+        const QString first = call.arguments.value(0);
+        if (renamed) {
+            if ((call.name == u8("fsync") || call.name == u8("fdatasync")) && first == folder)
+                result.folderFlushedAfter = true;
+            continue;
+        }
+        if (call.name == u8("openat") && call.returnedFd >= 0)
+            open.insert(call.returnedFd, call.returnedPath);
+        else if (call.name == u8("close"))
+            open.remove(open.key(first, -1));
+        else if ((call.name == u8("write") || call.name == u8("pwrite64")) && first == source)
+            flushed = false;
+        else if ((call.name == u8("fsync") || call.name == u8("fdatasync")) && first == source)
+            flushed = true;
+        else if (call.name.startsWith(u8("rename")) && call.arguments.contains(source) &&
+                 call.arguments.contains(target)) {
+            renamed = true;
+            result.flushedAfterLastWrite = flushed;
+            for (const QString &path : std::as_const(open)) {
+                if (path == target)
+                    ++result.descriptorsOnTarget;
+            }
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+class TestDurability : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void replacementsAreFlushedInOrder_data();
+    void replacementsAreFlushedInOrder();
+};
+
+void TestDurability::replacementsAreFlushedInOrder_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("sources");
+    QTest::addColumn<QStringList>("targets");
+    QStringList temporaries;
+    for (const QString &name : BackupFileNames)
+        temporaries << name + u8(".tmp");
+    QTest::newRow("restore") << adminProgram() << QStringList{u8("restore"), u8("--yes")}
+                             << QStringList{files::WorkCopy} << QStringList{files::Catalogue};
+    QTest::newRow("backup") << adminProgram() << QStringList{u8("backup")} << temporaries
+                            << BackupFileNames;
+    // The upgrade has held the catalogue open to read its acceptance before it replaces it.
+    QTest::newRow("upgrade") << driverProgram() << QStringList() << QStringList{files::WorkCopy}
+                             << QStringList{files::Catalogue};
+}
+
+void TestDurability::replacementsAreFlushedInOrder() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, sources);
+    QFETCH(QStringList, targets);
+    if (straceProgram().isEmpty())
+        QSKIP("strace is missing or may not trace here");
+    DataFolder folder;
+    const bool upgrade = program == driverProgram();
+    prepareCatalogue(folder.path(), 40, !upgrade);
+    if (!upgrade)
+        backUp(folder.path());
+
+    const QString log = folder.filePath(u8("trace.log"));
+    const Outcome outcome = run(
+        traced({u8("-f"), u8("-y"), u8("-qq"), u8("-s"), u8("0"), u8("-o"), log, u8("-e"),
+                u8("trace=openat,close,write,pwrite64,fsync,fdatasync,rename,renameat,renameat2")},
+               program, arguments, folder.path()));
+    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.err));
+
+    QList<Call> calls;
+    for (const QByteArray &line : contents(log).split('\n'))
+        calls << parseLine(QString::fromUtf8(line));
+    const QString canonical = QDir(folder.path()).canonicalPath();
+    for (int i = 0; i < targets.size(); ++i) {
+        const Replacement r = examine(calls, QDir(canonical).filePath(sources[i]),
+                                      QDir(canonical).filePath(targets[i]), canonical);
+        QVERIFY2(r.flushedAfterLastWrite, qPrintable(sources[i] + u8(" renamed unflushed")));
+        QVERIFY2(r.folderFlushedAfter, qPrintable(targets[i] + u8(": folder not flushed")));
+        QVERIFY2(r.descriptorsOnTarget == 0, qPrintable(targets[i] + u8(" held at the rename")));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestDurability)
+#include "tst_durability.moc"

@@ -1,0 +1,35 @@
+// Runs start-up in the current directory and, when it asks for the agreement, accepts it the
+// way the agreement screen does: the first acceptance, or the version upgrade of an earlier
+// release's catalogue. The crash tests kill it at the steps of both.
+#include "app/AgreementAcceptance.h"
+#include "app/Startup.h"
+#include "db/Failure.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    try {
+        if (hondana::decideFirstWindow() == hondana::FirstWindow::MainMenu) {
+            std::puts("main menu");
+            return 0;
+        }
+        switch (hondana::acceptAgreement()) {
+        case hondana::Acceptance::Recorded:
+            std::puts("recorded");
+            break;
+        case hondana::Acceptance::Upgraded:
+            std::puts("upgraded");
+            break;
+        case hondana::Acceptance::NoUpgradeInformation:
+        case hondana::Acceptance::AlreadyUpgraded:
+            std::puts("unchanged");
+            break;
+        }
+        return 0;
+    } catch (const hondana::Failure &failure) {
+        std::fprintf(stderr, "%s\n", failure.message().toUtf8().constData());
+        return 1;
+    }
+}
