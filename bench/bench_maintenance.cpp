@@ -9,7 +9,7 @@
 #include "maintenance/BackupData.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/RestoreData.h"
-#include "maintenance/SqliteStatement.h"
+#include "db/SqliteStatement.h"
 #include "support/CatalogueGenerator.h"
 
 #include <QCoreApplication>

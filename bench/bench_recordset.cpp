@@ -9,7 +9,7 @@
 #include "db/Connection.h"
 #include "db/FileNames.h"
 #include "db/RecordSet.h"
-#include "maintenance/SqliteStatement.h"
+#include "db/SqliteStatement.h"
 #include "register/MEISAI.h"
 #include "support/CatalogueGenerator.h"
 

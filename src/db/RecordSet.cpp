@@ -4,7 +4,7 @@
 #include "db/FilterExpression.h"
 #include "db/InputParsing.h"
 #include "maintenance/Cp932.h"
-#include "maintenance/SqliteStatement.h"
+#include "db/SqliteStatement.h"
 
 #include <QHash>
 #include <QRegularExpression>

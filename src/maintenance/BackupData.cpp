@@ -7,7 +7,7 @@
 #include "maintenance/BackupFormat.h"
 #include "maintenance/FaultPoint.h"
 #include "maintenance/SafeFile.h"
-#include "maintenance/SqliteStatement.h"
+#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QVarLengthArray>

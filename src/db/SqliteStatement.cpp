@@ -1,4 +1,4 @@
-#include "maintenance/SqliteStatement.h"
+#include "db/SqliteStatement.h"
 
 #include "db/Connection.h"
 #include "db/Failure.h"
