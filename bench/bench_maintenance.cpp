@@ -2,14 +2,15 @@
 // default), each against what plain SQLite needs for the same rows, measured in the same run.
 // Every operation runs in a process of its own so that its peak memory is its own.
 
+#include "BenchSupport.h"
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
 #include "db/FileNames.h"
 #include "db/Schema.h"
+#include "db/SqliteStatement.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/RestoreData.h"
-#include "db/SqliteStatement.h"
 #include "support/CatalogueGenerator.h"
 
 #include <QCoreApplication>
@@ -26,21 +27,11 @@
 #include <vector>
 
 using namespace hondana;
+using namespace hondana::bench;
 
 namespace {
 
 constexpr int Runs = 3;
-
-qint64 peakMemoryKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 QString selectAll(const backup::Layout &layout) {
     QStringList quoted;

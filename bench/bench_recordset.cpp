@@ -3,6 +3,7 @@
 // the same run, first <-> last, saving one changed book, the memory the open set holds, and the
 // lookup and master-grid opens of 5,000 authors through the bound widgets.
 
+#include "BenchSupport.h"
 #include "app/widgets/DataCombo.h"
 #include "app/widgets/DataControl.h"
 #include "app/widgets/DataGrid.h"
@@ -25,36 +26,13 @@
 #include <functional>
 
 using namespace hondana;
+using namespace hondana::bench;
 
 namespace {
 
 // The register's own record source.
 const QString RegisterSql = hondana::MEISAI::RecordSource;
 const QString Link = QStringLiteral("FILE NAME=Karobu.udl");
-
-qint64 residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-// Median of `runs` timings in milliseconds.
-double medianMs(int runs, const std::function<void()> &work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // What SQLite itself needs: run the SQL and fetch every value of every row in its stored form.
 void readWithSqlite(Connection &connection) {

@@ -5,6 +5,7 @@
 // author lookup's refresh on a click; opening the author editor; the memory the open register
 // holds.
 
+#include "BenchSupport.h"
 #include "app/AppState.h"
 #include "app/WindowRegistry.h"
 #include "app/widgets/DataControl.h"
@@ -32,42 +33,12 @@
 #include <sqlite3.h>
 
 using namespace hondana;
+using namespace hondana::bench;
 
 namespace {
 
-qint64 residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double cpuMsSince(std::clock_t start) {
     return double(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC;
-}
-
-// Median of `runs` timings in milliseconds; `prepare` runs untimed before each.
-double medianMs(int runs, const std::function<void()> &work,
-                const std::function<void()> &prepare = {}) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return median(times);
 }
 
 // SQLite alone: run the register's SQL and fetch every value of every row.
