@@ -155,6 +155,7 @@ QString describeSqlError(const QString &driverText) {
         {"database is locked", "ほかのプログラムがデータベースを使用中です"},
         {"no such table", "必要な表がありません（データベースの形式が違います）"},
         {"no such column", "必要な列がありません（データベースの形式が違います）"},
+        {"has no column named", "必要な列がありません（データベースの形式が違います）"},
         {"CHECK constraint failed", "値が列の範囲外です"},
         {"cannot store", "値の種類が列に合いません"},
     };

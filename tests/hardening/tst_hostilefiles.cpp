@@ -165,6 +165,8 @@ private Q_SLOTS:
     void backupOfHostileCatalogue();
     void restoreOfHostileFiles_data();
     void restoreOfHostileFiles();
+    void restoreOverHostileTemplate_data();
+    void restoreOverHostileTemplate();
     void foundByFuzzing_data();
     void foundByFuzzing();
 };
@@ -378,6 +380,44 @@ void TestHostileFiles::restoreOfHostileFiles() {
     // What was restored backs up again.
     const Outcome again = runAdmin(folder.path(), {u8("backup")});
     QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+}
+
+// The template restore copies must be a catalogue; anything else stops the restore before the
+// catalogue is touched.
+void TestHostileFiles::restoreOverHostileTemplate_data() {
+    QTest::addColumn<QStringList>("statements"); // run on the template
+    QTest::addColumn<QByteArray>("replacement"); // else the template's bytes
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("not a database")
+        << QStringList() << QByteArray(8192, '\x5c') << u8("データベースファイルではありません");
+    QTest::newRow("BOOK lacks a column")
+        << QStringList{u8("DROP VIEW TQ1"), u8("DROP VIEW TQ2"), u8("DROP VIEW TQ3"),
+                       u8("ALTER TABLE BOOK DROP COLUMN 購入先")}
+        << QByteArray() << u8("必要な列がありません");
+    QTest::newRow("no HAKKOU table") << QStringList{u8("DROP VIEW TQ1"), u8("DROP VIEW TQ2"),
+                                                    u8("DROP VIEW TQ3"), u8("DROP TABLE HAKKOU")}
+                                     << QByteArray() << u8("必要な表がありません");
+}
+
+void TestHostileFiles::restoreOverHostileTemplate() {
+    QFETCH(QStringList, statements);
+    QFETCH(QByteArray, replacement);
+    QFETCH(QString, problem);
+    DataFolder folder;
+    prepareCatalogue(folder.path(), 10);
+    backUp(folder.path());
+    const QString restoreTemplate = folder.filePath(files::RestoreTemplate);
+    if (!statements.isEmpty())
+        execute(restoreTemplate, statements);
+    if (!replacement.isEmpty())
+        writeFile(restoreTemplate, replacement);
+    const QMap<QString, QByteArray> before = snapshot(folder.path());
+
+    const Outcome outcome = runAdmin(folder.path(), {u8("restore"), u8("--yes")});
+    QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY2(outcome.err.contains(problem), qPrintable(outcome.err));
+    QCOMPARE(snapshot(folder.path()), before);
 }
 
 // Inputs that once broke a fuzz target, kept as tests of the functions concerned.
