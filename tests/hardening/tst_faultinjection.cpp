@@ -77,29 +77,40 @@ void TestFaultInjection::failingSystemCalls_data() {
     QTest::addColumn<QString>("file");    // the file whose call fails
     QTest::addColumn<QString>("inject");  // strace's -e inject= value
     QTest::addColumn<QString>("message"); // what the user is told
+    QTest::addColumn<QString>("named");   // the file or table the message names
     const QString full = u8("ディスクがいっぱい");
     const QString io = u8("ディスクの読み書きに失敗");
     QTest::newRow("backup: BOOK.DAT full at once")
-        << u8("backup") << 30 << u8("BOOK.DAT.tmp") << u8("write:error=ENOSPC") << full;
+        << u8("backup") << 30 << u8("BOOK.DAT.tmp") << u8("write:error=ENOSPC") << full
+        << u8("BOOK.DAT");
     QTest::newRow("backup: CHOSHA.DAT full")
-        << u8("backup") << 30 << u8("CHOSHA.DAT.tmp") << u8("write:error=ENOSPC") << full;
+        << u8("backup") << 30 << u8("CHOSHA.DAT.tmp") << u8("write:error=ENOSPC") << full
+        << u8("CHOSHA.DAT");
     QTest::newRow("backup: BOOK.DAT full part-way")
-        << u8("backup") << 600 << u8("BOOK.DAT.tmp") << u8("write:error=ENOSPC:when=2+") << full;
+        << u8("backup") << 600 << u8("BOOK.DAT.tmp") << u8("write:error=ENOSPC:when=2+") << full
+        << u8("BOOK.DAT");
     QTest::newRow("backup: SAIZU.DAT flush fails")
-        << u8("backup") << 30 << u8("SAIZU.DAT.tmp") << u8("fsync:error=EIO") << io;
+        << u8("backup") << 30 << u8("SAIZU.DAT.tmp") << u8("fsync:error=EIO") << io
+        << u8("SAIZU.DAT");
     QTest::newRow("restore: BOOK.DAT unreadable")
-        << u8("restore") << 30 << u8("BOOK.DAT") << u8("read:error=EIO") << io;
+        << u8("restore") << 30 << u8("BOOK.DAT") << u8("read:error=EIO") << io << u8("BOOK.DAT");
     QTest::newRow("restore: BOOK.DAT fails part-way")
-        << u8("restore") << 1100 << u8("BOOK.DAT") << u8("read:error=EIO:when=2") << io;
+        << u8("restore") << 1100 << u8("BOOK.DAT") << u8("read:error=EIO:when=2") << io
+        << u8("BOOK.DAT");
     QTest::newRow("restore: HAKKO.DAT unreadable")
-        << u8("restore") << 30 << u8("HAKKO.DAT") << u8("read:error=EIO") << io;
+        << u8("restore") << 30 << u8("HAKKO.DAT") << u8("read:error=EIO") << io << u8("HAKKO.DAT");
     QTest::newRow("restore: work copy full")
-        << u8("restore") << 300 << u8("TOSHOCPY.MDB") << u8("pwrite64:error=ENOSPC") << full;
+        << u8("restore") << 300 << u8("TOSHOCPY.MDB") << u8("pwrite64:error=ENOSPC") << full
+        << u8("TOSHOCPY.MDB");
     QTest::newRow("restore: work copy full part-way")
-        << u8("restore") << 300 << u8("TOSHOCPY.MDB") << u8("pwrite64:error=ENOSPC:when=5+")
-        << full;
+        << u8("restore") << 300 << u8("TOSHOCPY.MDB") << u8("pwrite64:error=ENOSPC:when=5+") << full
+        << u8("TOSHOCPY.MDB");
     QTest::newRow("restore: work copy flush fails")
-        << u8("restore") << 30 << u8("TOSHOCPY.MDB") << u8("fsync:error=EIO") << io;
+        << u8("restore") << 30 << u8("TOSHOCPY.MDB") << u8("fsync:error=EIO") << io
+        << u8("TOSHOCPY.MDB");
+    QTest::newRow("backup: catalogue unreadable part-way")
+        << u8("backup") << 600 << u8("TOSHO.MDB") << u8("pread64:error=EIO:when=6+")
+        << u8("BOOK 表を読めません") << u8("BOOK.DAT");
 }
 
 void TestFaultInjection::failingSystemCalls() {
@@ -108,6 +119,7 @@ void TestFaultInjection::failingSystemCalls() {
     QFETCH(QString, file);
     QFETCH(QString, inject);
     QFETCH(QString, message);
+    QFETCH(QString, named);
     if (straceProgram().isEmpty())
         QSKIP("strace is missing or may not trace here");
     DataFolder folder;
@@ -120,8 +132,7 @@ void TestFaultInjection::failingSystemCalls() {
                                    u8("-e"), u8("inject=") + inject},
                                   adminProgram(), operationArguments(operation), folder.path());
     const Outcome outcome = run(child);
-    checkFailure(outcome, folder.path(), QString(file).remove(u8(".tmp")), message, catalogueBefore,
-                 filesBefore);
+    checkFailure(outcome, folder.path(), named, message, catalogueBefore, filesBefore);
 }
 
 // The file size limit of the process stands for a disk quota: writes beyond it fail (EFBIG).
