@@ -1,0 +1,1 @@
+// Holds the precompiled Qt headers that the test executables reuse.
