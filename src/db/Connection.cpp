@@ -78,7 +78,10 @@ void Connection::open() {
     const ConnectionTarget target = parseConnectionString(m_connectionString);
     const QString path = files::resolve(target.dataSource);
     const QString name = uniqueName(QStringLiteral("connection"));
-    openSqlite(name, path);
+    QSqlDatabase db = openSqlite(name, path);
+    // Screens hold every book in memory anyway; a larger page cache spares re-reading the
+    // pages of a large catalogue while they move and save. It only grows as pages are read.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -32768"));
     m_name = name;
     m_filePath = canonical(path);
     m_shaping = target.shaping;

@@ -101,9 +101,19 @@ QStringList catalogueStatements() {
     QStringList statements;
     for (const Table &t : catalogueTables())
         statements << createTable(t);
-    // The register's order, the grouped lists and the searches by master all walk these.
-    statements << QStringLiteral("CREATE INDEX BOOK_ORDER ON BOOK (著者NO, 題名, SEQNO)")
-               << QStringLiteral("CREATE INDEX BOOK_HAKKOU ON BOOK (発行所NO)")
+    // The register reads every book in author, title and number order when it opens. The index
+    // of that order carries every other column too, so the read walks it from start to end
+    // instead of looking each book up in the table: half the time on a large catalogue.
+    QStringList registerOrder = {QStringLiteral("著者NO"), QStringLiteral("題名"),
+                                 QStringLiteral("SEQNO")};
+    for (const Column &column : table(QStringLiteral("BOOK")).columns) {
+        if (!registerOrder.contains(column.name))
+            registerOrder << column.name;
+    }
+    statements << QStringLiteral("CREATE INDEX BOOK_ORDER ON BOOK (%1)")
+                      .arg(registerOrder.join(QStringLiteral(", ")));
+    // The grouped lists and the searches by master walk these.
+    statements << QStringLiteral("CREATE INDEX BOOK_HAKKOU ON BOOK (発行所NO)")
                << QStringLiteral("CREATE INDEX BOOK_BUNYA ON BOOK (分野NO)")
                << QStringLiteral("CREATE INDEX BOOK_SAIZU ON BOOK (ｻｲｽﾞNO)")
                << QStringLiteral("CREATE INDEX CHOSHA_NO ON CHOSHA (著者NO)")

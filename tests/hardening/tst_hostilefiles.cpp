@@ -267,7 +267,7 @@ void TestHostileFiles::backupOfHostileCatalogue_data() {
         << QStringList() << QByteArray(4096, 'Z') << u8("データベースファイルではありません");
     QTest::newRow("BOOK lacks columns")
         << QStringList{u8("DROP VIEW TQ1"), u8("DROP VIEW TQ2"), u8("DROP VIEW TQ3"),
-                       u8("ALTER TABLE BOOK DROP COLUMN 内容")}
+                       u8("DROP INDEX BOOK_ORDER"), u8("ALTER TABLE BOOK DROP COLUMN 内容")}
         << QByteArray() << u8("必要な列がありません");
     QTest::newRow("no SAIZU table")
         << QStringList{u8("DROP VIEW TQ1"), u8("DROP VIEW TQ3"), u8("DROP TABLE SAIZU")}
@@ -392,7 +392,7 @@ void TestHostileFiles::restoreOverHostileTemplate_data() {
         << QStringList() << QByteArray(8192, '\x5c') << u8("データベースファイルではありません");
     QTest::newRow("BOOK lacks a column")
         << QStringList{u8("DROP VIEW TQ1"), u8("DROP VIEW TQ2"), u8("DROP VIEW TQ3"),
-                       u8("ALTER TABLE BOOK DROP COLUMN 購入先")}
+                       u8("DROP INDEX BOOK_ORDER"), u8("ALTER TABLE BOOK DROP COLUMN 購入先")}
         << QByteArray() << u8("必要な列がありません");
     QTest::newRow("no HAKKOU table") << QStringList{u8("DROP VIEW TQ1"), u8("DROP VIEW TQ2"),
                                                     u8("DROP VIEW TQ3"), u8("DROP TABLE HAKKOU")}
