@@ -27,8 +27,7 @@ void execute(sqlite3 *handle, const char *sql, const QString &context) {
         throw Failure(context + QStringLiteral(": ") + lastError(handle));
 }
 
-Statement::Statement(sqlite3 *handle, const QString &sql, const QString &context)
-    : m_handle(handle) {
+Statement::Statement(sqlite3 *handle, const QString &sql, const QString &context) {
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(handle, utf8.constData(), int(utf8.size()), &m_statement, nullptr) !=
         SQLITE_OK)

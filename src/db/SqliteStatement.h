@@ -34,7 +34,6 @@ public:
     static bool failed(int result) { return result != SQLITE_ROW && result != SQLITE_DONE; }
 
 private:
-    sqlite3 *m_handle;
     sqlite3_stmt *m_statement = nullptr;
 };
 
