@@ -3,9 +3,10 @@
 #include "db/Failure.h"
 #include "db/FileNames.h"
 #include "maintenance/FaultPoint.h"
+#include "maintenance/SafeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace hondana {
 
@@ -28,20 +29,22 @@ void copyFileReplacing(const QString &sourceName, const QString &targetName,
     QFile source(files::resolve(sourceName, folder));
     if (!source.open(QIODevice::ReadOnly))
         throw copyFailure(sourceName, targetName, source.errorString());
-    QSaveFile target(files::resolve(targetName, folder));
-    if (!target.open(QIODevice::WriteOnly))
-        throw copyFailure(sourceName, targetName, target.errorString());
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(ChunkBytes);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-            throw copyFailure(sourceName, targetName, source.errorString());
-        if (target.write(chunk) != chunk.size())
-            throw copyFailure(sourceName, targetName, target.errorString());
-    }
+    const QString targetPath = files::resolve(targetName, folder);
     const QByteArray step = "copy." + targetName.toUtf8();
-    faultpoint(step.constData());
-    if (!target.commit())
-        throw copyFailure(sourceName, targetName, target.errorString());
+    try {
+        safefile::ReplacingFileWriter target(targetPath);
+        while (!source.atEnd()) {
+            const QByteArray chunk = source.read(ChunkBytes);
+            if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
+                throw Failure(source.errorString());
+            target.write(chunk.constData(), chunk.size());
+        }
+        faultpoint(step.constData());
+        target.commit();
+        safefile::syncFolder(QFileInfo(targetPath).absolutePath());
+    } catch (const Failure &failure) {
+        throw copyFailure(sourceName, targetName, failure.message());
+    }
     faultpoint((step + ".done").constData());
 }
 
