@@ -3,11 +3,11 @@
 #include "db/Connection.h"
 #include "db/Failure.h"
 #include "db/FileNames.h"
+#include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/Cp932.h"
 #include "maintenance/FaultPoint.h"
 #include "maintenance/SafeFile.h"
-#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -197,12 +197,29 @@ void releaseCatalogue(const QString &catalogue) {
             QStringLiteral("「%1」を使っている接続を閉じられません。").arg(files::Catalogue));
 }
 
+// A save cut short (a crash, a power loss) leaves the old catalogue's journal behind, and SQLite
+// rolls it back when the file is next read. Let that happen now, while the journal still
+// belongs to the old file: left in place, it would be replayed into the new catalogue.
+void settleOldCatalogue(const QString &catalogue) {
+    bool sideFiles = false;
+    for (const char *suffix : SideFileSuffixes)
+        sideFiles = sideFiles || QFileInfo::exists(catalogue + QLatin1String(suffix));
+    if (!sideFiles || !QFileInfo(catalogue).isFile())
+        return;
+    try {
+        closeDatabase(openDatabaseFile(catalogue, QStringLiteral("settle")));
+    } catch (const Failure &) {
+        // A catalogue SQLite cannot read is about to be replaced anyway.
+    }
+}
+
 void replaceCatalogue(const QString &workCopy, const QString &catalogue) {
+    settleOldCatalogue(catalogue);
+    for (const char *suffix : SideFileSuffixes)
+        safefile::removeFile(catalogue + QLatin1String(suffix));
     faultpoint("restore.rename");
     safefile::renameReplacing(workCopy, catalogue);
     faultpoint("restore.renamed");
-    for (const char *suffix : SideFileSuffixes)
-        QFile::remove(catalogue + QLatin1String(suffix));
     safefile::syncFolder(QFileInfo(catalogue).absolutePath());
 }
 

@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace hondana;
 using namespace hondana::hardening;
@@ -26,11 +29,36 @@ QString catalogue(const DataFolder &folder) {
     return folder.filePath(files::Catalogue);
 }
 
+// Leaves the catalogue as a save cut short by a crash leaves it: changed pages in the file and
+// the journal that undoes them beside it. A child process starts the save and dies mid-way.
+void leaveHotJournal(const QString &path) {
+    const QByteArray file = QFile::encodeName(path);
+    const pid_t child = fork();
+    if (child == 0) {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        // A one-page cache makes SQLite write changed pages into the file before the commit.
+        sqlite3_exec(db, "PRAGMA cache_size = 1; BEGIN; UPDATE BOOK SET 内容 = hex(randomblob(45))",
+                     nullptr, nullptr, nullptr);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    QVERIFY2(QFileInfo::exists(path + u8("-journal")), "the cut-short save left no journal");
+}
+
 // Sets up the folder for `operation` and returns what the catalogue holds before it.
 QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
     if (operation == u8("accept"))
         return catalogueDigest(catalogue(folder)); // first start: no catalogue yet
     prepareCatalogue(folder.path(), Books, operation != u8("upgrade"));
+    if (operation == u8("restore-after-crash")) {
+        backUp(folder.path());
+        prepareCatalogue(folder.path(), Books + 1);
+        const QByteArray digest = catalogueDigest(catalogue(folder));
+        leaveHotJournal(catalogue(folder));
+        return digest;
+    }
     if (operation == u8("restore")) {
         backUp(folder.path());
         // A book added after the backup tells the old catalogue from the restored one.
@@ -46,7 +74,7 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
 Outcome runOperation(const QString &operation, const QString &folder, const QString &killAt) {
     if (operation == u8("backup"))
         return runAdmin(folder, {u8("backup")}, killAt);
-    if (operation == u8("restore"))
+    if (operation.startsWith(u8("restore")))
         return runAdmin(folder, {u8("restore"), u8("--yes")}, killAt);
     return runDriver(folder, killAt);
 }
@@ -114,6 +142,9 @@ void TestCrashInjection::killAtEveryStep_data() {
     for (const QString &step : restoreBeforeRename)
         addStep("restore", step, Data::Old);
     addStep("restore", u8("restore.renamed"), Data::New);
+    // The old catalogue's journal must never be replayed into the new one.
+    addStep("restore-after-crash", u8("restore.rename"), Data::Old);
+    addStep("restore-after-crash", u8("restore.renamed"), Data::New);
 
     for (const QString &name : BackupFileNames) {
         addStep("upgrade", u8("backup.") + name, Data::Old);
