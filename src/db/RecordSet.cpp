@@ -1,10 +1,11 @@
 #include "db/RecordSet.h"
+#include "db/Schema.h"
 
 #include "db/Connection.h"
 #include "db/FilterExpression.h"
 #include "db/InputParsing.h"
-#include "maintenance/Cp932.h"
 #include "db/SqliteStatement.h"
+#include "maintenance/Cp932.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -36,20 +37,20 @@ struct Cell {
 
 const QString RowIdAlias = QStringLiteral("hondana_rowid");
 
-QString quoted(const QString &identifier) {
-    QString name = identifier;
-    if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
-        name = name.mid(1, name.size() - 2);
-    else if (name.size() > 1 && name.startsWith(QLatin1Char('"')) &&
-             name.endsWith(QLatin1Char('"')))
-        name = name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
+// A name as the user's SQL may write it ([name], "name" or bare), without its quotes.
+QString unquoted(const QString &identifier) {
+    if (identifier.size() > 1 && identifier.startsWith(QLatin1Char('[')) &&
+        identifier.endsWith(QLatin1Char(']')))
+        return identifier.mid(1, identifier.size() - 2);
+    if (identifier.size() > 1 && identifier.startsWith(QLatin1Char('"')) &&
+        identifier.endsWith(QLatin1Char('"')))
+        return identifier.mid(1, identifier.size() - 2)
+            .replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return identifier;
 }
 
-QString unquoted(const QString &identifier) {
-    const QString q = quoted(identifier);
-    return q.mid(1, q.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+QString quoted(const QString &identifier) {
+    return schema::identifier(unquoted(identifier));
 }
 
 enum class ObjectType { None, Table, View };

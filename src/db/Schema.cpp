@@ -36,7 +36,7 @@ QList<Table> buildTables() {
 // STRICT tables refuse a value of the wrong type; the checks keep integers to 32 bits and dates
 // to real calendar days without a time of day.
 QString columnDefinition(const Column &column) {
-    const QString quoted = QLatin1Char('"') + column.name + QLatin1Char('"');
+    const QString quoted = identifier(column.name);
     switch (column.kind) {
     case Kind::Integer:
         return QStringLiteral("%1 INTEGER CHECK (%1 BETWEEN -2147483648 AND 2147483647)")
@@ -68,6 +68,14 @@ const char *const MasterNames = "(SELECT 著者名 FROM CHOSHA WHERE CHOSHA.著�
                                 "ORDER BY SAIZU.rowid LIMIT 1) AS ｻｲｽﾞ名";
 
 } // namespace
+
+QString identifier(const QString &name) {
+    if (!name.contains(QLatin1Char(']')))
+        return QLatin1Char('[') + name + QLatin1Char(']');
+    // A name that holds a bracket itself can only be written in double quotes.
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
 
 const QList<Table> &catalogueTables() {
     static const QList<Table> tables = buildTables();

@@ -41,6 +41,10 @@ QStringList versionStatements(const QString &version);
 // pasted, so it is returned separately from the table.
 QStringList agreementTableStatements();
 
+// `name` as an SQL identifier. Brackets, never double quotes: SQLite reads a double-quoted name
+// that matches no column as a text, so a misspelt or missing column would pass as data.
+QString identifier(const QString &name);
+
 // Integers are 32-bit everywhere in the catalogue.
 inline constexpr qint64 IntegerMin = -2147483648LL;
 inline constexpr qint64 IntegerMax = 2147483647LL;

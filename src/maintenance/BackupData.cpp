@@ -4,10 +4,11 @@
 #include "db/Connection.h"
 #include "db/Failure.h"
 #include "db/FileNames.h"
+#include "db/Schema.h"
+#include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/FaultPoint.h"
 #include "maintenance/SafeFile.h"
-#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QVarLengthArray>
@@ -18,10 +19,8 @@ namespace {
 
 QString selectStatement(const backup::Layout &layout) {
     QStringList quoted;
-    // Brackets, not double quotes: SQLite reads a double-quoted name that matches no column as
-    // a text, so a catalogue lacking a column would back up the column's name as every value.
     for (const QString &column : layout.columns())
-        quoted << QLatin1Char('[') + column + QLatin1Char(']');
+        quoted << schema::identifier(column);
     // The table's own order; rowid says so even if an index could cover the columns.
     return QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(quoted.join(u", "), layout.table);
 }

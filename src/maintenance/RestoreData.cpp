@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/Failure.h"
 #include "db/FileNames.h"
+#include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/Cp932.h"
@@ -48,7 +49,7 @@ QString insertStatement(const backup::Layout &layout) {
     QStringList quoted;
     QStringList marks;
     for (const QString &column : layout.columns()) {
-        quoted << QLatin1Char('"') + column + QLatin1Char('"');
+        quoted << schema::identifier(column);
         marks << QStringLiteral("?");
     }
     return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")

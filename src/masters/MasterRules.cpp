@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/Failure.h"
 #include "db/RecordSet.h"
+#include "db/Schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,11 +13,6 @@ namespace hondana::masters {
 namespace {
 
 const QString BookTable = QStringLiteral("BOOK");
-
-QString quoted(const QString &name) {
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
-}
 
 QVariant scalar(Connection &connection, const QString &sql, const QVariantList &values) {
     QSqlQuery q(connection.database());
@@ -35,8 +31,8 @@ void checkUniqueNumber(Connection &connection, const MasterKey &key, const QVari
                        qint64 rowId) {
     if (number.isNull())
         return;
-    const QString column = quoted(key.numberColumn);
-    const QString table = quoted(key.table);
+    const QString column = schema::identifier(key.numberColumn);
+    const QString table = schema::identifier(key.table);
     if (rowId != 0) {
         const QVariant stored =
             scalar(connection,
@@ -60,21 +56,20 @@ void checkNotReferenced(Connection &connection, const MasterKey &key, const QVar
                         qint64 rowId) {
     if (number.isNull())
         return;
-    const QString column = quoted(key.numberColumn);
+    const QString column = schema::identifier(key.numberColumn);
     const qint64 sameNumber =
         scalar(connection,
                QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ? AND rowid <> ?")
-                   .arg(quoted(key.table), column),
+                   .arg(schema::identifier(key.table), column),
                {number.toLongLong(), rowId})
             .toLongLong();
     if (sameNumber > 0)
         return; // the books keep their master in the other row
-    const qint64 books =
-        scalar(
-            connection,
-            QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?").arg(quoted(BookTable), column),
-            {number.toLongLong()})
-            .toLongLong();
+    const qint64 books = scalar(connection,
+                                QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?")
+                                    .arg(schema::identifier(BookTable), column),
+                                {number.toLongLong()})
+                             .toLongLong();
     if (books > 0)
         throw Failure(QStringLiteral("%1 %2 は %3 冊の蔵書が使っているため削除できません。"
                                      "先に蔵書登録でそれらの蔵書の%1を変えてください。")
