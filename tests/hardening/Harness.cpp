@@ -51,10 +51,6 @@ bool addRows(QSqlDatabase db, const QString &sql, QCryptographicHash &hash) {
 
 } // namespace
 
-QString u8(const char *text) {
-    return QString::fromUtf8(text);
-}
-
 Outcome run(const ChildRun &child) {
     QProcess process;
     process.setWorkingDirectory(child.folder);
@@ -136,17 +132,6 @@ ChildRun traced(const QStringList &straceArguments, const QString &program,
                              (sanitizer.isEmpty() ? QString() : sanitizer + u8(":")) +
                                  u8("detect_leaks=0"));
     return child;
-}
-
-QByteArray contents(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
 }
 
 void prepareCatalogue(const QString &folder, int books, bool currentVersion) {

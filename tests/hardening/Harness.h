@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Startup.h"
+#include "support/TestFiles.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -14,7 +15,9 @@
 // the way the next start of the program would.
 namespace hondana::hardening {
 
-QString u8(const char *text);
+using test::contents;
+using test::u8;
+using test::writeFile;
 
 inline const QStringList BackupFileNames = {
     QStringLiteral("BOOK.DAT"), QStringLiteral("BUNYA.DAT"), QStringLiteral("CHOSHA.DAT"),
@@ -56,9 +59,6 @@ QString straceProgram();
 // check cannot run under a tracer, so it is off in the traced program.
 ChildRun traced(const QStringList &straceArguments, const QString &program,
                 const QStringList &arguments, const QString &folder);
-
-QByteArray contents(const QString &path);
-void writeFile(const QString &path, const QByteArray &bytes);
 
 // Fills TOSHO.MDB of the (current) working folder with `books` generated books and a recorded
 // acceptance. With `currentVersion` the version database says "1.02"; without it there is none,

@@ -2,19 +2,18 @@
 #include "db/FileNames.h"
 #include "support/CatalogueGenerator.h"
 #include "support/DataFolder.h"
+#include "support/TestFiles.h"
 
 #include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
 
 using namespace hondana;
+using test::contents;
 using test::DataFolder;
+using test::u8;
 
 namespace {
-
-QString u8(const char *text) {
-    return QString::fromUtf8(text);
-}
 
 struct Outcome {
     int exitCode = -1;
@@ -43,11 +42,6 @@ Outcome runAdmin(const QString &folder, const QStringList &arguments, const QStr
     outcome.out = QString::fromUtf8(process.readAllStandardOutput());
     outcome.err = QString::fromUtf8(process.readAllStandardError());
     return outcome;
-}
-
-QByteArray contents(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 qint64 bookCount(const QString &path) {

@@ -1,5 +1,6 @@
 #include "db/Failure.h"
 #include "maintenance/BackupFormat.h"
+#include "support/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -8,12 +9,9 @@
 
 using namespace hondana;
 using backup::Layout;
+using test::u8;
 
 namespace {
-
-QString u8(const char *text) {
-    return QString::fromUtf8(text);
-}
 
 // A BOOK row with every column set; `changes` replaces some of them.
 QVariantList bookRow(const QHash<QString, QVariant> &changes = {}) {

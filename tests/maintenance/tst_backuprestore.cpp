@@ -7,6 +7,7 @@
 #include "maintenance/RestoreData.h"
 #include "support/CatalogueGenerator.h"
 #include "support/DataFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -16,30 +17,16 @@
 #include <unistd.h>
 
 using namespace hondana;
+using test::contents;
 using test::DataFolder;
+using test::u8;
+using test::writeFile;
 
 namespace {
 
 const QStringList BackupFiles = {QStringLiteral("BOOK.DAT"), QStringLiteral("BUNYA.DAT"),
                                  QStringLiteral("CHOSHA.DAT"), QStringLiteral("HAKKO.DAT"),
                                  QStringLiteral("SAIZU.DAT")};
-
-QString u8(const char *text) {
-    return QString::fromUtf8(text);
-}
-
-QByteArray contents(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // Runs SQL on a database file and returns every row as "a|b|c", nulls as "<null>".
 QStringList rows(const QString &path, const QString &sql, const QVariantList &binds = {}) {
