@@ -3,9 +3,9 @@
 // Every operation runs in a process of its own so that its peak memory is its own.
 
 #include "BenchSupport.h"
+#include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
-#include "db/FileNames.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/BackupData.h"
@@ -236,7 +236,7 @@ int runChild(const QString &mode, const QString &folder) {
         if (mode == QLatin1String("read"))
             plainRead();
         else if (mode == QLatin1String("backup"))
-            backupData();
+            backupData(QStringLiteral("Data Source=TOSHO.MDB;"));
         else if (mode == QLatin1String("insert"))
             plainInsert(rows);
         else if (mode == QLatin1String("raw-read"))

@@ -6,14 +6,15 @@
 // holds.
 
 #include "BenchSupport.h"
-#include "app/AppState.h"
-#include "app/WindowRegistry.h"
-#include "app/widgets/DataControl.h"
+#include "app/Shell.h"
+#include "base/FileNames.h"
+#include "core/AppState.h"
 #include "db/Connection.h"
-#include "db/FileNames.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
 #include "support/CatalogueGenerator.h"
+#include "widgets/DataControl.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -101,7 +102,7 @@ int main(int argc, char **argv) {
     QTemporaryDir dir;
     prepareFolder(dir.path(), argc > 1 ? std::atoi(argv[1]) : 100000);
     AppState::instance().admission = AppState::Admission::Yes;
-    registerBookRegister();
+    registerAllWindows();
 
     Connection plain(QStringLiteral("FILE NAME=Karobu.udl"));
     plain.open();

@@ -3,16 +3,16 @@
 // the figure includes making the application object, fonts and translations; the start-up
 // decision alone is measured as well.
 
-#include "app/AppState.h"
 #include "app/ApplicationSetup.h"
 #include "app/MAINM.h"
 #include "app/Shell.h"
-#include "app/Startup.h"
-#include "app/WindowRegistry.h"
+#include "base/FileNames.h"
+#include "core/AppState.h"
+#include "core/Startup.h"
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
-#include "db/FileNames.h"
 #include "support/CatalogueGenerator.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QDir>

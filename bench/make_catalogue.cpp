@@ -1,8 +1,8 @@
 // make_catalogue <folder> [books] [seed]: a data folder with the shipped files and a synthetic
 // catalogue of that many books (100,000 by default), for trying the program on a large collection.
 
+#include "base/FileNames.h"
 #include "db/DatabaseFile.h"
-#include "db/FileNames.h"
 #include "db/Schema.h"
 #include "support/CatalogueGenerator.h"
 

@@ -3,7 +3,7 @@
 // survive that round trip exactly.
 #include "FuzzSupport.h"
 
-#include "db/Failure.h"
+#include "base/Failure.h"
 #include "maintenance/BackupFormat.h"
 
 #include <QDate>

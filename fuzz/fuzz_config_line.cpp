@@ -2,10 +2,10 @@
 // line end, and its provider clause is a prefix of it ending in ";".
 #include "FuzzSupport.h"
 
-#include "app/Configuration.h"
+#include "base/Failure.h"
+#include "base/FileNames.h"
+#include "core/Configuration.h"
 #include "db/ConnectionString.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 
 using namespace hondana;
 

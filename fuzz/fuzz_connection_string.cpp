@@ -3,9 +3,9 @@
 // Failure, and what parses names a file in the working folder and nowhere else.
 #include "FuzzSupport.h"
 
+#include "base/Failure.h"
+#include "base/FileNames.h"
 #include "db/ConnectionString.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 
 using namespace hondana;
 

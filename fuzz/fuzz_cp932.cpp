@@ -3,8 +3,8 @@
 // the same after it is encoded again.
 #include "FuzzSupport.h"
 
-#include "db/Failure.h"
-#include "maintenance/Cp932.h"
+#include "base/Cp932.h"
+#include "base/Failure.h"
 
 using namespace hondana;
 

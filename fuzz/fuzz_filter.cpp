@@ -3,7 +3,7 @@
 // parses and matches the typed text itself.
 #include "FuzzSupport.h"
 
-#include "db/Failure.h"
+#include "base/Failure.h"
 #include "db/FilterExpression.h"
 
 #include <QDate>

@@ -3,7 +3,7 @@
 // stored value, however large, is shown without overflow.
 #include "FuzzSupport.h"
 
-#include "db/Failure.h"
+#include "base/Failure.h"
 #include "db/InputParsing.h"
 
 #include <QDate>

@@ -5,10 +5,10 @@
 //
 // Usage: make_data <source folder> <output folder>
 
-#include "app/AppState.h"
+#include "base/Failure.h"
+#include "base/FileNames.h"
+#include "core/AppState.h"
 #include "db/DatabaseFile.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 #include "db/Schema.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "app/ApplicationSetup.h"
 
-#include "app/MessageService.h"
+#include "widgets/MessageService.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,16 +1,16 @@
 #include "app/KYODAKU.h"
 
-#include "app/AgreementAcceptance.h"
-#include "app/AppState.h"
-#include "app/BusyCursor.h"
-#include "app/FormLayout.h"
-#include "app/MessageService.h"
-#include "app/ProgramEnd.h"
-#include "app/Twips.h"
-#include "app/WindowRegistry.h"
-#include "app/widgets/BoundTextBox.h"
-#include "app/widgets/DataControl.h"
-#include "db/Failure.h"
+#include "base/Failure.h"
+#include "core/AgreementAcceptance.h"
+#include "core/AppState.h"
+#include "widgets/BoundTextBox.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DataControl.h"
+#include "widgets/FormLayout.h"
+#include "widgets/MessageService.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QLabel>
 #include <QProgressDialog>
@@ -127,7 +127,7 @@ void KYODAKU::accept() {
     }
     switch (outcome) {
     case Acceptance::Recorded:
-        WindowRegistry::instance().show(QStringLiteral("MAINM"));
+        WindowRegistry::instance().show(windows::MainMenu);
         close();
         return;
     case Acceptance::Upgraded:

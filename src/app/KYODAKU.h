@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/WindowNames.h"
 #include <QWidget>
 
 namespace hondana {
@@ -11,7 +12,7 @@ class DataControl;
 class KYODAKU : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString Name = QStringLiteral("KYODAKU");
+    static inline const QString Name = windows::Agreement;
     static inline const QString AgreementSource = QStringLiteral("select ID,TEXT from KYODAKU");
     static inline const QString AgreementConnection = QStringLiteral("FILE NAME=KYODAKU.udl");
     static inline const QString Upgraded =

@@ -1,12 +1,12 @@
 #include "app/MAINM.h"
 
-#include "app/AppState.h"
-#include "app/FormLayout.h"
-#include "app/HelpWindow.h"
-#include "app/MessageService.h"
-#include "app/ProgramEnd.h"
-#include "app/Twips.h"
-#include "app/WindowRegistry.h"
+#include "core/AppState.h"
+#include "widgets/FormLayout.h"
+#include "widgets/HelpWindow.h"
+#include "widgets/MessageService.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -50,9 +50,8 @@ MAINM::MAINM(QWidget *parent) : QWidget(parent, Qt::Window) {
     books->setFocus();
 
     connect(help, &QPushButton::clicked, this, [] { showHelp(HelpContextId); });
-    connect(books, &QPushButton::clicked, this, [this] { showInstead(QStringLiteral("MEISAI")); });
-    connect(utilities, &QPushButton::clicked, this,
-            [this] { showInstead(QStringLiteral("ALLDEL")); });
+    connect(books, &QPushButton::clicked, this, [this] { showInstead(windows::Register); });
+    connect(utilities, &QPushButton::clicked, this, [this] { showInstead(windows::Utilities); });
     connect(quit, &QPushButton::clicked, this, [] { endProgram(); });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/WindowNames.h"
 #include <QWidget>
 
 class QLineEdit;
@@ -12,7 +13,7 @@ namespace hondana {
 class MAINM : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString Name = QStringLiteral("MAINM");
+    static inline const QString Name = windows::MainMenu;
     static inline const QString ProductTitle = QStringLiteral("本棚帖　蔵書目録");
     static constexpr int HelpContextId = 1;
 

@@ -2,11 +2,13 @@
 
 #include "app/KYODAKU.h"
 #include "app/MAINM.h"
-#include "app/MessageService.h"
-#include "app/Startup.h"
-#include "app/WindowRegistry.h"
 #include "app/frmAbout.h"
-#include "db/Failure.h"
+#include "base/Failure.h"
+#include "core/Startup.h"
+#include "masters/MasterEditor.h"
+#include "register/MEISAI.h"
+#include "widgets/MessageService.h"
+#include "widgets/WindowRegistry.h"
 
 namespace hondana {
 
@@ -15,6 +17,12 @@ void registerShellWindows() {
     registry.registerFactory(MAINM::Name, [] { return new MAINM; });
     registry.registerFactory(KYODAKU::Name, [] { return new KYODAKU; });
     registry.registerFactory(frmAbout::Name, [] { return new frmAbout; });
+}
+
+void registerAllWindows() {
+    registerShellWindows();
+    registerBookRegister();
+    registerMasterEditors();
 }
 
 bool startProgram() {

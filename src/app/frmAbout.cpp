@@ -1,10 +1,10 @@
 #include "app/frmAbout.h"
 
-#include "app/AppState.h"
 #include "app/ApplicationIcon.h"
-#include "app/FormLayout.h"
-#include "app/MessageService.h"
-#include "app/Twips.h"
+#include "core/AppState.h"
+#include "widgets/FormLayout.h"
+#include "widgets/MessageService.h"
+#include "widgets/Twips.h"
 
 #include <QFrame>
 #include <QLabel>

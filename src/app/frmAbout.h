@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/SystemInformation.h"
+#include "core/SystemInformation.h"
+#include "widgets/WindowNames.h"
 
 #include <QWidget>
 
@@ -11,7 +12,7 @@ namespace hondana {
 class frmAbout : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString Name = QStringLiteral("frmAbout");
+    static inline const QString Name = windows::About;
     static inline const QString Unavailable = QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
 
     explicit frmAbout(QWidget *parent = nullptr);

@@ -1,8 +1,8 @@
 #include "db/Connection.h"
 
+#include "base/Failure.h"
+#include "base/FileNames.h"
 #include "db/ConnectionString.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -62,7 +62,8 @@ QSqlDatabase openSqlite(const QString &name, const QString &path) {
 
 } // namespace
 
-Connection::Connection(const QString &connectionString) : m_connectionString(connectionString) {}
+Connection::Connection(const QString &connectionString, const QString &folder)
+    : m_connectionString(connectionString), m_folder(folder) {}
 
 Connection::~Connection() {
     close();
@@ -75,8 +76,8 @@ void Connection::setConnectionString(const QString &connectionString) {
 void Connection::open() {
     if (isOpen())
         return;
-    const ConnectionTarget target = parseConnectionString(m_connectionString);
-    const QString path = files::resolve(target.dataSource);
+    const ConnectionTarget target = parseConnectionString(m_connectionString, m_folder);
+    const QString path = files::resolve(target.dataSource, m_folder);
     const QString name = uniqueName(QStringLiteral("connection"));
     QSqlDatabase db = openSqlite(name, path);
     // Screens hold every book in memory anyway; a larger page cache spares re-reading the

@@ -10,7 +10,9 @@ namespace hondana {
 // file before they replace it (see closeAllConnectionsTo).
 class Connection {
 public:
-    explicit Connection(const QString &connectionString = {});
+    // Relative names (the data source, a data-link file) are resolved against `folder`, the
+    // current directory when empty.
+    explicit Connection(const QString &connectionString = {}, const QString &folder = {});
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
@@ -34,6 +36,7 @@ public:
 
 private:
     QString m_connectionString;
+    QString m_folder;
     QString m_name;
     QString m_filePath;
     bool m_shaping = false;

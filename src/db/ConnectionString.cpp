@@ -1,7 +1,7 @@
 #include "db/ConnectionString.h"
 
-#include "db/Failure.h"
-#include "db/FileNames.h"
+#include "base/Failure.h"
+#include "base/FileNames.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,7 +1,7 @@
 #include "db/DatabaseFile.h"
 
+#include "base/Failure.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
 
 #include <QFile>
 #include <QFileInfo>

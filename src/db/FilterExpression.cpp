@@ -1,6 +1,6 @@
 #include "db/FilterExpression.h"
 
-#include "db/Failure.h"
+#include "base/Failure.h"
 
 #include <QDate>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "db/InputParsing.h"
 
-#include "db/Failure.h"
+#include "base/Failure.h"
 
 #include <QDate>
 #include <QRegularExpression>

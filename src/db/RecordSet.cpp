@@ -1,11 +1,11 @@
 #include "db/RecordSet.h"
 #include "db/Schema.h"
 
+#include "base/Cp932.h"
 #include "db/Connection.h"
 #include "db/FilterExpression.h"
 #include "db/InputParsing.h"
 #include "db/SqliteStatement.h"
-#include "maintenance/Cp932.h"
 
 #include <QHash>
 #include <QRegularExpression>

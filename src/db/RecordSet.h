@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Failure.h"
+#include "base/Failure.h"
 #include "db/Schema.h"
 
 #include <QDate>

@@ -1,7 +1,7 @@
 #include "db/SqliteStatement.h"
 
+#include "base/Failure.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
 
 #include <QSqlDriver>
 #include <QVariant>

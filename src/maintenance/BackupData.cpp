@@ -1,14 +1,13 @@
 #include "maintenance/BackupData.h"
 
-#include "app/AppState.h"
+#include "base/Failure.h"
+#include "base/FaultPoint.h"
+#include "base/FileNames.h"
+#include "base/SafeFile.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
-#include "maintenance/FaultPoint.h"
-#include "maintenance/SafeFile.h"
 
 #include <QDir>
 #include <QVarLengthArray>
@@ -49,11 +48,11 @@ backup::FieldValue columnValue(sqlite3_stmt *statement, int column) {
     return value;
 }
 
-void writeTable(sqlite3 *handle, const backup::Layout &layout) {
+void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder) {
     const QByteArray step = "backup." + layout.fileName.toLatin1();
     const QString cannotRead =
         QStringLiteral("「%1」を書けません: %2 表を読めません").arg(layout.fileName, layout.table);
-    safefile::ReplacingFileWriter file(files::resolve(layout.fileName));
+    safefile::ReplacingFileWriter file(files::resolve(layout.fileName, folder));
     sqlite::Statement query(handle, selectStatement(layout), cannotRead);
     const int fieldCount = int(layout.fields.size());
     QVarLengthArray<backup::FieldValue, 32> values(fieldCount);
@@ -75,8 +74,8 @@ void writeTable(sqlite3 *handle, const backup::Layout &layout) {
 
 } // namespace
 
-void backupData() {
-    Connection connection(AppState::instance().mainConnectionString);
+void backupData(const QString &connectionString, const QString &folder) {
+    Connection connection(connectionString, folder);
     connection.open();
     sqlite3 *handle = sqlite::handleOf(connection.database());
     // One read transaction: the five files show the catalogue at one moment.
@@ -84,13 +83,13 @@ void backupData() {
     sqlite::execute(handle, "BEGIN", cannotRead);
     try {
         for (const backup::Layout &layout : backup::layouts())
-            writeTable(handle, layout);
+            writeTable(handle, layout, folder);
     } catch (...) {
         sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
     sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
-    safefile::syncFolder(QDir::currentPath());
+    safefile::syncFolder(folder.isEmpty() ? QDir::currentPath() : folder);
 }
 
 } // namespace hondana

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QString>
+
 namespace hondana {
 
-// Writes the five catalogue tables of the database that the main connection string reaches
-// into the backup files in the current directory, replacing the earlier ones. Each file is
+// Writes the five catalogue tables of the database that `connectionString` reaches into the
+// backup files in `folder` (the current directory when empty), replacing the earlier ones.
+// Relative names in the connection string are resolved against the folder too. Each file is
 // replaced only when it is completely written. Throws Failure naming the file and the problem.
-void backupData();
+void backupData(const QString &connectionString, const QString &folder = {});
 
 } // namespace hondana

@@ -1,8 +1,8 @@
 #include "maintenance/BackupFormat.h"
 
-#include "db/Failure.h"
-#include "maintenance/Cp932.h"
-#include "maintenance/SafeFile.h"
+#include "base/Cp932.h"
+#include "base/Failure.h"
+#include "base/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,14 +1,14 @@
 #include "maintenance/RestoreData.h"
 
+#include "base/Cp932.h"
+#include "base/Failure.h"
+#include "base/FaultPoint.h"
+#include "base/FileNames.h"
+#include "base/SafeFile.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
-#include "maintenance/Cp932.h"
-#include "maintenance/FaultPoint.h"
-#include "maintenance/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,13 +23,13 @@ namespace {
 // catalogue belong to no file and must not be replayed into the new one.
 const char *const SideFileSuffixes[] = {"-journal", "-wal", "-shm"};
 
-void checkInputs() {
+void checkInputs(const QString &folder) {
     QStringList missing;
     for (const backup::Layout &layout : backup::layouts()) {
-        if (!files::exists(layout.fileName))
+        if (!files::exists(layout.fileName, folder))
             missing << layout.fileName;
     }
-    if (!files::exists(files::RestoreTemplate))
+    if (!files::exists(files::RestoreTemplate, folder))
         missing << files::RestoreTemplate;
     if (!missing.isEmpty())
         throw Failure(QStringLiteral("復元に必要なファイルがありません: %1\n"
@@ -37,12 +37,12 @@ void checkInputs() {
                           .arg(missing.join(QStringLiteral("、"))));
 }
 
-void makeWorkCopy(const QString &workCopy) {
+void makeWorkCopy(const QString &workCopy, const QString &folder) {
     safefile::removeFile(workCopy);
     for (const char *suffix : SideFileSuffixes)
         safefile::removeFile(workCopy + QLatin1String(suffix));
     faultpoint("restore.copy");
-    safefile::copyFile(files::resolve(files::RestoreTemplate), workCopy);
+    safefile::copyFile(files::resolve(files::RestoreTemplate, folder), workCopy);
 }
 
 QString insertStatement(const backup::Layout &layout) {
@@ -84,8 +84,8 @@ void bindField(sqlite3_stmt *insert, int index, const backup::Layout &layout,
     }
 }
 
-void fillTable(sqlite3 *handle, const backup::Layout &layout) {
-    backup::RecordReader reader(layout, files::resolve(layout.fileName));
+void fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder) {
+    backup::RecordReader reader(layout, files::resolve(layout.fileName, folder));
     sqlite::Statement insert(handle, insertStatement(layout),
                              QStringLiteral("%1 表に行を追加できません").arg(layout.table));
     QByteArray text;
@@ -156,7 +156,7 @@ void rebuildIndexes(sqlite3 *handle, const QList<Index> &indexes) {
             QStringLiteral("%1 表の索引「%2」を作れません").arg(index.table, index.name));
 }
 
-void fillWorkCopy(const QString &workCopy) {
+void fillWorkCopy(const QString &workCopy, const QString &folder) {
     QString name;
     try {
         name = openDatabaseFile(workCopy, QStringLiteral("restore"));
@@ -173,7 +173,7 @@ void fillWorkCopy(const QString &workCopy) {
         try {
             const QList<Index> indexes = dropIndexes(handle);
             for (const backup::Layout &layout : backup::layouts()) {
-                fillTable(handle, layout);
+                fillTable(handle, layout, folder);
                 faultpoint("restore.fill");
             }
             rebuildIndexes(handle, indexes);
@@ -226,14 +226,14 @@ void replaceCatalogue(const QString &workCopy, const QString &catalogue) {
 
 } // namespace
 
-void restoreData() {
+void restoreData(const QString &folder) {
     faultpoint("restore.check");
-    checkInputs();
-    const QString workCopy = files::resolve(files::WorkCopy);
-    const QString catalogue = files::resolve(files::Catalogue);
+    checkInputs(folder);
+    const QString workCopy = files::resolve(files::WorkCopy, folder);
+    const QString catalogue = files::resolve(files::Catalogue, folder);
     try {
-        makeWorkCopy(workCopy);
-        fillWorkCopy(workCopy);
+        makeWorkCopy(workCopy, folder);
+        fillWorkCopy(workCopy, folder);
         faultpoint("restore.sync");
         safefile::syncFile(workCopy);
         releaseCatalogue(catalogue);

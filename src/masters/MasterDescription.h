@@ -1,6 +1,6 @@
 #pragma once
 
-#include "masters/MasterRules.h"
+#include "catalogue/MasterRules.h"
 
 #include <QColor>
 #include <QList>

@@ -1,13 +1,13 @@
 #include "masters/MasterEditor.h"
 
-#include "app/AppState.h"
-#include "app/BusyCursor.h"
-#include "app/FormLayout.h"
-#include "app/Twips.h"
-#include "app/WindowRegistry.h"
-#include "app/widgets/DataControl.h"
-#include "app/widgets/DataGrid.h"
-#include "register/RecordCommands.h"
+#include "core/AppState.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DataControl.h"
+#include "widgets/DataGrid.h"
+#include "widgets/FormLayout.h"
+#include "widgets/RecordCommands.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>

@@ -1,20 +1,17 @@
 #include "register/MEISAI.h"
 
-#include "app/AppState.h"
-#include "app/BusyCursor.h"
-#include "app/FormLayout.h"
-#include "app/HelpWindow.h"
-#include "app/MAINM.h"
-#include "app/ProgramEnd.h"
-#include "app/Twips.h"
-#include "app/WindowRegistry.h"
-#include "app/frmAbout.h"
-#include "app/widgets/BoundTextBox.h"
-#include "app/widgets/DataCombo.h"
-#include "app/widgets/DataControl.h"
-#include "masters/MasterEditor.h"
-#include "register/RecordCommands.h"
-#include "register/VolumeCopy.h"
+#include "catalogue/VolumeCopy.h"
+#include "core/AppState.h"
+#include "widgets/BoundTextBox.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DataCombo.h"
+#include "widgets/DataControl.h"
+#include "widgets/FormLayout.h"
+#include "widgets/HelpWindow.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/RecordCommands.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -281,7 +278,7 @@ void MEISAI::runMenuCommand(const MenuCommand &command) {
         showHelp(HelpContextId);
         break;
     case Opening::About:
-        WindowRegistry::instance().show(frmAbout::Name);
+        WindowRegistry::instance().show(windows::About);
         break;
     case Opening::Close:
         closeFromMenu();
@@ -321,7 +318,7 @@ void MEISAI::openReport(const QString &form) {
 }
 
 void MEISAI::closeFromMenu() {
-    WindowRegistry::instance().show(MAINM::Name);
+    WindowRegistry::instance().show(windows::MainMenu);
     close();
 }
 
@@ -369,13 +366,12 @@ void MEISAI::closeEvent(QCloseEvent *event) {
         return;
     }
     resetMousePointer();
-    WindowRegistry::instance().show(MAINM::Name);
+    WindowRegistry::instance().show(windows::MainMenu);
     event->accept();
 }
 
 void registerBookRegister() {
     WindowRegistry::instance().registerFactory(MEISAI::Name, [] { return MEISAI::load(); });
-    registerMasterEditors();
 }
 
 } // namespace hondana

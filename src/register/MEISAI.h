@@ -1,6 +1,7 @@
 #pragma once
 
 #include "register/RegisterForm.h"
+#include "widgets/WindowNames.h"
 
 #include <QHash>
 #include <QWidget>
@@ -18,7 +19,7 @@ class DataControl;
 class MEISAI : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString Name = QStringLiteral("MEISAI");
+    static inline const QString Name = windows::Register;
     static inline const QString Caption = QStringLiteral("蔵書登録");
     static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
     static inline const QString RecordSource = QStringLiteral(

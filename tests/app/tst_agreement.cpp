@@ -3,19 +3,19 @@
 
 #include "Fixtures.h"
 
-#include "app/AppState.h"
 #include "app/KYODAKU.h"
 #include "app/MAINM.h"
-#include "app/ProgramEnd.h"
 #include "app/Shell.h"
-#include "app/Startup.h"
-#include "app/WindowRegistry.h"
-#include "app/widgets/BoundTextBox.h"
-#include "app/widgets/DataControl.h"
+#include "core/AppState.h"
+#include "core/Startup.h"
 #include "db/Connection.h"
 #include "support/CatalogueGenerator.h"
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
+#include "widgets/BoundTextBox.h"
+#include "widgets/DataControl.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,20 +1,20 @@
 // The main menu, the help window, the about box, the window registry and the program's end,
 // driven through their real widgets offscreen.
 
-#include "app/AppState.h"
 #include "app/ApplicationSetup.h"
-#include "app/HelpContext.h"
-#include "app/HelpWindow.h"
 #include "app/MAINM.h"
-#include "app/ProgramEnd.h"
-#include "app/SystemInformation.h"
-#include "app/Twips.h"
-#include "app/WindowRegistry.h"
 #include "app/frmAbout.h"
+#include "base/Failure.h"
+#include "core/AppState.h"
+#include "core/HelpContext.h"
+#include "core/SystemInformation.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
+#include "widgets/HelpWindow.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -2,12 +2,12 @@
 // the agreement screen, the data screens and the help window open before the user has typed
 // anything. Every check runs on a copy of the set, the way a user's folder is made.
 
-#include "app/AppState.h"
-#include "app/Configuration.h"
+#include "base/Failure.h"
+#include "base/FileNames.h"
+#include "core/AppState.h"
+#include "core/Configuration.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 #include "support/DataFolder.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "Fixtures.h"
 
-#include "app/AppState.h"
-#include "app/Startup.h"
+#include "base/Failure.h"
+#include "core/AppState.h"
+#include "core/Startup.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
 #include "support/DataFolder.h"
 
 #include <QDir>

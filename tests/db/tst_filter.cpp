@@ -1,4 +1,4 @@
-#include "db/Failure.h"
+#include "base/Failure.h"
 #include "db/FilterExpression.h"
 
 #include <QtTest>

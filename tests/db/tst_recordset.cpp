@@ -1,5 +1,5 @@
+#include "base/FileNames.h"
 #include "db/Connection.h"
-#include "db/FileNames.h"
 #include "db/RecordSet.h"
 #include "register/MEISAI.h"
 #include "support/DataFolder.h"

@@ -1,9 +1,9 @@
 #include "Harness.h"
 
-#include "app/AppState.h"
+#include "base/Failure.h"
+#include "base/FileNames.h"
+#include "core/AppState.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 #include "support/CatalogueGenerator.h"
 #include "support/DataFolder.h"
 

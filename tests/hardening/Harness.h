@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Startup.h"
+#include "core/Startup.h"
 #include "support/TestFiles.h"
 
 #include <QByteArray>

@@ -5,7 +5,7 @@
 // must finish the job.
 #include "Harness.h"
 
-#include "db/FileNames.h"
+#include "base/FileNames.h"
 #include "support/DataFolder.h"
 
 #include <QDir>

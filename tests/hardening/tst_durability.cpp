@@ -4,7 +4,7 @@
 // descriptor of the process still holds the file being replaced.
 #include "Harness.h"
 
-#include "db/FileNames.h"
+#include "base/FileNames.h"
 #include "support/DataFolder.h"
 
 #include <QDir>

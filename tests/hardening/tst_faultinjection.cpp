@@ -4,7 +4,7 @@
 // strace's fault injection, a file size limit (RLIMIT_FSIZE), and a real full tmpfs.
 #include "Harness.h"
 
-#include "db/FileNames.h"
+#include "base/FileNames.h"
 #include "maintenance/BackupFormat.h"
 #include "support/DataFolder.h"
 

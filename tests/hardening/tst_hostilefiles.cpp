@@ -3,10 +3,10 @@
 // decision function, backup and restore through hondana-admin.
 #include "Harness.h"
 
+#include "base/Failure.h"
+#include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 #include "db/FilterExpression.h"
 #include "db/InputParsing.h"
 #include "maintenance/BackupFormat.h"

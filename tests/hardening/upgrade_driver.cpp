@@ -1,9 +1,9 @@
 // Runs start-up in the current directory and, when it asks for the agreement, accepts it the
 // way the agreement screen does: the first acceptance, or the version upgrade of an earlier
 // release's catalogue. The crash tests kill it at the steps of both.
-#include "app/AgreementAcceptance.h"
-#include "app/Startup.h"
-#include "db/Failure.h"
+#include "base/Failure.h"
+#include "core/AgreementAcceptance.h"
+#include "core/Startup.h"
 
 #include <QCoreApplication>
 #include <cstdio>

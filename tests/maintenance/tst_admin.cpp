@@ -1,5 +1,5 @@
+#include "base/FileNames.h"
 #include "db/Connection.h"
-#include "db/FileNames.h"
 #include "support/CatalogueGenerator.h"
 #include "support/DataFolder.h"
 #include "support/TestFiles.h"

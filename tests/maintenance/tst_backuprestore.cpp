@@ -1,7 +1,7 @@
-#include "app/AppState.h"
+#include "base/Failure.h"
+#include "base/FileNames.h"
+#include "core/AppState.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
-#include "db/FileNames.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/RestoreData.h"
@@ -116,7 +116,7 @@ private Q_SLOTS:
 void TestBackupRestore::emptyCatalogueGivesEmptyFiles() {
     DataFolder folder;
     makeCatalogue(folder);
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     for (const QString &file : BackupFiles) {
         QVERIFY2(QFileInfo::exists(folder.filePath(file)), qPrintable(file));
         QCOMPARE(QFileInfo(folder.filePath(file)).size(), 0);
@@ -129,11 +129,11 @@ void TestBackupRestore::backupReplacesEarlierFiles() {
     makeCatalogue(folder, 40);
     for (const QString &file : BackupFiles)
         writeFile(folder.filePath(file), QByteArray(5000, 'x'));
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     const QByteArray first = contents(folder.filePath(QStringLiteral("BOOK.DAT")));
     QCOMPARE(first.size() % 324, 0);
     QCOMPARE(first.size() / 324, 40);
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     QCOMPARE(contents(folder.filePath(QStringLiteral("BOOK.DAT"))), first);
     QCOMPARE(QFileInfo(folder.filePath(QStringLiteral("SAIZU.DAT"))).size(), 12 * 34);
     // No temporary file is left behind.
@@ -145,13 +145,13 @@ void TestBackupRestore::backupRestoreBackupIsByteIdentical() {
     makeCatalogue(folder, 600);
     const QStringList before =
         rows(catalogue(), QStringLiteral("SELECT 著者NO, 著者名, 国 FROM CHOSHA ORDER BY rowid"));
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     QHash<QString, QByteArray> first;
     for (const QString &file : BackupFiles)
         first[file] = contents(folder.filePath(file));
     restoreData();
     QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     for (const QString &file : BackupFiles)
         QVERIFY2(contents(folder.filePath(file)) == first[file], qPrintable(file));
 
@@ -224,7 +224,7 @@ void TestBackupRestore::restoreBringsBackWhatTheFileHolds() {
     DataFolder folder;
     makeCatalogue(folder);
     execute(catalogue(), {insert});
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     restoreData();
     QCOMPARE(rows(catalogue(), select), QStringList{expected});
 }
@@ -248,7 +248,7 @@ void TestBackupRestore::restoreFailureLeavesCatalogueIntact() {
     QFETCH(QString, named);
     DataFolder folder;
     makeCatalogue(folder, 30);
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     // The live catalogue differs from what the files would restore.
     execute(catalogue(), {u8("INSERT INTO BOOK (題名) VALUES ('あとから足した本')")});
     const QByteArray before = contents(catalogue());
@@ -286,7 +286,7 @@ void TestBackupRestore::restoreFailureLeavesCatalogueIntact() {
 void TestBackupRestore::missingFilesAreListedInOneMessage() {
     DataFolder folder;
     makeCatalogue(folder);
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     QFile::remove(folder.filePath(QStringLiteral("BUNYA.DAT")));
     QFile::remove(folder.filePath(QStringLiteral("SAIZU.DAT")));
     QFile::remove(folder.filePath(files::RestoreTemplate));
@@ -306,7 +306,7 @@ void TestBackupRestore::missingFilesAreListedInOneMessage() {
 void TestBackupRestore::leftoverWorkCopyIsReplaced() {
     DataFolder folder;
     makeCatalogue(folder, 10);
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     // A work copy of a broken earlier run, holding rows of its own.
     folder.copyShipped(files::RestoreTemplate, files::WorkCopy);
     execute(folder.filePath(files::WorkCopy),
@@ -329,7 +329,7 @@ void TestBackupRestore::restoreEndsWithOneAcceptanceRow() {
     QFETCH(bool, templateHasRow);
     DataFolder folder;
     makeCatalogue(folder, 5);
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     if (templateHasRow)
         execute(folder.filePath(files::RestoreTemplate),
                 {u8("INSERT INTO DOUI (ID, 同意日) VALUES (7, '2000-01-01')")});
@@ -342,7 +342,7 @@ void TestBackupRestore::restoreEndsWithOneAcceptanceRow() {
 void TestBackupRestore::restoreClosesOpenConnections() {
     DataFolder folder;
     makeCatalogue(folder, 5);
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     Connection main(AppState::instance().mainConnectionString);
     Connection other(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=tosho.mdb;"));
     main.open();
@@ -361,7 +361,7 @@ void TestBackupRestore::fileNamesMatchWithoutCase() {
     QVERIFY(QFile::rename(folder.filePath(files::RestoreTemplate),
                           folder.filePath(u8("toshodef.mdb"))));
     writeFile(folder.filePath(u8("hakko.dat")), "old");
-    backupData();
+    backupData(AppState::instance().mainConnectionString);
     QCOMPARE(QFileInfo(folder.filePath(u8("hakko.dat"))).size(), 40 * 54);
     QVERIFY(!QFileInfo::exists(folder.filePath(u8("HAKKO.DAT"))));
     restoreData();
@@ -391,7 +391,7 @@ void TestBackupRestore::backupFailureKeepsEarlierFile() {
     else
         QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
     try {
-        backupData();
+        backupData(AppState::instance().mainConnectionString);
         QFile::setPermissions(folder.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFAIL("backup went through");
@@ -415,7 +415,7 @@ void TestBackupRestore::backupFailureKeepsEarlierFile() {
 void TestBackupRestore::backupOfMissingCatalogueNamesIt() {
     DataFolder folder;
     try {
-        backupData();
+        backupData(AppState::instance().mainConnectionString);
         QFAIL("backup went through without a catalogue");
     } catch (const Failure &failure) {
         QVERIFY2(failure.message().contains(u8("TOSHO")), qPrintable(failure.message()));

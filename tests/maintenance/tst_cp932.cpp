@@ -1,5 +1,5 @@
-#include "db/Failure.h"
-#include "maintenance/Cp932.h"
+#include "base/Cp932.h"
+#include "base/Failure.h"
 
 #include <QtTest>
 

@@ -1,11 +1,11 @@
-#include "app/AppState.h"
-#include "app/Twips.h"
-#include "app/WindowRegistry.h"
-#include "app/widgets/DataControl.h"
-#include "app/widgets/DataGrid.h"
+#include "core/AppState.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
 #include "register/RegisterFixture.h"
+#include "widgets/DataControl.h"
+#include "widgets/DataGrid.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,12 +1,12 @@
 #include "register/RegisterFixture.h"
 
-#include "app/AppState.h"
 #include "app/ApplicationSetup.h"
-#include "app/ProgramEnd.h"
 #include "app/Shell.h"
-#include "app/WindowRegistry.h"
+#include "core/AppState.h"
 #include "db/Connection.h"
 #include "register/MEISAI.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -27,8 +27,7 @@ RegisterFixture::RegisterFixture() {
     AppState::instance().workingDirectory = folder.path();
     installFontSubstitutions();
     setEventLoopExit([] {});
-    registerShellWindows();
-    registerBookRegister();
+    registerAllWindows();
     for (const QString &screen : StandInScreens) {
         WindowRegistry::instance().registerFactory(screen, [screen] {
             auto *standIn = new QWidget(nullptr, Qt::Window);

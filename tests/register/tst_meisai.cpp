@@ -1,14 +1,14 @@
-#include "app/AppState.h"
-#include "app/HelpWindow.h"
 #include "app/MAINM.h"
-#include "app/ProgramEnd.h"
-#include "app/WindowRegistry.h"
 #include "app/frmAbout.h"
-#include "app/widgets/BoundTextBox.h"
-#include "app/widgets/DataCombo.h"
-#include "app/widgets/DataControl.h"
+#include "core/AppState.h"
 #include "register/MEISAI.h"
 #include "register/RegisterFixture.h"
+#include "widgets/BoundTextBox.h"
+#include "widgets/DataCombo.h"
+#include "widgets/DataControl.h"
+#include "widgets/HelpWindow.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/WindowRegistry.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,8 +1,8 @@
+#include "base/Failure.h"
+#include "catalogue/VolumeCopy.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
 #include "db/RecordSet.h"
 #include "register/MEISAI.h"
-#include "register/VolumeCopy.h"
 #include "support/DataFolder.h"
 
 #include <QSqlQuery>

@@ -1,9 +1,9 @@
 #include "support/CatalogueGenerator.h"
 
+#include "base/Cp932.h"
+#include "base/Failure.h"
 #include "db/Connection.h"
-#include "db/Failure.h"
 #include "db/Schema.h"
-#include "maintenance/Cp932.h"
 
 #include <QDate>
 #include <QSqlDatabase>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageService.h"
+#include "widgets/MessageService.h"
 
 #include <QList>
 #include <QStringList>

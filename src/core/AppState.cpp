@@ -1,0 +1,10 @@
+#include "core/AppState.h"
+
+namespace hondana {
+
+AppState &AppState::instance() {
+    static AppState state;
+    return state;
+}
+
+} // namespace hondana

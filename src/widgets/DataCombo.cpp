@@ -1,0 +1,130 @@
+#include "widgets/DataCombo.h"
+
+#include "db/InputParsing.h"
+
+#include <QMouseEvent>
+
+namespace hondana {
+
+DataCombo::DataCombo(QWidget *parent) : QComboBox(parent) {
+    setEditable(false);
+    connect(this, &QComboBox::activated, this, &DataCombo::pick);
+}
+
+DataCombo::~DataCombo() = default;
+
+void DataCombo::bind(DataControl *control, const QString &field) {
+    for (const auto &connection : std::as_const(m_controlConnections))
+        disconnect(connection);
+    m_controlConnections.clear();
+    m_control = control;
+    m_field = field;
+    if (accessibleName().isEmpty())
+        setAccessibleName(field);
+    if (control) {
+        RecordSet *set = &control->recordSet();
+        const auto reshow = [this] { showCurrent(); };
+        m_controlConnections << connect(set, &RecordSet::moveComplete, this, reshow)
+                             << connect(set, &RecordSet::rowsReset, this, reshow)
+                             << connect(set, &RecordSet::rowChanged, this, reshow)
+                             << connect(set, &RecordSet::rowRemoved, this, reshow)
+                             << connect(set, &RecordSet::editCancelled, this, reshow);
+    }
+    showCurrent();
+}
+
+void DataCombo::setRowSource(DataControl *rowSource, const QString &listField,
+                             const QString &boundColumn) {
+    for (const auto &connection : std::as_const(m_sourceConnections))
+        disconnect(connection);
+    m_sourceConnections.clear();
+    m_rowSource = rowSource;
+    m_listField = listField;
+    m_boundColumn = boundColumn;
+    if (rowSource) {
+        RecordSet *set = &rowSource->recordSet();
+        const auto refill = [this] { repopulate(); };
+        m_sourceConnections << connect(set, &RecordSet::rowsReset, this, refill)
+                            << connect(set, &RecordSet::rowInserted, this, refill)
+                            << connect(set, &RecordSet::rowRemoved, this, refill);
+    }
+    repopulate();
+}
+
+QString DataCombo::matchKey(const QVariant &value) {
+    if (!value.isValid() || value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(Qt::ISODate);
+    QString key = value.toString();
+    // Restored stamps come back padded with blanks; they are the same stamp.
+    while (!key.isEmpty() && key.back().isSpace())
+        key.chop(1);
+    return key;
+}
+
+void DataCombo::repopulate() {
+    m_showing = true;
+    clear();
+    m_values.clear();
+    m_indexOfKey.clear();
+    QStringList items;
+    if (m_rowSource && m_rowSource->recordSet().isOpen()) {
+        const RecordSet &set = m_rowSource->recordSet();
+        const int listIndex = set.fieldIndex(m_listField);
+        const int boundIndex = m_boundColumn.isEmpty() ? listIndex : set.fieldIndex(m_boundColumn);
+        const int rows = set.recordCount();
+        items.reserve(rows);
+        m_values.reserve(rows);
+        for (int row = 0; row < rows; ++row) {
+            const QVariant listed = set.valueAt(row, listIndex);
+            QString text = input::format(listed);
+            if (m_boundColumn.isEmpty())
+                text = matchKey(listed);
+            items << text;
+            const QVariant bound = set.valueAt(row, boundIndex);
+            m_values << bound;
+            // The first entry of a number wins, as a list read from the top would find it.
+            const QString key = matchKey(bound);
+            if (!m_indexOfKey.contains(key))
+                m_indexOfKey.insert(key, row);
+        }
+    }
+    addItems(items);
+    m_showing = false;
+    showCurrent();
+}
+
+void DataCombo::showCurrent() {
+    int index = -1;
+    if (m_control && m_control->recordSet().hasCurrent() &&
+        m_control->recordSet().fieldIndex(m_field) >= 0) {
+        const QString key = matchKey(m_control->recordSet().value(m_field));
+        if (!key.isNull())
+            index = m_indexOfKey.value(key, -1);
+    }
+    m_showing = true;
+    setCurrentIndex(index);
+    m_showing = false;
+}
+
+void DataCombo::pick(int index) {
+    if (m_showing || !m_control || index < 0 || index >= m_values.size())
+        return;
+    QVariant value = m_values.at(index);
+    if (m_boundColumn.isEmpty())
+        value = matchKey(value);
+    try {
+        m_control->recordSet().setValue(m_field, value);
+    } catch (const Failure &failure) {
+        m_control->reportError(failure);
+        showCurrent();
+    }
+}
+
+void DataCombo::mousePressEvent(QMouseEvent *event) {
+    Q_EMIT clicked();
+    QComboBox::mousePressEvent(event);
+}
+
+} // namespace hondana

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "widgets/DataControl.h"
+
+#include <QComboBox>
+#include <QHash>
+#include <QPointer>
+
+namespace hondana {
+
+// A lookup drop-down: bound to a column of the main data control, its list filled from a second
+// data control (the row source). It lists `listField` of every row of the row source in the
+// order the set holds them, shows the entry whose `boundColumn` equals the stored value, and a
+// pick writes that entry's `boundColumn` value into the bound column. Without a bound column the
+// listed value itself is stored. Texts match with trailing blanks ignored ("未" followed by
+// blanks shows as "未"). A stored value with no entry shows an empty box.
+class DataCombo : public QComboBox {
+    Q_OBJECT
+public:
+    explicit DataCombo(QWidget *parent = nullptr);
+    ~DataCombo() override;
+
+    void bind(DataControl *control, const QString &field);
+    DataControl *dataControl() const { return m_control; }
+    QString field() const { return m_field; }
+
+    void setRowSource(DataControl *rowSource, const QString &listField,
+                      const QString &boundColumn = {});
+    DataControl *rowSource() const { return m_rowSource; }
+    QString listField() const { return m_listField; }
+    QString boundColumn() const { return m_boundColumn; }
+
+    // Fills the list again from the row source's rows (done by itself when the source is
+    // re-read).
+    void repopulate();
+
+Q_SIGNALS:
+    // Any mouse click on the combo, before it opens its list.
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void showCurrent();
+    void pick(int index);
+    static QString matchKey(const QVariant &value);
+
+    QPointer<DataControl> m_control;
+    QPointer<DataControl> m_rowSource;
+    QString m_field;
+    QString m_listField;
+    QString m_boundColumn;
+    QList<QVariant> m_values;
+    QHash<QString, int> m_indexOfKey;
+    QList<QMetaObject::Connection> m_controlConnections;
+    QList<QMetaObject::Connection> m_sourceConnections;
+    bool m_showing = false;
+};
+
+} // namespace hondana

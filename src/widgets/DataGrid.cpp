@@ -1,0 +1,92 @@
+#include "widgets/DataGrid.h"
+
+#include "widgets/DataControl.h"
+#include "widgets/Twips.h"
+
+#include <QHeaderView>
+
+namespace hondana {
+
+DataGrid::DataGrid(QWidget *parent) : QTableView(parent) {
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                    QAbstractItemView::EditKeyPressed);
+}
+
+DataGrid::~DataGrid() = default;
+
+void DataGrid::bind(DataControl *control, const QList<RecordSetModel::Column> &columns) {
+    delete m_model;
+    m_model = new RecordSetModel(control, this);
+    m_model->setColumns(columns);
+    setModel(m_model);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &DataGrid::onCurrentRowChanged);
+    RecordSet *set = &control->recordSet();
+    connect(set, &RecordSet::moveComplete, this, &DataGrid::followRecordSet);
+    connect(set, &RecordSet::rowsReset, this, &DataGrid::followRecordSet);
+    if (accessibleName().isEmpty())
+        setAccessibleName(control->objectName());
+    followRecordSet();
+}
+
+DataControl *DataGrid::dataControl() const {
+    return m_model ? m_model->dataControl() : nullptr;
+}
+
+void DataGrid::setColumnWidthsTwips(const QList<double> &widths) {
+    for (int i = 0; i < widths.size(); ++i)
+        setColumnWidth(i, twips::toPixels(widths.at(i)));
+}
+
+bool DataGrid::goToNewRow() {
+    if (!m_model || m_model->newRowIndex() < 0)
+        return false;
+    setFocus();
+    setCurrentIndex(m_model->index(m_model->newRowIndex(), 0));
+    return currentIndex().row() == m_model->newRowIndex();
+}
+
+void DataGrid::onCurrentRowChanged(const QModelIndex &current, const QModelIndex &) {
+    if (m_following || !m_model || !current.isValid())
+        return;
+    DataControl *control = m_model->dataControl();
+    RecordSet &set = control->recordSet();
+    bool moved = true;
+    if (current.row() == m_model->newRowIndex()) {
+        // The empty row is no record yet; leaving the edited row still writes it.
+        try {
+            set.update();
+        } catch (const RefusedEdit &) {
+            moved = false;
+        } catch (const Failure &failure) {
+            control->reportError(failure);
+            moved = false;
+        }
+    } else if (set.absolutePosition() != current.row() + 1) {
+        moved = control->moveTo(current.row() + 1);
+    }
+    if (!moved) {
+        // The view is still busy with the click that moved it; step back once it is done.
+        QMetaObject::invokeMethod(this, &DataGrid::followRecordSet, Qt::QueuedConnection);
+    }
+}
+
+void DataGrid::followRecordSet() {
+    if (!m_model)
+        return;
+    const RecordSet &set = m_model->dataControl()->recordSet();
+    const int position = set.absolutePosition();
+    if (position < 1)
+        return;
+    const int column = qMax(currentIndex().column(), 0);
+    const QModelIndex target = m_model->index(position - 1, column);
+    if (currentIndex().row() == target.row())
+        return;
+    m_following = true;
+    setCurrentIndex(target);
+    m_following = false;
+}
+
+} // namespace hondana

@@ -1,0 +1,174 @@
+#include "widgets/RecordSetModel.h"
+
+#include "db/InputParsing.h"
+#include "widgets/DataControl.h"
+
+namespace hondana {
+
+RecordSetModel::RecordSetModel(DataControl *control, QObject *parent)
+    : QAbstractTableModel(parent), m_control(control) {
+    RecordSet *set = &control->recordSet();
+    connect(set, &RecordSet::aboutToReset, this, [this] {
+        if (!m_resetting) {
+            m_resetting = true;
+            beginResetModel();
+        }
+    });
+    connect(set, &RecordSet::rowsReset, this, [this] {
+        if (!m_resetting)
+            beginResetModel();
+        if (!m_explicitColumns)
+            useAllFields();
+        resolveFields();
+        m_resetting = false;
+        endResetModel();
+    });
+    connect(set, &RecordSet::aboutToInsertRow, this,
+            [this](int row) { beginInsertRows({}, row, row); });
+    connect(set, &RecordSet::rowInserted, this, [this] { endInsertRows(); });
+    connect(set, &RecordSet::aboutToRemoveRow, this,
+            [this](int row) { beginRemoveRows({}, row, row); });
+    connect(set, &RecordSet::rowRemoved, this, [this] { endRemoveRows(); });
+    connect(set, &RecordSet::rowChanged, this, [this](int row) {
+        if (!m_columns.isEmpty())
+            Q_EMIT dataChanged(index(row, 0), index(row, int(m_columns.size()) - 1));
+    });
+    useAllFields();
+    resolveFields();
+}
+
+RecordSetModel::~RecordSetModel() = default;
+
+RecordSet &RecordSetModel::recordSet() const {
+    return m_control->recordSet();
+}
+
+void RecordSetModel::useAllFields() {
+    m_columns.clear();
+    for (const QString &field : recordSet().fieldNames())
+        m_columns << Column{field, field};
+}
+
+void RecordSetModel::resolveFields() {
+    m_fieldIndexes.clear();
+    for (const Column &column : std::as_const(m_columns))
+        m_fieldIndexes << recordSet().fieldIndex(column.field);
+}
+
+void RecordSetModel::setColumns(const QList<Column> &columns) {
+    beginResetModel();
+    m_explicitColumns = !columns.isEmpty();
+    if (m_explicitColumns)
+        m_columns = columns;
+    else
+        useAllFields();
+    resolveFields();
+    endResetModel();
+}
+
+int RecordSetModel::columnOf(const QString &field) const {
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i).field == field)
+            return i;
+    }
+    return -1;
+}
+
+void RecordSetModel::setNewRowEnabled(bool enabled) {
+    beginResetModel();
+    m_newRowEnabled = enabled;
+    endResetModel();
+}
+
+bool RecordSetModel::hasNewRow() const {
+    return m_newRowEnabled && recordSet().isUpdatable();
+}
+
+int RecordSetModel::newRowIndex() const {
+    return hasNewRow() ? recordSet().recordCount() : -1;
+}
+
+int RecordSetModel::rowCount(const QModelIndex &parent) const {
+    if (parent.isValid() || !recordSet().isOpen())
+        return 0;
+    return recordSet().recordCount() + (hasNewRow() ? 1 : 0);
+}
+
+int RecordSetModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant RecordSetModel::data(const QModelIndex &index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const Column &column = m_columns.at(index.column());
+    const int field = m_fieldIndexes.value(index.column(), -1);
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        if (index.row() >= recordSet().recordCount())
+            return QString();
+        return input::format(recordSet().valueAt(index.row(), field), column.displayFormat);
+    case Qt::TextAlignmentRole:
+        if (recordSet().fieldKind(column.field) == schema::Kind::Integer)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, int role) {
+    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    RecordSet &set = recordSet();
+    const QString field = m_columns.at(index.column()).field;
+    const QString text = value.toString();
+    const bool intoNewRow = index.row() == newRowIndex();
+    if (intoNewRow && text.isEmpty())
+        return false;
+    try {
+        const QVariant typed = input::parse(text, set.fieldKind(field), field);
+        if (intoNewRow) {
+            set.addNew();
+        } else if (set.absolutePosition() != index.row() + 1) {
+            set.moveTo(index.row() + 1);
+        }
+        const QVariant stored = set.value(field);
+        const bool unchanged =
+            typed.isNull() ? stored.isNull() : (!stored.isNull() && typed == stored);
+        if (!unchanged)
+            set.setValue(field, typed);
+        return true;
+    } catch (const RefusedEdit &) {
+        return false;
+    } catch (const Failure &failure) {
+        m_control->reportError(failure);
+        return false;
+    }
+}
+
+QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= m_columns.size())
+            return {};
+        const Column &column = m_columns.at(section);
+        return column.caption.isEmpty() ? column.field : column.caption;
+    }
+    if (section == newRowIndex())
+        return QStringLiteral("*");
+    return section + 1;
+}
+
+Qt::ItemFlags RecordSetModel::flags(const QModelIndex &index) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    if (recordSet().isUpdatable())
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+} // namespace hondana
