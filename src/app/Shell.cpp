@@ -7,6 +7,8 @@
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
+#include "retrieval/GroupedList.h"
+#include "retrieval/QueryScreen.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
 
@@ -23,6 +25,8 @@ void registerAllWindows() {
     registerShellWindows();
     registerBookRegister();
     registerMasterEditors();
+    registerQueryScreens();
+    registerGroupedLists();
 }
 
 bool startProgram() {

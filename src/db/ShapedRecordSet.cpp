@@ -14,7 +14,8 @@ QString keyOf(const QVariant &value) {
 
 } // namespace
 
-ShapedRecordSet::ShapedRecordSet(QObject *parent) : QObject(parent) {
+ShapedRecordSet::ShapedRecordSet(RecordSet &parentRows, QObject *parent)
+    : QObject(parent), m_parent(parentRows) {
     connect(&m_parent, &RecordSet::moveComplete, this, &ShapedRecordSet::followParent);
     connect(&m_parent, &RecordSet::rowsReset, this, &ShapedRecordSet::followParent);
 }

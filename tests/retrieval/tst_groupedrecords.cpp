@@ -75,7 +75,8 @@ void TestGroupedRecords::joinsAndOrder() {
     QFETCH(QString, expected);
     test::RetrievalCatalogue catalogue;
     Connection connection(ShapeConnection);
-    ShapedRecordSet set;
+    RecordSet parents;
+    ShapedRecordSet set(parents);
     set.open(connection, describe(form).shapeCommand);
     QCOMPARE(set.chapterName(), QStringLiteral("ChildCMD"));
     QCOMPARE(chapters(set, key), expected);
@@ -100,7 +101,8 @@ void TestGroupedRecords::joinsAndOrder() {
 void TestGroupedRecords::requeryAndEmptyParents() {
     test::RetrievalCatalogue catalogue;
     Connection connection(ShapeConnection);
-    ShapedRecordSet set;
+    RecordSet parents;
+    ShapedRecordSet set(parents);
     set.open(connection, describe(QStringLiteral("CHOSHA2")).shapeCommand);
     QSignalSpy followed(&set, &ShapedRecordSet::chapterChanged);
     set.parentRows().moveLast();
@@ -143,7 +145,8 @@ void TestGroupedRecords::unreadableCommand() {
     // A relating column the child command does not deliver is refused, and the set stays shut.
     test::RetrievalCatalogue catalogue;
     Connection connection(ShapeConnection);
-    ShapedRecordSet set;
+    RecordSet parents;
+    ShapedRecordSet set(parents);
     QVERIFY_THROWS_EXCEPTION(
         Failure, set.open(connection, QStringLiteral("SHAPE {select 分野NO from BUNYA} AS P APPEND "
                                                      "({select 題名 from BOOK} AS C RELATE 分野NO "
