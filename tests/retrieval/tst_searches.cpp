@@ -2,8 +2,16 @@
 // the screens' behaviour around it.
 #include "RetrievalFixture.h"
 
-#include "retrieval/QueryScreenDescription.h"
+#include "core/AppState.h"
+#include "retrieval/QueryScreen.h"
+#include "support/MessageRecorder.h"
+#include "widgets/DataControl.h"
+#include "widgets/DataGrid.h"
+#include "widgets/WindowNames.h"
+#include "widgets/WindowRegistry.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace hondana;
@@ -30,6 +38,30 @@ QStringList typedInto(const QueryScreenDescription &d, const QString &boxes) {
     return typed;
 }
 
+// One column of what the grid shows, top to bottom.
+QStringList shown(const QAbstractItemModel &grid, const QString &field) {
+    int column = 0;
+    while (column < grid.columnCount() && grid.headerData(column, Qt::Horizontal) != field)
+        ++column;
+    QStringList values;
+    for (int row = 0; row < grid.rowCount(); ++row)
+        values << grid.index(row, column).data().toString();
+    return values;
+}
+
+// Types into the boxes ("KANRI1=12;KANRI2=7") and presses 抽出.
+void search(QueryScreen &screen, const QString &boxes) {
+    for (QLineEdit *input : screen.findChildren<QLineEdit *>())
+        input->clear();
+    for (const QString &box : boxes.split(u';', Qt::SkipEmptyParts)) {
+        const QString name = box.section(u'=', 0, 0);
+        auto *input = screen.findChild<QLineEdit *>(name);
+        QVERIFY2(input, qPrintable(name));
+        input->setText(box.section(u'=', 1));
+    }
+    screen.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+}
+
 } // namespace
 
 class TestSearches : public QObject {
@@ -37,6 +69,11 @@ class TestSearches : public QObject {
 private Q_SLOTS:
     void filterText_data();
     void filterText();
+    void screen_data();
+    void screen();
+    void finds_data();
+    void finds();
+    void unreadList();
 };
 
 void TestSearches::filterText_data() {
@@ -85,6 +122,123 @@ void TestSearches::filterText() {
     QFETCH(QString, expected);
     const QueryScreenDescription &d = describe(form);
     QCOMPARE(searchFilter(d, typedInto(d, typed)), expected);
+}
+
+// What every search shows on opening, and what a screen reader finds on it.
+void TestSearches::screen_data() {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<int>("columns");
+    for (const QueryScreenDescription &d : searchDescriptions())
+        QTest::newRow(qPrintable(d.formName)) << d.formName << int(d.columns.size());
+}
+
+void TestSearches::screen() {
+    QFETCH(QString, form);
+    QFETCH(int, columns);
+    test::RetrievalCatalogue catalogue;
+    test::MessageRecorder messages;
+    AppState::instance().subWindowFlag = 1;
+    QueryScreen screen(describe(form));
+    const QAbstractItemModel &grid = *screen.grid()->model();
+    QCOMPARE(grid.columnCount(), columns);
+    QCOMPARE(grid.rowCount(), 6); // every book before any search
+    QVERIFY(!(grid.flags(grid.index(0, 0)) & Qt::ItemIsEditable));
+    for (QWidget *control : screen.findChildren<QWidget *>()) {
+        if (control->isVisibleTo(&screen) && control->focusPolicy() != Qt::NoFocus &&
+            control->parentWidget() == &screen)
+            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+    }
+    const int seqno = describe(form).formName == QStringLiteral("KANRIQ") ? 7 : 6;
+    QCOMPARE(grid.headerData(seqno, Qt::Horizontal).toString(), QStringLiteral("SEQNO"));
+    QCOMPARE(screen.grid()->columnWidth(seqno) == 0, form == QStringLiteral("KANRIQ"));
+
+    // Empty input: a beep, the message, and the list as it was.
+    search(screen, describe(form).inputs.front().name + QStringLiteral("=C"));
+    const int before = grid.rowCount();
+    search(screen, {});
+    QCOMPARE(messages.beeps, 1);
+    QCOMPARE(messages.texts, QStringList{describe(form).emptyInputMessage});
+    QCOMPARE(grid.rowCount(), before);
+
+    // Closing from the title bar frees the register's menu.
+    screen.close();
+    QCOMPARE(AppState::instance().subWindowFlag, 0);
+}
+
+void TestSearches::finds_data() {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList none;
+    QTest::newRow("title prefix") << "DAIMEIQ"
+                                  << "DAIMEI=こ"
+                                  << "SEQNO" << QStringList{"1", "2"};
+    QTest::newRow("half-width katakana finds hiragana") << "DAIMEIQ"
+                                                        << "DAIMEI=ｺｺﾛ"
+                                                        << "SEQNO" << QStringList{"1", "2"};
+    QTest::newRow("only from the first character") << "DAIMEIQ"
+                                                   << "DAIMEI=ころ"
+                                                   << "SEQNO" << none;
+    QTest::newRow("special characters literally") << "DAIMEIQ"
+                                                  << "DAIMEI=[新版]#1 it's *"
+                                                  << "題名" << QStringList{"[新版]#1 it's *?"};
+    QTest::newRow("wildcard matches nothing else") << "DAIMEIQ"
+                                                   << "DAIMEI=*"
+                                                   << "題名" << none;
+    QTest::newRow("author, width and case") << "CHOSHAQ"
+                                            << "CHOSHA=mori "
+                                            << "著者名" << QStringList(3, "Ｍｏｒｉ　鴎外");
+    QTest::newRow("blanks only") << "CHOSHAQ"
+                                 << "CHOSHA= "
+                                 << "著者名" << none;
+    QTest::newRow("one number") << "KANRIQ"
+                                << "KANRI1=A-1"
+                                << "SEQNO" << QStringList{"1", "2"};
+    QTest::newRow("two numbers") << "KANRIQ"
+                                 << "KANRI1=１２;KANRI2=7"
+                                 << "SEQNO" << QStringList{"3"};
+    QTest::newRow("three numbers") << "KANRIQ"
+                                   << "SEIKYU=c;KANRI1=a;KANRI2=77"
+                                   << "SEQNO" << QStringList{"1"};
+}
+
+// The second search replaces the first: each row searches after a search that found nothing.
+void TestSearches::finds() {
+    QFETCH(QString, form);
+    QFETCH(QString, typed);
+    QFETCH(QString, field);
+    QFETCH(QStringList, expected);
+    test::RetrievalCatalogue catalogue;
+    catalogue.exec(QStringLiteral("INSERT INTO BOOK (SEQNO, 題名, 著者NO) VALUES "
+                                  "(7, '[新版]#1 it''s *?', 2), (8, '[新版]#1 its', 2)"));
+    test::MessageRecorder messages;
+    QueryScreen screen(describe(form));
+    search(screen, describe(form).inputs.front().name + QStringLiteral("=該当なし"));
+    QCOMPARE(screen.grid()->model()->rowCount(), 0);
+    search(screen, typed);
+    QStringList found = shown(*screen.grid()->model(), field);
+    found.sort();
+    QCOMPARE(found, expected);
+    QCOMPARE(messages.texts, QStringList());
+}
+
+// Unread are books stamped "未" (blanks after it or not), with an empty stamp or none.
+void TestSearches::unreadList() {
+    test::RetrievalCatalogue catalogue;
+    test::MessageRecorder messages;
+    QWidget stand_in;
+    WindowRegistry::instance().registerFactory(windows::Register, [&] { return &stand_in; });
+    AppState::instance().subWindowFlag = 1;
+    auto *list = new QueryScreen(unreadListDescription());
+    QStringList seqnos = shown(*list->grid()->model(), QStringLiteral("SEQNO"));
+    seqnos.sort();
+    QCOMPARE(seqnos, (QStringList{"2", "3", "5", "6"}));
+    QCOMPARE(list->dataControl()->objectName(), QStringLiteral("Adodc1"));
+    list->close(); // from the title bar: the register is back, the menu free
+    QVERIFY(stand_in.isVisible());
+    QCOMPARE(AppState::instance().subWindowFlag, 0);
+    QCOMPARE(messages.texts, QStringList());
 }
 
 QTEST_MAIN(TestSearches)
