@@ -99,22 +99,26 @@ QString folded(QStringView text) {
     return result;
 }
 
-bool startsWith(QStringView text, QStringView foldedPrefix) {
+namespace {
+
+// Whether `text` folded begins with `folded`, and with `whole` ends there too.
+bool matchesFolded(QStringView text, QStringView folded, bool whole) {
     Reader reader(text);
-    for (const QChar expected : foldedPrefix) {
+    for (const QChar expected : folded) {
         if (reader.atEnd() || reader.next() != expected.unicode())
             return false;
     }
-    return true;
+    return !whole || reader.atEnd();
+}
+
+} // namespace
+
+bool startsWith(QStringView text, QStringView foldedPrefix) {
+    return matchesFolded(text, foldedPrefix, false);
 }
 
 bool equals(QStringView text, QStringView foldedWhole) {
-    Reader reader(text);
-    for (const QChar expected : foldedWhole) {
-        if (reader.atEnd() || reader.next() != expected.unicode())
-            return false;
-    }
-    return reader.atEnd();
+    return matchesFolded(text, foldedWhole, true);
 }
 
 } // namespace hondana::folding

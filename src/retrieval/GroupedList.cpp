@@ -29,10 +29,6 @@ constexpr double ButtonWidth = 1095;
 constexpr double GridGap = 30;
 const QColor LightBlue(0xC0, 0xC0, 0xFF);
 
-QRect pixels(const QRectF &twips) {
-    return twips::rect(twips.left(), twips.top(), twips.width(), twips.height());
-}
-
 } // namespace
 
 GroupedList::GroupedList(const GroupedListDescription &description, QWidget *parent)
@@ -68,11 +64,12 @@ void GroupedList::buildParentFields() {
         auto *box = new BoundTextBox(this);
         QString accessibleName = spec.field;
         if (!spec.label.isEmpty()) {
-            QLabel *label = form::label(this, spec.label, spec.labelText, pixels(spec.labelTwips));
+            QLabel *label =
+                form::label(this, spec.label, spec.labelText, twips::rect(spec.labelTwips));
             label->setBuddy(box);
             accessibleName = spec.labelText;
         }
-        form::place(box, spec.name, accessibleName, pixels(spec.twips));
+        form::place(box, spec.name, accessibleName, twips::rect(spec.twips));
         box->bind(m_data, spec.field);
         box->setDisplayFormat(spec.displayFormat);
         // The lists change nothing: what would a typed change be saved by?
@@ -84,7 +81,7 @@ void GroupedList::buildParentFields() {
 void GroupedList::buildGrid() {
     m_grid = new QTableView(this);
     form::place(m_grid, QStringLiteral("grdDataGrid"), m_description.caption,
-                pixels(m_description.gridTwips));
+                twips::rect(m_description.gridTwips));
     m_chapter = new ChapterModel(*m_records, m_grid);
     m_grid->setModel(m_chapter);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -25,10 +25,6 @@ namespace {
 const QString SearchCaption = QStringLiteral("抽出");
 const QString GridName = QStringLiteral("DataGrid1");
 
-QRect pixels(const QRectF &twips) {
-    return twips::rect(twips.left(), twips.top(), twips.width(), twips.height());
-}
-
 } // namespace
 
 QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *parent)
@@ -43,6 +39,11 @@ QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *par
     m_data->hide();
     m_data->setConnectionString(ConnectionString);
     m_data->setRecordSource(description.storedQuery);
+    // The screen handles nothing itself, but what the data control meets (no catalogue, no
+    // stored query) is said, not swallowed: the grid would just stay empty.
+    connect(m_data, &DataControl::error, this, [](int, const QString &description) {
+        MessageService::instance().notice(description);
+    });
 
     buildLabels();
     buildInputs();
@@ -58,7 +59,7 @@ QueryScreen::~QueryScreen() = default;
 
 void QueryScreen::buildLabels() {
     for (const ScreenLabel &spec : std::as_const(m_description.labels)) {
-        QLabel *label = form::label(this, spec.name, spec.text, pixels(spec.twips));
+        QLabel *label = form::label(this, spec.name, spec.text, twips::rect(spec.twips));
         form::setFontSize(label, spec.pointSize, spec.heading);
         if (spec.heading)
             label->setAlignment(Qt::AlignCenter);
@@ -75,7 +76,7 @@ void QueryScreen::buildInputs() {
     for (const SearchInput &spec : std::as_const(m_description.inputs)) {
         auto *input = new QLineEdit(this);
         auto *label = findChild<QLabel *>(spec.label);
-        form::place(input, spec.name, label ? label->text() : spec.column, pixels(spec.twips));
+        form::place(input, spec.name, label ? label->text() : spec.column, twips::rect(spec.twips));
         if (label)
             label->setBuddy(input);
         // Typed text is Japanese as often as not.
@@ -88,7 +89,7 @@ void QueryScreen::buildInputs() {
 
 void QueryScreen::buildGrid() {
     m_grid = new DataGrid(this);
-    form::place(m_grid, GridName, m_description.caption, pixels(m_description.gridTwips));
+    form::place(m_grid, GridName, m_description.caption, twips::rect(m_description.gridTwips));
     QList<RecordSetModel::Column> columns;
     QList<double> widths;
     for (const ResultColumn &column : std::as_const(m_description.columns)) {
@@ -110,12 +111,12 @@ void QueryScreen::buildGrid() {
 void QueryScreen::buildButtons() {
     if (!m_description.searchButton.isEmpty()) {
         QPushButton *search = form::button(this, m_description.searchButton, SearchCaption,
-                                           pixels(m_description.searchButtonTwips));
+                                           twips::rect(m_description.searchButtonTwips));
         connect(search, &QPushButton::clicked, this, &QueryScreen::search);
         m_tabOrder << qMakePair(m_description.searchButtonTab, static_cast<QWidget *>(search));
     }
     QPushButton *close = form::button(this, m_description.closeButton, m_description.closeCaption,
-                                      pixels(m_description.closeButtonTwips));
+                                      twips::rect(m_description.closeButtonTwips));
     connect(close, &QPushButton::clicked, this, [this] {
         AppState::instance().subWindowFlag = 0;
         QWidget::close();

@@ -2,6 +2,8 @@
 
 #include "db/FilterExpression.h"
 
+#include <array>
+
 namespace hondana {
 
 namespace {
@@ -28,39 +30,70 @@ QList<ResultColumn> bookColumns(const QList<double> &widths, const QStringList &
     return columns;
 }
 
-QueryScreenDescription titleSearch() {
+// Where the title and the author-name search differ: both have a heading, a hint, one box, the
+// search and the close button, and list the twenty columns.
+struct OneBoxSearch {
+    const char *form;
+    const char *caption;
+    const char *heading;
+    QRectF headingAt;
+    double headingPoints;
+    QColor headingBackground;
+    const char *hint;
+    QRectF hintAt;
+    const char *box;
+    const char *column;
+    QRectF boxAt;
+    const char *emptyMessage;
+    QRectF searchAt;
+    QRectF closeAt;
+    QRectF gridAt;
+    std::array<int, 4> tabs; // box, search, close, grid
+};
+
+QueryScreenDescription oneBoxSearch(const OneBoxSearch &s) {
     QueryScreenDescription d;
-    d.formName = QStringLiteral("DAIMEIQ");
-    d.caption = QStringLiteral("題名抽出");
+    d.formName = QString::fromUtf8(s.form);
+    d.caption = QString::fromUtf8(s.caption);
     d.storedQuery = QStringLiteral("TQ1");
-    d.clientTwips = {11085, 6645};
-    d.labels = {{QStringLiteral("Label1"),
-                 QStringLiteral("題名・抽出"),
-                 {2520, 120, 4455, 375},
-                 13.5,
-                 true,
-                 Yellow},
-                {QStringLiteral("Label2"),
-                 QStringLiteral("抽出したい題名（一部指定可）を入力し、抽出ボタンを押してください"),
-                 {480, 720, 5292, 252},
-                 9,
-                 false}};
-    d.inputs = {{QStringLiteral("DAIMEI"),
-                 QStringLiteral("題名"),
-                 QStringLiteral("Label2"),
-                 {720, 1080, 6375, 372},
-                 2}};
+    d.labels = {{QStringLiteral("Label1"), QString::fromUtf8(s.heading), s.headingAt,
+                 s.headingPoints, true, s.headingBackground},
+                {QStringLiteral("Label2"), QString::fromUtf8(s.hint), s.hintAt, 9, false}};
+    d.inputs = {{QString::fromUtf8(s.box), QString::fromUtf8(s.column), QStringLiteral("Label2"),
+                 s.boxAt, s.tabs[0]}};
     d.condition = QStringLiteral("%1 LIKE '%2*' ");
-    d.emptyInputMessage = QStringLiteral("抽出する題名を入力してください！");
+    d.emptyInputMessage = QString::fromUtf8(s.emptyMessage);
     d.searchButton = QStringLiteral("Command1");
-    d.searchButtonTwips = {7560, 1080, 732, 372};
-    d.searchButtonTab = 1;
+    d.searchButtonTwips = s.searchAt;
+    d.searchButtonTab = s.tabs[1];
     d.closeButton = QStringLiteral("Command2");
     d.closeCaption = Close;
-    d.closeButtonTwips = {9360, 1080, 732, 372};
-    d.closeButtonTab = 5;
-    d.gridTwips = {120, 1650, 10575, 4800};
-    d.gridTab = 0;
+    d.closeButtonTwips = s.closeAt;
+    d.closeButtonTab = s.tabs[2];
+    d.gridTwips = s.gridAt;
+    d.gridTab = s.tabs[3];
+    return d;
+}
+
+QueryScreenDescription titleSearch() {
+    QueryScreenDescription d =
+        oneBoxSearch({"DAIMEIQ",
+                      "題名抽出",
+                      "題名・抽出",
+                      {2520, 120, 4455, 375},
+                      13.5,
+                      Yellow,
+                      "抽出したい題名（一部指定可）を入力し、抽出ボタンを押してください",
+                      {480, 720, 5292, 252},
+                      "DAIMEI",
+                      "題名",
+                      {720, 1080, 6375, 372},
+                      "抽出する題名を入力してください！",
+                      {7560, 1080, 732, 372},
+                      {9360, 1080, 732, 372},
+                      {120, 1650, 10575, 4800},
+                      {2, 1, 5, 0}});
+    d.clientTwips = {11085, 6645};
     QStringList formats(20);
     formats[8] = QStringLiteral("yyyy/m/d");
     formats[9] = QStringLiteral("yyyy/MM/dd");
@@ -73,38 +106,23 @@ QueryScreenDescription titleSearch() {
 }
 
 QueryScreenDescription authorSearch() {
-    QueryScreenDescription d;
-    d.formName = QStringLiteral("CHOSHAQ");
-    d.caption = QStringLiteral("著者名抽出");
-    d.storedQuery = QStringLiteral("TQ1");
+    QueryScreenDescription d = oneBoxSearch({"CHOSHAQ",
+                                             "著者名抽出",
+                                             "著者名・抽出",
+                                             {1920, 240, 3972, 372},
+                                             16.5,
+                                             LightYellow,
+                                             "抽出したい著者名(一部入力可）を入力してください",
+                                             {600, 840, 4212, 252},
+                                             "CHOSHA",
+                                             "著者名",
+                                             {600, 1200, 3612, 372},
+                                             "抽出する著者名を入力してください！",
+                                             {5040, 1200, 852, 372},
+                                             {6720, 1200, 732, 372},
+                                             {252, 1800, 7932, 3732},
+                                             {1, 4, 5, 3}});
     d.clientTwips = {8475, 5760};
-    d.labels = {{QStringLiteral("Label1"),
-                 QStringLiteral("著者名・抽出"),
-                 {1920, 240, 3972, 372},
-                 16.5,
-                 true,
-                 LightYellow},
-                {QStringLiteral("Label2"),
-                 QStringLiteral("抽出したい著者名(一部入力可）を入力してください"),
-                 {600, 840, 4212, 252},
-                 9,
-                 false}};
-    d.inputs = {{QStringLiteral("CHOSHA"),
-                 QStringLiteral("著者名"),
-                 QStringLiteral("Label2"),
-                 {600, 1200, 3612, 372},
-                 1}};
-    d.condition = QStringLiteral("%1 LIKE '%2*' ");
-    d.emptyInputMessage = QStringLiteral("抽出する著者名を入力してください！");
-    d.searchButton = QStringLiteral("Command1");
-    d.searchButtonTwips = {5040, 1200, 852, 372};
-    d.searchButtonTab = 4;
-    d.closeButton = QStringLiteral("Command2");
-    d.closeCaption = Close;
-    d.closeButtonTwips = {6720, 1200, 732, 372};
-    d.closeButtonTab = 5;
-    d.gridTwips = {252, 1800, 7932, 3732};
-    d.gridTab = 3;
     d.columns = bookColumns({1800.00, 705.26,  1604.98, 1500.09, 1200.19, 794.83,  705.26,
                              705.26,  1005.17, 1005.17, 705.26,  1005.17, 1005.17, 1604.98,
                              794.83,  1005.17, 1200.19, 1005.17, 794.83,  1200.19});

@@ -239,6 +239,17 @@ void TestSearches::unreadList() {
     QVERIFY(stand_in.isVisible());
     QCOMPARE(AppState::instance().subWindowFlag, 0);
     QCOMPARE(messages.texts, QStringList());
+
+    // Without a catalogue the data control says so; the list stays empty and closes as ever.
+    test::DataFolder empty(test::DataFolder::Empty);
+    AppState::instance().subWindowFlag = 1;
+    stand_in.hide();
+    list = new QueryScreen(unreadListDescription());
+    QCOMPARE(messages.texts.size(), 1);
+    QCOMPARE(list->grid()->model()->rowCount(), 0);
+    list->close();
+    QVERIFY(stand_in.isVisible());
+    QCOMPARE(AppState::instance().subWindowFlag, 0);
 }
 
 QTEST_MAIN(TestSearches)
