@@ -12,6 +12,7 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -100,6 +101,8 @@ void QueryScreen::buildGrid() {
     m_grid->recordModel()->setNewRowEnabled(false);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setColumnWidthsTwips(widths);
+    // Rows as high as their text needs, so the grid shows as many books as it can.
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     if (m_description.gridBackground.isValid()) {
         QPalette colours = m_grid->palette();
         colours.setColor(QPalette::Base, m_description.gridBackground);
