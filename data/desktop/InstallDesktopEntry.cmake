@@ -8,8 +8,8 @@ endif()
 cmake_path(NORMAL_PATH launcher)
 
 # The Exec key quotes an argument holding a reserved character, escapes ", `, $ and \ inside the
-# quotes with a backslash, and every backslash once more as a string value (Desktop Entry
-# Specification, "The Exec key"); % is written %%.
+# quotes with a backslash, and every backslash once more as a string value, as desktop
+# environments read the key; % is written %%.
 set(exec "${launcher}")
 string(REPLACE "%" "%%" exec "${exec}")
 if(exec MATCHES "[] \t\n\"'\\\\><~|&;$*?#()`[]")
