@@ -13,7 +13,7 @@
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
 #include "widgets/BoundTextBox.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
 
@@ -166,7 +166,7 @@ void tst_Agreement::startShowsAgreement() {
     QVERIFY(isShown(screen));
     QCOMPARE(screen->windowTitle(), QStringLiteral("使用許諾"));
     QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
-    auto *data = screen->findChild<DataControl *>("datPrimaryRS");
+    auto *data = screen->findChild<DataNavigator *>("datPrimaryRS");
     QVERIFY(data);
     QCOMPARE(data->caption(), QStringLiteral("Record: 1"));
     auto *text = screen->findChild<BoundTextArea *>("txtFields(1)");
