@@ -6,7 +6,8 @@
 #include "retrieval/ChapterModel.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
+#include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/MessageService.h"
 #include "widgets/Twips.h"
@@ -41,14 +42,15 @@ GroupedList::GroupedList(const GroupedListDescription &description, QWidget *par
     colours.setColor(QPalette::Window, LightBlue);
     setPalette(colours);
 
-    m_data = new DataControl(this);
-    m_data->setObjectName(DataControl::PrimaryName);
-    m_data->setAccessibleName(description.caption);
+    m_data = new DataSource(this);
+    m_data->setObjectName(DataSource::PrimaryName);
     m_data->setPrimary(true);
-    m_data->setCaption(QStringLiteral(" "));
     m_data->setConnectionString(ConnectionString);
     m_records = new ShapedRecordSet(m_data->recordSet(), this);
-    connect(m_data, &DataControl::moveComplete, this, &GroupedList::showNoPosition);
+    m_navigator = new DataNavigator(m_data, this);
+    m_navigator->setObjectName(DataSource::PrimaryName);
+    // After the navigator's own caption, which would name a position it does not have.
+    connect(m_data, &DataSource::moveComplete, this, &GroupedList::showNoPosition);
 
     buildParentFields();
     buildGrid();
@@ -139,7 +141,7 @@ void GroupedList::reread() {
 // With no parent row there is no position to show.
 void GroupedList::showNoPosition() {
     if (!m_data->recordSet().hasCurrent())
-        m_data->setCaption(DataControl::CaptionPrefix);
+        m_navigator->setCaption(DataNavigator::CaptionPrefix);
 }
 
 // The grid takes the window's width from where it stands, and the height left above the
@@ -148,7 +150,7 @@ void GroupedList::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     const int navigatorHeight = twips::toPixels(NavigatorHeight);
     const int stripHeight = twips::toPixels(StripHeight);
-    m_data->setGeometry(0, height() - navigatorHeight, width(), navigatorHeight);
+    m_navigator->setGeometry(0, height() - navigatorHeight, width(), navigatorHeight);
     m_buttons->setGeometry(0, height() - navigatorHeight - stripHeight, width(), stripHeight);
     const float gridHeight = float(twips::fromPixels(height())) -
                              float(m_description.gridTwips.top()) - float(NavigatorHeight) -

@@ -9,7 +9,8 @@ class QTableView;
 namespace hondana {
 
 class ChapterModel;
-class DataControl;
+class DataNavigator;
+class DataSource;
 class ShapedRecordSet;
 
 // A list of the catalogue by category, author or publisher: one parent row at a time in
@@ -26,7 +27,8 @@ public:
     ~GroupedList() override;
 
     const GroupedListDescription &description() const { return m_description; }
-    DataControl *dataControl() const { return m_data; }
+    DataSource *dataSource() const { return m_data; }
+    DataNavigator *navigator() const { return m_navigator; }
     QTableView *grid() const { return m_grid; }
     ShapedRecordSet &records() const { return *m_records; }
 
@@ -46,7 +48,8 @@ private:
     void showNoPosition();
 
     GroupedListDescription m_description;
-    DataControl *m_data = nullptr;
+    DataSource *m_data = nullptr;
+    DataNavigator *m_navigator = nullptr;
     ShapedRecordSet *m_records = nullptr;
     ChapterModel *m_chapter = nullptr;
     QTableView *m_grid = nullptr;

@@ -3,8 +3,8 @@
 #include "base/Failure.h"
 #include "core/AppState.h"
 #include "widgets/BusyCursor.h"
-#include "widgets/DataControl.h"
 #include "widgets/DataGrid.h"
+#include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/MessageService.h"
 #include "widgets/Twips.h"
@@ -35,14 +35,13 @@ QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *par
     setAttribute(Qt::WA_DeleteOnClose);
     resize(twips::size(description.clientTwips.width(), description.clientTwips.height()));
 
-    m_data = new DataControl(this);
+    m_data = new DataSource(this);
     m_data->setObjectName(QStringLiteral("Adodc1"));
-    m_data->hide();
     m_data->setConnectionString(ConnectionString);
     m_data->setRecordSource(description.storedQuery);
     // The screen handles nothing itself, but what the data control meets (no catalogue, no
     // stored query) is said, not swallowed: the grid would just stay empty.
-    connect(m_data, &DataControl::error, this, [](int, const QString &description) {
+    connect(m_data, &DataSource::error, this, [](int, const QString &description) {
         MessageService::instance().notice(description);
     });
 

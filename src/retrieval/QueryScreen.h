@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace hondana {
 
-class DataControl;
+class DataSource;
 class DataGrid;
 
 // A screen over one stored query with a read-only grid: the title, author-name and number
@@ -26,7 +26,7 @@ public:
     ~QueryScreen() override;
 
     const QueryScreenDescription &description() const { return m_description; }
-    DataControl *dataControl() const { return m_data; }
+    DataSource *dataSource() const { return m_data; }
     DataGrid *grid() const { return m_grid; }
 
     // "抽出": installs the filter for what is typed, or beeps and says what is missing.
@@ -43,7 +43,7 @@ private:
     void orderTabs();
 
     QueryScreenDescription m_description;
-    DataControl *m_data = nullptr;
+    DataSource *m_data = nullptr;
     DataGrid *m_grid = nullptr;
     QList<QLineEdit *> m_inputs;
     QList<QPair<int, QWidget *>> m_tabOrder;

@@ -6,7 +6,8 @@
 #include "db/ShapedRecordSet.h"
 #include "retrieval/GroupedList.h"
 #include "support/MessageRecorder.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
+#include "widgets/DataSource.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowNames.h"
 #include "widgets/WindowRegistry.h"
@@ -73,11 +74,11 @@ void TestGroupedLists::browse() {
             description = &d;
     auto *list = new GroupedList(*description);
     list->show();
-    DataControl *navigator = list->dataControl();
+    DataNavigator *navigator = list->navigator();
     QCOMPARE(navigator->caption(), QStringLiteral("Record: 1"));
     QCOMPARE(parentName(*list), first);
     QVERIFY(list->findChild<QLineEdit *>(QStringLiteral("txtFields(1)"))->isReadOnly());
-    QVERIFY(navigator->moveNext());
+    QVERIFY(list->dataSource()->moveNext());
     QCOMPARE(navigator->caption(), QStringLiteral("Record: 2"));
     QCOMPARE(parentName(*list), second);
     QCOMPARE(list->grid()->model()->rowCount(), booksOfSecond);
@@ -119,7 +120,7 @@ void TestGroupedLists::emptyAndUnreadable() {
         RegisterStandIn registerWindow;
         GroupedList list(byAuthor);
         list.show();
-        QCOMPARE(list.dataControl()->caption(), QStringLiteral("Record: "));
+        QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
         QCOMPARE(list.grid()->model()->rowCount(), 0);
         QCOMPARE(messages.texts, QStringList());
         QCOMPARE(AppState::instance().subWindowFlag, 1);
@@ -131,9 +132,8 @@ void TestGroupedLists::emptyAndUnreadable() {
         auto *list = new GroupedList(byAuthor);
         list->show();
         QCOMPARE(messages.texts.size(), 2); // the navigator's error event, then the list's own
-        QVERIFY(messages.texts.front().startsWith(DataControl::ErrorPrefix));
-        QCOMPARE(messages.texts.back(),
-                 messages.texts.front().mid(DataControl::ErrorPrefix.size()));
+        QVERIFY(messages.texts.front().startsWith(DataSource::ErrorPrefix));
+        QCOMPARE(messages.texts.back(), messages.texts.front().mid(DataSource::ErrorPrefix.size()));
         QCOMPARE(AppState::instance().subWindowFlag, 0);
         QCOMPARE(list->grid()->model()->rowCount(), 0);
         list->close();

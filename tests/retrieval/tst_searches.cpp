@@ -5,8 +5,8 @@
 #include "core/AppState.h"
 #include "retrieval/QueryScreen.h"
 #include "support/MessageRecorder.h"
-#include "widgets/DataControl.h"
 #include "widgets/DataGrid.h"
+#include "widgets/DataSource.h"
 #include "widgets/WindowNames.h"
 #include "widgets/WindowRegistry.h"
 
@@ -234,7 +234,7 @@ void TestSearches::unreadList() {
     QStringList seqnos = shown(*list->grid()->model(), QStringLiteral("SEQNO"));
     seqnos.sort();
     QCOMPARE(seqnos, (QStringList{"2", "3", "5", "6"}));
-    QCOMPARE(list->dataControl()->objectName(), QStringLiteral("Adodc1"));
+    QCOMPARE(list->dataSource()->objectName(), QStringLiteral("Adodc1"));
     list->close(); // from the title bar: the register is back, the menu free
     QVERIFY(stand_in.isVisible());
     QCOMPARE(AppState::instance().subWindowFlag, 0);
