@@ -47,7 +47,6 @@ class TestGroupedRecords : public QObject {
 private Q_SLOTS:
     void joinsAndOrder_data();
     void joinsAndOrder();
-    void requeryAndEmptyParents();
     void unreadableCommand();
 };
 
@@ -96,29 +95,6 @@ void TestGroupedRecords::joinsAndOrder() {
     set.parentRows().moveTo(2);
     if (form == QStringLiteral("BUNYA2"))
         QVERIFY(set.childRows().valueAt(set.chapter().front(), QStringLiteral("著者名")).isNull());
-}
-
-void TestGroupedRecords::requeryAndEmptyParents() {
-    test::RetrievalCatalogue catalogue;
-    Connection connection(ShapeConnection);
-    RecordSet parents;
-    ShapedRecordSet set(parents);
-    set.open(connection, describe(QStringLiteral("CHOSHA2")).shapeCommand);
-    QSignalSpy followed(&set, &ShapedRecordSet::chapterChanged);
-    set.parentRows().moveLast();
-    QCOMPARE(followed.count(), 1);
-    catalogue.exec(QStringLiteral("UPDATE BOOK SET 題名 = '草枕' WHERE SEQNO = 1"));
-    set.requery();
-    QCOMPARE(set.parentRows().absolutePosition(), 1);
-    set.parentRows().moveLast();
-    QCOMPARE(chapters(set, QStringLiteral("著者NO")),
-             QStringLiteral("1: (null),(empty) | 2: こころ,草枕"));
-
-    catalogue.exec(QStringLiteral("DELETE FROM CHOSHA"));
-    set.requery();
-    QCOMPARE(set.parentRows().recordCount(), 0);
-    QVERIFY(!set.parentRows().hasCurrent());
-    QVERIFY(set.chapter().empty());
 }
 
 void TestGroupedRecords::unreadableCommand() {
