@@ -100,7 +100,8 @@ void TestDurability::replacementsAreFlushedInOrder_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("sources");
     QTest::addColumn<QStringList>("targets");
-    const QStringList temporaries = QStringList(BackupFileNames).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
+    const QStringList temporaries =
+        QStringList(BackupFileNames).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
     QTest::newRow("restore") << adminProgram() << QStringList{u8("restore"), u8("--yes")}
                              << QStringList{files::WorkCopy} << QStringList{files::Catalogue};
     QTest::newRow("backup") << adminProgram() << QStringList{u8("backup")} << temporaries

@@ -2,7 +2,6 @@
 #include "maintenance/BackupFormat.h"
 #include "support/TestFiles.h"
 
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <limits>
@@ -15,6 +14,35 @@ namespace {
 
 const Layout &book() {
     return backup::layout(QStringLiteral("BOOK.DAT"));
+}
+
+// A BOOK row with nothing but a title: every other column null, or every text column empty.
+QVariantList titleOnly(bool emptyTexts) {
+    QVariantList row;
+    for (const backup::Field &field : book().fields)
+        row << (emptyTexts && field.kind == backup::FieldKind::Text ? QVariant(QString())
+                                                                    : QVariant());
+    row[0] = u8("題");
+    return row;
+}
+
+QByteArray encode(const Layout &layout, const QVariantList &row, bool *written = nullptr,
+                  char filler = '\xAA') {
+    QByteArray record(layout.recordLength, filler);
+    const bool ok = backup::encodeRecord(layout, row.constData(), record.data(), 1);
+    if (written)
+        *written = ok;
+    return record;
+}
+
+QVariantList decode(const QByteArray &record, qint64 number = 1) {
+    QVariantList values;
+    backup::decodeRecord(book(), record.constData(), number, values);
+    return values;
+}
+
+QByteArray golden(const char *name) {
+    return QByteArray::fromHex(test::contents(QStringLiteral(HONDANA_GOLDEN_DIR "/") + name));
 }
 
 // A BOOK row with every column set; `changes` replaces some of them.
@@ -47,35 +75,6 @@ QVariantList bookRow(const QHash<QString, QVariant> &changes = {}) {
     return row;
 }
 
-// A BOOK row with nothing but a title: every other column null, or every text column empty.
-QVariantList titleOnly(bool emptyTexts) {
-    QVariantList row;
-    for (const backup::Field &field : book().fields)
-        row << (emptyTexts && field.kind == backup::FieldKind::Text ? QVariant(QString())
-                                                                    : QVariant());
-    row[0] = u8("題");
-    return row;
-}
-
-QByteArray encode(const Layout &layout, const QVariantList &row, bool *written = nullptr,
-                  char filler = '\xAA') {
-    QByteArray record(layout.recordLength, filler);
-    const bool ok = backup::encodeRecord(layout, row.constData(), record.data(), 1);
-    if (written)
-        *written = ok;
-    return record;
-}
-
-QVariantList decode(const QByteArray &record, qint64 number = 1) {
-    QVariantList values;
-    backup::decodeRecord(book(), record.constData(), number, values);
-    return values;
-}
-
-QByteArray golden(const char *name) {
-    return QByteArray::fromHex(test::contents(QStringLiteral(HONDANA_GOLDEN_DIR "/") + name));
-}
-
 QByteArray hex(const char *text) {
     return QByteArray::fromHex(text);
 }
@@ -104,8 +103,6 @@ private Q_SLOTS:
     void rowsLeftOut();
     void dates_data();
     void dates();
-    void readerIgnoresTrailingFragment_data();
-    void readerIgnoresTrailingFragment();
 };
 
 // The two golden records fix every byte of the format: each field at its offset, in its width
@@ -275,42 +272,6 @@ void TestBackupFormat::dates() {
         for (const char *part : {"BOOK.DAT", " 7 ", "読書完了日"})
             QVERIFY2(failure.message().contains(u8(part)), qPrintable(failure.message()));
     }
-}
-
-void TestBackupFormat::readerIgnoresTrailingFragment_data() {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("records");
-    QTest::newRow("BOOK 0 bytes") << QStringLiteral("BOOK.DAT") << 0 << 0;
-    QTest::newRow("BOOK 323 bytes") << QStringLiteral("BOOK.DAT") << 323 << 0;
-    QTest::newRow("BOOK 700 bytes") << QStringLiteral("BOOK.DAT") << 700 << 2;
-    QTest::newRow("BOOK across reading blocks")
-        << QStringLiteral("BOOK.DAT") << 324 * 2500 + 100 << 2500;
-    QTest::newRow("SAIZU 35 bytes") << QStringLiteral("SAIZU.DAT") << 35 << 1;
-}
-
-void TestBackupFormat::readerIgnoresTrailingFragment() {
-    QFETCH(QString, file);
-    QFETCH(int, size);
-    QFETCH(int, records);
-    const Layout &layout = backup::layout(file);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(file);
-    QByteArray bytes(size, ' ');
-    // Each record carries its number in its first field, so order and framing are checked too.
-    for (int i = 0; (i + 1) * layout.recordLength <= size; ++i)
-        qToLittleEndian<qint32>(i + 1, bytes.data() + i * layout.recordLength);
-    test::writeFile(path, bytes);
-    backup::RecordReader reader(layout, path);
-    int count = 0;
-    while (const char *record = reader.next()) {
-        ++count;
-        QCOMPARE(reader.recordNumber(), count);
-        if (layout.fields.at(0).kind == backup::FieldKind::Integer)
-            QCOMPARE(qFromLittleEndian<qint32>(record), count);
-    }
-    QCOMPARE(count, records);
-    QVERIFY(!reader.next());
 }
 
 QTEST_GUILESS_MAIN(TestBackupFormat)
