@@ -77,7 +77,12 @@ int acceptances() {
     return SqlFile(u8("TOSHO.MDB")).value(u8("SELECT count(*) FROM DOUI")).toInt();
 }
 
+// A step of a test's set-up that a data row carries.
+using Step = std::function<void()>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Step)
 
 class tst_Shell : public QObject {
     Q_OBJECT
@@ -100,10 +105,8 @@ private Q_SLOTS:
     void closingAgreementOnlyUnloads();
     void firstAcceptance_data();
     void firstAcceptance();
-    void upgradeRebuildsCatalogue_data();
-    void upgradeRebuildsCatalogue();
-    void acceptanceEndsWithAMessage_data();
-    void acceptanceEndsWithAMessage();
+    void acceptanceEndsTheProgram_data();
+    void acceptanceEndsTheProgram();
     void mainMenuOpensScreensInItsPlace_data();
     void mainMenuOpensScreensInItsPlace();
     void helpTopics_data();
@@ -316,106 +319,80 @@ void tst_Shell::firstAcceptance() {
     QCOMPARE(isShown(KYODAKU::Name), !version.isEmpty());
 }
 
-void tst_Shell::upgradeRebuildsCatalogue_data() {
-    QTest::addColumn<QString>("version"); // empty: no version database
-    QTest::addColumn<bool>("earlierBackup");
-    QTest::newRow("no version database") << "" << false;
-    QTest::newRow("older version") << "1.00" << false;
-    QTest::newRow("version table without row") << NoRow << false;
-    QTest::newRow("earlier backup files are replaced") << "" << true;
-    QTest::newRow("read-only older version database") << "readonly" << false;
-}
-
-void tst_Shell::upgradeRebuildsCatalogue() {
-    QFETCH(QString, version);
-    QFETCH(bool, earlierBackup);
-    makeCatalogue(m_folder->path(), 100); // an earlier release's: no version database
-    if (!version.isEmpty())
-        writeVersionDatabase(m_folder->path(), version == "readonly" ? u8("1.00") : version);
-    if (version == "readonly")
-        QVERIFY(QFile::setPermissions("INTVER.mdb", QFile::ReadOwner));
-    for (const QString &file : BackupFiles) {
-        if (earlierBackup)
-            writeFile(file, "stale");
-    }
-    QVERIFY(start());
-    QVERIFY(isShown(KYODAKU::Name));
-    // Screens that hold the files open must not stop their replacement.
-    Connection catalogue(AppState::instance().mainConnectionString);
-    catalogue.open();
-
-    clickOnAgreement("Command1");
-
-    QCOMPARE(m_messages->texts,
-             QStringList{u8("バージョンアップを完了しました、再度立ち上げてください！")});
-    QCOMPARE(m_messages->titles, QStringList{QString()});
-    QVERIFY(programEnded());
-    QVERIFY(!isShown(MAINM::Name));
-    QVERIFY(!catalogue.isOpen());
-    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    // The files hold the old catalogue, and the rebuilt one holds the same.
-    QCOMPARE(QFileInfo("BOOK.DAT").size(), 100 * 324);
-    QMap<QString, QByteArray> upgradeBackup;
-    for (const QString &file : BackupFiles)
-        upgradeBackup[file] = contents(file);
-    backupData(AppState::instance().mainConnectionString);
-    for (const QString &file : BackupFiles)
-        QVERIFY2(contents(file) == upgradeBackup[file], qPrintable(file));
-    QCOMPARE(acceptances(), 1);
-    QCOMPARE(contents("INTVER.mdb"), contents("intdef.ver"));
-    QVERIFY(!QFile::exists("TOSHOCPY.MDB"));
-
-    finishProgram();
-    m_messages->texts.clear();
-    QVERIFY(start());
-    QVERIFY(isShown(MAINM::Name));
-    QVERIFY(m_messages->texts.isEmpty());
-}
-
-// "同意する" that cannot go on: one message, the end of the program, and `unchanged` names the
-// files that must be as they were ("*": the whole folder).
-void tst_Shell::acceptanceEndsWithAMessage_data() {
-    QTest::addColumn<QString>("situation");
+// "同意する" on an earlier release's catalogue or where something is missing: one message and
+// the end of the program. `unchanged` names the files that must be as they were ("*": the whole
+// folder); the upgrade rebuilds the catalogue with the same data.
+void tst_Shell::acceptanceEndsTheProgram_data() {
+    QTest::addColumn<Step>("prepare");
+    QTest::addColumn<Step>("meanwhile");  // between start-up and the click
     QTest::addColumn<QString>("message"); // the whole message, or a part in brackets
     QTest::addColumn<QStringList>("unchanged");
     QTest::addColumn<bool>("askedAgain");
-    const QStringList catalogueAndVersion = {u8("TOSHO.MDB"), u8("INTVER.mdb")};
-    QTest::newRow("first acceptance without version template")
-        << "first"
-        << "[intdef.ver]" << QStringList{u8("INTVER.mdb")} << true;
-    QTest::newRow("upgrade without version template")
-        << "upgrade" << u8("バージョンアップ情報がありません!") << QStringList{u8("*")} << true;
-    QTest::newRow("accepted after start-up looked")
-        << "accepted" << u8(" すでにバージョンアップ済みです！") << QStringList{u8("*")} << false;
-    QTest::newRow("restore template missing") << "no restore template"
-                                              << "[TOSHODEF.MDB]" << catalogueAndVersion << true;
-    QTest::newRow("restore template not a database")
-        << "broken restore template"
-        << "[TOSHODEF.MDB]" << catalogueAndVersion << true;
+    const QString upgraded = u8("バージョンアップを完了しました、再度立ち上げてください！");
+    const auto earlier = [](const QString &version = {}) {
+        return [version] {
+            makeCatalogue(QDir::currentPath(), 100); // accepted, no version database
+            if (!version.isEmpty())
+                writeVersionDatabase(QDir::currentPath(), version);
+        };
+    };
+    const auto also = [](const Step &first, const Step &then) {
+        return [first, then] {
+            first();
+            then();
+        };
+    };
+    const Step removeVersionTemplate = [] { QFile::remove("intdef.ver"); };
+    auto row = [](
+                   const char *name, const Step &prepare, const QString &message,
+                   const QStringList &unchanged = {}, bool askedAgain = false,
+                   const Step &meanwhile = [] {}) {
+        QTest::newRow(name) << prepare << meanwhile << message << unchanged << askedAgain;
+    };
+    row("upgrade without version database", earlier(), upgraded);
+    row("upgrade of an older version", earlier(u8("1.00")), upgraded);
+    row("upgrade of a version table without row", earlier(NoRow), upgraded);
+    row("upgrade replaces earlier backup files",
+        also(earlier(),
+             [] {
+                 for (const QString &file : BackupFiles)
+                     writeFile(file, "stale");
+             }),
+        upgraded);
+    row("upgrade of a read-only older version database",
+        also(earlier(u8("1.00")), [] { QFile::setPermissions("INTVER.mdb", QFile::ReadOwner); }),
+        upgraded);
+    row("first acceptance without version template", removeVersionTemplate, u8("[intdef.ver]"),
+        {u8("INTVER.mdb")}, true);
+    row("upgrade without version template", also(earlier(), removeVersionTemplate),
+        u8("バージョンアップ情報がありません!"), {u8("*")}, true);
+    row("restore template missing",
+        also(earlier(u8("1.00")), [] { QFile::remove("TOSHODEF.MDB"); }), u8("[TOSHODEF.MDB]"),
+        {u8("TOSHO.MDB"), u8("INTVER.mdb")}, true);
+    row("restore template not a database",
+        also(earlier(u8("1.00")), [] { writeFile("TOSHODEF.MDB", QByteArray(8192, 'z')); }),
+        u8("[TOSHODEF.MDB]"), {u8("TOSHO.MDB"), u8("INTVER.mdb")}, true);
+    // Another copy of the program accepted after this one's start-up looked.
+    row("accepted meanwhile",
+        also(earlier(u8("1.02")), [] { SqlFile("TOSHO.MDB").exec("DELETE FROM DOUI"); }),
+        u8(" すでにバージョンアップ済みです！"), {u8("*")}, false,
+        [] { SqlFile("TOSHO.MDB").exec("INSERT INTO DOUI (ID) VALUES (1)"); });
 }
 
-void tst_Shell::acceptanceEndsWithAMessage() {
-    QFETCH(QString, situation);
+void tst_Shell::acceptanceEndsTheProgram() {
+    QFETCH(Step, prepare);
+    QFETCH(Step, meanwhile);
     QFETCH(QString, message);
     QFETCH(QStringList, unchanged);
     QFETCH(bool, askedAgain);
-    if (situation != "first")
-        makeCatalogue(m_folder->path(), 100);
-    if (situation == "accepted" || situation.endsWith("restore template"))
-        writeVersionDatabase(m_folder->path(), situation == "accepted" ? u8("1.02") : u8("1.00"));
-    if (situation == "accepted")
-        SqlFile("TOSHO.MDB").exec("DELETE FROM DOUI");
-    if (situation == "first" || situation == "upgrade")
-        QVERIFY(QFile::remove("intdef.ver"));
-    if (situation == "no restore template")
-        QVERIFY(QFile::remove("TOSHODEF.MDB"));
-    if (situation == "broken restore template")
-        writeFile("TOSHODEF.MDB", QByteArray(8192, 'z'));
+    prepare();
     QVERIFY(start());
     QVERIFY(isShown(KYODAKU::Name));
-    if (situation == "accepted") // another copy of the program accepted meanwhile
-        SqlFile("TOSHO.MDB").exec("INSERT INTO DOUI (ID) VALUES (1)");
+    meanwhile();
     const auto before = folderSnapshot();
+    // Screens that hold the catalogue open must not stop its replacement.
+    Connection catalogue(AppState::instance().mainConnectionString);
+    catalogue.open();
 
     clickOnAgreement("Command1");
 
@@ -429,6 +406,7 @@ void tst_Shell::acceptanceEndsWithAMessage() {
     QVERIFY(programEnded());
     QVERIFY(!isShown(KYODAKU::Name));
     QVERIFY(!isShown(MAINM::Name));
+    QVERIFY(!catalogue.isOpen());
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     if (unchanged == QStringList{u8("*")})
         QCOMPARE(AppState::instance().admission, AppState::Admission::No);
@@ -436,10 +414,25 @@ void tst_Shell::acceptanceEndsWithAMessage() {
     for (const QString &file : unchanged)
         QVERIFY2(file == "*" ? after == before : after.value(file) == before.value(file),
                  qPrintable(file));
+    if (unchanged.isEmpty()) {
+        // The files hold the old catalogue, and the rebuilt one holds the same.
+        QCOMPARE(QFileInfo("BOOK.DAT").size(), 100 * 324);
+        QMap<QString, QByteArray> upgradeBackup;
+        for (const QString &file : BackupFiles)
+            upgradeBackup[file] = contents(file);
+        backupData(AppState::instance().mainConnectionString);
+        for (const QString &file : BackupFiles)
+            QVERIFY2(contents(file) == upgradeBackup[file], qPrintable(file));
+        QCOMPARE(acceptances(), 1);
+        QCOMPARE(contents("INTVER.mdb"), contents("intdef.ver"));
+        QVERIFY(!QFile::exists("TOSHOCPY.MDB"));
+    }
     finishProgram();
+    m_messages->texts.clear();
     QVERIFY(start());
     QCOMPARE(isShown(KYODAKU::Name), askedAgain);
     QCOMPARE(isShown(MAINM::Name), !askedAgain);
+    QVERIFY(m_messages->texts.isEmpty());
 }
 
 void tst_Shell::mainMenuOpensScreensInItsPlace_data() {
