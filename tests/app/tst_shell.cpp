@@ -194,23 +194,20 @@ void tst_Shell::showsItsTexts() {
     QVERIFY(control.isEmpty() || !widget->accessibleName().isEmpty());
 }
 
-// Japanese must render on a plain Debian machine: the fonts the forms name fall back to ones
-// that are installed and hold the characters; the standard buttons speak Japanese too.
+// Japanese must render on a plain Debian machine: the fonts the forms name fall back to one that
+// holds the characters, and the standard buttons speak Japanese too.
 void tst_Shell::rendersJapanese_data() {
     QTest::addColumn<QString>("family");
-    QTest::addColumn<QString>("rendered");
-    QTest::newRow("application default") << QApplication::font().family() << "IPAPGothic";
-    QTest::newRow("proportional gothic") << u8("ＭＳ Ｐゴシック") << "IPAPGothic";
-    QTest::newRow("proportional gothic, latin name") << "MS PGothic"
-                                                     << "IPAPGothic";
-    QTest::newRow("fixed gothic") << u8("ＭＳ ゴシック") << "IPAGothic";
+    QTest::newRow("application default") << QApplication::font().family();
+    QTest::newRow("proportional gothic") << u8("ＭＳ Ｐゴシック");
+    QTest::newRow("proportional gothic, latin name") << u8("MS PGothic");
+    QTest::newRow("fixed gothic") << u8("ＭＳ ゴシック");
 }
 
 void tst_Shell::rendersJapanese() {
     QFETCH(QString, family);
-    QFETCH(QString, rendered);
-    QCOMPARE(QFontInfo(QFont(family)).family(), rendered);
     QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'蔵'));
+    QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'ﾊ'));
     QDialogButtonBox buttons(QDialogButtonBox::Yes);
     QVERIFY2(buttons.button(QDialogButtonBox::Yes)->text().contains(u8("はい")),
              qPrintable(buttons.button(QDialogButtonBox::Yes)->text()));
@@ -542,8 +539,6 @@ void tst_Shell::quitEndsWithAboutBoxOpen() {
 void tst_Shell::aboutBoxIsOneInstance() {
     QWidget *about = shown(frmAbout::Name);
     QCOMPARE(shown(frmAbout::Name), about);
-    for (const char *name : {"picIcon", "lblTitle", "lblDescription", "Line1", "Line2"})
-        QVERIFY2(about->findChild<QWidget *>(name), name);
     QPointer<QWidget> unloaded = about;
     click(about, u8("cmdOK"));
     finishProgram();
