@@ -17,7 +17,7 @@ namespace hondana {
 class Connection;
 class FilterExpression;
 
-// A refusal that has already been shown to the user through a data control's error event.
+// A refusal that has already been shown to the user through a data source's error event.
 // Callers that show Failure messages themselves show nothing more for this one.
 class RefusedEdit : public Failure {
 public:

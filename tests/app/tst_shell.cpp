@@ -19,7 +19,7 @@
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
 #include "widgets/BoundTextBox.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
@@ -239,7 +239,7 @@ void tst_Shell::declineTouchesNoFile() {
     QVERIFY(isShown(KYODAKU::Name));
     QVERIFY(!isShown(MAINM::Name));
     QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
-    QCOMPARE(screen->findChild<DataControl *>("datPrimaryRS")->caption(), u8("Record: 1"));
+    QCOMPARE(screen->findChild<DataNavigator *>("datPrimaryRS")->caption(), u8("Record: 1"));
     auto *text = screen->findChild<BoundTextArea *>("txtFields(1)");
     QVERIFY(text && text->isReadOnly());
     for (const char *part : {"ソフトウェア使用許諾契約書", "フリーソフトウェア", "同意しない"})
