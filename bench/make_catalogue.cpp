@@ -2,10 +2,10 @@
 // synthetic catalogue of that many books (100,000 by default) and authors (12,500 by default, as
 // many as a real collection of that size has), for trying the program on a large collection.
 
+#include "CatalogueGenerator.h"
 #include "base/FileNames.h"
 #include "db/DatabaseFile.h"
 #include "db/Schema.h"
-#include "support/CatalogueGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>
