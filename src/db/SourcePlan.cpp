@@ -131,6 +131,31 @@ std::optional<Footprint> footprintOf(sqlite3 *db, const QString &sql) {
     return footprint;
 }
 
+// The tables whose rows or indexes the compiled statement opens. A table of the FROM clause
+// that no column names (a cross join, a join by USING) shows up here and not in the footprint.
+QSet<QString> tablesOpened(sqlite3 *db, const QString &sql) {
+    const QString context = QStringLiteral("「%1」を調べられません").arg(sql);
+    sqlite::Statement program(db, QStringLiteral("EXPLAIN ") + sql, context);
+    sqlite::Statement owner(
+        db, QStringLiteral("SELECT tbl_name FROM sqlite_schema WHERE rootpage = ?1"), context);
+    QSet<QString> tables;
+    while (program.step() == SQLITE_ROW) {
+        if (qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(program.get(), 1)),
+                    "OpenRead") != 0)
+            continue;
+        // p3 is the database; one other than the main file counts as a table of its own.
+        if (const int database = sqlite3_column_int(program.get(), 4); database != 0) {
+            tables.insert(QStringLiteral("database %1").arg(database));
+            continue;
+        }
+        sqlite3_bind_int64(owner.get(), 1, sqlite3_column_int64(program.get(), 3));
+        if (owner.step() == SQLITE_ROW)
+            tables.insert(text(sqlite3_column_text(owner.get(), 0)).toLower());
+        owner.reset();
+    }
+    return tables;
+}
+
 // Whether the engine knows `function` as one that folds many rows into one value.
 bool isAggregate(sqlite3 *db, const QString &function) {
     sqlite::Statement query(db,
@@ -148,7 +173,7 @@ bool isAggregate(sqlite3 *db, const QString &function) {
 QString singleTableOf(sqlite3 *db, const QString &sql, const std::vector<Word> &words) {
     const std::optional<Footprint> footprint = footprintOf(db, sql);
     if (!footprint || footprint->selects != 1 || footprint->tables.size() != 1 ||
-        footprint->outsideMain)
+        footprint->outsideMain || (footprint->tables | tablesOpened(db, sql)).size() != 1)
         return {};
     for (const Word &word : words) {
         if (isWord(word, "GROUP") || isWord(word, "DISTINCT") || isWord(word, "HAVING"))
