@@ -127,7 +127,7 @@ void TestRecordSet::steps_data() {
     const QString noRow = QStringLiteral("レコードがありません。");
     const QString noCurrent = QStringLiteral("現在のレコードがありません");
     const QString abc = QStringLiteral("a,b,c");
-    QTest::newRow("to the end") << 3 << "next next" << 3 << "c" << abc;
+    QTest::newRow("back from EOF") << 3 << "next next next previous" << 3 << "c" << abc;
     QTest::newRow("past the end") << 3 << "next next next next" << eof << noCurrent << abc;
     QTest::newRow("before the start") << 3 << "previous previous" << bof << noCurrent << abc;
     QTest::newRow("to a position") << 3 << "2 4" << 2 << "レコード位置 4 はありません" << abc;
