@@ -6,6 +6,7 @@
 // to the next parent; the memory of the register with one search open.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "app/Shell.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
@@ -13,7 +14,6 @@
 #include "register/MEISAI.h"
 #include "retrieval/GroupedList.h"
 #include "retrieval/QueryScreen.h"
-#include "support/CatalogueGenerator.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"

@@ -14,6 +14,7 @@
 #include "widgets/WindowNames.h"
 #include "widgets/WindowRegistry.h"
 
+#include <QAbstractItemModelTester>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -96,6 +97,8 @@ void TestGroupedLists::browse() {
     RegisterStandIn registerWindow;
     auto *list = new GroupedList(describe(form));
     list->show();
+    QAbstractItemModelTester tester(list->grid()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
     const QString first = parentName(*list);
     QCOMPARE(chapters(*list, form != QStringLiteral("HAKKO2")), expected);
