@@ -4,12 +4,12 @@
 // lookup and master-grid opens of 5,000 authors through the bound widgets.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/RecordSet.h"
 #include "db/SqliteStatement.h"
 #include "register/MEISAI.h"
-#include "support/CatalogueGenerator.h"
 #include "widgets/DataCombo.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"

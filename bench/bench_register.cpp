@@ -6,13 +6,13 @@
 // holds.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "app/Shell.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
 #include "db/Connection.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
-#include "support/CatalogueGenerator.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
 #include "widgets/WindowRegistry.h"
