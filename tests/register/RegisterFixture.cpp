@@ -48,13 +48,6 @@ RegisterFixture::~RegisterFixture() {
     AppState::instance().reset();
 }
 
-void RegisterFixture::addBook(const QString &title, int author, int seqNo) const {
-    exec(QString("INSERT INTO BOOK (題名, 著者NO, SEQNO) VALUES ('%1', %2, %3)")
-             .arg(title)
-             .arg(author)
-             .arg(seqNo));
-}
-
 MEISAI *RegisterFixture::openRegister() {
     WindowRegistry::instance().show(MEISAI::Name);
     auto *books = qobject_cast<MEISAI *>(visibleWindow(MEISAI::Name));

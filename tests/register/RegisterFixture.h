@@ -26,7 +26,10 @@ public:
     void exec(const QString &sql) const { m_sql->exec(sql); }
     QVariant value(const QString &sql) const { return m_sql->value(sql); }
     int count(const QString &table) const { return value("SELECT count(*) FROM " + table).toInt(); }
-    void addBook(const QString &title, int author, int seqNo) const;
+    void addBook(const QString &title, int author, int seqNo) const {
+        exec(QString("INSERT INTO BOOK (題名, 著者NO, SEQNO) VALUES ('%1', %2, %3)")
+                 .arg(title, QString::number(author), QString::number(seqNo)));
+    }
 
     // Opens the register as the main menu does, or a master editor through its menu item.
     MEISAI *openRegister();
