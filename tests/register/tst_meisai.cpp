@@ -87,12 +87,12 @@ private Q_SLOTS:
         RegisterFixture fixture;
         MEISAI *form = fixture.openRegister();
         QCOMPARE(QApplication::focusWidget(), control(form, "txtFields(1)"));
-        const QStringList order = {
-            "txtFields(1)", "txtFields(2)", "txtFields(3)",  "txtFields(4)",  "DataCombo1",
-            "DataCombo2",   "txtFields(7)", "txtFields(8)",  "txtFields(9)",  "Text1",
-            "Text2",        "DataCombo3",   "DataCombo4",    "DataCombo5",    "Text3",
-            "Text4",        "Text5",        "txtFields(18)", "txtFields(19)", "txtFields(20)",
-            "cmdAdd",       "cmdUpdate",    "cmdDelete",     "cmdClose",      "CMDCOPY"};
+        const QStringList order =
+            QString("txtFields(1) txtFields(2) txtFields(3) txtFields(4) DataCombo1 DataCombo2 "
+                    "txtFields(7) txtFields(8) txtFields(9) Text1 Text2 DataCombo3 DataCombo4 "
+                    "DataCombo5 Text3 Text4 Text5 txtFields(18) txtFields(19) txtFields(20) cmdAdd "
+                    "cmdUpdate cmdDelete cmdClose CMDCOPY")
+                .split(' ');
         for (int i = 0; i + 1 < order.size(); ++i) {
             QWidget *next = control(form, order.at(i));
             do
