@@ -92,6 +92,11 @@ private Q_SLOTS:
         click(editor, "cmdDelete"); // the last row: the new last row follows
         QCOMPARE(fixture.count("CHOSHA"), 3);
         QCOMPARE(position(editor), 3);
+        // A second row with the books' number keeps their author: either one may go.
+        fixture.exec("INSERT INTO CHOSHA (著者NO, 著者名) VALUES (5, '五の二')");
+        QVERIFY(editor->dataSource()->refresh());
+        click(editor, "cmdDelete");
+        QCOMPARE(fixture.count("CHOSHA WHERE 著者NO = 5"), 1);
         QCOMPARE(messages.size(), 5);
     }
 

@@ -310,10 +310,11 @@ private Q_SLOTS:
     void opensScreensUnderTheFlag() {
         for (const QString row :
              {"CHOSHA 0 1 CHOSHA 1 1", "CHOSHA 1 1 - 1 1", "DAIMEIQ 0 0 DAIMEIQ 1 1",
-              "KANRIQ 1 1 - 1 1", "CHOSHA1 0 1 CHOSHA2 1 0", "HAKKOU1 0 1 HAKKO2 1 0",
-              "BUNYA1 0 1 BUNYA2 1 0", "未読一覧 0 1 MIDOKU 1 0", "BUNYA1 0 0 - 0 1",
-              "未読一覧 1 1 - 1 1", "MEISAIPR 0 1 MEIPR 0 1", "MEISAIPR 1 1 - 1 1",
-              "VERDSP 1 1 frmAbout 1 1", "HELPMEI 1 1 HelpWindow 1 1"}) {
+              "CHOSHAQ 0 1 CHOSHAQ 1 1", "KANRIQ 0 1 KANRIQ 1 1", "KANRIQ 1 1 - 1 1",
+              "CHOSHA1 0 1 CHOSHA2 1 0", "HAKKOU1 0 1 HAKKO2 1 0", "BUNYA1 0 1 BUNYA2 1 0",
+              "未読一覧 0 1 MIDOKU 1 0", "BUNYA1 0 0 - 0 1", "未読一覧 1 1 - 1 1",
+              "MEISAIPR 0 1 MEIPR 0 1", "MEISAIPR 1 1 - 1 1", "VERDSP 1 1 frmAbout 1 1",
+              "HELPMEI 1 1 HelpWindow 1 1"}) {
             const QStringList cell = row.split(' ');
             RegisterFixture fixture;
             if (cell[2] == "1")
