@@ -20,6 +20,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -48,26 +49,42 @@ MEIPR::MEIPR(QWidget *parent) : QWidget(parent, Qt::Window), m_printer(QPrinter:
 
 MEIPR::~MEIPR() = default;
 
+// Page moves show icons only, so the bar fits the window; every button keeps its text as its
+// accessible name and tool tip.
 QToolBar *MEIPR::buildToolBar() {
     auto *bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("toolBar"));
     bar->setAccessibleName(Caption);
-    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     const auto add = [&](const char *name, const QString &text, QStyle::StandardPixmap icon,
-                         auto handler) {
-        QAction *action = bar->addAction(style()->standardIcon(icon), text);
+                         Qt::ToolButtonStyle look, auto handler) {
+        QAction *action = bar->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
+        if (look != Qt::ToolButtonTextOnly)
+            action->setIcon(style()->standardIcon(icon));
+        static_cast<QToolButton *>(bar->widgetForAction(action))->setToolButtonStyle(look);
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    add("cmdPrint", QStringLiteral("印刷..."), QStyle::SP_DialogSaveButton, &MEIPR::printReport)
+    const auto command = [&](const char *name, const QString &text, QStyle::StandardPixmap icon,
+                             auto handler) {
+        return add(name, text, icon, Qt::ToolButtonTextBesideIcon, handler);
+    };
+    const auto move = [&](const char *name, const QString &text, QStyle::StandardPixmap icon,
+                          auto handler) {
+        return add(name, text, icon, Qt::ToolButtonIconOnly, handler);
+    };
+    const auto zoom = [&](const char *name, const QString &text, auto handler) {
+        return add(name, text, {}, Qt::ToolButtonTextOnly, handler);
+    };
+    command("cmdPrint", QStringLiteral("印刷..."), QStyle::SP_DialogSaveButton, &MEIPR::printReport)
         ->setShortcut(QKeySequence::Print);
-    add("cmdPdf", QStringLiteral("PDF に保存..."), QStyle::SP_DialogSaveButton, &MEIPR::choosePdf);
+    command("cmdPdf", QStringLiteral("PDF に保存..."), QStyle::SP_DialogSaveButton,
+            &MEIPR::choosePdf);
     bar->addSeparator();
-    add("cmdFirstPage", QStringLiteral("最初のページ"), QStyle::SP_MediaSkipBackward,
-        [this] { showPage(1); });
-    add("cmdPreviousPage", QStringLiteral("前のページ"), QStyle::SP_MediaSeekBackward,
-        [this] { showPage(currentPage() - 1); });
+    move("cmdFirstPage", QStringLiteral("最初のページ"), QStyle::SP_MediaSkipBackward,
+         [this] { showPage(1); });
+    move("cmdPreviousPage", QStringLiteral("前のページ"), QStyle::SP_MediaSeekBackward,
+         [this] { showPage(currentPage() - 1); });
     m_page = new QSpinBox(bar);
     m_page->setObjectName(QStringLiteral("page"));
     m_page->setAccessibleName(QStringLiteral("ページ"));
@@ -78,20 +95,17 @@ QToolBar *MEIPR::buildToolBar() {
     m_pageTotal->setObjectName(QStringLiteral("pageTotal"));
     m_pageTotal->setContentsMargins(4, 0, 4, 0);
     bar->addWidget(m_pageTotal);
-    add("cmdNextPage", QStringLiteral("次のページ"), QStyle::SP_MediaSeekForward,
-        [this] { showPage(currentPage() + 1); });
-    add("cmdLastPage", QStringLiteral("最後のページ"), QStyle::SP_MediaSkipForward,
-        [this] { showPage(pageCount()); });
+    move("cmdNextPage", QStringLiteral("次のページ"), QStyle::SP_MediaSeekForward,
+         [this] { showPage(currentPage() + 1); });
+    move("cmdLastPage", QStringLiteral("最後のページ"), QStyle::SP_MediaSkipForward,
+         [this] { showPage(pageCount()); });
     bar->addSeparator();
-    add("cmdZoomOut", QStringLiteral("縮小"), QStyle::SP_ArrowDown,
-        [this] { m_preview->zoomOut(); });
-    add("cmdZoomIn", QStringLiteral("拡大"), QStyle::SP_ArrowUp, [this] { m_preview->zoomIn(); });
-    add("cmdFitWidth", QStringLiteral("幅に合わせる"), QStyle::SP_TitleBarMaxButton,
-        [this] { m_preview->fitToWidth(); });
-    add("cmdFitPage", QStringLiteral("ページ全体"), QStyle::SP_TitleBarNormalButton,
-        [this] { m_preview->fitInView(); });
+    zoom("cmdZoomOut", QStringLiteral("縮小"), [this] { m_preview->zoomOut(); });
+    zoom("cmdZoomIn", QStringLiteral("拡大"), [this] { m_preview->zoomIn(); });
+    zoom("cmdFitWidth", QStringLiteral("幅に合わせる"), [this] { m_preview->fitToWidth(); });
+    zoom("cmdFitPage", QStringLiteral("ページ全体"), [this] { m_preview->fitInView(); });
     bar->addSeparator();
-    add("cmdClose", QStringLiteral("閉じる"), QStyle::SP_DialogCloseButton, &QWidget::close);
+    command("cmdClose", QStringLiteral("閉じる"), QStyle::SP_DialogCloseButton, &QWidget::close);
     return bar;
 }
 
@@ -128,10 +142,17 @@ void MEIPR::paintPreview(QPrinter *printer) {
     const int width = int(printer->pageLayout().paintRect(QPageLayout::Inch).width() * 1440);
     const int last = std::min(pages.pageCount(), m_firstPreviewPage + PreviewPages - 1);
     QPainter device(printer);
-    for (int page = m_firstPreviewPage; page <= last; ++page) {
-        if (page > m_firstPreviewPage)
-            printer->newPage();
-        painter.paintPage(device, page, width);
+    try {
+        for (int page = m_firstPreviewPage; page <= last; ++page) {
+            if (page > m_firstPreviewPage)
+                printer->newPage();
+            painter.paintPage(device, page, width);
+        }
+    } catch (const Failure &failure) {
+        device.end();
+        resetMousePointer();
+        MessageService::instance().notice(failure.message(), Caption,
+                                          MessageService::Icon::Critical);
     }
 }
 
@@ -178,13 +199,9 @@ void MEIPR::printReport() {
     } else if (m_printer.printRange() == QPrinter::CurrentPage) {
         from = to = currentPage();
     }
-    runWithProgress(QStringLiteral("印刷しています..."), [&](const report::Progress &progress) {
+    printFromCatalogue(QStringLiteral("印刷しています..."), [&](const report::Progress &progress) {
         return report::print(m_printer, m_rows, from, to, progress);
     });
-    // The dialog may have changed the paper; the preview follows it.
-    const int page = currentPage();
-    repaintPreview();
-    showPage(page);
 }
 
 void MEIPR::choosePdf() {
@@ -199,20 +216,25 @@ void MEIPR::choosePdf() {
 }
 
 bool MEIPR::saveAsPdf(const QString &path) {
-    return runWithProgress(
+    return printFromCatalogue(
         QStringLiteral("PDF を書き出しています..."),
         [&](const report::Progress &progress) { return report::savePdf(path, m_rows, progress); });
 }
 
-bool MEIPR::runWithProgress(const QString &label,
-                            const std::function<bool(const report::Progress &)> &work) {
+// Prints what the catalogue holds now, not what it held when the preview opened: the rows are
+// read again, and the preview follows them (and the paper the print dialog may have changed).
+// Other windows wait meanwhile, so no book changes half-way through the pages.
+bool MEIPR::printFromCatalogue(const QString &label,
+                               const std::function<bool(const report::Progress &)> &work) {
     BusyCursor busy;
     QProgressDialog dialog(label, QStringLiteral("中止"), 0, 1, this);
     dialog.setWindowTitle(Caption);
-    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setMinimumDuration(1000);
+    bool complete = false;
     try {
-        return work([&dialog](int done, int total) {
+        m_rows.read(AppState::instance().mainConnectionString);
+        complete = work([&dialog](int done, int total) {
             dialog.setMaximum(total);
             dialog.setValue(done);
             return !dialog.wasCanceled();
@@ -222,8 +244,11 @@ bool MEIPR::runWithProgress(const QString &label,
         busy.release();
         MessageService::instance().notice(failure.message(), Caption,
                                           MessageService::Icon::Critical);
-        return false;
     }
+    const int page = currentPage();
+    repaintPreview();
+    showPage(page);
+    return complete;
 }
 
 void MEIPR::closeEvent(QCloseEvent *event) {

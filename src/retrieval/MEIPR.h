@@ -54,8 +54,8 @@ private:
     void showPageControls();
     void printReport();
     void choosePdf();
-    bool runWithProgress(const QString &label,
-                         const std::function<bool(const report::Progress &)> &work);
+    bool printFromCatalogue(const QString &label,
+                            const std::function<bool(const report::Progress &)> &work);
 
     QPrinter m_printer;
     ReportRows m_rows;

@@ -53,30 +53,41 @@ void ReportPainter::paintPage(QPainter &painter, int page, int printableWidth) c
 void ReportPainter::paintPageHeader(QPainter &painter, const Scale &scale, int page) const {
     for (const Label &label : pageHeaderLabels()) {
         const QString text = label.text == PageNumberText ? QString::number(page) : label.text;
-        paintText(painter, scale.rect(label.box, 0), label.style, text);
+        painter.setFont(fontOf(label.style));
+        paintText(painter, scale.rect(label.box, 0), label.style.alignment, text);
     }
     paintRules(painter, scale, pageHeaderRules(), 0);
 }
 
 void ReportPainter::paintRow(QPainter &painter, const Scale &scale, int row, int top) const {
+    painter.setFont(fontOf(DetailStyle));
     for (int i = 0; i < FieldCount; ++i)
-        paintText(painter, scale.rect(detailFields()[size_t(i)].box, top), DetailStyle,
+        paintText(painter, scale.rect(detailFields()[size_t(i)].box, top), DetailStyle.alignment,
                   m_rows.text(row, i));
     paintRules(painter, scale, detailRules(), top);
 }
 
-// A text never spills into its neighbour: what does not fit its box is cut off at the edge.
-void ReportPainter::paintText(QPainter &painter, const QRectF &box, const TextStyle &style,
-                              const QString &text) {
-    if (text.isEmpty())
-        return;
+QFont ReportPainter::fontOf(const TextStyle &style) {
     QFont font(DefaultFontFamily);
     font.setPointSizeF(style.points);
     font.setBold(style.bold);
-    painter.setFont(font);
-    painter.setClipRect(box);
-    painter.drawText(box, int(style.alignment | Qt::AlignTop | Qt::TextSingleLine), text);
-    painter.setClipping(false);
+    return font;
+}
+
+// A text never spills into its neighbour: what does not fit its box is cut off at the edge.
+// Only such a text is clipped, which keeps a printer's or a PDF's page small.
+void ReportPainter::paintText(QPainter &painter, const QRectF &box, Qt::Alignment alignment,
+                              const QString &text) {
+    if (text.isEmpty())
+        return;
+    const int flags = int(alignment | Qt::AlignTop | Qt::TextSingleLine);
+    const bool fits = painter.fontMetrics().horizontalAdvance(text) <= box.width() &&
+                      painter.fontMetrics().height() <= box.height();
+    if (!fits)
+        painter.setClipRect(box);
+    painter.drawText(box, flags, text);
+    if (!fits)
+        painter.setClipping(false);
 }
 
 void ReportPainter::paintRules(QPainter &painter, const Scale &scale, const QList<QLine> &rules,

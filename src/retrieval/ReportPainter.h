@@ -2,6 +2,7 @@
 
 #include "retrieval/ReportLayout.h"
 
+#include <QFont>
 #include <QLineF>
 #include <QRectF>
 
@@ -35,7 +36,8 @@ private:
 
     void paintPageHeader(QPainter &painter, const Scale &scale, int page) const;
     void paintRow(QPainter &painter, const Scale &scale, int row, int top) const;
-    static void paintText(QPainter &painter, const QRectF &box, const report::TextStyle &style,
+    static QFont fontOf(const report::TextStyle &style);
+    static void paintText(QPainter &painter, const QRectF &box, Qt::Alignment alignment,
                           const QString &text);
     static void paintRules(QPainter &painter, const Scale &scale, const QList<QLine> &rules,
                            int top);

@@ -45,13 +45,14 @@ bool print(QPrinter &printer, const ReportRows &rows, int from, int to, const Pr
     const int width = toTwips(printableInches(printer).width());
     QPainter device;
     if (!device.begin(&printer))
-        throw Failure(QStringLiteral("印刷を始められません。プリンターの設定を確かめてください。"));
+        throw Failure(QStringLiteral("印刷を始められません。"));
     for (int page = from; page <= to; ++page) {
         if (page > from && !printer.newPage())
             break;
         painter.paintPage(device, page, width);
         if (progress && !progress(page - from + 1, to - from + 1)) {
             printer.abort();
+            device.end();
             return false;
         }
     }
@@ -62,6 +63,10 @@ bool print(QPrinter &printer, const ReportRows &rows, int from, int to, const Pr
 }
 
 bool savePdf(const QString &path, const ReportRows &rows, const Progress &progress) {
+    {
+        // Says plainly, before any page is painted, when the folder takes no file.
+        safefile::ReplacingFileWriter probe(path);
+    }
     const QString partial = safefile::ReplacingFileWriter::temporaryPath(path);
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -70,9 +75,10 @@ bool savePdf(const QString &path, const ReportRows &rows, const Progress &progre
     bool complete = false;
     try {
         complete = print(printer, rows, 1, paginate(printer, rows).pageCount(), progress);
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
         QFile::remove(partial);
-        throw Failure(QStringLiteral("PDF ファイル %1 を書き込めません。").arg(path));
+        throw Failure(QStringLiteral("PDF ファイル %1 を保存できません。\n\n%2")
+                          .arg(path, failure.message()));
     }
     if (!complete) {
         QFile::remove(partial);

@@ -1,4 +1,5 @@
 #include "app/ApplicationSetup.h"
+#include "base/Failure.h"
 #include "core/AppState.h"
 #include "retrieval/MEIPR.h"
 #include "retrieval/ReportLayout.h"
@@ -7,6 +8,7 @@
 #include "retrieval/ReportPrinting.h"
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
+#include "support/TestFiles.h"
 #include "support/TestSql.h"
 
 #include <QImage>
@@ -213,6 +215,48 @@ private Q_SLOTS:
             m_report->showPage(page);
             QCOMPARE(m_report->currentPage(), page);
             QVERIFY(preview->pageCount() <= MEIPR::PreviewPages);
+        }
+    }
+
+    // Rows come a block at a time; each row is found again across the blocks' edges.
+    void rowsReadAcrossBlocks() {
+        m_catalogue->exec(QStringLiteral("BEGIN"));
+        addBooks(*m_catalogue, ReportRows::BlockRows + 100);
+        m_catalogue->exec(QStringLiteral("COMMIT"));
+        ReportRows rows;
+        rows.read(AppState::instance().mainConnectionString);
+        QCOMPARE(rows.count(), ReportRows::BlockRows + 100);
+        for (int row :
+             {0, ReportRows::BlockRows, ReportRows::BlockRows - 1, 5, ReportRows::BlockRows + 99})
+            QCOMPARE(rows.text(row, 0),
+                     QStringLiteral("本%1").arg(row + 1, 4, 10, QLatin1Char('0')));
+        QCOMPARE(rows.text(rows.count(), 0), QString());
+    }
+
+    // A save that is stopped or cannot write leaves an earlier file of that name as it was.
+    void failedSaveKeepsEarlierPdf_data() {
+        QTest::addColumn<bool>("folderExists");
+        QTest::newRow("stopped by the user") << true;
+        QTest::newRow("folder missing") << false;
+    }
+
+    void failedSaveKeepsEarlierPdf() {
+        QFETCH(bool, folderExists);
+        addBooks(*m_catalogue, 100);
+        ReportRows rows;
+        rows.read(AppState::instance().mainConnectionString);
+        const QDir folder(m_folder->filePath(QStringLiteral("出力")));
+        const QString path = folder.filePath(QStringLiteral("a.pdf"));
+        const auto stopAfterOnePage = [](int done, int) { return done < 1; };
+        if (folderExists) {
+            QVERIFY(folder.mkpath(QStringLiteral(".")));
+            test::writeFile(path, "earlier");
+            QVERIFY(!report::savePdf(path, rows, stopAfterOnePage));
+            QCOMPARE(test::contents(path), QByteArray("earlier"));
+            QCOMPARE(folder.entryList(QDir::Files), QStringList{QStringLiteral("a.pdf")});
+        } else {
+            QVERIFY_THROWS_EXCEPTION(Failure, report::savePdf(path, rows, stopAfterOnePage));
+            QVERIFY(!folder.exists());
         }
     }
 
