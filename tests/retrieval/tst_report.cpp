@@ -1,4 +1,5 @@
 #include "app/ApplicationSetup.h"
+#include "app/Shell.h"
 #include "base/Failure.h"
 #include "core/AppState.h"
 #include "retrieval/MEIPR.h"
@@ -10,12 +11,17 @@
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
+#include "widgets/WindowNames.h"
+#include "widgets/WindowRegistry.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QImage>
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QSpinBox>
 #include <QtTest>
 
 using namespace hondana;
@@ -258,6 +264,28 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(Failure, report::savePdf(path, rows, stopAfterOnePage));
             QVERIFY(!folder.exists());
         }
+    }
+
+    // The register reaches the report by its name; a screen reader finds every control by its
+    // caption.
+    void reportIsRegisteredAndEveryControlNamed() {
+        registerAllWindows();
+        QWidget *window = WindowRegistry::instance().window(windows::Report);
+        QVERIFY(qobject_cast<MEIPR *>(window));
+        delete window;
+        m_report->show();
+        const QList<QWidget *> controls = m_report->findChildren<QWidget *>();
+        int named = 0;
+        for (QWidget *control : controls) {
+            if (!control->isVisible() ||
+                (!qobject_cast<QAbstractButton *>(control) && !qobject_cast<QSpinBox *>(control)))
+                continue;
+            const QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(),
+                     qPrintable(control->objectName()));
+            ++named;
+        }
+        QVERIFY(named >= 12);
     }
 
     void unreadableCatalogueIsReportedAndNothingShown() {
