@@ -2,7 +2,6 @@
 
 #include "base/Failure.h"
 #include "core/AppState.h"
-#include "retrieval/ReportPainter.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/MessageService.h"
 #include "widgets/Twips.h"
@@ -13,7 +12,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QProgressDialog>
@@ -47,7 +45,10 @@ MEIPR::MEIPR(QWidget *parent) : QWidget(parent, Qt::Window), m_printer(QPrinter:
     layout->addWidget(m_preview, 1);
 }
 
-MEIPR::~MEIPR() = default;
+// The preview goes first: it works on the printer, which is gone before the children are.
+MEIPR::~MEIPR() {
+    delete m_preview;
+}
 
 // Page moves show icons only, so the bar fits the window; every button keeps its text as its
 // accessible name and tool tip.
@@ -137,19 +138,9 @@ void MEIPR::repaintPreview() {
 }
 
 void MEIPR::paintPreview(QPrinter *printer) {
-    const report::ReportPagination pages = report::paginate(*printer, m_rows);
-    const ReportPainter painter(m_rows, pages);
-    const int width = int(printer->pageLayout().paintRect(QPageLayout::Inch).width() * 1440);
-    const int last = std::min(pages.pageCount(), m_firstPreviewPage + PreviewPages - 1);
-    QPainter device(printer);
     try {
-        for (int page = m_firstPreviewPage; page <= last; ++page) {
-            if (page > m_firstPreviewPage)
-                printer->newPage();
-            painter.paintPage(device, page, width);
-        }
+        report::print(*printer, m_rows, m_firstPreviewPage, m_firstPreviewPage + PreviewPages - 1);
     } catch (const Failure &failure) {
-        device.end();
         resetMousePointer();
         MessageService::instance().notice(failure.message(), Caption,
                                           MessageService::Icon::Critical);

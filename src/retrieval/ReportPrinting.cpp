@@ -43,12 +43,13 @@ bool print(QPrinter &printer, const ReportRows &rows, int from, int to, const Pr
     to = std::min(pages.pageCount(), to);
     const ReportPainter painter(rows, pages);
     const int width = toTwips(printableInches(printer).width());
+    const Failure failed(QStringLiteral("印刷に失敗しました。"));
     QPainter device;
     if (!device.begin(&printer))
         throw Failure(QStringLiteral("印刷を始められません。"));
     for (int page = from; page <= to; ++page) {
         if (page > from && !printer.newPage())
-            break;
+            throw failed;
         painter.paintPage(device, page, width);
         if (progress && !progress(page - from + 1, to - from + 1)) {
             printer.abort();
@@ -58,7 +59,7 @@ bool print(QPrinter &printer, const ReportRows &rows, int from, int to, const Pr
     }
     device.end();
     if (printer.printerState() == QPrinter::Error)
-        throw Failure(QStringLiteral("印刷に失敗しました。"));
+        throw failed;
     return true;
 }
 
