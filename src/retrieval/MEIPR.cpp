@@ -107,6 +107,9 @@ QToolBar *MEIPR::buildToolBar() {
     zoom("cmdFitPage", QStringLiteral("ページ全体"), [this] { m_preview->fitInView(); });
     bar->addSeparator();
     command("cmdClose", QStringLiteral("閉じる"), QStyle::SP_DialogCloseButton, &QWidget::close);
+    // The button that shows what a narrow window cannot hold comes unnamed.
+    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("その他のボタン"));
     return bar;
 }
 
