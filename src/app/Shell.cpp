@@ -7,6 +7,7 @@
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
+#include "retrieval/MEIPR.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
 
@@ -23,6 +24,7 @@ void registerAllWindows() {
     registerShellWindows();
     registerBookRegister();
     registerMasterEditors();
+    registerReport();
 }
 
 bool startProgram() {
