@@ -3,12 +3,12 @@
 // to a far page, and saving the whole report of a smaller one (10,000 books) as a PDF.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "app/ApplicationSetup.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
 #include "retrieval/MEIPR.h"
 #include "retrieval/ReportRows.h"
-#include "support/CatalogueGenerator.h"
 
 #include <QApplication>
 #include <QDir>
