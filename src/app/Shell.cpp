@@ -8,6 +8,7 @@
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
 #include "retrieval/GroupedList.h"
+#include "retrieval/MEIPR.h"
 #include "retrieval/QueryScreen.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
@@ -27,6 +28,7 @@ void registerAllWindows() {
     registerMasterEditors();
     registerQueryScreens();
     registerGroupedLists();
+    registerReport();
 }
 
 bool startProgram() {
