@@ -11,10 +11,8 @@
 #include "widgets/FormLayout.h"
 #include "widgets/MessageService.h"
 #include "widgets/Twips.h"
-#include "widgets/WindowNames.h"
 #include "widgets/WindowRegistry.h"
 
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -33,10 +31,9 @@ const QColor LightBlue(0xC0, 0xC0, 0xFF);
 } // namespace
 
 GroupedList::GroupedList(const GroupedListDescription &description, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_description(description) {
+    : RegisterSubWindow(parent), m_description(description) {
     setObjectName(description.formName);
     setWindowTitle(description.caption);
-    setAttribute(Qt::WA_DeleteOnClose);
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, LightBlue);
@@ -100,10 +97,7 @@ void GroupedList::buildButtons() {
     QPushButton *close =
         form::button(m_buttons, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"),
                      twips::rect(m_description.closeLeftTwips, 0, ButtonWidth, StripHeight));
-    connect(close, &QPushButton::clicked, this, [this] {
-        AppState::instance().subWindowFlag = 0;
-        QWidget::close();
-    });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
 // Read when first shown, after the register has set the sub-window flag, which a failure
@@ -157,14 +151,6 @@ void GroupedList::resizeEvent(QResizeEvent *event) {
                              float(GridGap) - float(StripHeight);
     const int gridPixels = gridHeight < 0 ? m_grid->height() : twips::toPixels(gridHeight);
     m_grid->resize(width(), gridPixels);
-}
-
-void GroupedList::closeEvent(QCloseEvent *event) {
-    AppState::instance().subWindowFlag = 0;
-    // The register comes back before this window goes, so the program never runs windowless.
-    WindowRegistry::instance().show(windows::Register);
-    resetMousePointer();
-    QWidget::closeEvent(event);
 }
 
 void registerGroupedLists() {

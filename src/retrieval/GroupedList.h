@@ -2,7 +2,7 @@
 
 #include "retrieval/GroupedListDescription.h"
 
-#include <QWidget>
+#include "widgets/RegisterSubWindow.h"
 
 class QTableView;
 
@@ -17,7 +17,7 @@ class ShapedRecordSet;
 // read-only fields, its books in the grid below, the navigator along the bottom. One class for
 // all three; a GroupedListDescription says what differs. It stands in for the register, which
 // hid itself and comes back when the list closes.
-class GroupedList : public QWidget {
+class GroupedList : public RegisterSubWindow {
     Q_OBJECT
 public:
     static inline const QString ConnectionString = QStringLiteral(
@@ -38,7 +38,6 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildParentFields();

@@ -1,17 +1,14 @@
 #include "retrieval/QueryScreen.h"
 
 #include "base/Failure.h"
-#include "core/AppState.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/MessageService.h"
 #include "widgets/Twips.h"
-#include "widgets/WindowNames.h"
 #include "widgets/WindowRegistry.h"
 
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,10 +26,9 @@ const QString GridName = QStringLiteral("DataGrid1");
 } // namespace
 
 QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_description(description) {
+    : RegisterSubWindow(parent), m_description(description) {
     setObjectName(description.formName);
     setWindowTitle(description.caption);
-    setAttribute(Qt::WA_DeleteOnClose);
     resize(twips::size(description.clientTwips.width(), description.clientTwips.height()));
 
     m_data = new DataSource(this);
@@ -90,16 +86,8 @@ void QueryScreen::buildInputs() {
 void QueryScreen::buildGrid() {
     m_grid = new DataGrid(this);
     form::place(m_grid, GridName, m_description.caption, twips::rect(m_description.gridTwips));
-    QList<RecordSetModel::Column> columns;
-    QList<double> widths;
-    for (const ResultColumn &column : std::as_const(m_description.columns)) {
-        columns << RecordSetModel::Column{column.field, column.field, column.displayFormat};
-        widths << column.widthTwips;
-    }
-    m_grid->bind(m_data, columns);
-    m_grid->recordModel()->setNewRowEnabled(false);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setColumnWidthsTwips(widths);
+    m_grid->bind(m_data, m_description.columns);
+    m_grid->setReadOnly(true);
     // Rows as high as their text needs, so the grid shows as many books as it can.
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     if (m_description.gridBackground.isValid()) {
@@ -119,10 +107,7 @@ void QueryScreen::buildButtons() {
     }
     QPushButton *close = form::button(this, m_description.closeButton, m_description.closeCaption,
                                       twips::rect(m_description.closeButtonTwips));
-    connect(close, &QPushButton::clicked, this, [this] {
-        AppState::instance().subWindowFlag = 0;
-        QWidget::close();
-    });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
     m_tabOrder << qMakePair(m_description.closeButtonTab, static_cast<QWidget *>(close));
 }
 
@@ -153,15 +138,6 @@ void QueryScreen::search() {
     } catch (const Failure &failure) {
         m_data->reportError(failure);
     }
-}
-
-void QueryScreen::closeEvent(QCloseEvent *event) {
-    AppState::instance().subWindowFlag = 0;
-    resetMousePointer();
-    // The register comes back before this window goes, so the program never runs windowless.
-    if (m_description.replacesRegister)
-        WindowRegistry::instance().show(windows::Register);
-    QWidget::closeEvent(event);
 }
 
 void registerQueryScreens() {

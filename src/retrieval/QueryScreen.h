@@ -2,8 +2,9 @@
 
 #include "retrieval/QueryScreenDescription.h"
 
+#include "widgets/RegisterSubWindow.h"
+
 #include <QList>
-#include <QWidget>
 
 class QLineEdit;
 class QPushButton;
@@ -15,9 +16,8 @@ class DataGrid;
 
 // A screen over one stored query with a read-only grid: the title, author-name and number
 // searches, which narrow the grid by what is typed, and the unread list, which shows the query
-// as it is. One class for all four; a QueryScreenDescription says what differs. The register
-// set the sub-window flag before showing it; closing clears it.
-class QueryScreen : public QWidget {
+// as it is. One class for all four; a QueryScreenDescription says what differs.
+class QueryScreen : public RegisterSubWindow {
     Q_OBJECT
 public:
     static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
@@ -31,9 +31,6 @@ public:
 
     // "抽出": installs the filter for what is typed, or beeps and says what is missing.
     void search();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildLabels();

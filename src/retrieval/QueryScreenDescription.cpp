@@ -23,10 +23,22 @@ const QStringList BookFields = {
     QStringLiteral("請求番号"),  QStringLiteral("購入先"), QStringLiteral("読書完了日"),
     QStringLiteral("読感ﾗﾝｸ"),   QStringLiteral("ｻｲｽﾞ名")};
 
-QList<ResultColumn> bookColumns(const QList<double> &widths, const QStringList &formats = {}) {
-    QList<ResultColumn> columns;
+// A column to look at: captioned with its field, locked against typing.
+GridColumn shown(const QString &field, double widthTwips, const QString &format = {}) {
+    return {field, {}, widthTwips, format, false, true};
+}
+
+QList<GridColumn> bookColumns(const QList<double> &widths, const QStringList &formats = {}) {
+    QList<GridColumn> columns;
     for (int i = 0; i < BookFields.size(); ++i)
-        columns << ResultColumn{BookFields.at(i), widths.at(i), formats.value(i)};
+        columns << shown(BookFields.at(i), widths.at(i), formats.value(i));
+    return columns;
+}
+
+QList<GridColumn> shownColumns(const QList<std::pair<const char *, double>> &fields) {
+    QList<GridColumn> columns;
+    for (const auto &[field, width] : fields)
+        columns << shown(QString::fromUtf8(field), width);
     return columns;
 }
 
@@ -181,13 +193,18 @@ QueryScreenDescription numberSearch() {
     d.closeButtonTab = 9;
     d.gridTwips = {255, 1680, 9120, 4725};
     d.gridTab = 4;
-    // SEQNO is carried but not seen.
-    d.columns = {{QStringLiteral("著者名"), 1500.09},    {QStringLiteral("題名"), 1800.00},
-                 {QStringLiteral("ｼﾘｰｽﾞ"), 705.26},      {QStringLiteral("管理番号1"), 1200.19},
-                 {QStringLiteral("管理番号2"), 1200.19}, {QStringLiteral("請求番号"), 1200.19},
-                 {QStringLiteral("購入日"), 1005.17},    {QStringLiteral("SEQNO"), 0},
-                 {QStringLiteral("発行所"), 1005.17},    {QStringLiteral("分野名"), 1005.17},
-                 {QStringLiteral("読書ｽﾀﾝﾌﾟ"), 705.26}};
+    d.columns = shownColumns({{"著者名", 1500.09},
+                              {"題名", 1800.00},
+                              {"ｼﾘｰｽﾞ", 705.26},
+                              {"管理番号1", 1200.19},
+                              {"管理番号2", 1200.19},
+                              {"請求番号", 1200.19},
+                              {"購入日", 1005.17},
+                              {"SEQNO", 0},
+                              {"発行所", 1005.17},
+                              {"分野名", 1005.17},
+                              {"読書ｽﾀﾝﾌﾟ", 705.26}});
+    d.columns[7].hidden = true; // SEQNO is carried but not seen
     return d;
 }
 
@@ -209,14 +226,18 @@ QueryScreenDescription unreadList() {
     d.closeButtonTab = 2;
     d.gridTwips = {360, 720, 8655, 4440};
     d.gridTab = 1;
-    d.columns = {{QStringLiteral("読書ｽﾀﾝﾌﾟ"), 900.28},  {QStringLiteral("購入日"), 1005.17},
-                 {QStringLiteral("題名"), 1800.00},      {QStringLiteral("ｼﾘｰｽﾞ"), 599.81},
-                 {QStringLiteral("SEQNO"), 794.83},      {QStringLiteral("著者名"), 1800.00},
-                 {QStringLiteral("発行所"), 1800.00},    {QStringLiteral("分野名"), 1200.19},
-                 {QStringLiteral("管理番号1"), 1200.19}, {QStringLiteral("管理番号2"), 1200.19},
-                 {QStringLiteral("請求番号"), 1200.19}};
+    d.columns = shownColumns({{"読書ｽﾀﾝﾌﾟ", 900.28},
+                              {"購入日", 1005.17},
+                              {"題名", 1800.00},
+                              {"ｼﾘｰｽﾞ", 599.81},
+                              {"SEQNO", 794.83},
+                              {"著者名", 1800.00},
+                              {"発行所", 1800.00},
+                              {"分野名", 1200.19},
+                              {"管理番号1", 1200.19},
+                              {"管理番号2", 1200.19},
+                              {"請求番号", 1200.19}});
     d.gridBackground = QColor(0x84, 0x94, 0xBD);
-    d.replacesRegister = true;
     return d;
 }
 

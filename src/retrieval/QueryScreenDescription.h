@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/GridColumn.h"
+
 #include <QColor>
 #include <QList>
 #include <QRectF>
@@ -8,13 +10,6 @@
 #include <QStringList>
 
 namespace hondana {
-
-// One read-only column of a result grid; its caption is the field's name.
-struct ResultColumn {
-    QString field;
-    double widthTwips;
-    QString displayFormat = {}; // empty: the general format
-};
 
 // A label of a screen; a heading is centred and bold.
 struct ScreenLabel {
@@ -58,10 +53,8 @@ struct QueryScreenDescription {
     int closeButtonTab;
     QRectF gridTwips;
     int gridTab;
-    QList<ResultColumn> columns;
+    QList<GridColumn> columns; // captions are the field names
     QColor gridBackground = {};
-    // Opened in place of the register (which hides and comes back), not beside it.
-    bool replacesRegister = false;
 };
 
 // Title, author-name and number search, in the order of the register's menu.

@@ -29,6 +29,7 @@ struct RegisterStandIn {
     QWidget window;
     RegisterStandIn() {
         WindowRegistry::instance().registerFactory(windows::Register, [this] { return &window; });
+        WindowRegistry::instance().window(windows::Register); // made, and hidden for the list
         AppState::instance().subWindowFlag = 1;
     }
 };

@@ -182,6 +182,7 @@ void TestSearches::unreadList() {
     test::MessageRecorder messages;
     QWidget stand_in;
     WindowRegistry::instance().registerFactory(windows::Register, [&] { return &stand_in; });
+    WindowRegistry::instance().window(windows::Register); // made, and hidden for the list
     AppState::instance().subWindowFlag = 1;
     auto *list = new QueryScreen(unreadListDescription());
     QStringList seqnos = shown(*list->grid()->model(), QStringLiteral("SEQNO"));
