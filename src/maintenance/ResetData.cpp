@@ -1,0 +1,51 @@
+#include "maintenance/ResetData.h"
+
+#include "base/Failure.h"
+#include "base/FaultPoint.h"
+#include "base/FileNames.h"
+#include "db/Connection.h"
+#include "db/Schema.h"
+#include "db/SqliteStatement.h"
+#include "maintenance/Snapshots.h"
+
+#include <QFileInfo>
+
+namespace hondana {
+
+const QStringList &resetTables() {
+    static const QStringList tables = {QStringLiteral("BOOK"), QStringLiteral("BUNYA"),
+                                       QStringLiteral("CHOSHA"), QStringLiteral("HAKKOU"),
+                                       QStringLiteral("SAIZU")};
+    return tables;
+}
+
+QString resetData(const QString &connectionString, const QString &folder,
+                  const Progress &progress) {
+    Connection connection(connectionString, folder);
+    connection.open();
+    sqlite3 *handle = sqlite::handleOf(connection.database());
+    const QString cannotDelete = QStringLiteral("「%1」のデータを削除できません")
+                                     .arg(QFileInfo(connection.filePath()).fileName());
+    // Taken inside the write transaction, so the snapshot is exactly what the reset removes.
+    sqlite::execute(handle, "BEGIN IMMEDIATE", cannotDelete);
+    try {
+        const QString snapshot =
+            snapshots::take(handle, connection.filePath(), snapshots::BeforeReset, progress);
+        sqlite::ProgressHandler ticks(handle, progress);
+        for (const QString &table : resetTables()) {
+            faultpoint(("reset." + table.toLatin1()).constData());
+            const QByteArray sql = "DELETE FROM " + schema::identifier(table).toUtf8();
+            sqlite::execute(handle, sql.constData(),
+                            QStringLiteral("%1: %2 表").arg(cannotDelete, table));
+        }
+        faultpoint("reset.commit");
+        sqlite::execute(handle, "COMMIT", cannotDelete);
+        faultpoint("reset.committed");
+        return snapshot;
+    } catch (...) {
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+} // namespace hondana
