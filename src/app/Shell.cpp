@@ -7,6 +7,7 @@
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
+#include "utilities/ALLDEL.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
 
@@ -23,6 +24,7 @@ void registerAllWindows() {
     registerShellWindows();
     registerBookRegister();
     registerMasterEditors();
+    registerUtilities();
 }
 
 bool startProgram() {

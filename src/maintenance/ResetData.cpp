@@ -26,8 +26,10 @@ QString resetData(const QString &connectionString, const QString &folder,
     sqlite3 *handle = sqlite::handleOf(connection.database());
     const QString cannotDelete = QStringLiteral("「%1」のデータを削除できません")
                                      .arg(QFileInfo(connection.filePath()).fileName());
-    // Taken inside the write transaction, so the snapshot is exactly what the reset removes.
-    sqlite::execute(handle, "BEGIN IMMEDIATE", cannotDelete);
+    // The snapshot is read inside the reset's own transaction, so it holds exactly what the
+    // reset removes. SQLite's online backup refuses a connection that is writing, so the
+    // transaction only reads until the snapshot is complete.
+    sqlite::execute(handle, "BEGIN; SELECT count(*) FROM BOOK", cannotDelete);
     try {
         const QString snapshot =
             snapshots::take(handle, connection.filePath(), snapshots::BeforeReset, progress);

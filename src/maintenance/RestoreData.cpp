@@ -213,7 +213,7 @@ void fillWorkCopy(const QString &workCopy, const QString &folder, const Progress
 
 } // namespace
 
-void restoreData(const QString &folder, const RestoreOptions &options) {
+QString restoreData(const QString &folder, const RestoreOptions &options) {
     faultpoint("restore.check");
     checkInputs(folder);
     const QString workCopy = files::resolve(files::WorkCopy, folder);
@@ -225,9 +225,12 @@ void restoreData(const QString &folder, const RestoreOptions &options) {
         safefile::syncFile(workCopy);
         // Only now, with a complete work copy: a restore that cannot start pushes no older
         // snapshot out of the rotation.
-        if (options.keepSnapshot)
-            snapshots::take(catalogue, snapshots::BeforeRestore, options.progress);
+        const QString snapshot =
+            options.keepSnapshot
+                ? snapshots::take(catalogue, snapshots::BeforeRestore, options.progress)
+                : QString();
         replaceCatalogue(workCopy, catalogue, "restore");
+        return snapshot;
     } catch (...) {
         QFile::remove(workCopy);
         throw;

@@ -42,10 +42,16 @@ Failure cannotTake(const QString &path, const QString &problem) {
 
 QString newName(const QDir &folder, const QString &occasion) {
     const QString stamp = QDateTime::currentDateTime().toString(TimeFormat);
-    QString name = QStringLiteral("%1-%2%3").arg(stamp, occasion, Suffix);
-    for (int n = 2; folder.exists(name); ++n)
-        name = QStringLiteral("%1-%2-%3%4").arg(stamp).arg(n).arg(occasion, Suffix);
-    return name;
+    // Within one second each further snapshot gets the next number, whatever it preceded.
+    const int taken = int(folder.entryList({stamp + QStringLiteral("-*") + Suffix}).size());
+    if (taken == 0)
+        return QStringLiteral("%1-%2%3").arg(stamp, occasion, Suffix);
+    for (int number = taken + 1;; ++number) {
+        const QString name =
+            QStringLiteral("%1-%2-%3%4").arg(stamp).arg(number).arg(occasion, Suffix);
+        if (!folder.exists(name))
+            return name;
+    }
 }
 
 void makeFolder(const QString &path) {
