@@ -19,7 +19,7 @@ QString catalogue(const Invocation &call) {
 }
 
 QString keptIn(const QString &snapshot) {
-    return QStringLiteral("置き換える前の内容はスナップショット「%1/%2」に残しました"
+    return QStringLiteral("元の内容はスナップショット「%1/%2」に残しました"
                           "（戻すには hondana-admin restore-snapshot %2）。")
         .arg(snapshots::FolderName, snapshot);
 }
