@@ -115,7 +115,9 @@ QString take(sqlite3 *handle, const QString &catalogue, const QString &occasion,
     const QString folderPath = folderOf(catalogue);
     makeFolder(folderPath);
     const QDir folder(folderPath);
+    // What a run killed before it could tidy up left behind.
     removeLeftovers(folder);
+    dropOldest(catalogue);
     const QString name = newName(folder, occasion);
     const QString path = folder.filePath(name);
     const QString partial = path + PartialSuffix;
