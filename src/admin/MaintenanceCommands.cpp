@@ -84,10 +84,10 @@ int runSnapshots(const Invocation &call) {
     }
     const QLocale locale(QLocale::Japanese);
     for (const snapshots::Snapshot &snapshot : all)
-        print(stdout, QStringLiteral("%1  %2  %3  %4")
-                          .arg(snapshot.name, snapshot.taken.toString(u"yyyy/MM/dd HH:mm:ss"),
-                               locale.formattedDataSize(snapshot.bytes),
-                               occasionText(snapshot.occasion)));
+        print(stdout,
+              QStringLiteral("%1  %2  %3  %4")
+                  .arg(snapshot.name, snapshot.taken.toString(u"yyyy/MM/dd HH:mm:ss"),
+                       locale.formattedDataSize(snapshot.bytes), occasionText(snapshot.occasion)));
     return Success;
 }
 
@@ -143,11 +143,12 @@ QList<Command> maintenanceCommands() {
          0, runSnapshots},
         {QStringLiteral("restore-snapshot"),
          QStringLiteral("スナップショットを TOSHO.MDB に戻します"),
-         QStringLiteral("使い方: hondana-admin restore-snapshot 名前 [--yes] [--folder フォルダー]"
-                        "\n\nスナップショット (名前は hondana-admin snapshots で確かめます) を "
-                        "TOSHO.MDB に戻します。\n今の TOSHO.MDB の内容もスナップショットに残ります。"
-                        "端末では確認します。--yes で確認を\n省きます (端末以外から実行するときは"
-                        "必須)。"),
+         QStringLiteral(
+             "使い方: hondana-admin restore-snapshot 名前 [--yes] [--folder フォルダー]"
+             "\n\nスナップショット (名前は hondana-admin snapshots で確かめます) を "
+             "TOSHO.MDB に戻します。\n今の TOSHO.MDB の内容もスナップショットに残ります。"
+             "端末では確認します。--yes で確認を\n省きます (端末以外から実行するときは"
+             "必須)。"),
          1, runRestoreSnapshot},
     };
 }

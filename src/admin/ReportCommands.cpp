@@ -19,8 +19,9 @@ CsvEncoding encodingOf(const QString &name) {
         return CsvEncoding::Utf8;
     if (lower == u"cp932" || lower == u"shift_jis" || lower == u"sjis")
         return CsvEncoding::Cp932;
-    throw Failure(QStringLiteral("文字コード「%1」は使えません。utf-8 か cp932 を指定してください。")
-                      .arg(name));
+    throw Failure(
+        QStringLiteral("文字コード「%1」は使えません。utf-8 か cp932 を指定してください。")
+            .arg(name));
 }
 
 int runExport(const Invocation &call) {
@@ -42,7 +43,8 @@ int runExport(const Invocation &call) {
     }
     if (file) {
         file->commit();
-        print(stdout, QStringLiteral("%1 冊を「%2」に書き出しました。").arg(books).arg(call.output));
+        print(stdout,
+              QStringLiteral("%1 冊を「%2」に書き出しました。").arg(books).arg(call.output));
     } else {
         std::fflush(stdout);
         if (std::ferror(stdout))
@@ -55,8 +57,8 @@ int runCheck(const Invocation &call) {
     CatalogueCheckReport report;
     {
         TerminalProgress progress(QStringLiteral("検査中"));
-        report = checkCatalogue(readConfigurationLine(call.folder), call.folder,
-                                progress.progress());
+        report =
+            checkCatalogue(readConfigurationLine(call.folder), call.folder, progress.progress());
     }
     for (const auto &[table, rows] : std::as_const(report.rowCounts))
         print(stdout, QStringLiteral("%1\t%2 行").arg(table).arg(rows));
@@ -68,8 +70,9 @@ int runCheck(const Invocation &call) {
         print(stdout, QStringLiteral("問題: ") + problem.what);
         print(stdout, QStringLiteral("  対処: ") + problem.remedy);
     }
-    print(stderr, QStringLiteral("hondana-admin: %1 件の問題が見つかりました。")
-                      .arg(report.problems.size()));
+    print(
+        stderr,
+        QStringLiteral("hondana-admin: %1 件の問題が見つかりました。").arg(report.problems.size()));
     return ProblemsFound;
 }
 
@@ -77,8 +80,7 @@ int runCheck(const Invocation &call) {
 
 QList<Command> reportCommands() {
     return {
-        {QStringLiteral("export"),
-         QStringLiteral("蔵書を CSV で書き出します"),
+        {QStringLiteral("export"), QStringLiteral("蔵書を CSV で書き出します"),
          QStringLiteral("使い方: hondana-admin export [--output ファイル] [--encoding utf-8|cp932] "
                         "[--folder フォルダー]\n\n"
                         "蔵書を1冊1行の CSV (先頭に列名の行、RFC 4180 の引用) で書き出します。"
@@ -86,8 +88,7 @@ QList<Command> reportCommands() {
                         "に書きます。文字コードは UTF-8 で、\n--encoding cp932 で Shift_JIS "
                         "(cp932) を読む表計算ソフト向けになります。"),
          0, runExport},
-        {QStringLiteral("check"),
-         QStringLiteral("蔵書データベースを検査します"),
+        {QStringLiteral("check"), QStringLiteral("蔵書データベースを検査します"),
          QStringLiteral("使い方: hondana-admin check [--folder フォルダー]\n\n"
                         "SQLite の整合性検査、各表の行数、ないマスターを指す本、重複したマスターの"
                         "番号、\nDSTMP にない読書ｽﾀﾝﾌﾟを調べ、見つかった問題と対処を表示します。"

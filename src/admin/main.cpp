@@ -109,8 +109,8 @@ int main(int argc, char *argv[]) {
     if (parsed.call.arguments.size() > command->arguments)
         return usageError(QStringLiteral("コマンドを1つ指定してください。"));
     if (parsed.call.arguments.size() < command->arguments)
-        return usageError(QStringLiteral("%1 には引数が必要です。\n\n%2")
-                              .arg(command->name, command->usage));
+        return usageError(
+            QStringLiteral("%1 には引数が必要です。\n\n%2").arg(command->name, command->usage));
     if (!parsed.call.folder.isEmpty() && !QFileInfo(parsed.call.folder).isDir()) {
         print(stderr, QStringLiteral("hondana-admin: データフォルダー「%1」がありません。")
                           .arg(parsed.call.folder));

@@ -91,8 +91,10 @@ void checkMasterReferences(Checker &checker, CatalogueCheckReport &report) {
         const qint64 books = checker.count(QStringLiteral("SELECT count(*) ") + missing);
         if (books == 0)
             continue;
-        const QStringList numbers = checker.column(
-            QStringLiteral("SELECT DISTINCT b.%1 %2 ORDER BY 1 LIMIT %3").arg(key, missing).arg(Examples + 1));
+        const QStringList numbers =
+            checker.column(QStringLiteral("SELECT DISTINCT b.%1 %2 ORDER BY 1 LIMIT %3")
+                               .arg(key, missing)
+                               .arg(Examples + 1));
         report.problems.append(
             {QStringLiteral("%1 冊の本が %2 表にない%3 (%4) を指しています。")
                  .arg(books)
@@ -106,10 +108,10 @@ void checkMasterReferences(Checker &checker, CatalogueCheckReport &report) {
 void checkDuplicateKeys(Checker &checker, CatalogueCheckReport &report) {
     for (const Master &master : Masters) {
         const QString key = schema::identifier(u(master.key));
-        const QStringList numbers = checker.column(
-            QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL GROUP BY %1 "
-                           "HAVING count(*) > 1 ORDER BY 1")
-                .arg(key, u(master.table)));
+        const QStringList numbers =
+            checker.column(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL GROUP BY %1 "
+                                          "HAVING count(*) > 1 ORDER BY 1")
+                               .arg(key, u(master.table)));
         if (numbers.isEmpty())
             continue;
         report.problems.append(
@@ -129,10 +131,10 @@ void checkStamps(Checker &checker, CatalogueCheckReport &report) {
     const qint64 books = checker.count(QStringLiteral("SELECT count(*) ") + outside);
     if (books == 0)
         return;
-    const QStringList stamps = checker.column(
-        QStringLiteral("SELECT DISTINCT rtrim([読書ｽﾀﾝﾌﾟ]) %1 ORDER BY 1 LIMIT %2")
-            .arg(outside)
-            .arg(Examples + 1));
+    const QStringList stamps =
+        checker.column(QStringLiteral("SELECT DISTINCT rtrim([読書ｽﾀﾝﾌﾟ]) %1 ORDER BY 1 LIMIT %2")
+                           .arg(outside)
+                           .arg(Examples + 1));
     report.problems.append(
         {QStringLiteral("%1 冊の本の読書ｽﾀﾝﾌﾟが DSTMP 表にない値です: %2")
              .arg(books)
@@ -147,8 +149,9 @@ CatalogueCheckReport checkCatalogue(const QString &connectionString, const QStri
     Connection connection(connectionString, folder);
     connection.open();
     sqlite3 *handle = sqlite::handleOf(connection.database());
-    Checker checker(handle, QStringLiteral("「%1」を読めません")
-                                .arg(QFileInfo(connection.filePath()).fileName()));
+    Checker checker(
+        handle,
+        QStringLiteral("「%1」を読めません").arg(QFileInfo(connection.filePath()).fileName()));
     sqlite::ProgressHandler ticks(handle, progress);
     CatalogueCheckReport report;
     checkIntegrity(checker, report);

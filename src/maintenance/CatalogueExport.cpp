@@ -35,7 +35,9 @@ QStringList exportedColumns() {
     return columns;
 }
 
-QString selectStatement() {
+} // namespace
+
+QString exportQuery() {
     QStringList select;
     for (const schema::Column &column : schema::table(QStringLiteral("BOOK")).columns)
         select << QStringLiteral("b.") + schema::identifier(column.name);
@@ -49,6 +51,8 @@ QString selectStatement() {
     return QStringLiteral("SELECT %1 FROM BOOK b ORDER BY b.[著者NO], b.[題名], b.[SEQNO]")
         .arg(select.join(u", "));
 }
+
+namespace {
 
 qint64 bookCount(sqlite3 *handle, const QString &cannotRead) {
     sqlite::Statement count(handle, QStringLiteral("SELECT count(*) FROM BOOK"), cannotRead);
@@ -67,10 +71,11 @@ QByteArray encoded(const QByteArray &line, CsvEncoding encoding, qint64 book,
         for (qsizetype i = 0; i < fields.size(); ++i) {
             QString unencodable;
             if (cp932::byteLength(QString::fromUtf8(fields[i]), &unencodable) < 0)
-                throw Failure(QStringLiteral("%1 冊目の本の「%2」の文字「%3」は cp932 で表せません。"
-                                             "UTF-8 で書き出してください。")
-                                  .arg(book)
-                                  .arg(columns[i], unencodable));
+                throw Failure(
+                    QStringLiteral("%1 冊目の本の「%2」の文字「%3」は cp932 で表せません。"
+                                   "UTF-8 で書き出してください。")
+                        .arg(book)
+                        .arg(columns[i], unencodable));
         }
         throw;
     }
@@ -99,8 +104,8 @@ void appendCsvField(QByteArray &line, QByteArrayView field) {
     line.append('"');
 }
 
-qint64 exportCatalogue(const QString &connectionString, const QString &folder,
-                       CsvEncoding encoding, const CsvSink &sink, const Progress &progress) {
+qint64 exportCatalogue(const QString &connectionString, const QString &folder, CsvEncoding encoding,
+                       const CsvSink &sink, const Progress &progress) {
     Connection connection(connectionString, folder);
     connection.open();
     sqlite3 *handle = sqlite::handleOf(connection.database());
@@ -126,7 +131,7 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder,
     sink(encoded(line, encoding, 0, columns, fields));
 
     const qint64 total = bookCount(handle, cannotRead);
-    sqlite::Statement query(handle, selectStatement(), cannotRead);
+    sqlite::Statement query(handle, exportQuery(), cannotRead);
     const int columnCount = int(columns.size());
     qint64 books = 0;
     int result;

@@ -23,8 +23,11 @@ using CsvSink = std::function<void(QByteArrayView bytes)>;
 // hold a comma, a double quote or a line break, quotes doubled, rows end in CR LF. Returns the
 // number of books. Throws Failure; in code page 932 also for a character it cannot hold, naming
 // the book and the column.
-qint64 exportCatalogue(const QString &connectionString, const QString &folder,
-                       CsvEncoding encoding, const CsvSink &sink, const Progress &progress = {});
+qint64 exportCatalogue(const QString &connectionString, const QString &folder, CsvEncoding encoding,
+                       const CsvSink &sink, const Progress &progress = {});
+
+// The query the export reads, for comparisons with plain SQLite.
+QString exportQuery();
 
 // `field` as one CSV field: quoted when it needs to be.
 void appendCsvField(QByteArray &line, QByteArrayView field);

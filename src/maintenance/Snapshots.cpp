@@ -75,8 +75,8 @@ void copyDatabase(sqlite3 *source, const QString &target, const Progress &progre
     QString problem;
     if (result == SQLITE_OK) {
         // The copy is flushed as a whole before it gets its real name; it needs no journal.
-        sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr,
-                     nullptr, nullptr);
+        sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr,
+                     nullptr);
         sqlite3_backup *backup = sqlite3_backup_init(copy, "main", source, "main");
         if (backup) {
             do {
@@ -144,9 +144,8 @@ QString take(const QString &catalogue, const QString &occasion, const Progress &
         return {};
     const QString connection = openDatabaseFile(catalogue, QStringLiteral("snapshot"));
     try {
-        const QString name =
-            take(sqlite::handleOf(QSqlDatabase::database(connection, false)), catalogue,
-                 occasion, progress);
+        const QString name = take(sqlite::handleOf(QSqlDatabase::database(connection, false)),
+                                  catalogue, occasion, progress);
         closeDatabase(connection);
         return name;
     } catch (...) {
@@ -162,14 +161,15 @@ QList<Snapshot> list(const QString &catalogue) {
     };
     QList<Entry> entries;
     const QDir folder(folderOf(catalogue));
-    for (const QFileInfo &file : folder.entryInfoList({QStringLiteral("*") + Suffix}, QDir::Files)) {
+    for (const QFileInfo &file :
+         folder.entryInfoList({QStringLiteral("*") + Suffix}, QDir::Files)) {
         const QRegularExpressionMatch match = namePattern().match(file.fileName());
         const QDateTime taken = QDateTime::fromString(match.captured(1), TimeFormat);
         if (!match.hasMatch() || !taken.isValid())
             continue;
-        entries.append({{file.fileName(), file.absoluteFilePath(), taken, match.captured(3),
-                         file.size()},
-                        match.captured(2).isEmpty() ? 1 : match.captured(2).toInt()});
+        entries.append(
+            {{file.fileName(), file.absoluteFilePath(), taken, match.captured(3), file.size()},
+             match.captured(2).isEmpty() ? 1 : match.captured(2).toInt()});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         if (a.snapshot.taken != b.snapshot.taken)
@@ -197,16 +197,16 @@ void checkSound(const QString &path, const QString &name) {
     }
     closeDatabase(connection);
     if (verdict != QLatin1String("ok"))
-        throw Failure(QStringLiteral("スナップショット「%1」は壊れています: %2")
-                          .arg(name, verdict));
+        throw Failure(
+            QStringLiteral("スナップショット「%1」は壊れています: %2").arg(name, verdict));
 }
 
 } // namespace
 
 void restore(const QString &name, const QString &catalogue, const Progress &progress) {
     const QList<Snapshot> all = list(catalogue);
-    const auto found = std::find_if(all.begin(), all.end(),
-                                    [&](const Snapshot &s) { return s.name == name; });
+    const auto found =
+        std::find_if(all.begin(), all.end(), [&](const Snapshot &s) { return s.name == name; });
     if (found == all.end())
         throw Failure(QStringLiteral("スナップショット「%1」はありません。"
                                      "hondana-admin snapshots で名前を確かめてください。")

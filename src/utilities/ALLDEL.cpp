@@ -39,18 +39,18 @@ ALLDEL::ALLDEL(QWidget *parent) : QWidget(parent, Qt::Window) {
     font.setBold(true);
     title->setFont(font);
 
-    QPushButton *reset = form::button(this, QStringLiteral("Command1"),
-                                      QStringLiteral("全データの削除"),
-                                      twips::rect(1200, 840, 1404, 492));
-    QPushButton *backup = form::button(this, QStringLiteral("Command4"),
-                                       QStringLiteral("バックアップ"),
-                                       twips::rect(1200, 2760, 1455, 495));
-    QPushButton *restoreButton = form::button(this, QStringLiteral("Command5"),
-                                              QStringLiteral("データの復元"),
-                                              twips::rect(1200, 3480, 1455, 495));
-    QPushButton *closeButton = form::button(this, QStringLiteral("Command2"),
-                                            QStringLiteral("閉じる"),
-                                            twips::rect(1188, 4440, 1416, 480));
+    QPushButton *reset =
+        form::button(this, QStringLiteral("Command1"), QStringLiteral("全データの削除"),
+                     twips::rect(1200, 840, 1404, 492));
+    QPushButton *backup =
+        form::button(this, QStringLiteral("Command4"), QStringLiteral("バックアップ"),
+                     twips::rect(1200, 2760, 1455, 495));
+    QPushButton *restoreButton =
+        form::button(this, QStringLiteral("Command5"), QStringLiteral("データの復元"),
+                     twips::rect(1200, 3480, 1455, 495));
+    QPushButton *closeButton =
+        form::button(this, QStringLiteral("Command2"), QStringLiteral("閉じる"),
+                     twips::rect(1188, 4440, 1416, 480));
 
     // Only the holder of the reset's connection string; it never opens the books.
     m_adobook = new DataControl(this);
@@ -105,21 +105,19 @@ void ALLDEL::resetAll() {
     const bool done = runLong(
         QStringLiteral("全データを削除しています…"),
         QStringLiteral("全データの削除ができませんでした。データは1件も削除していません。"),
-        [&](const Progress &progress) {
-            resetData(m_adobook->connectionString(), {}, progress);
-        });
+        [&](const Progress &progress) { resetData(m_adobook->connectionString(), {}, progress); });
     if (done)
         MessageService::instance().notice(ResetDone);
 }
 
 void ALLDEL::backUp() {
-    const bool done = runLong(
-        QStringLiteral("バックアップしています…"),
-        QStringLiteral("バックアップできませんでした。蔵書データベースは元のままです。書き"
-                       "終えていないバックアップファイルは前回のままです。"),
-        [](const Progress &progress) {
-            backupData(AppState::instance().mainConnectionString, {}, progress);
-        });
+    const bool done =
+        runLong(QStringLiteral("バックアップしています…"),
+                QStringLiteral("バックアップできませんでした。蔵書データベースは元のままです。書き"
+                               "終えていないバックアップファイルは前回のままです。"),
+                [](const Progress &progress) {
+                    backupData(AppState::instance().mainConnectionString, {}, progress);
+                });
     if (done)
         MessageService::instance().notice(BackupDone);
 }
@@ -127,10 +125,12 @@ void ALLDEL::backUp() {
 void ALLDEL::restore() {
     if (!MessageService::instance().confirm(ConfirmRestore))
         return;
-    const bool done = runLong(
-        QStringLiteral("データを復元しています…"),
-        QStringLiteral("データの復元ができませんでした。蔵書データベースは元のままです。"),
-        [](const Progress &progress) { restoreData({}, {true, progress}); });
+    const bool done =
+        runLong(QStringLiteral("データを復元しています…"),
+                QStringLiteral("データの復元ができませんでした。蔵書データベースは元のままです。"),
+                [](const Progress &progress) {
+                    restoreData({}, {true, progress});
+                });
     if (!done)
         return;
     MessageService::instance().notice(RestoreDone);

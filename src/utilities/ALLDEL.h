@@ -39,8 +39,7 @@ private:
     void restore();
     // Runs `work` with a busy cursor and progress; on failure shows `failed` and the reason.
     // Returns whether it succeeded.
-    template <typename Work>
-    bool runLong(const QString &label, const QString &failed, Work work);
+    template <typename Work> bool runLong(const QString &label, const QString &failed, Work work);
 
     DataControl *m_adobook = nullptr;
     bool m_busy = false;

@@ -65,23 +65,22 @@ void TestAdminCommands::commands_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("setup");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("said"); // in standard output, or error output when it failed
+    QTest::addColumn<QString>("said");   // in standard output, or error output when it failed
     QTest::addColumn<int>("booksAfter"); // -1: the catalogue is unchanged
 
     const int unchanged = -1;
     QTest::newRow("reset --yes") << QStringList{u8("reset"), u8("--yes")} << QString() << 0
                                  << u8("snapshots/") << 0;
-    QTest::newRow("reset unconfirmed") << QStringList{u8("reset")} << QString() << 3 << u8("--yes")
-                                       << unchanged;
-    QTest::newRow("reset without catalogue")
-        << QStringList{u8("reset"), u8("-y")} << u8("no catalogue") << 1 << u8("TOSHO") << unchanged;
-    QTest::newRow("reset of a damaged file")
-        << QStringList{u8("reset"), u8("-y")} << u8("damaged") << 1 << u8("データベースファイル")
-        << unchanged;
-    QTest::newRow("no snapshots yet") << QStringList{u8("snapshots")} << QString() << 0
-                                      << u8("まだありません") << unchanged;
-    QTest::newRow("snapshot of a reset") << QStringList{u8("snapshots")} << u8("after reset") << 0
-                                         << u8("-reset.MDB") << 0;
+    QTest::newRow("reset unconfirmed")
+        << QStringList{u8("reset")} << QString() << 3 << u8("--yes") << unchanged;
+    QTest::newRow("reset without catalogue") << QStringList{u8("reset"), u8("-y")}
+                                             << u8("no catalogue") << 1 << u8("TOSHO") << unchanged;
+    QTest::newRow("reset of a damaged file") << QStringList{u8("reset"), u8("-y")} << u8("damaged")
+                                             << 1 << u8("データベースファイル") << unchanged;
+    QTest::newRow("no snapshots yet")
+        << QStringList{u8("snapshots")} << QString() << 0 << u8("まだありません") << unchanged;
+    QTest::newRow("snapshot of a reset")
+        << QStringList{u8("snapshots")} << u8("after reset") << 0 << u8("-reset.MDB") << 0;
     QTest::newRow("unknown snapshot")
         << QStringList{u8("restore-snapshot"), u8("20200101-000000-reset.MDB"), u8("-y")}
         << QString() << 1 << u8("ありません") << unchanged;
@@ -89,14 +88,14 @@ void TestAdminCommands::commands_data() {
                                            << QString() << 2 << u8("引数") << unchanged;
     QTest::newRow("check, sound") << QStringList{u8("check")} << QString() << 0
                                   << u8("問題は見つかりませんでした") << unchanged;
-    QTest::newRow("check, missing author") << QStringList{u8("check")} << u8("orphan") << 4
-                                           << u8("99999") << unchanged;
-    QTest::newRow("check, number twice") << QStringList{u8("check")} << u8("duplicate") << 4
-                                         << u8("重複") << unchanged;
-    QTest::newRow("check, stamp outside DSTMP") << QStringList{u8("check")} << u8("stamp") << 4
-                                                << u8("途中") << unchanged;
-    QTest::newRow("check, damaged file") << QStringList{u8("check")} << u8("damaged") << 1
-                                         << u8("TOSHO.MDB") << unchanged;
+    QTest::newRow("check, missing author")
+        << QStringList{u8("check")} << u8("orphan") << 4 << u8("99999") << unchanged;
+    QTest::newRow("check, number twice")
+        << QStringList{u8("check")} << u8("duplicate") << 4 << u8("重複") << unchanged;
+    QTest::newRow("check, stamp outside DSTMP")
+        << QStringList{u8("check")} << u8("stamp") << 4 << u8("途中") << unchanged;
+    QTest::newRow("check, damaged file")
+        << QStringList{u8("check")} << u8("damaged") << 1 << u8("TOSHO.MDB") << unchanged;
     QTest::newRow("export") << QStringList{u8("export")} << QString() << 0 << u8("SEQNO,")
                             << unchanged;
     QTest::newRow("export, unknown encoding")
@@ -110,8 +109,8 @@ void TestAdminCommands::commands_data() {
         << u8("/nonexistent/本棚") << unchanged;
     QTest::newRow("command's own help") << QStringList{u8("export"), u8("--help")} << QString() << 0
                                         << u8("--encoding") << unchanged;
-    QTest::newRow("unknown option") << QStringList{u8("check"), u8("--fast")} << QString() << 2
-                                    << u8("--fast") << unchanged;
+    QTest::newRow("unknown option")
+        << QStringList{u8("check"), u8("--fast")} << QString() << 2 << u8("--fast") << unchanged;
 }
 
 void TestAdminCommands::commands() {

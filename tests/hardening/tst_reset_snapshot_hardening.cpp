@@ -168,7 +168,11 @@ void TestResetSnapshotHardening::killsAtRandomMoments() {
                 }
             }
         }
-        ChildRun child{adminProgram(), call, folder.path(), {}, {},
+        ChildRun child{adminProgram(),
+                       call,
+                       folder.path(),
+                       {},
+                       {},
                        int(random.bounded(qint64(undisturbed.milliseconds) + 1))};
         const Outcome outcome = run(child);
         killed += outcome.crashed ? 1 : 0;

@@ -146,7 +146,8 @@ void TestResetSnapshot::snapshotsRotateAtFive() {
 
     QStringList taken;
     for (int i = 0; i < 7; ++i) {
-        SqlFile(catalogue(folder)).exec(u8("INSERT INTO BUNYA (分野NO, 分野名) VALUES (%1, 'x')").arg(900 + i));
+        SqlFile(catalogue(folder))
+            .exec(u8("INSERT INTO BUNYA (分野NO, 分野名) VALUES (%1, 'x')").arg(900 + i));
         taken.prepend(snapshots::take(catalogue(folder),
                                       i % 2 ? snapshots::BeforeRestore : snapshots::BeforeReset));
     }

@@ -101,7 +101,7 @@ void TestAlldel::actions_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QList<bool>>("answers");
-    QTest::addColumn<QStringList>("shown");  // texts shown; one ending in "…" is a beginning
+    QTest::addColumn<QStringList>("shown"); // texts shown; one ending in "…" is a beginning
     QTest::addColumn<int>("booksAfter");
     QTest::addColumn<int>("snapshots");
     QTest::addColumn<bool>("ended");
@@ -164,7 +164,8 @@ void TestAlldel::actions() {
         QCOMPARE(m_messages->titles[i], QString()); // the application's title
     }
     if (setup == u8("no HAKKO.DAT") || setup == u8("no Karobu.udl"))
-        QVERIFY2(m_messages->texts.last().contains(setup.mid(3)), qPrintable(m_messages->texts.last()));
+        QVERIFY2(m_messages->texts.last().contains(setup.mid(3)),
+                 qPrintable(m_messages->texts.last()));
     if (QFileInfo::exists(files::CatalogueLink))
         QCOMPARE(books(), booksAfter);
     QCOMPARE(snapshots::list(catalogue()).size(), snapshots);
