@@ -25,12 +25,29 @@ namespace {
 constexpr int Runs = 3;
 const QString Source = QStringLiteral("Data Source=TOSHO.MDB;");
 
-// Steps through the export's query touching every value: the least any exporter needs.
+// The books with their master names, as one query over SQLite's C interface would join them.
+QString joinedRows() {
+    QStringList select;
+    for (const schema::Column &column : schema::table(QStringLiteral("BOOK")).columns)
+        select << QStringLiteral("b.") + schema::identifier(column.name);
+    const char *names[][3] = {{"著者名", "CHOSHA", "著者NO"},
+                              {"発行所", "HAKKOU", "発行所NO"},
+                              {"分野名", "BUNYA", "分野NO"},
+                              {"ｻｲｽﾞ名", "SAIZU", "ｻｲｽﾞNO"}};
+    for (const auto &name : names)
+        select << QStringLiteral("(SELECT m.[%1] FROM %2 m WHERE m.[%3] = b.[%3] LIMIT 1)")
+                      .arg(QString::fromUtf8(name[0]), QString::fromUtf8(name[1]),
+                           QString::fromUtf8(name[2]));
+    return QStringLiteral("SELECT %1 FROM BOOK b ORDER BY b.[著者NO], b.[題名], b.[SEQNO]")
+        .arg(select.join(u", "));
+}
+
+// Steps through the joined rows touching every value: the least any exporter needs.
 void rawRead(const QString &folder) {
     Connection connection(Source, folder);
     connection.open();
     sqlite3 *handle = sqlite::handleOf(connection.database());
-    sqlite::Statement query(handle, exportQuery(), QStringLiteral("bench"));
+    sqlite::Statement query(handle, joinedRows(), QStringLiteral("bench"));
     const int columns = sqlite3_column_count(query.get());
     qint64 bytes = 0;
     while (query.step() == SQLITE_ROW) {
@@ -89,7 +106,7 @@ int main(int argc, char *argv[]) {
         std::printf("%-40s %8.0f ms (target < 500)\n", "snapshot (online backup, flushed)",
                     snapshot);
         std::printf("%-40s %8.0f ms (target < 500)\n", "reset, its snapshot included", reset);
-        std::printf("%-40s %8.0f ms\n", "SQLite reading the export's rows", read);
+        std::printf("%-40s %8.0f ms\n", "SQLite reading the joined rows", read);
         std::printf("%-40s %8.0f ms (target < 1000), %.2f x read (target <= 3)\n", "export, UTF-8",
                     utf8, utf8 / std::max(1.0, read));
         std::printf("%-40s %8.0f ms\n", "export, cp932", cp932);

@@ -7,6 +7,8 @@
 #include "db/SqliteStatement.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <algorithm>
 
 namespace hondana {
 
@@ -18,7 +20,6 @@ struct JoinedName {
     const char *key;
 };
 
-// A master number that stands twice would repeat the book in a join; the first name is taken.
 const JoinedName JoinedNames[] = {
     {"著者名", "CHOSHA", "著者NO"},
     {"発行所", "HAKKOU", "発行所NO"},
@@ -26,33 +27,65 @@ const JoinedName JoinedNames[] = {
     {"ｻｲｽﾞ名", "SAIZU", "ｻｲｽﾞNO"},
 };
 
+const QList<schema::Column> &bookColumns() {
+    return schema::table(QStringLiteral("BOOK")).columns;
+}
+
 QStringList exportedColumns() {
     QStringList columns;
-    for (const schema::Column &column : schema::table(QStringLiteral("BOOK")).columns)
+    for (const schema::Column &column : bookColumns())
         columns << column.name;
     for (const JoinedName &name : JoinedNames)
         columns << QString::fromUtf8(name.column);
     return columns;
 }
 
-} // namespace
-
-QString exportQuery() {
+QString bookQuery() {
     QStringList select;
-    for (const schema::Column &column : schema::table(QStringLiteral("BOOK")).columns)
-        select << QStringLiteral("b.") + schema::identifier(column.name);
-    for (const JoinedName &name : JoinedNames) {
-        const QString key = schema::identifier(QString::fromUtf8(name.key));
-        select << QStringLiteral("(SELECT m.%1 FROM %2 m WHERE m.%3 = b.%3 ORDER BY m.rowid "
-                                 "LIMIT 1)")
-                      .arg(schema::identifier(QString::fromUtf8(name.column)),
-                           QString::fromUtf8(name.table), key);
-    }
-    return QStringLiteral("SELECT %1 FROM BOOK b ORDER BY b.[著者NO], b.[題名], b.[SEQNO]")
+    for (const schema::Column &column : bookColumns())
+        select << schema::identifier(column.name);
+    // The register's order, which one index holds with every column.
+    return QStringLiteral("SELECT %1 FROM BOOK ORDER BY [著者NO], [題名], [SEQNO]")
         .arg(select.join(u", "));
 }
 
-namespace {
+// One master list by number. The lists are small next to the books, and looking a name up here
+// is far cheaper than a subquery per book. A number that stands twice keeps its first name, so a
+// book is never repeated.
+class MasterNames {
+public:
+    MasterNames(sqlite3 *handle, const JoinedName &name, const QString &cannotRead)
+        : m_keyColumn(int(std::find_if(bookColumns().begin(), bookColumns().end(),
+                                       [&](const schema::Column &c) {
+                                           return c.name == QString::fromUtf8(name.key);
+                                       }) -
+                          bookColumns().begin())) {
+        sqlite::Statement query(
+            handle,
+            QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY rowid")
+                .arg(schema::identifier(QString::fromUtf8(name.key)),
+                     schema::identifier(QString::fromUtf8(name.column)),
+                     QString::fromUtf8(name.table)),
+            cannotRead);
+        while (query.step() == SQLITE_ROW) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(query.get(), 1));
+            m_names.insert(sqlite3_column_int64(query.get(), 0),
+                           QByteArray(text, text ? sqlite3_column_bytes(query.get(), 1) : 0));
+        }
+    }
+
+    // The name for the book on `statement`'s current row; empty when it has none.
+    QByteArrayView nameFor(sqlite3_stmt *statement) const {
+        if (sqlite3_column_type(statement, m_keyColumn) == SQLITE_NULL)
+            return {};
+        const auto found = m_names.constFind(sqlite3_column_int64(statement, m_keyColumn));
+        return found == m_names.constEnd() ? QByteArrayView() : QByteArrayView(*found);
+    }
+
+private:
+    int m_keyColumn;
+    QHash<qint64, QByteArray> m_names;
+};
 
 qint64 bookCount(sqlite3 *handle, const QString &cannotRead) {
     sqlite::Statement count(handle, QStringLiteral("SELECT count(*) FROM BOOK"), cannotRead);
@@ -131,15 +164,24 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
     sink(encoded(line, encoding, 0, columns, fields));
 
     const qint64 total = bookCount(handle, cannotRead);
-    sqlite::Statement query(handle, exportQuery(), cannotRead);
-    const int columnCount = int(columns.size());
+    QList<MasterNames> masters;
+    for (const JoinedName &name : JoinedNames)
+        masters.append(MasterNames(handle, name, cannotRead));
+    sqlite::Statement query(handle, bookQuery(), cannotRead);
+    const int bookColumnCount = int(bookColumns().size());
     qint64 books = 0;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
         line.clear();
-        for (int i = 0; i < columnCount; ++i) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i));
-            const QByteArrayView field(text, text ? sqlite3_column_bytes(query.get(), i) : 0);
+        for (int i = 0; i < int(columns.size()); ++i) {
+            QByteArrayView field;
+            if (i < bookColumnCount) {
+                const auto *text =
+                    reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i));
+                field = QByteArrayView(text, text ? sqlite3_column_bytes(query.get(), i) : 0);
+            } else {
+                field = masters[i - bookColumnCount].nameFor(query.get());
+            }
             if (i > 0)
                 line.append(',');
             appendCsvField(line, field);

@@ -26,9 +26,6 @@ using CsvSink = std::function<void(QByteArrayView bytes)>;
 qint64 exportCatalogue(const QString &connectionString, const QString &folder, CsvEncoding encoding,
                        const CsvSink &sink, const Progress &progress = {});
 
-// The query the export reads, for comparisons with plain SQLite.
-QString exportQuery();
-
 // `field` as one CSV field: quoted when it needs to be.
 void appendCsvField(QByteArray &line, QByteArrayView field);
 

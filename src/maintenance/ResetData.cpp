@@ -29,7 +29,9 @@ QString resetData(const QString &connectionString, const QString &folder,
     // The snapshot is read inside the reset's own transaction, so it holds exactly what the
     // reset removes. SQLite's online backup refuses a connection that is writing, so the
     // transaction only reads until the snapshot is complete.
-    sqlite::execute(handle, "BEGIN; SELECT count(*) FROM BOOK", cannotDelete);
+    // Overwriting every freed page would double the work; the snapshot holds the data anyway.
+    sqlite::execute(handle, "PRAGMA secure_delete = FAST; BEGIN; SELECT count(*) FROM BOOK",
+                    cannotDelete);
     try {
         const QString snapshot =
             snapshots::take(handle, connection.filePath(), snapshots::BeforeReset, progress);
