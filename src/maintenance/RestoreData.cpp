@@ -211,6 +211,19 @@ void fillWorkCopy(const QString &workCopy, const QString &folder, const Progress
     closeDatabase(name);
 }
 
+// A damaged catalogue is what many restores are for: SQLite cannot copy it, and there is nothing
+// in it a snapshot could give back, so the restore goes on without one. Any other failure (a
+// full disk, say) stops the restore before anything is replaced.
+QString keepSnapshot(const QString &catalogue, const RestoreOptions &options) {
+    try {
+        return snapshots::take(catalogue, snapshots::BeforeRestore, options.progress);
+    } catch (const Failure &) {
+        if (snapshots::quickCheck(catalogue) == QLatin1String("ok"))
+            throw;
+        return {};
+    }
+}
+
 } // namespace
 
 QString restoreData(const QString &folder, const RestoreOptions &options) {
@@ -226,9 +239,7 @@ QString restoreData(const QString &folder, const RestoreOptions &options) {
         // Only now, with a complete work copy: a restore that cannot start pushes no older
         // snapshot out of the rotation.
         const QString snapshot =
-            options.keepSnapshot
-                ? snapshots::take(catalogue, snapshots::BeforeRestore, options.progress)
-                : QString();
+            options.keepSnapshot ? keepSnapshot(catalogue, options) : QString();
         replaceCatalogue(workCopy, catalogue, "restore");
         return snapshot;
     } catch (...) {

@@ -182,20 +182,31 @@ QList<Snapshot> list(const QString &catalogue) {
     return result;
 }
 
+QString quickCheck(const QString &path) {
+    QString verdict;
+    try {
+        const QString connection = openDatabaseFile(path, QStringLiteral("quick-check"));
+        try {
+            sqlite::Statement check(sqlite::handleOf(QSqlDatabase::database(connection, false)),
+                                    QStringLiteral("PRAGMA quick_check"), QString());
+            if (check.step() == SQLITE_ROW)
+                verdict = QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0)));
+        } catch (const Failure &failure) {
+            verdict = failure.message();
+        }
+        closeDatabase(connection);
+    } catch (const Failure &failure) {
+        verdict = failure.message();
+    }
+    return verdict;
+}
+
 namespace {
 
 // A snapshot is put back only when SQLite finds it sound.
 void checkSound(const QString &path, const QString &name) {
-    QString verdict;
-    const QString connection = openDatabaseFile(path, QStringLiteral("snapshot-check"));
-    {
-        sqlite::Statement check(sqlite::handleOf(QSqlDatabase::database(connection, false)),
-                                QStringLiteral("PRAGMA quick_check"), name);
-        if (check.step() == SQLITE_ROW)
-            verdict = QString::fromUtf8(
-                reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0)));
-    }
-    closeDatabase(connection);
+    const QString verdict = quickCheck(path);
     if (verdict != QLatin1String("ok"))
         throw Failure(
             QStringLiteral("スナップショット「%1」は壊れています: %2").arg(name, verdict));

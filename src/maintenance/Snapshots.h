@@ -44,6 +44,10 @@ QString take(sqlite3 *handle, const QString &catalogue, const QString &occasion,
 // has nothing to keep: returns an empty name.
 QString take(const QString &catalogue, const QString &occasion, const Progress &progress = {});
 
+// SQLite's quick check of the database file at `path`: "ok" when it is sound, otherwise what is
+// wrong (also when it cannot be opened at all).
+QString quickCheck(const QString &path);
+
 // The snapshots of the catalogue at `catalogue`, newest first.
 QList<Snapshot> list(const QString &catalogue);
 

@@ -196,6 +196,11 @@ void TestResetSnapshot::restoreKeepsASnapshotThatComesBack() {
     test::writeFile(newest.path, "not a database at all");
     QVERIFY_THROWS_EXCEPTION(Failure, snapshots::restore(newest.name, catalogue(folder)));
     QCOMPARE(dataDigest(catalogue(folder)), before);
+
+    // A damaged catalogue, which no snapshot can keep, is still restored.
+    test::writeFile(catalogue(folder), QByteArray(8192, 'x'));
+    QCOMPARE(restoreData({}, {true, {}}), QString());
+    QCOMPARE(count(catalogue(folder), u8("BOOK")), 30);
 }
 
 QTEST_GUILESS_MAIN(TestResetSnapshot)
