@@ -78,18 +78,21 @@ void copyDatabase(sqlite3 *source, const QString &target, const Progress &progre
         sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr,
                      nullptr);
         sqlite3_backup *backup = sqlite3_backup_init(copy, "main", source, "main");
+        int stepped = SQLITE_ERROR;
         if (backup) {
             do {
-                result = sqlite3_backup_step(backup, PagesPerStep);
+                stepped = sqlite3_backup_step(backup, PagesPerStep);
                 const int total = sqlite3_backup_pagecount(backup);
                 progress.report(total - sqlite3_backup_remaining(backup), total);
                 faultpoint("snapshot.copying");
-            } while (result == SQLITE_OK);
+            } while (stepped == SQLITE_OK);
             sqlite3_backup_finish(backup);
         }
-        result = sqlite3_errcode(copy);
-        if (result != SQLITE_OK && result != SQLITE_DONE)
-            problem = sqlite::lastError(copy);
+        // Only a copy that ran to its end is a snapshot; a busy source stops it too.
+        if (stepped != SQLITE_DONE)
+            problem = sqlite3_errcode(copy) != SQLITE_OK
+                          ? sqlite::lastError(copy)
+                          : describeSqlError(QString::fromUtf8(sqlite3_errstr(stepped)));
     } else {
         problem = describeSqlError(QString::fromUtf8(sqlite3_errmsg(copy)));
     }
