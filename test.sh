@@ -7,8 +7,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/scripts/common.sh"
 
 build=${HONDANA_BUILD_DIR:-$HONDANA_ROOT/build-test}
 
-# strace lets the hardening tests fail system calls and watch the order of flushes.
-hondana_install_missing "${HONDANA_PACKAGES[@]}" strace
+# strace lets the hardening tests fail system calls and watch the order of flushes;
+# desktop-file-utils and appstream check the installed menu entry and metadata.
+hondana_install_missing "${HONDANA_PACKAGES[@]}" strace desktop-file-utils appstream
 hondana_build "$build" Debug "$@"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${HONDANA_JOBS:-2}"

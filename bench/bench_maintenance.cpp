@@ -3,6 +3,7 @@
 // Every operation runs in a process of its own so that its peak memory is its own.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
@@ -11,7 +12,6 @@
 #include "maintenance/BackupData.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/RestoreData.h"
-#include "support/CatalogueGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,15 +4,15 @@
 // lookup and master-grid opens of 5,000 authors through the bound widgets.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/RecordSet.h"
 #include "db/SqliteStatement.h"
 #include "register/MEISAI.h"
-#include "support/CatalogueGenerator.h"
 #include "widgets/DataCombo.h"
-#include "widgets/DataControl.h"
 #include "widgets/DataGrid.h"
+#include "widgets/DataSource.h"
 
 #include <QApplication>
 #include <QDir>
@@ -123,12 +123,12 @@ int main(int argc, char **argv) {
     });
     std::printf("save one changed book:  %8.3f ms  (limit 20 ms)\n", save);
 
-    // The register's author lookup: its data control re-reads CHOSHA and the combo refills.
-    DataControl register_;
+    // The register's author lookup: its data source re-reads CHOSHA and the combo refills.
+    DataSource register_;
     register_.setConnectionString(Link);
     register_.setRecordSource(RegisterSql);
     register_.refresh();
-    DataControl authors;
+    DataSource authors;
     authors.setConnectionString(Link);
     authors.setRecordSource(QStringLiteral("CHOSHA"));
     authors.refresh();
@@ -139,7 +139,7 @@ int main(int argc, char **argv) {
     std::printf("lookup refresh (%d):  %8.1f ms  (limit 50 ms)\n", combo.count(), lookup);
 
     const double master = medianMs(5, [&] {
-        DataControl control;
+        DataSource control;
         control.setConnectionString(Link);
         control.setRecordSource(
             QStringLiteral("select 著者NO,著者名,国 from CHOSHA Order by 著者NO"));

@@ -6,14 +6,15 @@
 // holds.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "app/Shell.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
 #include "db/Connection.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
-#include "support/CatalogueGenerator.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
+#include "widgets/DataSource.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
@@ -143,9 +144,9 @@ int main(int argc, char **argv) {
 
     MEISAI *form = openRegister();
 
-    DataControl *navigator = form->books();
-    auto *first = child<QToolButton>(navigator, "cmdMoveFirst");
-    auto *last = child<QToolButton>(navigator, "cmdMoveLast");
+    DataSource *books = form->books();
+    auto *first = child<QToolButton>(form->navigator(), "cmdMoveFirst");
+    auto *last = child<QToolButton>(form->navigator(), "cmdMoveLast");
     const double firstLast = medianMs(21, [&] {
         last->click();
         first->click();
@@ -158,7 +159,7 @@ int main(int argc, char **argv) {
     const double saveOne = medianMs(
         21, [&] { save->click(); },
         [&] {
-            navigator->moveTo(1 + (edits * 7919) % navigator->recordSet().recordCount());
+            books->moveTo(1 + (edits * 7919) % books->recordSet().recordCount());
             title->selectAll();
             title->insert(QStringLiteral("改題%1").arg(++edits));
         });

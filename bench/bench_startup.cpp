@@ -3,6 +3,7 @@
 // the figure includes making the application object, fonts and translations; the start-up
 // decision alone is measured as well.
 
+#include "CatalogueGenerator.h"
 #include "app/ApplicationSetup.h"
 #include "app/MAINM.h"
 #include "app/Shell.h"
@@ -11,7 +12,6 @@
 #include "core/Startup.h"
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
-#include "support/CatalogueGenerator.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>

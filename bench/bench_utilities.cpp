@@ -10,7 +10,7 @@
 #include "maintenance/CatalogueExport.h"
 #include "maintenance/ResetData.h"
 #include "maintenance/Snapshots.h"
-#include "support/CatalogueGenerator.h"
+#include "CatalogueGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>

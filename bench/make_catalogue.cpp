@@ -1,10 +1,10 @@
 // make_catalogue <folder> [books] [seed]: a data folder with the shipped files and a synthetic
 // catalogue of that many books (100,000 by default), for trying the program on a large collection.
 
+#include "CatalogueGenerator.h"
 #include "base/FileNames.h"
 #include "db/DatabaseFile.h"
 #include "db/Schema.h"
-#include "support/CatalogueGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>

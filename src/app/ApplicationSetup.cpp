@@ -38,6 +38,7 @@ void installFontSubstitutions() {
 
 void setUpApplication(QApplication &application) {
     QCoreApplication::setApplicationName(QStringLiteral("hondana"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("jp.hondana.Hondana")); // data/desktop/
     QGuiApplication::setApplicationDisplayName(ApplicationTitle);
     installQtTranslations(application);
     installFontSubstitutions();

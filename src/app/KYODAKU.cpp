@@ -5,7 +5,8 @@
 #include "core/AppState.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
+#include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/MessageService.h"
 #include "widgets/ProgramEnd.h"
@@ -52,12 +53,13 @@ KYODAKU::KYODAKU(QWidget *parent) : QWidget(parent, Qt::Window) {
                                 twips::rect(1080, 108, 4800, 408));
     form::setFontSize(title, 13.5, true);
 
-    m_data = new DataControl(this);
-    form::place(m_data, DataControl::PrimaryName, QStringLiteral("使用許諾の記録"),
-                twips::rect(0, 6345, 7650, 360));
+    m_data = new DataSource(this);
+    m_data->setObjectName(DataSource::PrimaryName);
     m_data->setPrimary(true);
     m_data->setConnectionString(AgreementConnection);
     m_data->setRecordSource(AgreementSource);
+    form::place(new DataNavigator(m_data, this), DataSource::PrimaryName,
+                QStringLiteral("使用許諾の記録"), twips::rect(0, 6345, 7650, 360));
 
     // The number of the agreement text means nothing to the user.
     auto *id = new BoundTextBox(this);

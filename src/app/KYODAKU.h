@@ -5,7 +5,7 @@
 
 namespace hondana {
 
-class DataControl;
+class DataSource;
 
 // The agreement screen: shows the usage agreement; accepting records it (or upgrades the data
 // of an earlier release), declining or closing ends the program.
@@ -30,7 +30,7 @@ private:
     void accept();
     void decline();
 
-    DataControl *m_data;
+    DataSource *m_data;
 };
 
 } // namespace hondana

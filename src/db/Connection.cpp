@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/FileNames.h"
 #include "db/ConnectionString.h"
+#include "db/SqliteLibrary.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -50,12 +51,21 @@ QSqlDatabase openSqlite(const QString &name, const QString &path) {
         if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_schema")))
             problem = probe.lastError().text();
     }
-    if (!problem.isEmpty()) {
+    const auto discard = [&] {
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
+    };
+    if (!problem.isEmpty()) {
+        discard();
         throw Failure(QStringLiteral("データベースファイル「%1」を開けません: %2")
                           .arg(QFileInfo(path).fileName(), describeSqlError(problem)));
+    }
+    try {
+        sqlite::requireSameLibrary(db);
+    } catch (const Failure &) {
+        discard();
+        throw;
     }
     return db;
 }

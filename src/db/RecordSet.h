@@ -17,7 +17,7 @@ namespace hondana {
 class Connection;
 class FilterExpression;
 
-// A refusal that has already been shown to the user through a data control's error event.
+// A refusal that has already been shown to the user through a data source's error event.
 // Callers that show Failure messages themselves show nothing more for this one.
 class RefusedEdit : public Failure {
 public:
@@ -26,8 +26,9 @@ public:
 
 // A client-side, static record set: every row of a table, a view or an SQL text is read into
 // memory when it opens, and the screens move through it, read and assign fields by column name,
-// add, update and delete rows. Only a set read from one table can be written (rows are found
-// again by their rowid); a view or a join is read-only and refuses writes.
+// add, update and delete rows. Only a set that shows one table's rows one by one can be written
+// (rows are found again by their rowid), and only in the columns that are that table's own under
+// their own names; a view, a join, a compound or grouped select is read-only and refuses writes.
 //
 // Position: 1-based over the rows that pass the filter. Without a current row the position is
 // one of the negative codes below. Changes are made in a pending buffer of the current row; a

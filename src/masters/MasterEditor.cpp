@@ -2,8 +2,8 @@
 
 #include "core/AppState.h"
 #include "widgets/BusyCursor.h"
-#include "widgets/DataControl.h"
 #include "widgets/DataGrid.h"
+#include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/RecordCommands.h"
 #include "widgets/Twips.h"
@@ -35,10 +35,9 @@ MasterEditor::MasterEditor(const MasterDescription &description, QWidget *parent
     setWindowTitle(description.caption);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    m_data = new DataControl(this);
-    m_data->setObjectName(DataControl::PrimaryName);
+    m_data = new DataSource(this);
+    m_data->setObjectName(DataSource::PrimaryName);
     m_data->setPrimary(true);
-    m_data->hide();
     m_data->setConnectionString(ConnectionString);
     m_data->setRecordSource(description.sql);
 

@@ -9,7 +9,7 @@ class QPushButton;
 
 namespace hondana {
 
-class DataControl;
+class DataSource;
 class DataGrid;
 
 // The grid editor of one master list (authors, publishers, categories or sizes), opened from
@@ -24,7 +24,7 @@ public:
     ~MasterEditor() override;
 
     const MasterDescription &description() const { return m_description; }
-    DataControl *dataControl() const { return m_data; }
+    DataSource *dataSource() const { return m_data; }
     DataGrid *grid() const { return m_grid; }
     // The grid with its caption bar: what the sizing rule sizes.
     QWidget *gridArea() const { return m_gridArea; }
@@ -43,7 +43,7 @@ private:
     void deleteRow();
 
     MasterDescription m_description;
-    DataControl *m_data = nullptr;
+    DataSource *m_data = nullptr;
     QWidget *m_gridArea = nullptr;
     QLabel *m_gridCaption = nullptr;
     DataGrid *m_grid = nullptr;

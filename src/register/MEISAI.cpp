@@ -5,7 +5,8 @@
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataCombo.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
+#include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/ProgramEnd.h"
@@ -53,7 +54,7 @@ void colour(QWidget *widget, QPalette::ColorRole role, const QColor &colour) {
     widget->setPalette(palette);
 }
 
-QWidget *makeFieldControl(const Field &field, QWidget *parent, DataControl *books) {
+QWidget *makeFieldControl(const Field &field, QWidget *parent, DataSource *books) {
     switch (field.control) {
     case Control::Notes: {
         auto *notes = new BoundTextArea(parent);
@@ -114,20 +115,22 @@ MEISAI::MEISAI(QWidget *parent)
     setFixedSize(client->width(), client->geometry().bottom() + 1);
     m_menuBar->setGeometry(0, 0, width(), m_menuBar->sizeHint().height());
 
-    m_books = new DataControl(client);
-    m_books->setObjectName(DataControl::PrimaryName);
+    m_books = new DataSource(this);
+    m_books->setObjectName(DataSource::PrimaryName);
     m_books->setPrimary(true);
-    m_books->setGeometry(
-        twips::rect(0, ClientHeight - NavigatorHeight, ClientWidth, NavigatorHeight));
     m_books->setConnectionString(ConnectionString);
     m_books->setRecordSource(RecordSource);
+    m_navigator = new DataNavigator(m_books, client);
+    m_navigator->setObjectName(DataSource::PrimaryName);
+    m_navigator->setGeometry(
+        twips::rect(0, ClientHeight - NavigatorHeight, ClientWidth, NavigatorHeight));
 
     buildTitle(client);
-    buildLookups(client);
+    buildLookups();
     buildFields(client);
     buildButtons(client);
 
-    for (DataControl *source : std::as_const(m_lookupSources))
+    for (DataSource *source : std::as_const(m_lookupSources))
         source->refresh();
     m_books->refresh();
 }
@@ -147,11 +150,10 @@ void MEISAI::buildTitle(QWidget *client) {
                 twips::rect(2160, 1260, 2040, 330));
 }
 
-void MEISAI::buildLookups(QWidget *client) {
+void MEISAI::buildLookups() {
     for (const Lookup &lookup : lookups()) {
-        auto *source = new DataControl(client);
-        source->setObjectName(lookup.dataControl);
-        source->hide();
+        auto *source = new DataSource(this);
+        source->setObjectName(lookup.dataSource);
         source->setConnectionString(ConnectionString);
         source->setRecordSource(lookup.table);
         m_lookupSources.insert(lookup.combo, source);
@@ -184,7 +186,7 @@ void MEISAI::buildFields(QWidget *client) {
             for (const Lookup &lookup : lookups()) {
                 if (lookup.combo != field.name)
                     continue;
-                DataControl *source = m_lookupSources.value(lookup.combo);
+                DataSource *source = m_lookupSources.value(lookup.combo);
                 combo->setRowSource(source, lookup.listField, lookup.boundColumn);
                 if (lookup.refreshOnClick) {
                     // Re-read the master list, so names added in an editor since the register

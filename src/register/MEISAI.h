@@ -10,7 +10,8 @@ class QMenuBar;
 
 namespace hondana {
 
-class DataControl;
+class DataNavigator;
+class DataSource;
 
 // The book register: one book at a time in bound fields, five lookups into the master lists
 // and the reading stamps, the record buttons, and a menu bar into every other screen. One
@@ -37,7 +38,8 @@ public:
     explicit MEISAI(QWidget *parent = nullptr);
     ~MEISAI() override;
 
-    DataControl *books() const { return m_books; }
+    DataSource *books() const { return m_books; }
+    DataNavigator *navigator() const { return m_navigator; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -46,7 +48,7 @@ protected:
 private:
     void buildTitle(QWidget *client);
     void buildFields(QWidget *client);
-    void buildLookups(QWidget *client);
+    void buildLookups();
     void buildButtons(QWidget *client);
     void buildMenuBar();
     void runMenuCommand(const registerform::MenuCommand &command);
@@ -61,8 +63,9 @@ private:
     void closeFromButton();
 
     QMenuBar *m_menuBar = nullptr;
-    DataControl *m_books = nullptr;
-    QHash<QString, DataControl *> m_lookupSources;
+    DataSource *m_books = nullptr;
+    DataNavigator *m_navigator = nullptr;
+    QHash<QString, DataSource *> m_lookupSources;
     QWidget *m_firstField = nullptr;
     bool m_shownOnce = false;
 };

@@ -28,10 +28,10 @@ struct Field {
 // The fields in tab order.
 const QList<Field> &fields();
 
-// A hidden data control that reads one master table (or the stamps) for a lookup combo.
+// A data source with no widget that reads one master table (or the stamps) for a lookup combo.
 struct Lookup {
     QString combo;
-    QString dataControl;
+    QString dataSource;
     QString table;
     QString listField;
     QString boundColumn; // empty: the listed value itself is stored

@@ -6,7 +6,7 @@
 #include "maintenance/ResetData.h"
 #include "maintenance/RestoreData.h"
 #include "widgets/BusyCursor.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/LongOperation.h"
 #include "widgets/MessageService.h"
@@ -53,12 +53,10 @@ ALLDEL::ALLDEL(QWidget *parent) : QWidget(parent, Qt::Window) {
                      twips::rect(1188, 4440, 1416, 480));
 
     // Only the holder of the reset's connection string; it never opens the books.
-    m_adobook = new DataControl(this);
-    form::place(m_adobook, QStringLiteral("Adobook"), QStringLiteral("Adodc1"),
-                twips::rect(1080, 4920, 1575, 375));
+    m_adobook = new DataSource(this);
+    m_adobook->setObjectName(QStringLiteral("Adobook"));
     m_adobook->setConnectionString(ResetConnectionString);
     m_adobook->setRecordSource(QStringLiteral("BOOK"));
-    m_adobook->hide();
 
     connect(reset, &QPushButton::clicked, this, &ALLDEL::resetAll);
     connect(backup, &QPushButton::clicked, this, &ALLDEL::backUp);

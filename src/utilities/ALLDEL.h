@@ -8,7 +8,7 @@ class QPushButton;
 
 namespace hondana {
 
-class DataControl;
+class DataSource;
 
 // The utilities screen: reset of all data, backup and restore of the whole catalogue. Shown by
 // the main menu in its place; closing it, by its button or its title bar, brings the main menu
@@ -41,7 +41,7 @@ private:
     // Returns whether it succeeded.
     template <typename Work> bool runLong(const QString &label, const QString &failed, Work work);
 
-    DataControl *m_adobook = nullptr;
+    DataSource *m_adobook = nullptr;
     bool m_busy = false;
 };
 

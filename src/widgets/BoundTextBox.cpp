@@ -47,16 +47,16 @@ BoundTextControl<Editor>::BoundTextControl(QWidget *parent)
 }
 
 template <class Editor>
-void BoundTextControl<Editor>::bind(DataControl *control, const QString &field) {
-    m_binding->bind(control, field);
-    if (control && !this->property(InputMethodSet).toBool()) {
-        InputMethod::apply(this, control->recordSet().fieldKind(field) == schema::Kind::Text);
+void BoundTextControl<Editor>::bind(DataSource *source, const QString &field) {
+    m_binding->bind(source, field);
+    if (source && !this->property(InputMethodSet).toBool()) {
+        InputMethod::apply(this, source->recordSet().fieldKind(field) == schema::Kind::Text);
         this->setProperty(InputMethodSet, false); // still the default: a rebind may change it
     }
 }
 
-template <class Editor> DataControl *BoundTextControl<Editor>::dataControl() const {
-    return m_binding->dataControl();
+template <class Editor> DataSource *BoundTextControl<Editor>::dataSource() const {
+    return m_binding->dataSource();
 }
 
 template <class Editor> QString BoundTextControl<Editor>::field() const {

@@ -5,7 +5,7 @@
 
 namespace hondana {
 
-class DataControl;
+class DataSource;
 class FieldBinding;
 
 // The input method of a bound text control.
@@ -14,16 +14,16 @@ struct InputMethod {
     static void apply(QWidget *widget, bool on);
 };
 
-// A text control bound to a column of a data control. It shows the current row's value in its
+// A text control bound to a column of a data source. It shows the current row's value in its
 // display format ("yyyy/MM/dd", "#,##0"); what the user types is read by the column's kind and
 // assigned when the control is left or before the next move or write. A value the column cannot
-// take goes through the data control's error event and the typed text stays in the control.
+// take goes through the data source's error event and the typed text stays in the control.
 // Numbers and dates are typed with the input method off unless the screen says otherwise.
 template <class Editor> class BoundTextControl : public Editor {
 public:
     // The accessible name defaults to the column name until the screen sets its label's text.
-    void bind(DataControl *control, const QString &field);
-    DataControl *dataControl() const;
+    void bind(DataSource *source, const QString &field);
+    DataSource *dataSource() const;
     QString field() const;
 
     void setDisplayFormat(const QString &format);

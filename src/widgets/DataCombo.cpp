@@ -13,40 +13,40 @@ DataCombo::DataCombo(QWidget *parent) : QComboBox(parent) {
 
 DataCombo::~DataCombo() = default;
 
-void DataCombo::bind(DataControl *control, const QString &field) {
-    for (const auto &connection : std::as_const(m_controlConnections))
+void DataCombo::bind(DataSource *source, const QString &field) {
+    for (const auto &connection : std::as_const(m_fieldConnections))
         disconnect(connection);
-    m_controlConnections.clear();
-    m_control = control;
+    m_fieldConnections.clear();
+    m_source = source;
     m_field = field;
     if (accessibleName().isEmpty())
         setAccessibleName(field);
-    if (control) {
-        RecordSet *set = &control->recordSet();
+    if (source) {
+        RecordSet *set = &source->recordSet();
         const auto reshow = [this] { showCurrent(); };
-        m_controlConnections << connect(set, &RecordSet::moveComplete, this, reshow)
-                             << connect(set, &RecordSet::rowsReset, this, reshow)
-                             << connect(set, &RecordSet::rowChanged, this, reshow)
-                             << connect(set, &RecordSet::rowRemoved, this, reshow)
-                             << connect(set, &RecordSet::editCancelled, this, reshow);
+        m_fieldConnections << connect(set, &RecordSet::moveComplete, this, reshow)
+                           << connect(set, &RecordSet::rowsReset, this, reshow)
+                           << connect(set, &RecordSet::rowChanged, this, reshow)
+                           << connect(set, &RecordSet::rowRemoved, this, reshow)
+                           << connect(set, &RecordSet::editCancelled, this, reshow);
     }
     showCurrent();
 }
 
-void DataCombo::setRowSource(DataControl *rowSource, const QString &listField,
+void DataCombo::setRowSource(DataSource *rowSource, const QString &listField,
                              const QString &boundColumn) {
-    for (const auto &connection : std::as_const(m_sourceConnections))
+    for (const auto &connection : std::as_const(m_listConnections))
         disconnect(connection);
-    m_sourceConnections.clear();
+    m_listConnections.clear();
     m_rowSource = rowSource;
     m_listField = listField;
     m_boundColumn = boundColumn;
     if (rowSource) {
         RecordSet *set = &rowSource->recordSet();
         const auto refill = [this] { repopulate(); };
-        m_sourceConnections << connect(set, &RecordSet::rowsReset, this, refill)
-                            << connect(set, &RecordSet::rowInserted, this, refill)
-                            << connect(set, &RecordSet::rowRemoved, this, refill);
+        m_listConnections << connect(set, &RecordSet::rowsReset, this, refill)
+                          << connect(set, &RecordSet::rowInserted, this, refill)
+                          << connect(set, &RecordSet::rowRemoved, this, refill);
     }
     repopulate();
 }
@@ -97,9 +97,9 @@ void DataCombo::repopulate() {
 
 void DataCombo::showCurrent() {
     int index = -1;
-    if (m_control && m_control->recordSet().hasCurrent() &&
-        m_control->recordSet().fieldIndex(m_field) >= 0) {
-        const QString key = matchKey(m_control->recordSet().value(m_field));
+    if (m_source && m_source->recordSet().hasCurrent() &&
+        m_source->recordSet().fieldIndex(m_field) >= 0) {
+        const QString key = matchKey(m_source->recordSet().value(m_field));
         if (!key.isNull())
             index = m_indexOfKey.value(key, -1);
     }
@@ -109,15 +109,15 @@ void DataCombo::showCurrent() {
 }
 
 void DataCombo::pick(int index) {
-    if (m_showing || !m_control || index < 0 || index >= m_values.size())
+    if (m_showing || !m_source || index < 0 || index >= m_values.size())
         return;
     QVariant value = m_values.at(index);
     if (m_boundColumn.isEmpty())
         value = matchKey(value);
     try {
-        m_control->recordSet().setValue(m_field, value);
+        m_source->recordSet().setValue(m_field, value);
     } catch (const Failure &failure) {
-        m_control->reportError(failure);
+        m_source->reportError(failure);
         showCurrent();
     }
 }

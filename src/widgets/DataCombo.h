@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/DataControl.h"
+#include "widgets/DataSource.h"
 
 #include <QComboBox>
 #include <QHash>
@@ -8,8 +8,8 @@
 
 namespace hondana {
 
-// A lookup drop-down: bound to a column of the main data control, its list filled from a second
-// data control (the row source). It lists `listField` of every row of the row source in the
+// A lookup drop-down: bound to a column of the main data source, its list filled from a second
+// data source (the row source). It lists `listField` of every row of the row source in the
 // order the set holds them, shows the entry whose `boundColumn` equals the stored value, and a
 // pick writes that entry's `boundColumn` value into the bound column. Without a bound column the
 // listed value itself is stored. Texts match with trailing blanks ignored ("未" followed by
@@ -20,13 +20,13 @@ public:
     explicit DataCombo(QWidget *parent = nullptr);
     ~DataCombo() override;
 
-    void bind(DataControl *control, const QString &field);
-    DataControl *dataControl() const { return m_control; }
+    void bind(DataSource *source, const QString &field);
+    DataSource *dataSource() const { return m_source; }
     QString field() const { return m_field; }
 
-    void setRowSource(DataControl *rowSource, const QString &listField,
+    void setRowSource(DataSource *rowSource, const QString &listField,
                       const QString &boundColumn = {});
-    DataControl *rowSource() const { return m_rowSource; }
+    DataSource *rowSource() const { return m_rowSource; }
     QString listField() const { return m_listField; }
     QString boundColumn() const { return m_boundColumn; }
 
@@ -46,15 +46,15 @@ private:
     void pick(int index);
     static QString matchKey(const QVariant &value);
 
-    QPointer<DataControl> m_control;
-    QPointer<DataControl> m_rowSource;
+    QPointer<DataSource> m_source;
+    QPointer<DataSource> m_rowSource;
     QString m_field;
     QString m_listField;
     QString m_boundColumn;
     QList<QVariant> m_values;
     QHash<QString, int> m_indexOfKey;
-    QList<QMetaObject::Connection> m_controlConnections;
-    QList<QMetaObject::Connection> m_sourceConnections;
+    QList<QMetaObject::Connection> m_fieldConnections;
+    QList<QMetaObject::Connection> m_listConnections;
     bool m_showing = false;
 };
 

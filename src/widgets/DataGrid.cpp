@@ -1,6 +1,6 @@
 #include "widgets/DataGrid.h"
 
-#include "widgets/DataControl.h"
+#include "widgets/DataSource.h"
 #include "widgets/Twips.h"
 
 #include <QHeaderView>
@@ -16,23 +16,26 @@ DataGrid::DataGrid(QWidget *parent) : QTableView(parent) {
 
 DataGrid::~DataGrid() = default;
 
-void DataGrid::bind(DataControl *control, const QList<RecordSetModel::Column> &columns) {
+void DataGrid::bind(DataSource *source, const QList<RecordSetModel::Column> &columns) {
+    if (accessibleName().isEmpty())
+        setAccessibleName(source->objectName());
+    bind(&source->recordSet(), columns);
+}
+
+void DataGrid::bind(RecordSet *set, const QList<RecordSetModel::Column> &columns) {
     delete m_model;
-    m_model = new RecordSetModel(control, this);
+    m_model = new RecordSetModel(set, this);
     m_model->setColumns(columns);
     setModel(m_model);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &DataGrid::onCurrentRowChanged);
-    RecordSet *set = &control->recordSet();
     connect(set, &RecordSet::moveComplete, this, &DataGrid::followRecordSet);
     connect(set, &RecordSet::rowsReset, this, &DataGrid::followRecordSet);
-    if (accessibleName().isEmpty())
-        setAccessibleName(control->objectName());
     followRecordSet();
 }
 
-DataControl *DataGrid::dataControl() const {
-    return m_model ? m_model->dataControl() : nullptr;
+RecordSet *DataGrid::recordSet() const {
+    return m_model ? m_model->recordSet() : nullptr;
 }
 
 void DataGrid::setColumnWidthsTwips(const QList<double> &widths) {
@@ -51,21 +54,14 @@ bool DataGrid::goToNewRow() {
 void DataGrid::onCurrentRowChanged(const QModelIndex &current, const QModelIndex &) {
     if (m_following || !m_model || !current.isValid())
         return;
-    DataControl *control = m_model->dataControl();
-    RecordSet &set = control->recordSet();
+    RecordSet &set = *m_model->recordSet();
     bool moved = true;
     if (current.row() == m_model->newRowIndex()) {
         // The empty row is no record yet; leaving the edited row still writes it.
-        try {
-            set.update();
-        } catch (const RefusedEdit &) {
-            moved = false;
-        } catch (const Failure &failure) {
-            control->reportError(failure);
-            moved = false;
-        }
+        moved = runReportingFailure(set, [&set] { set.update(); });
     } else if (set.absolutePosition() != current.row() + 1) {
-        moved = control->moveTo(current.row() + 1);
+        const int position = current.row() + 1;
+        moved = runReportingFailure(set, [&set, position] { set.moveTo(position); });
     }
     if (!moved) {
         // The view is still busy with the click that moved it; step back once it is done.
@@ -76,7 +72,7 @@ void DataGrid::onCurrentRowChanged(const QModelIndex &current, const QModelIndex
 void DataGrid::followRecordSet() {
     if (!m_model)
         return;
-    const RecordSet &set = m_model->dataControl()->recordSet();
+    const RecordSet &set = *m_model->recordSet();
     const int position = set.absolutePosition();
     if (position < 1)
         return;

@@ -6,10 +6,10 @@
 
 namespace hondana {
 
-class DataControl;
+class DataSource;
 
-// A grid bound to a data control: shows its record set through a RecordSetModel, moves the
-// record set with the grid's current row (leaving a row writes it; a refusal goes through the
+// A grid bound to a record set (usually a data source's): shows it through a RecordSetModel, moves
+// the record set with the grid's current row (leaving a row writes it; a refusal goes through the
 // error event and the grid stays on that row), and follows the record set's moves.
 class DataGrid : public QTableView {
     Q_OBJECT
@@ -17,9 +17,11 @@ public:
     explicit DataGrid(QWidget *parent = nullptr);
     ~DataGrid() override;
 
-    void bind(DataControl *control, const QList<RecordSetModel::Column> &columns = {});
+    void bind(DataSource *source, const QList<RecordSetModel::Column> &columns = {});
+    // A set no data source owns (the child rows of a grouped list, say).
+    void bind(RecordSet *set, const QList<RecordSetModel::Column> &columns = {});
     RecordSetModel *recordModel() const { return m_model; }
-    DataControl *dataControl() const;
+    RecordSet *recordSet() const;
 
     // Column widths in twips, left to right.
     void setColumnWidthsTwips(const QList<double> &widths);

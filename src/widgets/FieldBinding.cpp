@@ -12,30 +12,30 @@ FieldBinding::FieldBinding(QWidget *widget, std::function<QString()> readText,
       m_writeText(std::move(writeText)) {}
 
 FieldBinding::~FieldBinding() {
-    if (m_control)
-        m_control->removeBoundEditor(this);
+    if (m_source)
+        m_source->removeBoundEditor(this);
 }
 
-void FieldBinding::bind(DataControl *control, const QString &field) {
+void FieldBinding::bind(DataSource *source, const QString &field) {
     for (const auto &connection : std::as_const(m_connections))
         disconnect(connection);
     m_connections.clear();
-    if (m_control)
-        m_control->removeBoundEditor(this);
-    m_control = control;
+    if (m_source)
+        m_source->removeBoundEditor(this);
+    m_source = source;
     m_field = field;
     m_edited = false;
     if (m_widget->accessibleName().isEmpty())
         m_widget->setAccessibleName(field);
-    if (!control)
+    if (!source)
         return;
-    control->addBoundEditor(this);
+    source->addBoundEditor(this);
     connectSignals();
     show();
 }
 
 void FieldBinding::connectSignals() {
-    RecordSet *set = &m_control->recordSet();
+    RecordSet *set = &m_source->recordSet();
     const auto reshow = [this] { discardEdit(); };
     m_connections << connect(set, &RecordSet::moveComplete, this, reshow)
                   << connect(set, &RecordSet::rowsReset, this, reshow)
@@ -68,8 +68,8 @@ void FieldBinding::show() {
     if (m_edited)
         return;
     QString text;
-    if (m_control && m_control->recordSet().hasCurrent()) {
-        const RecordSet &set = m_control->recordSet();
+    if (m_source && m_source->recordSet().hasCurrent()) {
+        const RecordSet &set = m_source->recordSet();
         if (set.fieldIndex(m_field) >= 0)
             text = input::format(set.value(m_field), m_format);
     }
@@ -80,9 +80,9 @@ void FieldBinding::show() {
 }
 
 void FieldBinding::commitEdit() {
-    if (!m_edited || !m_control)
+    if (!m_edited || !m_source)
         return;
-    RecordSet &set = m_control->recordSet();
+    RecordSet &set = m_source->recordSet();
     const QVariant typed = input::parse(m_readText(), set.fieldKind(m_field), m_field);
     const QVariant stored = set.hasCurrent() ? set.value(m_field) : QVariant();
     const bool unchanged = typed.isNull() ? stored.isNull() : (!stored.isNull() && typed == stored);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/DataControl.h"
+#include "widgets/DataSource.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,8 +20,8 @@ public:
                  std::function<void(const QString &)> writeText);
     ~FieldBinding() override;
 
-    void bind(DataControl *control, const QString &field);
-    DataControl *dataControl() const { return m_control; }
+    void bind(DataSource *source, const QString &field);
+    DataSource *dataSource() const { return m_source; }
     QString field() const { return m_field; }
 
     void setDisplayFormat(const QString &format);
@@ -45,7 +45,7 @@ private:
     QWidget *m_widget;
     std::function<QString()> m_readText;
     std::function<void(const QString &)> m_writeText;
-    QPointer<DataControl> m_control;
+    QPointer<DataSource> m_source;
     QString m_field;
     QString m_format;
     bool m_edited = false;

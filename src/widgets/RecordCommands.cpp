@@ -1,7 +1,7 @@
 #include "widgets/RecordCommands.h"
 
 #include "db/RecordSet.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataSource.h"
 #include "widgets/MessageService.h"
 
 namespace hondana {
@@ -27,16 +27,9 @@ void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete) {
         set.moveLast();
 }
 
-bool savePendingChange(DataControl &control) {
-    try {
-        control.recordSet().update();
-        return true;
-    } catch (const RefusedEdit &) {
-        return false;
-    } catch (const Failure &failure) {
-        control.reportError(failure);
-        return false;
-    }
+bool savePendingChange(DataSource &source) {
+    RecordSet &set = source.recordSet();
+    return runReportingFailure(set, [&set] { set.update(); });
 }
 
 } // namespace hondana

@@ -6,12 +6,12 @@
 
 namespace hondana {
 
-class DataControl;
+class DataSource;
 class RecordSet;
 
 // The record-editing buttons of the data screens (追加, 更新, 削除, コピー) catch their own
 // failures and show the description alone in an OK-only message. A refusal a bound control has
-// already reported through its data control's error event is not shown twice. Returns whether
+// already reported through its data source's error event is not shown twice. Returns whether
 // the command ran through.
 bool runRecordCommand(const std::function<void()> &command);
 
@@ -21,8 +21,8 @@ bool runRecordCommand(const std::function<void()> &command);
 void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete);
 
 // Writes a change the screen still holds (typed text included), as the navigator does before a
-// move, so that closing never drops it. A refusal goes through the data control's error event;
+// move, so that closing never drops it. A refusal goes through the data source's error event;
 // returns false then and the change stays pending.
-bool savePendingChange(DataControl &control);
+bool savePendingChange(DataSource &control);
 
 } // namespace hondana

@@ -1,13 +1,13 @@
 #include "widgets/RecordSetModel.h"
 
 #include "db/InputParsing.h"
-#include "widgets/DataControl.h"
+#include "db/RecordSet.h"
+#include "widgets/DataSource.h"
 
 namespace hondana {
 
-RecordSetModel::RecordSetModel(DataControl *control, QObject *parent)
-    : QAbstractTableModel(parent), m_control(control) {
-    RecordSet *set = &control->recordSet();
+RecordSetModel::RecordSetModel(RecordSet *set, QObject *parent)
+    : QAbstractTableModel(parent), m_set(set) {
     connect(set, &RecordSet::aboutToReset, this, [this] {
         if (!m_resetting) {
             m_resetting = true;
@@ -39,20 +39,16 @@ RecordSetModel::RecordSetModel(DataControl *control, QObject *parent)
 
 RecordSetModel::~RecordSetModel() = default;
 
-RecordSet &RecordSetModel::recordSet() const {
-    return m_control->recordSet();
-}
-
 void RecordSetModel::useAllFields() {
     m_columns.clear();
-    for (const QString &field : recordSet().fieldNames())
+    for (const QString &field : set().fieldNames())
         m_columns << Column{field, field};
 }
 
 void RecordSetModel::resolveFields() {
     m_fieldIndexes.clear();
     for (const Column &column : std::as_const(m_columns))
-        m_fieldIndexes << recordSet().fieldIndex(column.field);
+        m_fieldIndexes << set().fieldIndex(column.field);
 }
 
 void RecordSetModel::setColumns(const QList<Column> &columns) {
@@ -81,17 +77,17 @@ void RecordSetModel::setNewRowEnabled(bool enabled) {
 }
 
 bool RecordSetModel::hasNewRow() const {
-    return m_newRowEnabled && recordSet().isUpdatable();
+    return m_newRowEnabled && set().isUpdatable();
 }
 
 int RecordSetModel::newRowIndex() const {
-    return hasNewRow() ? recordSet().recordCount() : -1;
+    return hasNewRow() ? set().recordCount() : -1;
 }
 
 int RecordSetModel::rowCount(const QModelIndex &parent) const {
-    if (parent.isValid() || !recordSet().isOpen())
+    if (parent.isValid() || !set().isOpen())
         return 0;
-    return recordSet().recordCount() + (hasNewRow() ? 1 : 0);
+    return set().recordCount() + (hasNewRow() ? 1 : 0);
 }
 
 int RecordSetModel::columnCount(const QModelIndex &parent) const {
@@ -106,11 +102,11 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        if (index.row() >= recordSet().recordCount())
+        if (index.row() >= set().recordCount())
             return QString();
-        return input::format(recordSet().valueAt(index.row(), field), column.displayFormat);
+        return input::format(set().valueAt(index.row(), field), column.displayFormat);
     case Qt::TextAlignmentRole:
-        if (recordSet().fieldKind(column.field) == schema::Kind::Integer)
+        if (set().fieldKind(column.field) == schema::Kind::Integer)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     default:
@@ -121,13 +117,13 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const {
 bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, int role) {
     if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return false;
-    RecordSet &set = recordSet();
+    RecordSet &set = *m_set;
     const QString field = m_columns.at(index.column()).field;
     const QString text = value.toString();
     const bool intoNewRow = index.row() == newRowIndex();
     if (intoNewRow && text.isEmpty())
         return false;
-    try {
+    return runReportingFailure(set, [&] {
         const QVariant typed = input::parse(text, set.fieldKind(field), field);
         if (intoNewRow) {
             set.addNew();
@@ -139,13 +135,7 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
             typed.isNull() ? stored.isNull() : (!stored.isNull() && typed == stored);
         if (!unchanged)
             set.setValue(field, typed);
-        return true;
-    } catch (const RefusedEdit &) {
-        return false;
-    } catch (const Failure &failure) {
-        m_control->reportError(failure);
-        return false;
-    }
+    });
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -166,7 +156,7 @@ Qt::ItemFlags RecordSetModel::flags(const QModelIndex &index) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    if (recordSet().isUpdatable())
+    if (set().isUpdatable())
         flags |= Qt::ItemIsEditable;
     return flags;
 }

@@ -7,12 +7,11 @@
 namespace hondana {
 
 class RecordSet;
-class DataControl;
 
 // A table model over a record set: one row per visible record, the columns a screen chooses,
 // cells shown in their display formats and editable where the set can be written. An updatable
 // set gets an empty row at the bottom: typing into it starts a new record (add-new). What the
-// user types is read by the column's kind; a refusal goes through the data control's error
+// user types is read by the column's kind; a refusal goes through the record set's error
 // event and the cell keeps its value. Editing a cell of another row first moves the record set
 // there, which writes the row being left.
 class RecordSetModel : public QAbstractTableModel {
@@ -24,7 +23,7 @@ public:
         QString displayFormat = {};
     };
 
-    explicit RecordSetModel(DataControl *control, QObject *parent = nullptr);
+    explicit RecordSetModel(RecordSet *set, QObject *parent = nullptr);
     ~RecordSetModel() override;
 
     // Default: every field of the set, captions = field names, no formats.
@@ -37,7 +36,7 @@ public:
     // Index of the empty new row, or -1.
     int newRowIndex() const;
 
-    DataControl *dataControl() const { return m_control; }
+    RecordSet *recordSet() const { return m_set; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -48,12 +47,12 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
-    RecordSet &recordSet() const;
+    const RecordSet &set() const { return *m_set; }
     bool hasNewRow() const;
     void useAllFields();
     void resolveFields();
 
-    QPointer<DataControl> m_control;
+    QPointer<RecordSet> m_set;
     QList<Column> m_columns;
     bool m_newRowEnabled = true;
     bool m_explicitColumns = false;

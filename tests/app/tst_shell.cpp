@@ -1,29 +1,37 @@
-// The main menu, the help window, the about box, the window registry and the program's end,
-// driven through their real widgets offscreen.
+// The shell from start-up on: the agreement screen (declining, the first acceptance, the version
+// upgrade and its failures), the main menu, help, the about box and the program's end, driven
+// through the real widgets offscreen.
 
 #include "app/ApplicationSetup.h"
+#include "app/KYODAKU.h"
 #include "app/MAINM.h"
+#include "app/Shell.h"
 #include "app/frmAbout.h"
 #include "base/Failure.h"
 #include "core/AppState.h"
 #include "core/HelpContext.h"
 #include "core/SystemInformation.h"
 #include "db/Connection.h"
+#include "maintenance/BackupData.h"
+#include "support/Catalogues.h"
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
+#include "support/TestFiles.h"
+#include "support/TestSql.h"
+#include "widgets/BoundTextBox.h"
+#include "widgets/DataNavigator.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/ProgramEnd.h"
-#include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QtTest>
 
 using namespace hondana;
@@ -31,17 +39,30 @@ using namespace hondana::test;
 
 namespace {
 
-template <class Control = QWidget> Control *control(QWidget *form, const QString &name) {
-    auto *found = form->findChild<Control *>(name);
-    if (!found)
-        qWarning("no control %s", qPrintable(name));
-    return found;
+const QStringList BackupFiles = {"BOOK.DAT", "BUNYA.DAT", "CHOSHA.DAT", "HAKKO.DAT", "SAIZU.DAT"};
+
+WindowRegistry &registry() {
+    return WindowRegistry::instance();
+}
+
+QWidget *shown(const QString &window) {
+    return registry().show(window) ? registry().existing(window) : nullptr;
+}
+
+bool isShown(const QString &window) {
+    QWidget *widget = registry().existing(window);
+    return widget && widget->isVisible();
 }
 
 void click(QWidget *form, const QString &name) {
-    QPushButton *button = control<QPushButton>(form, name);
-    QVERIFY(button);
+    QVERIFY(form);
+    auto *button = form->findChild<QAbstractButton *>(name);
+    QVERIFY2(button, qPrintable(name));
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void clickOnAgreement(const QString &name) {
+    click(registry().existing(KYODAKU::Name), name);
 }
 
 HelpWindow *helpWindow() {
@@ -52,55 +73,66 @@ HelpWindow *helpWindow() {
     return nullptr;
 }
 
-QList<QWidget *> visibleWindows() {
-    QList<QWidget *> shown;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible())
-            shown << widget;
-    }
-    return shown;
+int acceptances() {
+    return SqlFile(u8("TOSHO.MDB")).value(u8("SELECT count(*) FROM DOUI")).toInt();
 }
 
-void registerShellFactories() {
-    WindowRegistry &registry = WindowRegistry::instance();
-    registry.registerFactory(MAINM::Name, [] { return new MAINM; });
-    registry.registerFactory(frmAbout::Name, [] { return new frmAbout; });
-}
+// A step of a test's set-up that a data row carries.
+using Step = std::function<void()>;
 
 } // namespace
+
+Q_DECLARE_METATYPE(Step)
 
 class tst_Shell : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { setUpApplication(*qApp); }
+    void initTestCase() {
+        setUpApplication(*qApp);
+        registerShellWindows();
+    }
     void init();
     void cleanup();
 
-    void speaksAndWritesJapanese_data();
-    void speaksAndWritesJapanese();
-    void mainMenuLayout_data();
-    void mainMenuLayout();
+    void showsItsTexts_data();
+    void showsItsTexts();
+    void rendersJapanese_data();
+    void rendersJapanese();
+    void startFailureShowsOneMessage();
+    void declineTouchesNoFile_data();
+    void declineTouchesNoFile();
+    void closingAgreementOnlyUnloads();
+    void firstAcceptance_data();
+    void firstAcceptance();
+    void acceptanceEndsTheProgram_data();
+    void acceptanceEndsTheProgram();
     void mainMenuOpensScreensInItsPlace_data();
     void mainMenuOpensScreensInItsPlace();
-    void helpOpensMappedTopic();
-    void helpReportsWhatIsMissing_data();
-    void helpReportsWhatIsMissing();
+    void helpTopics_data();
+    void helpTopics();
     void quitEndsWithAboutBoxOpen();
-    void aboutBoxShowsVersionAndIsOneInstance();
+    void aboutBoxIsOneInstance();
     void systemInformation_data();
     void systemInformation();
 
 private:
+    // Runs start-up the way the program does and returns whether a window opened.
+    bool start() {
+        AppState::instance().reset();
+        return startProgram();
+    }
+
     std::unique_ptr<DataFolder> m_folder;
+    std::unique_ptr<MessageRecorder> m_messages;
 };
 
 void tst_Shell::init() {
     m_folder = std::make_unique<DataFolder>();
+    m_messages = std::make_unique<MessageRecorder>();
     AppState::instance().reset();
     AppState::instance().workingDirectory = QDir::currentPath();
     setEventLoopExit([] {});
-    registerShellFactories();
 }
 
 void tst_Shell::cleanup() {
@@ -109,71 +141,295 @@ void tst_Shell::cleanup() {
         window->deleteLater();
     }
     finishProgram();
+    m_messages.reset();
     m_folder.reset();
 }
 
-void tst_Shell::speaksAndWritesJapanese_data() {
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<QString>("rendered");
-    QTest::newRow("application default") << QApplication::font().family() << "IPAPGothic";
-    QTest::newRow("proportional gothic") << "ＭＳ Ｐゴシック"
-                                         << "IPAPGothic";
-    QTest::newRow("proportional gothic, latin name") << "MS PGothic"
-                                                     << "IPAPGothic";
-    QTest::newRow("fixed gothic") << "ＭＳ ゴシック"
-                                  << "IPAGothic";
-}
-
-void tst_Shell::speaksAndWritesJapanese() {
-    QFETCH(QString, family);
-    QFETCH(QString, rendered);
-    QCOMPARE(QFontInfo(QFont(family)).family(), rendered);
-    QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'蔵'));
-    QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No);
-    QVERIFY2(buttons.button(QDialogButtonBox::Yes)->text().contains(QStringLiteral("はい")),
-             qPrintable(buttons.button(QDialogButtonBox::Yes)->text()));
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("本棚帖"));
-}
-
-void tst_Shell::mainMenuLayout_data() {
-    QTest::addColumn<QString>("name");
+// Each text as the user reads it, typed out here rather than taken from the source, so that a
+// slip in either shows; an empty control name stands for the window's caption.
+void tst_Shell::showsItsTexts_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QRect>("twipsRect");
-    QTest::newRow("title") << "Label1" << MAINM::ProductTitle << QRect(600, 240, 4332, 492);
-    QTest::newRow("version label") << "Label2"
-                                   << "ﾊﾞｰｼﾞｮﾝ" << QRect(5430, 960, 900, 225);
-    QTest::newRow("version") << "VERDSP"
-                             << "1.02" << QRect(5472, 1200, 750, 300);
-    QTest::newRow("help") << "Command4"
-                          << "?" << QRect(5652, 288, 444, 408);
-    QTest::newRow("register") << "Command2"
-                              << "蔵書登録" << QRect(1440, 972, 2772, 612);
-    QTest::newRow("utilities") << "Command3"
-                               << "ユーティリティ" << QRect(1440, 2160, 2772, 612);
-    QTest::newRow("quit") << "Command1"
-                          << "終了" << QRect(1560, 3360, 2652, 612);
+    auto row = [](const QString &window, const char *control, const char *text) {
+        QTest::addRow("%s %s", qPrintable(window), control) << window << u8(control) << u8(text);
+    };
+    row(MAINM::Name, "", "本棚帖");
+    row(MAINM::Name, "Label2", "ﾊﾞｰｼﾞｮﾝ");
+    row(MAINM::Name, "VERDSP", "1.02");
+    row(MAINM::Name, "Command4", "?");
+    row(MAINM::Name, "Command2", "蔵書登録");
+    row(MAINM::Name, "Command3", "ユーティリティ");
+    row(MAINM::Name, "Command1", "終了");
+    row(frmAbout::Name, "", "ﾊﾞｰｼﾞｮﾝ情報");
+    row(frmAbout::Name, "lblVersion", "ﾊﾞｰｼﾞｮﾝ 1.02");
+    row(frmAbout::Name, "cmdOK", "OK");
+    row(frmAbout::Name, "cmdSysInfo", "ｼｽﾃﾑ情報(&S)...");
+    row(KYODAKU::Name, "", "使用許諾");
+    row(KYODAKU::Name, "Label1", "ソフトウェア使用許諾契約書");
+    row(KYODAKU::Name, "Label2",
+        "上記内容をスクロールして最後まで確認の上、同意の場合は「同意する」のボタンをクリックして"
+        "下さい。");
+    row(KYODAKU::Name, "Command1", "同意する");
+    row(KYODAKU::Name, "Command3", "同意しない");
+    row(KYODAKU::Name, "cmdClose", "閉じる(&C)");
 }
 
-void tst_Shell::mainMenuLayout() {
-    QFETCH(QString, name);
+void tst_Shell::showsItsTexts() {
+    QFETCH(QString, window);
+    QFETCH(QString, control);
     QFETCH(QString, text);
-    QFETCH(QRect, twipsRect);
-    MAINM menu;
-    QCOMPARE(menu.windowTitle(), QStringLiteral("本棚帖"));
-    QCOMPARE(menu.size(), twips::size(6450, 4740));
-    QWidget *widget = control(&menu, name);
-    QVERIFY(widget);
-    QString shown;
+    QWidget *form = shown(window);
+    QVERIFY(form);
+    QWidget *widget = control.isEmpty() ? form : form->findChild<QWidget *>(control);
+    QVERIFY2(widget, qPrintable(control));
+    QString seen = widget->windowTitle();
     if (auto *label = qobject_cast<QLabel *>(widget))
-        shown = label->text();
+        seen = label->text();
     else if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        shown = edit->text();
-    else if (auto *button = qobject_cast<QPushButton *>(widget))
-        shown = button->text();
-    QCOMPARE(shown, text);
-    QCOMPARE(widget->geometry(),
-             twips::rect(twipsRect.x(), twipsRect.y(), twipsRect.width(), twipsRect.height()));
-    QVERIFY(!widget->accessibleName().isEmpty());
+        seen = edit->text();
+    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        seen = button->text();
+    QCOMPARE(seen, text);
+    QVERIFY(control.isEmpty() || !widget->accessibleName().isEmpty());
+}
+
+// Japanese must render on a plain Debian machine: the fonts the forms name fall back to one that
+// holds the characters, and the standard buttons speak Japanese too.
+void tst_Shell::rendersJapanese_data() {
+    QTest::addColumn<QString>("family");
+    QTest::newRow("application default") << QApplication::font().family();
+    QTest::newRow("proportional gothic") << u8("ＭＳ Ｐゴシック");
+    QTest::newRow("proportional gothic, latin name") << u8("MS PGothic");
+    QTest::newRow("fixed gothic") << u8("ＭＳ ゴシック");
+}
+
+void tst_Shell::rendersJapanese() {
+    QFETCH(QString, family);
+    QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'蔵'));
+    QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'ﾊ'));
+    QDialogButtonBox buttons(QDialogButtonBox::Yes);
+    QVERIFY2(buttons.button(QDialogButtonBox::Yes)->text().contains(u8("はい")),
+             qPrintable(buttons.button(QDialogButtonBox::Yes)->text()));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), u8("本棚帖"));
+}
+
+// How start-up fails is the decision table's subject; the user sees its one message, no window.
+void tst_Shell::startFailureShowsOneMessage() {
+    QVERIFY(QFile::remove("JETDB.VER"));
+    const auto before = folderSnapshot();
+    QVERIFY(!start());
+    QCOMPARE(m_messages->texts.size(), 1);
+    QVERIFY2(m_messages->texts[0].contains("JETDB.VER"), qPrintable(m_messages->texts[0]));
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+    QCOMPARE(folderSnapshot(), before);
+}
+
+void tst_Shell::declineTouchesNoFile_data() {
+    QTest::addColumn<QString>("button");
+    QTest::newRow("同意しない") << "Command3";
+    QTest::newRow("閉じる(&C)") << "cmdClose";
+}
+
+void tst_Shell::declineTouchesNoFile() {
+    QFETCH(QString, button);
+    QVERIFY(start());
+    QWidget *screen = registry().existing(KYODAKU::Name);
+    QVERIFY(isShown(KYODAKU::Name));
+    QVERIFY(!isShown(MAINM::Name));
+    QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
+    QCOMPARE(screen->findChild<DataNavigator *>("datPrimaryRS")->caption(), u8("Record: 1"));
+    auto *text = screen->findChild<BoundTextArea *>("txtFields(1)");
+    QVERIFY(text && text->isReadOnly());
+    for (const char *part : {"ソフトウェア使用許諾契約書", "フリーソフトウェア", "同意しない"})
+        QVERIFY2(text->toPlainText().contains(u8(part)), part);
+    QVERIFY2(!text->toPlainText().contains('\r'), "the text box wants one kind of line end");
+    // The agreement text is held open through its own file, never the catalogue or the version.
+    QCOMPARE(openConnectionCount(m_folder->filePath("TOSHO.MDB")), 0);
+    const auto before = folderSnapshot();
+
+    clickOnAgreement(button);
+
+    QVERIFY(programEnded());
+    QCOMPARE(AppState::instance().admission, AppState::Admission::No);
+    QVERIFY(!isShown(KYODAKU::Name));
+    QVERIFY(!isShown(MAINM::Name));
+    QVERIFY(m_messages->texts.isEmpty());
+    QCOMPARE(folderSnapshot(), before);
+    finishProgram();
+    QVERIFY(start());
+    QVERIFY(isShown(KYODAKU::Name));
+}
+
+void tst_Shell::closingAgreementOnlyUnloads() {
+    QVERIFY(start());
+    const auto before = folderSnapshot();
+    QSignalSpy lastWindow(qApp, &QGuiApplication::lastWindowClosed);
+
+    // Qt ends the program on the last window only from its running event loop.
+    QTimer::singleShot(0, registry().existing(KYODAKU::Name), &QWidget::close);
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QApplication::exec(), 0);
+
+    // No window was left, so the program ended; the agreement is asked again next time.
+    QCOMPARE(lastWindow.size(), 1);
+    QVERIFY(!programEnded());
+    QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
+    finishProgram();
+    QVERIFY(!registry().existing(KYODAKU::Name));
+    QVERIFY(m_messages->texts.isEmpty());
+    QCOMPARE(folderSnapshot(), before);
+}
+
+void tst_Shell::firstAcceptance_data() {
+    QTest::addColumn<QString>("version"); // of an INTVER.mdb already there, empty for none
+    QTest::newRow("first start") << "";
+    QTest::newRow("version database already there") << "1.00";
+}
+
+void tst_Shell::firstAcceptance() {
+    QFETCH(QString, version);
+    if (!version.isEmpty())
+        writeVersionDatabase(m_folder->path(), version);
+    const QByteArray earlierVersion = contents("INTVER.mdb");
+    QVERIFY(start());
+    QCOMPARE(acceptances(), 0);
+
+    clickOnAgreement("Command1");
+
+    QVERIFY(!programEnded());
+    QVERIFY(m_messages->texts.isEmpty());
+    QCOMPARE(acceptances(), 1);
+    // An existing version database is left alone; a missing one is the current version's.
+    QCOMPARE(contents("INTVER.mdb"), version.isEmpty() ? contents("intdef.ver") : earlierVersion);
+    QCOMPARE(AppState::instance().admission, AppState::Admission::Yes);
+    QCOMPARE(AppState::instance().subWindowFlag, qint16(0));
+    QVERIFY(isShown(MAINM::Name));
+    finishProgram();
+    QVERIFY(!registry().existing(KYODAKU::Name));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    // The next start goes straight to the main menu only where the version is the current one.
+    registry().existing(MAINM::Name)->hide();
+    QVERIFY(start());
+    QCOMPARE(isShown(MAINM::Name), version.isEmpty());
+    QCOMPARE(isShown(KYODAKU::Name), !version.isEmpty());
+}
+
+// "同意する" on an earlier release's catalogue or where something is missing: one message and
+// the end of the program. `unchanged` names the files that must be as they were ("*": the whole
+// folder); the upgrade rebuilds the catalogue with the same data.
+void tst_Shell::acceptanceEndsTheProgram_data() {
+    QTest::addColumn<Step>("prepare");
+    QTest::addColumn<Step>("meanwhile");  // between start-up and the click
+    QTest::addColumn<QString>("message"); // the whole message, or a part in brackets
+    QTest::addColumn<QStringList>("unchanged");
+    QTest::addColumn<bool>("askedAgain");
+    const QString upgraded = u8("バージョンアップを完了しました、再度立ち上げてください！");
+    const auto earlier = [](const QString &version = {}) {
+        return [version] {
+            makeCatalogue(QDir::currentPath(), 100); // accepted, no version database
+            if (!version.isEmpty())
+                writeVersionDatabase(QDir::currentPath(), version);
+        };
+    };
+    const auto also = [](const Step &first, const Step &then) {
+        return [first, then] {
+            first();
+            then();
+        };
+    };
+    const Step removeVersionTemplate = [] { QFile::remove("intdef.ver"); };
+    auto row = [](
+                   const char *name, const Step &prepare, const QString &message,
+                   const QStringList &unchanged = {}, bool askedAgain = false,
+                   const Step &meanwhile = [] {}) {
+        QTest::newRow(name) << prepare << meanwhile << message << unchanged << askedAgain;
+    };
+    row("upgrade without version database", earlier(), upgraded);
+    row("upgrade of an older version", earlier(u8("1.00")), upgraded);
+    row("upgrade of a version table without row", earlier(NoRow), upgraded);
+    row("upgrade replaces earlier backup files",
+        also(earlier(),
+             [] {
+                 for (const QString &file : BackupFiles)
+                     writeFile(file, "stale");
+             }),
+        upgraded);
+    row("upgrade of a read-only older version database",
+        also(earlier(u8("1.00")), [] { QFile::setPermissions("INTVER.mdb", QFile::ReadOwner); }),
+        upgraded);
+    row("first acceptance without version template", removeVersionTemplate, u8("[intdef.ver]"),
+        {u8("INTVER.mdb")}, true);
+    row("upgrade without version template", also(earlier(), removeVersionTemplate),
+        u8("バージョンアップ情報がありません!"), {u8("*")}, true);
+    row("restore template missing",
+        also(earlier(u8("1.00")), [] { QFile::remove("TOSHODEF.MDB"); }), u8("[TOSHODEF.MDB]"),
+        {u8("TOSHO.MDB"), u8("INTVER.mdb")}, true);
+    row("restore template not a database",
+        also(earlier(u8("1.00")), [] { writeFile("TOSHODEF.MDB", QByteArray(8192, 'z')); }),
+        u8("[TOSHODEF.MDB]"), {u8("TOSHO.MDB"), u8("INTVER.mdb")}, true);
+    // Another copy of the program accepted after this one's start-up looked.
+    row("accepted meanwhile",
+        also(earlier(u8("1.02")), [] { SqlFile("TOSHO.MDB").exec("DELETE FROM DOUI"); }),
+        u8(" すでにバージョンアップ済みです！"), {u8("*")}, false,
+        [] { SqlFile("TOSHO.MDB").exec("INSERT INTO DOUI (ID) VALUES (1)"); });
+}
+
+void tst_Shell::acceptanceEndsTheProgram() {
+    QFETCH(Step, prepare);
+    QFETCH(Step, meanwhile);
+    QFETCH(QString, message);
+    QFETCH(QStringList, unchanged);
+    QFETCH(bool, askedAgain);
+    prepare();
+    QVERIFY(start());
+    QVERIFY(isShown(KYODAKU::Name));
+    meanwhile();
+    const auto before = folderSnapshot();
+    // Screens that hold the catalogue open must not stop its replacement.
+    Connection catalogue(AppState::instance().mainConnectionString);
+    catalogue.open();
+
+    clickOnAgreement("Command1");
+
+    QCOMPARE(m_messages->texts.size(), 1);
+    if (message.startsWith('['))
+        QVERIFY2(m_messages->texts[0].contains(message.mid(1, message.size() - 2)),
+                 qPrintable(m_messages->texts[0]));
+    else
+        QCOMPARE(m_messages->texts[0], message);
+    QCOMPARE(m_messages->titles, QStringList{QString()});
+    QVERIFY(programEnded());
+    QVERIFY(!isShown(KYODAKU::Name));
+    QVERIFY(!isShown(MAINM::Name));
+    QVERIFY(!catalogue.isOpen());
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    if (unchanged == QStringList{u8("*")})
+        QCOMPARE(AppState::instance().admission, AppState::Admission::No);
+    const auto after = folderSnapshot();
+    for (const QString &file : unchanged)
+        QVERIFY2(file == "*" ? after == before : after.value(file) == before.value(file),
+                 qPrintable(file));
+    if (unchanged.isEmpty()) {
+        // The files hold the old catalogue, and the rebuilt one holds the same.
+        QCOMPARE(QFileInfo("BOOK.DAT").size(), 100 * 324);
+        QMap<QString, QByteArray> upgradeBackup;
+        for (const QString &file : BackupFiles)
+            upgradeBackup[file] = contents(file);
+        backupData(AppState::instance().mainConnectionString);
+        for (const QString &file : BackupFiles)
+            QVERIFY2(contents(file) == upgradeBackup[file], qPrintable(file));
+        QCOMPARE(acceptances(), 1);
+        QCOMPARE(contents("INTVER.mdb"), contents("intdef.ver"));
+        QVERIFY(!QFile::exists("TOSHOCPY.MDB"));
+    }
+    finishProgram();
+    m_messages->texts.clear();
+    QVERIFY(start());
+    QCOMPARE(isShown(KYODAKU::Name), askedAgain);
+    QCOMPARE(isShown(MAINM::Name), !askedAgain);
+    QVERIFY(m_messages->texts.isEmpty());
 }
 
 void tst_Shell::mainMenuOpensScreensInItsPlace_data() {
@@ -194,44 +450,31 @@ void tst_Shell::mainMenuOpensScreensInItsPlace() {
     QFETCH(QString, button);
     QFETCH(QString, screen);
     QFETCH(bool, provided);
-    WindowRegistry &registry = WindowRegistry::instance();
-    registry.registerFactory(screen, provided ? WindowRegistry::Factory([] { return new QWidget; })
-                                              : WindowRegistry::Factory([] { return nullptr; }));
-    QVERIFY(registry.show(MAINM::Name));
-    QWidget *menu = registry.existing(MAINM::Name);
+    registry().registerFactory(
+        screen, [provided]() -> QWidget * { return provided ? new QWidget : nullptr; });
+    QWidget *menu = shown(MAINM::Name);
 
     click(menu, button);
 
     QCOMPARE(menu->isVisible(), !provided);
-    QWidget *opened = registry.existing(screen);
+    QWidget *opened = registry().existing(screen);
     QCOMPARE(opened != nullptr, provided);
     if (provided) {
         QVERIFY(opened->isVisible());
         QCOMPARE(opened->objectName(), screen);
-        // Asked again, the registry gives the same window.
-        QCOMPARE(registry.window(screen), opened);
+        QCOMPARE(registry().window(screen), opened);
     }
     QVERIFY(!programEnded());
 }
 
-void tst_Shell::helpOpensMappedTopic() {
-    QVERIFY(WindowRegistry::instance().show(MAINM::Name));
-    click(WindowRegistry::instance().existing(MAINM::Name), QStringLiteral("Command4"));
-    HelpWindow *help = helpWindow();
-    QVERIFY(help);
-    QCOMPARE(help->browser()->source().fileName(), QStringLiteral("mainmenu.html"));
-    QVERIFY(!help->browser()->toPlainText().trimmed().isEmpty());
-
-    // The register's topic opens in the same window.
-    showHelp(2);
-    QCOMPARE(helpWindow(), help);
-    QCOMPARE(help->browser()->source().fileName(), QStringLiteral("register.html"));
-}
-
-void tst_Shell::helpReportsWhatIsMissing_data() {
+// The main menu's "?" opens topic 1, the register's 2, in one help window; whatever is missing
+// is reported in that window, not in a message box.
+void tst_Shell::helpTopics_data() {
     QTest::addColumn<QString>("damage");
     QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("reported");
+    QTest::addColumn<QString>("shows"); // the page opened, or what the window reports
+    QTest::newRow("main menu") << "" << 1 << "mainmenu.html";
+    QTest::newRow("register") << "" << 2 << "register.html";
     QTest::newRow("no help folder") << "folder" << 1 << "KAROBU.chm";
     QTest::newRow("no context map") << "context.map" << 1 << "context.map";
     QTest::newRow("no page") << "mainmenu.html" << 1 << "mainmenu.html";
@@ -239,122 +482,108 @@ void tst_Shell::helpReportsWhatIsMissing_data() {
     QTest::newRow("page outside the help folder") << "escape" << 1 << "../JETDB.VER";
 }
 
-void tst_Shell::helpReportsWhatIsMissing() {
+void tst_Shell::helpTopics() {
     QFETCH(QString, damage);
     QFETCH(int, id);
-    QFETCH(QString, reported);
-    QDir help(m_folder->filePath(QStringLiteral("KAROBU.chm")));
-    if (damage == "folder") {
+    QFETCH(QString, shows);
+    QDir help(m_folder->filePath(u8("KAROBU.chm")));
+    if (damage == "folder")
         QVERIFY(help.removeRecursively());
-    } else if (damage == "escape") {
-        QFile map(help.filePath("context.map"));
-        QVERIFY(map.open(QIODevice::WriteOnly));
-        map.write("1 ../JETDB.VER\n");
-    } else if (!damage.isEmpty()) {
+    else if (damage == "escape")
+        writeFile(help.filePath("context.map"), "1 ../JETDB.VER\n");
+    else if (!damage.isEmpty())
         QVERIFY(help.remove(damage));
-    }
-    MessageRecorder messages;
 
-    showHelp(id);
+    if (id == 1)
+        click(shown(MAINM::Name), u8("Command4"));
+    else
+        showHelp(id);
 
     HelpWindow *window = helpWindow();
     QVERIFY(window);
-    const QString shown = window->browser()->toPlainText();
-    QVERIFY2(shown.contains(reported), qPrintable(shown));
-    QVERIFY(messages.texts.isEmpty());
-    QVERIFY_THROWS_EXCEPTION(Failure, help::pagePath(id));
+    const QString text = window->browser()->toPlainText();
+    if (damage.isEmpty() && id != 99) {
+        QCOMPARE(window->browser()->source().fileName(), shows);
+        QVERIFY(!text.trimmed().isEmpty());
+    } else {
+        QVERIFY2(text.contains(shows), qPrintable(text));
+        QVERIFY_THROWS_EXCEPTION(Failure, help::pagePath(id));
+    }
+    QVERIFY(m_messages->texts.isEmpty());
+    showHelp(1);
+    QCOMPARE(helpWindow(), window);
 }
 
 void tst_Shell::quitEndsWithAboutBoxOpen() {
-    WindowRegistry &registry = WindowRegistry::instance();
-    QVERIFY(registry.show(MAINM::Name));
-    QVERIFY(registry.show(frmAbout::Name));
+    QPointer<QWidget> menu = shown(MAINM::Name);
+    QPointer<QWidget> about = shown(frmAbout::Name);
     showHelp(1);
-    QVERIFY(QFile::copy(QStringLiteral("TOSHOINI.MDB"), QStringLiteral("TOSHO.MDB")));
-    Connection catalogue(QStringLiteral("Data Source=TOSHO.mdb"));
+    QVERIFY(QFile::copy(u8("TOSHOINI.MDB"), u8("TOSHO.MDB")));
+    Connection catalogue(u8("Data Source=TOSHO.mdb"));
     catalogue.open();
-    QPointer<QWidget> menu = registry.existing(MAINM::Name);
-    QPointer<QWidget> about = registry.existing(frmAbout::Name);
-    MessageRecorder messages;
     AppState::instance().admission = AppState::Admission::Yes;
 
-    click(menu, QStringLiteral("Command1"));
+    click(menu, u8("Command1"));
 
     QVERIFY(programEnded());
-    QVERIFY(visibleWindows().isEmpty());
-    QVERIFY(messages.texts.isEmpty());
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        QVERIFY2(!widget->isVisible(), qPrintable(widget->objectName()));
+    QVERIFY(m_messages->texts.isEmpty());
     QCOMPARE(AppState::instance().admission, AppState::Admission::No);
     finishProgram();
     QVERIFY(!menu);
     QVERIFY(!about);
-    QVERIFY(!registry.existing(MAINM::Name));
     QVERIFY(!catalogue.isOpen());
 }
 
-void tst_Shell::aboutBoxShowsVersionAndIsOneInstance() {
-    WindowRegistry &registry = WindowRegistry::instance();
-    QVERIFY(registry.show(frmAbout::Name));
-    QWidget *about = registry.existing(frmAbout::Name);
-    QCOMPARE(about->windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-    QCOMPARE(control<QLabel>(about, "lblVersion")->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.02"));
-    QCOMPARE(control<QPushButton>(about, "cmdSysInfo")->text(), QStringLiteral("ｼｽﾃﾑ情報(&S)..."));
-    for (const char *name : {"picIcon", "lblTitle", "lblDescription", "Line1", "Line2"})
-        QVERIFY(control(about, name));
-    QVERIFY(registry.show(frmAbout::Name));
-    QCOMPARE(registry.existing(frmAbout::Name), about);
-
+void tst_Shell::aboutBoxIsOneInstance() {
+    QWidget *about = shown(frmAbout::Name);
+    QCOMPARE(shown(frmAbout::Name), about);
     QPointer<QWidget> unloaded = about;
-    click(about, QStringLiteral("cmdOK"));
+    click(about, u8("cmdOK"));
     finishProgram();
     QVERIFY(!unloaded);
-    QVERIFY(registry.show(frmAbout::Name));
-    QVERIFY(registry.existing(frmAbout::Name)->isVisible());
+    QVERIFY(shown(frmAbout::Name)->isVisible());
     QVERIFY(!programEnded());
 }
 
 void tst_Shell::systemInformation_data() {
     QTest::addColumn<QString>("installed"); // the candidate the PATH holds, empty for none
     QTest::addColumn<bool>("starts");
-    QTest::addColumn<QString>("started");
     QTest::addColumn<bool>("refused");
-    QTest::newRow("nothing installed") << "" << true << "" << true;
-    QTest::newRow("first candidate") << "hardinfo" << true << "/usr/bin/hardinfo" << false;
-    QTest::newRow("later candidate") << "lxtask" << true << "/usr/bin/lxtask" << false;
-    QTest::newRow("found but will not start") << "hardinfo" << false << "/usr/bin/hardinfo" << true;
+    QTest::newRow("nothing installed") << "" << true << true;
+    QTest::newRow("first candidate") << "hardinfo" << true << false;
+    QTest::newRow("later candidate") << "lxtask" << true << false;
+    QTest::newRow("found but will not start") << "hardinfo" << false << true;
 }
 
 void tst_Shell::systemInformation() {
     QFETCH(QString, installed);
     QFETCH(bool, starts);
-    QFETCH(QString, started);
     QFETCH(bool, refused);
     QStringList asked;
-    QStringList startedPaths;
-    SystemInformation stand_in(
+    QStringList started;
+    SystemInformation standIn(
         [&](const QString &program) {
             asked << program;
-            return program == installed ? QStringLiteral("/usr/bin/") + program : QString();
+            return program == installed ? u8("/usr/bin/") + program : QString();
         },
         [&](const QString &path) {
-            startedPaths << path;
+            started << path;
             return starts;
         });
-    WindowRegistry &registry = WindowRegistry::instance();
-    QVERIFY(registry.show(frmAbout::Name));
-    auto *about = static_cast<frmAbout *>(registry.existing(frmAbout::Name));
-    about->setSystemInformation(stand_in);
-    MessageRecorder messages;
+    auto *about = static_cast<frmAbout *>(shown(frmAbout::Name));
+    about->setSystemInformation(standIn);
 
-    click(about, QStringLiteral("cmdSysInfo"));
+    click(about, u8("cmdSysInfo"));
 
-    QCOMPARE(startedPaths, started.isEmpty() ? QStringList() : QStringList{started});
+    QCOMPARE(started,
+             installed.isEmpty() ? QStringList() : QStringList{u8("/usr/bin/") + installed});
     if (installed.isEmpty())
         QCOMPARE(asked, SystemInformation::candidates());
-    QCOMPARE(messages.texts, refused
-                                 ? QStringList{QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません")}
-                                 : QStringList());
-    if (refused)
-        QCOMPARE(messages.titles, QStringList{QString()});
+    QCOMPARE(m_messages->texts,
+             refused ? QStringList{u8("現時点ではｼｽﾃﾑ情報を使用できません")} : QStringList());
+    QCOMPARE(m_messages->titles, refused ? QStringList{QString()} : QStringList());
     QVERIFY(about->isVisible());
 }
 

@@ -3,53 +3,18 @@
 #include "base/Failure.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
-#include "db/Connection.h"
-#include "support/CatalogueGenerator.h"
-#include "support/DataFolder.h"
+#include "maintenance/BackupFormat.h"
+#include "support/Catalogues.h"
+#include "support/TestSql.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStandardPaths>
-#include <QThread>
+#include <QtTest>
 
 namespace hondana::hardening {
-
-namespace {
-
-// A test database connection that is closed however the caller leaves.
-class OpenedFile {
-public:
-    explicit OpenedFile(const QString &path) : m_name(openDatabaseFile(path, u8("hardening"))) {}
-    ~OpenedFile() { closeDatabase(m_name); }
-    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
-
-private:
-    QString m_name;
-};
-
-bool addRows(QSqlDatabase db, const QString &sql, QCryptographicHash &hash) {
-    QSqlQuery query(db);
-    if (!query.exec(sql))
-        return false;
-    while (query.next()) {
-        const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i) {
-            const QVariant value = query.value(i);
-            hash.addData(value.isNull()
-                             ? QByteArray("\x01null")
-                             : QByteArray(value.typeName()) + '=' + value.toString().toUtf8());
-            hash.addData(QByteArrayView("\x00", 1));
-        }
-        hash.addData(QByteArrayView("\n"));
-    }
-    return true;
-}
-
-} // namespace
 
 Outcome run(const ChildRun &child) {
     QProcess process;
@@ -60,22 +25,14 @@ Outcome run(const ChildRun &child) {
         environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (child.childSetup)
-        process.setChildProcessModifier(child.childSetup);
-    QElapsedTimer timer;
-    timer.start();
     process.start(child.program, child.arguments);
     Outcome outcome;
-    if (!process.waitForStarted(30000))
-        return outcome;
-    if (child.killAfterMilliseconds >= 0 && !process.waitForFinished(child.killAfterMilliseconds))
-        process.kill();
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
-        outcome.timedOut = true;
+        outcome.err = u8("no answer within two minutes");
+        return outcome;
     }
-    outcome.milliseconds = timer.elapsed();
     outcome.crashed = process.exitStatus() == QProcess::CrashExit;
     outcome.exitCode = process.exitCode();
     outcome.out = QString::fromUtf8(process.readAllStandardOutput());
@@ -92,7 +49,7 @@ QString driverProgram() {
 }
 
 Outcome runAdmin(const QString &folder, const QStringList &arguments, const QString &killAt) {
-    ChildRun child{adminProgram(), arguments, folder, {}, {}, -1};
+    ChildRun child{adminProgram(), arguments, folder, {}};
     if (!killAt.isEmpty())
         child.environment.insert(u8("HONDANA_KILL_AT"), killAt);
     return run(child);
@@ -105,7 +62,7 @@ void backUp(const QString &folder) {
 }
 
 Outcome runDriver(const QString &folder, const QString &killAt) {
-    ChildRun child{driverProgram(), {}, folder, {}, {}, -1};
+    ChildRun child{driverProgram(), {}, folder, {}};
     if (!killAt.isEmpty())
         child.environment.insert(u8("HONDANA_KILL_AT"), killAt);
     return run(child);
@@ -125,8 +82,7 @@ QString straceProgram() {
 
 ChildRun traced(const QStringList &straceArguments, const QString &program,
                 const QStringList &arguments, const QString &folder) {
-    ChildRun child{straceProgram(), straceArguments, folder, {}, {}, -1};
-    child.arguments << program << arguments;
+    ChildRun child{straceProgram(), straceArguments + QStringList{program} + arguments, folder, {}};
     const QString sanitizer = qEnvironmentVariable("ASAN_OPTIONS");
     child.environment.insert(u8("ASAN_OPTIONS"),
                              (sanitizer.isEmpty() ? QString() : sanitizer + u8(":")) +
@@ -135,22 +91,8 @@ ChildRun traced(const QStringList &straceArguments, const QString &program,
 }
 
 void prepareCatalogue(const QString &folder, int books, bool currentVersion) {
+    test::makeCatalogue(folder, books);
     const QDir dir(folder);
-    const QString catalogue = dir.filePath(files::Catalogue);
-    QFile::remove(catalogue);
-    if (!QFile::copy(dir.filePath(files::CatalogueTemplate), catalogue))
-        qFatal("cannot copy the catalogue template");
-    QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::WriteOwner);
-    test::CatalogueShape shape;
-    shape.books = books;
-    shape.authors = 40;
-    shape.publishers = 15;
-    test::generateCatalogue(catalogue, shape);
-    {
-        OpenedFile file(catalogue);
-        QSqlQuery(file.database())
-            .exec(u8("INSERT INTO DOUI (ID, 同意日) VALUES (1, '2020-04-01')"));
-    }
     QFile::remove(dir.filePath(files::VersionDatabase));
     if (currentVersion &&
         !QFile::copy(dir.filePath(files::VersionTemplate), dir.filePath(files::VersionDatabase)))
@@ -160,36 +102,34 @@ void prepareCatalogue(const QString &folder, int books, bool currentVersion) {
 QByteArray catalogueDigest(const QString &path) {
     if (!QFileInfo(path).isFile())
         return {};
-    try {
-        OpenedFile file(path);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        for (const char *table : {"BOOK", "BUNYA", "CHOSHA", "HAKKOU", "SAIZU"}) {
-            hash.addData(QByteArray(table) + ':');
-            if (!addRows(file.database(), u8("SELECT * FROM %1 ORDER BY rowid").arg(u8(table)),
-                         hash))
-                return {};
+    const test::SqlFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const char *table : {"BOOK", "BUNYA", "CHOSHA", "HAKKOU", "SAIZU"}) {
+        hash.addData(QByteArray(table) + ':');
+        for (const QVariantList &row :
+             file.rows(u8("SELECT * FROM %1 ORDER BY rowid").arg(table))) {
+            for (const QVariant &value : row)
+                hash.addData(value.isNull() ? QByteArray("\x01null")
+                                            : QByteArray(value.typeName()) + '=' +
+                                                  value.toString().toUtf8() + '\0');
+            hash.addData(QByteArrayView("\n"));
         }
-        if (!addRows(file.database(), u8("SELECT count(*) > 0 FROM DOUI"), hash))
-            return {};
-        return hash.result().toHex();
-    } catch (const Failure &) {
-        return {};
     }
+    hash.addData(file.value(u8("SELECT count(*) > 0 FROM DOUI")).toByteArray());
+    return hash.result().toHex();
 }
 
 QString integrityCheck(const QString &path) {
-    try {
-        OpenedFile file(path);
-        QSqlQuery query(file.database());
-        if (!query.exec(u8("PRAGMA integrity_check")))
-            return u8("integrity_check failed to run");
-        QStringList problems;
-        while (query.next())
-            problems << query.value(0).toString();
-        return problems.join(u8("; "));
-    } catch (const Failure &failure) {
-        return failure.message();
-    }
+    if (!QFileInfo(path).isFile())
+        return u8("no file");
+    const test::SqlFile file(path);
+    QSqlQuery query(file.database());
+    if (!query.exec(u8("PRAGMA integrity_check")))
+        return query.lastError().text();
+    QStringList problems;
+    while (query.next())
+        problems << query.value(0).toString();
+    return problems.join(u8("; "));
 }
 
 QStringList journalFiles(const QString &path) {
@@ -203,22 +143,13 @@ QStringList journalFiles(const QString &path) {
 
 FirstWindow expectedFirstWindow(const QString &folder) {
     const QString version = files::resolve(files::VersionDatabase, folder);
-    if (!QFileInfo(version).isFile())
+    const QString catalogue = files::resolve(files::Catalogue, folder);
+    if (!QFileInfo(version).isFile() || !QFileInfo(catalogue).isFile() ||
+        test::SqlFile(version).value(u8("SELECT VER FROM VER")) != AppState::CurrentVersion)
         return FirstWindow::Agreement;
-    QString installed = AppState::DefaultInstalledVersion;
-    {
-        OpenedFile file(version);
-        QSqlQuery query(file.database());
-        if (query.exec(u8("SELECT VER FROM VER")) && query.next())
-            installed = query.value(0).toString();
-    }
-    if (installed != AppState::CurrentVersion)
-        return FirstWindow::Agreement;
-    OpenedFile catalogue(files::resolve(files::Catalogue, folder));
-    QSqlQuery query(catalogue.database());
-    const bool accepted =
-        query.exec(u8("SELECT count(*) FROM DOUI")) && query.next() && query.value(0).toInt() > 0;
-    return accepted ? FirstWindow::MainMenu : FirstWindow::Agreement;
+    return test::SqlFile(catalogue).value(u8("SELECT count(*) FROM DOUI")).toInt() > 0
+               ? FirstWindow::MainMenu
+               : FirstWindow::Agreement;
 }
 
 FirstWindow startUpIn(const QString &folder, QString *failure) {
@@ -241,6 +172,24 @@ QMap<QString, QByteArray> backupFiles(const QString &folder) {
     for (const QString &name : BackupFileNames)
         result.insert(name, contents(QDir(folder).filePath(name)));
     return result;
+}
+
+void checkRefused(const QString &folder, const QMap<QString, QByteArray> &before,
+                  const QString &message, const QStringList &mustSay) {
+    for (const QString &part : mustSay)
+        QVERIFY2(message.contains(part), qPrintable(message));
+    const QMap<QString, QByteArray> after = test::folderSnapshot(folder);
+    QStringList names = before.keys() + after.keys();
+    names.removeDuplicates();
+    for (const QString &name : std::as_const(names)) {
+        if (before.value(name) == after.value(name))
+            continue;
+        // A backup file may be the new one, but only whole: never a short file under its name.
+        const bool whole =
+            BackupFileNames.contains(name) && after.contains(name) &&
+            contents(QDir(folder).filePath(name)).size() % backup::layout(name).recordLength == 0;
+        QVERIFY2(whole, qPrintable(name + u8(" changed")));
+    }
 }
 
 } // namespace hondana::hardening

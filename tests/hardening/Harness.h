@@ -11,23 +11,20 @@
 #include <functional>
 
 // What the hardening tests share: running hondana-admin and the upgrade driver as child
-// processes (killed, starved of disk or traced), and looking at a working folder afterwards
-// the way the next start of the program would.
+// processes (killed at a named step, or traced with failing system calls), and looking at a
+// working folder afterwards the way the next start of the program would.
 namespace hondana::hardening {
 
 using test::contents;
 using test::u8;
 using test::writeFile;
 
-inline const QStringList BackupFileNames = {
-    QStringLiteral("BOOK.DAT"), QStringLiteral("BUNYA.DAT"), QStringLiteral("CHOSHA.DAT"),
-    QStringLiteral("HAKKO.DAT"), QStringLiteral("SAIZU.DAT")};
+inline const QStringList BackupFileNames = {u8("BOOK.DAT"), u8("BUNYA.DAT"), u8("CHOSHA.DAT"),
+                                            u8("HAKKO.DAT"), u8("SAIZU.DAT")};
 
 struct Outcome {
     int exitCode = -1;
     bool crashed = false;
-    bool timedOut = false;
-    qint64 milliseconds = 0;
     QString out;
     QString err;
 };
@@ -37,8 +34,6 @@ struct ChildRun {
     QStringList arguments;
     QString folder;
     QMap<QString, QString> environment; // added to the test's own environment
-    std::function<void()> childSetup;   // runs in the child between fork and exec
-    int killAfterMilliseconds = -1;     // SIGKILL the child after this delay
 };
 
 Outcome run(const ChildRun &child);
@@ -60,13 +55,12 @@ QString straceProgram();
 ChildRun traced(const QStringList &straceArguments, const QString &program,
                 const QStringList &arguments, const QString &folder);
 
-// Fills TOSHO.MDB of the (current) working folder with `books` generated books and a recorded
-// acceptance. With `currentVersion` the version database says "1.02"; without it there is none,
-// as in a catalogue of an earlier release.
+// TOSHO.MDB of `folder` with `books` books and a recorded acceptance. With `currentVersion` the
+// version database says "1.02"; without it there is none, as in a catalogue of an earlier release.
 void prepareCatalogue(const QString &folder, int books, bool currentVersion = true);
 
-// A digest of the rows of the five catalogue tables and of how many acceptance rows there are:
-// equal digests mean equal data. Empty when the file cannot be read as a catalogue.
+// A digest of the rows of the five catalogue tables and of whether the agreement is recorded:
+// equal digests mean equal data. Empty when there is no such file.
 QByteArray catalogueDigest(const QString &path);
 // SQLite's own check of the file; "ok" when sound.
 QString integrityCheck(const QString &path);
@@ -82,5 +76,11 @@ FirstWindow startUpIn(const QString &folder, QString *failure);
 
 // Each backup file's bytes, "<missing>" for a missing one.
 QMap<QString, QByteArray> backupFiles(const QString &folder);
+
+// What must hold after an operation was refused with `message`: it says each of `mustSay`, and
+// nothing in the folder changed since `before` (a folderSnapshot) but backup files replaced by
+// complete ones; no work copy, temporary file or journal is left behind.
+void checkRefused(const QString &folder, const QMap<QString, QByteArray> &before,
+                  const QString &message, const QStringList &mustSay);
 
 } // namespace hondana::hardening

@@ -100,9 +100,8 @@ void TestDurability::replacementsAreFlushedInOrder_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("sources");
     QTest::addColumn<QStringList>("targets");
-    QStringList temporaries;
-    for (const QString &name : BackupFileNames)
-        temporaries << name + u8(".tmp");
+    const QStringList temporaries =
+        QStringList(BackupFileNames).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
     QTest::newRow("restore") << adminProgram() << QStringList{u8("restore"), u8("--yes")}
                              << QStringList{files::WorkCopy} << QStringList{files::Catalogue};
     QTest::newRow("backup") << adminProgram() << QStringList{u8("backup")} << temporaries

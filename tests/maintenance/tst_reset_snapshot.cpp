@@ -4,7 +4,7 @@
 #include "maintenance/ResetData.h"
 #include "maintenance/RestoreData.h"
 #include "maintenance/Snapshots.h"
-#include "support/CatalogueGenerator.h"
+#include "support/Catalogues.h"
 #include "support/DataFolder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
@@ -26,13 +26,7 @@ QString catalogue(const DataFolder &folder) {
 }
 
 void prepare(const DataFolder &folder, int books) {
-    folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-    test::CatalogueShape shape;
-    shape.books = books;
-    shape.authors = 40;
-    shape.publishers = 10;
-    test::generateCatalogue(catalogue(folder), shape);
-    SqlFile(catalogue(folder)).exec(u8("INSERT INTO DOUI (ID, 同意日) VALUES (1, '2024-04-01')"));
+    test::makeCatalogue(folder.path(), books);
 }
 
 // Every row of every table and the text of every view: equal digests mean equal catalogues.

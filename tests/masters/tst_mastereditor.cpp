@@ -2,8 +2,8 @@
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
 #include "register/RegisterFixture.h"
-#include "widgets/DataControl.h"
 #include "widgets/DataGrid.h"
+#include "widgets/DataSource.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
 
@@ -161,8 +161,7 @@ void MasterEditorTest::opensAsDescribed() {
     QCOMPARE(model->index(0, 0).data().toString(), QString("7"));
     QCOMPARE(model->index(1, 0).data().toString(), shownNumber);
     QCOMPARE(model->index(2, 0).data().toString(), QString());
-    QVERIFY(!control(editor, "datPrimaryRS")->isVisible());
-    QCOMPARE(control<DataControl>(editor, "datPrimaryRS")->caption(), QString("Record: 1"));
+    QCOMPARE(editor->dataSource()->recordSet().absolutePosition(), 1);
 
     auto *bar = control(editor, "picButtons");
     QCOMPARE(bar->geometry().bottom(), editor->height() - 1);
@@ -242,10 +241,10 @@ void MasterEditorTest::addsSavesAndDeletesRows() {
     editor->grid()->setCurrentIndex(model->index(2, 0));
     click(editor, "cmdDelete");
     QCOMPARE(fixture.count(table), 2);
-    QCOMPARE(editor->dataControl()->caption(), QString("Record: 2"));
+    QCOMPARE(editor->dataSource()->recordSet().absolutePosition(), 2);
     editor->grid()->setCurrentIndex(model->index(0, 0));
     click(editor, "cmdDelete");
-    QCOMPARE(editor->dataControl()->caption(), QString("Record: 1"));
+    QCOMPARE(editor->dataSource()->recordSet().absolutePosition(), 1);
     QCOMPARE(model->index(0, 1).data().toString(), QString("一"));
     QVERIFY(fixture.messages.texts.isEmpty());
 
@@ -340,11 +339,11 @@ void MasterEditorTest::refusesDeletingARowBooksUse() {
              qPrintable(fixture.messages.texts.last()));
     QCOMPARE(fixture.count(table), 2);
     QCOMPARE(editor->grid()->recordModel()->rowCount(), 3);
-    QCOMPARE(editor->dataControl()->caption(), QString("Record: 1"));
+    QCOMPARE(editor->dataSource()->recordSet().absolutePosition(), 1);
 
     // A second row with the same number keeps the books' master: that delete goes through.
     fixture.exec(insertRow(table, columns, 5, "五の二"));
-    editor->dataControl()->refresh();
+    editor->dataSource()->refresh();
     click(editor, "cmdDelete");
     QCOMPARE(fixture.messages.texts.size(), 1);
     QCOMPARE(fixture.count(table), 2);

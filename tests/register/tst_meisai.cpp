@@ -5,7 +5,8 @@
 #include "register/RegisterFixture.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/DataCombo.h"
-#include "widgets/DataControl.h"
+#include "widgets/DataNavigator.h"
+#include "widgets/DataSource.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
@@ -50,7 +51,7 @@ QAction *menuItem(QWidget *form, const QString &name) {
 }
 
 QString caption(MEISAI *form) {
-    return form->books()->caption();
+    return form->navigator()->caption();
 }
 
 } // namespace
@@ -104,7 +105,7 @@ void MeisaiTest::showsTheFormAsLaidOut() {
     QCOMPARE(title->palette().color(QPalette::WindowText), QColor(0, 128, 0));
 
     // Navigator along the very bottom, the button bar above it.
-    auto *navigator = control<DataControl>(form, "datPrimaryRS");
+    auto *navigator = control<DataNavigator>(form, "datPrimaryRS");
     auto *buttons = control(form, "picButtons");
     QCOMPARE(navigator->geometry(), QRect(0, 440, 518, 24));
     QCOMPARE(buttons->geometry(), QRect(0, 412, 518, 28));
@@ -113,7 +114,7 @@ void MeisaiTest::showsTheFormAsLaidOut() {
     QCOMPARE(control<QPushButton>(form, "CMDCOPY")->toolTip(),
              QString("新たに同じ題名のデータを作成します"));
     for (int i = 1; i <= 5; ++i)
-        QVERIFY(!control(form, QString("Adodc%1").arg(i))->isVisible());
+        QVERIFY(form->findChild<DataSource *>(QString("Adodc%1").arg(i)));
 
     QCOMPARE(QApplication::focusWidget(), control(form, "txtFields(1)"));
 
@@ -279,7 +280,7 @@ void MeisaiTest::showsBooksInRegisterOrder() {
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(caption(form), QString("Record: %1").arg(i + 1));
         shown << title->text() + seqNo->text();
-        QTest::mouseClick(control<QWidget>(form->books(), "cmdMoveNext"), Qt::LeftButton);
+        QTest::mouseClick(control<QWidget>(form->navigator(), "cmdMoveNext"), Qt::LeftButton);
     }
     QCOMPARE(shown, QStringList({"暗夜5", "雪国1", "雪国2", "銀河1"}));
     QCOMPARE(caption(form), QString("Record: -3")); // after the last book
@@ -366,7 +367,7 @@ void MeisaiTest::refusedInputStaysPending() {
     MEISAI *form = fixture.openRegister();
     type(form, field, typed);
     if (byNavigator)
-        QTest::mouseClick(control<QWidget>(form->books(), "cmdMoveNext"), Qt::LeftButton);
+        QTest::mouseClick(control<QWidget>(form->navigator(), "cmdMoveNext"), Qt::LeftButton);
     else
         click(form, "cmdUpdate");
 

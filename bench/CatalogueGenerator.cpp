@@ -1,4 +1,4 @@
-#include "support/CatalogueGenerator.h"
+#include "CatalogueGenerator.h"
 
 #include "base/Cp932.h"
 #include "base/Failure.h"

@@ -4,15 +4,14 @@
 #include "db/RecordSet.h"
 
 #include <QList>
-#include <QWidget>
+#include <QObject>
 
-class QLabel;
-class QToolButton;
+#include <functional>
 
 namespace hondana {
 
-// A control bound to a data control that holds typed text it has not handed to the record set
-// yet. The data control asks for it before every move and write.
+// A control bound to a data source that holds typed text it has not handed to the record set
+// yet. The data source asks for it before every move and write.
 class BoundEditor {
 public:
     virtual ~BoundEditor() = default;
@@ -24,25 +23,24 @@ public:
     virtual void discardEdit() = 0;
 };
 
-// The record navigator of a screen: owns a connection and a record set opened from a
-// connection string and a record source, shows first/previous/next/last buttons around its
-// caption, and carries the three events of the record set (error, move complete, will change
-// record). It may be hidden and still own its set.
+// The record set of a screen with no widget of its own: owns a connection and a record set
+// opened from a connection string and a record source, keeps the bound controls' typed text in
+// step with it, and carries the three events of the record set (error, move complete, will
+// change record). Bound controls, grids and lookups bind to it; a DataNavigator shows and moves
+// it. Its object name is the screen's name for it (datPrimaryRS, Adodc1, ...).
 //
-// On the primary control (setPrimary(true), or the object name "datPrimaryRS") the error event
+// On the primary source (setPrimary(true), or the object name "datPrimaryRS") the error event
 // shows "Data error event hit err:" and the description in an OK-only message without a title
-// of its own, and every move sets the caption to "Record: " and the absolute position. Failures
-// the control meets itself (opening, navigator moves, bound controls' refused values) arrive as
-// the error event; direct calls on recordSet() throw Failure to their caller.
-class DataControl : public QWidget {
+// of its own. Failures the source meets itself (opening, moves, bound controls' refused values)
+// arrive as the error event; direct calls on recordSet() throw Failure to their caller.
+class DataSource : public QObject {
     Q_OBJECT
 public:
     static inline const QString PrimaryName = QStringLiteral("datPrimaryRS");
     static inline const QString ErrorPrefix = QStringLiteral("Data error event hit err:");
-    static inline const QString CaptionPrefix = QStringLiteral("Record: ");
 
-    explicit DataControl(QWidget *parent = nullptr);
-    ~DataControl() override;
+    explicit DataSource(QObject *parent = nullptr);
+    ~DataSource() override;
 
     void setConnectionString(const QString &connectionString);
     QString connectionString() const;
@@ -58,9 +56,6 @@ public:
     RecordSet &recordSet();
     const RecordSet &recordSet() const;
     Connection &connection();
-
-    QString caption() const;
-    void setCaption(const QString &caption);
 
     void setPrimary(bool primary);
     bool isPrimary() const;
@@ -92,20 +87,17 @@ Q_SIGNALS:
 
 private:
     void onError(int number, const QString &description);
-    void onMoveComplete();
-    void showPosition();
-    bool navigate(void (RecordSet::*move)());
 
     Connection m_connection;
     RecordSet m_recordSet;
     QString m_recordSource;
     bool m_primary = false;
     QList<BoundEditor *> m_editors;
-    QLabel *m_caption = nullptr;
-    QToolButton *m_first = nullptr;
-    QToolButton *m_previous = nullptr;
-    QToolButton *m_next = nullptr;
-    QToolButton *m_last = nullptr;
 };
+
+// Runs `step` on `set`; a failure goes through the set's error event instead of to the caller
+// (a refusal a bound control already reported is not reported twice). Returns whether the step
+// ran through.
+bool runReportingFailure(RecordSet &set, const std::function<void()> &step);
 
 } // namespace hondana
