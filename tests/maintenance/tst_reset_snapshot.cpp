@@ -1,3 +1,5 @@
+#include "../hardening/Harness.h"
+
 #include "base/Failure.h"
 #include "base/FileNames.h"
 #include "maintenance/BackupData.h"
@@ -29,23 +31,15 @@ void prepare(const DataFolder &folder, int books) {
     test::makeCatalogue(folder.path(), books);
 }
 
-// Every row of every table and the text of every view: equal digests mean equal catalogues.
-QByteArray digest(const QString &path, const QStringList &tables) {
-    SqlFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QString &table : tables) {
-        for (const QVariantList &row : file.rows(u8("SELECT * FROM %1 ORDER BY rowid").arg(table)))
-            for (const QVariant &value : row)
-                hash.addData(value.toString().toUtf8() + '\x1f');
-        hash.addData("\x1e");
-    }
-    for (const QVariantList &row : file.rows(u8("SELECT sql FROM sqlite_schema ORDER BY name")))
-        hash.addData(row.value(0).toString().toUtf8());
-    return hash.result();
+QByteArray dataDigest(const QString &path) {
+    return hardening::catalogueDigest(path);
 }
 
-QByteArray dataDigest(const QString &path) {
-    return digest(path, DataTables);
+// What a reset leaves alone: the stamp list, the acceptance and the stored queries.
+test::Rows untouched(const QString &path) {
+    SqlFile file(path);
+    return file.rows(u8("SELECT * FROM DSTMP")) + file.rows(u8("SELECT * FROM DOUI")) +
+           file.rows(u8("SELECT sql FROM sqlite_schema WHERE type = 'view' ORDER BY name"));
 }
 
 QMap<QString, QByteArray> backupFiles(const DataFolder &folder) {
@@ -86,7 +80,6 @@ void TestResetSnapshot::reset_data() {
     QTest::newRow("full catalogue") << 200 << QString();
     QTest::newRow("already empty") << 0 << QString();
     QTest::newRow("failure in the middle") << 200 << u8("CHOSHA");
-    QTest::newRow("failure at the last table") << 200 << u8("SAIZU");
 }
 
 void TestResetSnapshot::reset() {
@@ -103,7 +96,7 @@ void TestResetSnapshot::reset() {
     backupData(ResetConnectionString);
     const QMap<QString, QByteArray> backupBefore = backupFiles(folder);
     const QByteArray before = dataDigest(catalogue(folder));
-    const QByteArray kept = digest(catalogue(folder), {u8("DSTMP"), u8("DOUI")});
+    const test::Rows kept = untouched(catalogue(folder));
 
     QString snapshot;
     try {
@@ -117,8 +110,7 @@ void TestResetSnapshot::reset() {
     }
     for (const QString &table : DataTables)
         QCOMPARE(count(catalogue(folder), table), 0);
-    QCOMPARE(digest(catalogue(folder), {u8("DSTMP"), u8("DOUI")}), kept);
-    QVERIFY(count(catalogue(folder), u8("DSTMP")) >= 2);
+    QCOMPARE(untouched(catalogue(folder)), kept);
     QCOMPARE(count(catalogue(folder), u8("DOUI")), 1);
     for (const char *view : {"TQ1", "TQ2", "TQ3"})
         QCOMPARE(count(catalogue(folder), u8(view)), 0);

@@ -167,8 +167,6 @@ void TestAlldel::actions() {
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     if (!ended)
         QVERIFY(WindowRegistry::instance().existing(windows::Utilities)->isVisible());
-    if (button == u8("Command1") && booksAfter == 0)
-        QCOMPARE(SqlFile(catalogue()).value(u8("SELECT count(*) FROM DSTMP")).toInt(), 2);
 }
 
 void TestAlldel::closingBringsTheMainMenuBack_data() {
