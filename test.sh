@@ -12,4 +12,6 @@ build=${HONDANA_BUILD_DIR:-$HONDANA_ROOT/build-test}
 hondana_install_missing "${HONDANA_PACKAGES[@]}" strace desktop-file-utils appstream
 hondana_build "$build" Debug "$@"
 cd "$build"
+# The detail report's tests read its PDF with pdftotext and pdffonts.
+hondana_install_missing poppler-utils
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${HONDANA_JOBS:-2}"

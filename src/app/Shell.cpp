@@ -7,6 +7,7 @@
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
+#include "retrieval/MEIPR.h"
 #include "utilities/ALLDEL.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
@@ -24,6 +25,7 @@ void registerAllWindows() {
     registerShellWindows();
     registerBookRegister();
     registerMasterEditors();
+    registerReport();
     registerUtilities();
 }
 

@@ -111,10 +111,12 @@ QVariant parse(const QString &text, schema::Kind kind, const QString &field) {
 QString format(const QVariant &value, const QString &displayFormat) {
     if (!value.isValid() || value.isNull())
         return {};
+    const QString dateForm =
+        displayFormat == ShortDateFormat ? QStringLiteral("yyyy/M/d") : DateFormat;
     if (value.typeId() == QMetaType::QDate)
-        return value.toDate().toString(DateFormat);
+        return value.toDate().toString(dateForm);
     if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().date().toString(DateFormat);
+        return value.toDateTime().date().toString(dateForm);
     if (displayFormat == NumberFormat) {
         bool ok = false;
         const qint64 number = value.toLongLong(&ok);
@@ -127,10 +129,10 @@ QString format(const QVariant &value, const QString &displayFormat) {
             return number < 0 ? QLatin1Char('-') + digits : digits;
         }
     }
-    if (displayFormat == DateFormat) {
+    if (displayFormat == DateFormat || displayFormat == ShortDateFormat) {
         const QDate date = QDate::fromString(value.toString(), Qt::ISODate);
         if (date.isValid())
-            return date.toString(DateFormat);
+            return date.toString(dateForm);
     }
     return value.toString();
 }

@@ -13,6 +13,8 @@ namespace hondana::input {
 // Display formats of bound fields.
 inline const QString DateFormat = QStringLiteral("yyyy/MM/dd");
 inline const QString NumberFormat = QStringLiteral("#,##0");
+// A date without leading zeros: 2024/4/1.
+inline const QString ShortDateFormat = QStringLiteral("yyyy/m/d");
 
 // Numbers: "1500", "1,500", "-3", "１，５００", "－３". Commas must group by thousands.
 // Refused with Failure naming `field`: text, fractions, values outside 32 bits.
@@ -30,8 +32,8 @@ QVariant parse(const QString &text, schema::Kind kind, const QString &field);
 QString toHalfWidthDigits(const QString &text);
 
 // The display form of a stored value: "#,##0" groups an integer by thousands, "yyyy/MM/dd"
-// writes a date; any other format (or none) gives the plain form (dates still as
-// "yyyy/MM/dd"). Null gives "".
+// writes a date, "yyyy/m/d" writes it without leading zeros; any other format (or none) gives
+// the plain form (dates still as "yyyy/MM/dd"). Null gives "".
 QString format(const QVariant &value, const QString &displayFormat = {});
 
 } // namespace hondana::input

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/MasterRules.h"
+#include "widgets/GridColumn.h"
 
 #include <QColor>
 #include <QList>
@@ -11,13 +12,6 @@
 
 namespace hondana {
 
-// One column of a master editor's grid; the caption is the bound column's name.
-struct MasterColumn {
-    QString field;
-    double widthTwips;
-    QString numberFormat = {}; // empty: the general format
-};
-
 // Everything in which the four master editors differ. The editors are one class driven by
 // one of these.
 struct MasterDescription {
@@ -25,8 +19,8 @@ struct MasterDescription {
     QString caption;  // window and grid caption
     masters::MasterKey key;
     QString sql;
-    QList<MasterColumn> columns;
-    QSizeF clientTwips;                     // client area when the editor opens
+    QList<GridColumn> columns; // each captioned with its field name (no caption of its own)
+    QSizeF clientTwips;        // client area when the editor opens
     std::array<double, 4> buttonLeftsTwips; // 追加, 更新, 削除, 閉じる
     double navigatorHeightTwips;            // the hidden navigator still takes its room
     QColor gridBackground;

@@ -1,6 +1,5 @@
 #include "masters/MasterEditor.h"
 
-#include "core/AppState.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -9,7 +8,6 @@
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
 
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -30,10 +28,9 @@ const QString NothingToDelete = QStringLiteral("削除する行がありませ�
 } // namespace
 
 MasterEditor::MasterEditor(const MasterDescription &description, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_description(description) {
+    : RegisterSubWindow(parent), m_description(description) {
     setObjectName(description.formName);
     setWindowTitle(description.caption);
-    setAttribute(Qt::WA_DeleteOnClose);
 
     m_data = new DataSource(this);
     m_data->setObjectName(DataSource::PrimaryName);
@@ -74,14 +71,8 @@ void MasterEditor::buildGrid() {
     m_grid = new DataGrid(m_gridArea);
     m_grid->setObjectName(QStringLiteral("grdDataGrid"));
     m_grid->setAccessibleName(m_description.caption);
-    QList<RecordSetModel::Column> columns;
-    QList<double> widths;
-    for (const MasterColumn &column : std::as_const(m_description.columns)) {
-        columns << RecordSetModel::Column{column.field, column.field, column.numberFormat};
-        widths << column.widthTwips;
-    }
-    m_grid->bind(m_data, columns);
-    m_grid->setColumnWidthsTwips(widths);
+    m_grid->bind(m_data, m_description.columns);
+    connect(m_grid, &DataGrid::deleteRowRequested, this, &MasterEditor::deleteRow);
     // Rows as high as their text needs, so a short list shows whole on the first screen.
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     QPalette gridColours = m_grid->palette();
@@ -163,15 +154,9 @@ void MasterEditor::commitOpenCell() {
 }
 
 // Nothing typed is dropped: the editor stays open while its last change cannot be written.
-void MasterEditor::closeEvent(QCloseEvent *event) {
+bool MasterEditor::prepareToClose() {
     commitOpenCell();
-    if (!savePendingChange(*m_data)) {
-        event->ignore();
-        return;
-    }
-    AppState::instance().subWindowFlag = 0;
-    resetMousePointer();
-    QWidget::closeEvent(event);
+    return savePendingChange(*m_data);
 }
 
 void registerMasterEditors() {

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "masters/MasterDescription.h"
-
-#include <QWidget>
+#include "widgets/RegisterSubWindow.h"
 
 class QLabel;
 class QPushButton;
@@ -14,8 +13,8 @@ class DataGrid;
 
 // The grid editor of one master list (authors, publishers, categories or sizes), opened from
 // the register beside itself. It is one class for all four; a MasterDescription says what
-// differs. The register set the sub-window flag before showing it; closing clears it.
-class MasterEditor : public QWidget {
+// differs. The register set the sub-window flag before showing it; closing gives it back.
+class MasterEditor : public RegisterSubWindow {
     Q_OBJECT
 public:
     static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
@@ -31,7 +30,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    bool prepareToClose() override;
 
 private:
     void buildGrid();

@@ -54,11 +54,19 @@ void colour(QWidget *widget, QPalette::ColorRole role, const QColor &colour) {
     widget->setPalette(palette);
 }
 
+// A screen reader says the label's words; the colon after them is not read out.
+QString spokenName(const Field &field) {
+    QString name = field.label;
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    return name;
+}
+
 QWidget *makeFieldControl(const Field &field, QWidget *parent, DataSource *books) {
     switch (field.control) {
     case Control::Notes: {
         auto *notes = new BoundTextArea(parent);
-        notes->setAccessibleName(field.label);
+        notes->setAccessibleName(spokenName(field));
         notes->bind(books, field.column);
         notes->setInputMethodOn(field.inputMethodOn);
         notes->setTabChangesFocus(true);
@@ -66,7 +74,7 @@ QWidget *makeFieldControl(const Field &field, QWidget *parent, DataSource *books
     }
     case Control::Lookup: {
         auto *combo = new DataCombo(parent);
-        combo->setAccessibleName(field.label);
+        combo->setAccessibleName(spokenName(field));
         combo->bind(books, field.column);
         return combo;
     }
@@ -74,7 +82,7 @@ QWidget *makeFieldControl(const Field &field, QWidget *parent, DataSource *books
         break;
     }
     auto *box = new BoundTextBox(parent);
-    box->setAccessibleName(field.label);
+    box->setAccessibleName(spokenName(field));
     box->bind(books, field.column);
     box->setDisplayFormat(field.displayFormat);
     box->setRightAligned(field.rightAligned);

@@ -2,11 +2,46 @@
 
 #include "db/InputParsing.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 
 namespace hondana {
 
+namespace {
+
+// The platform's own combo box interface names a box by its current text on this desktop, so a
+// screen reader would read "夏目漱石" where the user needs "著者名".
+class AccessibleDataCombo : public QAccessibleWidget {
+public:
+    explicit AccessibleDataCombo(DataCombo *combo)
+        : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text type) const override {
+        const auto *combo = static_cast<const DataCombo *>(widget());
+        if (type == QAccessible::Value)
+            return combo->shownText();
+        return QAccessibleWidget::text(type);
+    }
+};
+
+QAccessibleInterface *accessibleDataCombo(const QString &className, QObject *object) {
+    if (className == QLatin1String(DataCombo::staticMetaObject.className()))
+        return new AccessibleDataCombo(static_cast<DataCombo *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 DataCombo::DataCombo(QWidget *parent) : QComboBox(parent) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(accessibleDataCombo);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
+    // A stored value the list lacks is shown as the placeholder, in the colour of a value.
+    QPalette colours = palette();
+    colours.setColor(QPalette::PlaceholderText, colours.color(QPalette::ButtonText));
+    setPalette(colours);
     setEditable(false);
     connect(this, &QComboBox::activated, this, &DataCombo::pick);
 }
@@ -97,15 +132,21 @@ void DataCombo::repopulate() {
 
 void DataCombo::showCurrent() {
     int index = -1;
+    QString key;
     if (m_source && m_source->recordSet().hasCurrent() &&
         m_source->recordSet().fieldIndex(m_field) >= 0) {
-        const QString key = matchKey(m_source->recordSet().value(m_field));
+        key = matchKey(m_source->recordSet().value(m_field));
         if (!key.isNull())
             index = m_indexOfKey.value(key, -1);
     }
     m_showing = true;
+    setPlaceholderText(index < 0 && m_boundColumn.isEmpty() ? key : QString());
     setCurrentIndex(index);
     m_showing = false;
+}
+
+QString DataCombo::shownText() const {
+    return currentIndex() < 0 ? placeholderText() : currentText();
 }
 
 void DataCombo::pick(int index) {

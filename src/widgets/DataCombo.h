@@ -13,7 +13,11 @@ namespace hondana {
 // order the set holds them, shows the entry whose `boundColumn` equals the stored value, and a
 // pick writes that entry's `boundColumn` value into the bound column. Without a bound column the
 // listed value itself is stored. Texts match with trailing blanks ignored ("未" followed by
-// blanks shows as "未"). A stored value with no entry shows an empty box.
+// blanks shows as "未"). A stored value with no entry shows an empty box, unless the list holds
+// the stored values themselves (no bound column): then the box shows the value as stored (a
+// stamp "*" the stamp list lacks is still that book's stamp).
+//
+// A screen reader hears the box's label as its name and the shown entry as its value.
 class DataCombo : public QComboBox {
     Q_OBJECT
 public:
@@ -29,6 +33,9 @@ public:
     DataSource *rowSource() const { return m_rowSource; }
     QString listField() const { return m_listField; }
     QString boundColumn() const { return m_boundColumn; }
+
+    // What the box shows: the current entry, or the stored value the list lacks.
+    QString shownText() const;
 
     // Fills the list again from the row source's rows (done by itself when the source is
     // re-read).

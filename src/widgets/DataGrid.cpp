@@ -4,29 +4,39 @@
 #include "widgets/Twips.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 namespace hondana {
+
+namespace {
+
+const QAbstractItemView::EditTriggers TypingStartsEditing = QAbstractItemView::AnyKeyPressed |
+                                                            QAbstractItemView::DoubleClicked |
+                                                            QAbstractItemView::EditKeyPressed;
+
+} // namespace
 
 DataGrid::DataGrid(QWidget *parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                    QAbstractItemView::EditKeyPressed);
+    setEditTriggers(TypingStartsEditing);
 }
 
 DataGrid::~DataGrid() = default;
 
-void DataGrid::bind(DataSource *source, const QList<RecordSetModel::Column> &columns) {
+void DataGrid::bind(DataSource *source, const QList<GridColumn> &columns) {
     if (accessibleName().isEmpty())
         setAccessibleName(source->objectName());
     bind(&source->recordSet(), columns);
 }
 
-void DataGrid::bind(RecordSet *set, const QList<RecordSetModel::Column> &columns) {
+void DataGrid::bind(RecordSet *set, const QList<GridColumn> &columns) {
     delete m_model;
     m_model = new RecordSetModel(set, this);
     m_model->setColumns(columns);
+    m_model->setReadOnly(m_readOnly);
     setModel(m_model);
+    applyColumnLayout(columns);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &DataGrid::onCurrentRowChanged);
     connect(set, &RecordSet::moveComplete, this, &DataGrid::followRecordSet);
@@ -38,9 +48,31 @@ RecordSet *DataGrid::recordSet() const {
     return m_model ? m_model->recordSet() : nullptr;
 }
 
-void DataGrid::setColumnWidthsTwips(const QList<double> &widths) {
-    for (int i = 0; i < widths.size(); ++i)
-        setColumnWidth(i, twips::toPixels(widths.at(i)));
+void DataGrid::applyColumnLayout(const QList<GridColumn> &columns) {
+    for (int i = 0; i < columns.size(); ++i) {
+        const GridColumn &column = columns.at(i);
+        if (column.widthTwips > 0)
+            setColumnWidth(i, twips::toPixels(column.widthTwips));
+        setColumnHidden(i, column.hidden);
+    }
+}
+
+void DataGrid::setReadOnly(bool readOnly) {
+    if (m_model)
+        m_model->setReadOnly(readOnly);
+    m_readOnly = readOnly;
+    setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers : TypingStartsEditing);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent *event) {
+    const int row = currentIndex().row();
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && !m_readOnly &&
+        state() != EditingState && m_model && row >= 0 && row != m_model->newRowIndex()) {
+        event->accept();
+        Q_EMIT deleteRowRequested();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 bool DataGrid::goToNewRow() {

@@ -29,6 +29,8 @@ void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete) {
 
 bool savePendingChange(DataSource &source) {
     RecordSet &set = source.recordSet();
+    if (!set.isOpen())
+        return true;
     return runReportingFailure(set, [&set] { set.update(); });
 }
 

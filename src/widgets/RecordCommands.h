@@ -22,7 +22,8 @@ void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete);
 
 // Writes a change the screen still holds (typed text included), as the navigator does before a
 // move, so that closing never drops it. A refusal goes through the data source's error event;
-// returns false then and the change stays pending.
-bool savePendingChange(DataSource &control);
+// returns false then and the change stays pending. A set that never opened, or was closed, holds
+// nothing: that is no refusal.
+bool savePendingChange(DataSource &source);
 
 } // namespace hondana

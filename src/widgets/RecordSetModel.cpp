@@ -42,16 +42,16 @@ RecordSetModel::~RecordSetModel() = default;
 void RecordSetModel::useAllFields() {
     m_columns.clear();
     for (const QString &field : set().fieldNames())
-        m_columns << Column{field, field};
+        m_columns << GridColumn{field, field};
 }
 
 void RecordSetModel::resolveFields() {
     m_fieldIndexes.clear();
-    for (const Column &column : std::as_const(m_columns))
+    for (const GridColumn &column : std::as_const(m_columns))
         m_fieldIndexes << set().fieldIndex(column.field);
 }
 
-void RecordSetModel::setColumns(const QList<Column> &columns) {
+void RecordSetModel::setColumns(const QList<GridColumn> &columns) {
     beginResetModel();
     m_explicitColumns = !columns.isEmpty();
     if (m_explicitColumns)
@@ -76,8 +76,14 @@ void RecordSetModel::setNewRowEnabled(bool enabled) {
     endResetModel();
 }
 
+void RecordSetModel::setReadOnly(bool readOnly) {
+    beginResetModel();
+    m_readOnly = readOnly;
+    endResetModel();
+}
+
 bool RecordSetModel::hasNewRow() const {
-    return m_newRowEnabled && set().isUpdatable();
+    return m_newRowEnabled && !m_readOnly && set().isUpdatable();
 }
 
 int RecordSetModel::newRowIndex() const {
@@ -97,7 +103,7 @@ int RecordSetModel::columnCount(const QModelIndex &parent) const {
 QVariant RecordSetModel::data(const QModelIndex &index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const Column &column = m_columns.at(index.column());
+    const GridColumn &column = m_columns.at(index.column());
     const int field = m_fieldIndexes.value(index.column(), -1);
     switch (role) {
     case Qt::DisplayRole:
@@ -115,7 +121,7 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const {
 }
 
 bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, int role) {
-    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
         return false;
     RecordSet &set = *m_set;
     const QString field = m_columns.at(index.column()).field;
@@ -144,7 +150,7 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= m_columns.size())
             return {};
-        const Column &column = m_columns.at(section);
+        const GridColumn &column = m_columns.at(section);
         return column.caption.isEmpty() ? column.field : column.caption;
     }
     if (section == newRowIndex())
@@ -156,7 +162,7 @@ Qt::ItemFlags RecordSetModel::flags(const QModelIndex &index) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-    if (set().isUpdatable())
+    if (!m_readOnly && set().isUpdatable() && !m_columns.at(index.column()).locked)
         flags |= Qt::ItemIsEditable;
     return flags;
 }

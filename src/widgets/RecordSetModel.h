@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/GridColumn.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QPointer>
@@ -17,22 +19,19 @@ class RecordSet;
 class RecordSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    struct Column {
-        QString field;
-        QString caption; // the field name when empty
-        QString displayFormat = {};
-    };
-
     explicit RecordSetModel(RecordSet *set, QObject *parent = nullptr);
     ~RecordSetModel() override;
 
     // Default: every field of the set, captions = field names, no formats.
-    void setColumns(const QList<Column> &columns);
-    QList<Column> columns() const { return m_columns; }
+    void setColumns(const QList<GridColumn> &columns);
+    QList<GridColumn> columns() const { return m_columns; }
     int columnOf(const QString &field) const;
 
     // The empty row at the bottom (on by default for an updatable set).
     void setNewRowEnabled(bool enabled);
+    // Shows the set without letting it be edited: no new row, no editable cell.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_readOnly; }
     // Index of the empty new row, or -1.
     int newRowIndex() const;
 
@@ -53,8 +52,9 @@ private:
     void resolveFields();
 
     QPointer<RecordSet> m_set;
-    QList<Column> m_columns;
+    QList<GridColumn> m_columns;
     bool m_newRowEnabled = true;
+    bool m_readOnly = false;
     bool m_explicitColumns = false;
     QList<int> m_fieldIndexes;
     bool m_resetting = false;

@@ -3,41 +3,36 @@
 #include "app/ApplicationSetup.h"
 #include "app/Shell.h"
 #include "core/AppState.h"
-#include "db/Connection.h"
+#include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
 
-#include <QApplication>
-#include <QPointer>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QtTest>
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 
 namespace hondana::test {
 
-const QStringList RegisterFixture::StandInScreens = {"DAIMEIQ", "CHOSHAQ", "KANRIQ", "CHOSHA2",
-                                                     "HAKKO2",  "BUNYA2",  "MIDOKU", "MEIPR"};
-
 RegisterFixture::RegisterFixture() {
-    folder.copyShipped(QStringLiteral("TOSHOINI.MDB"), QStringLiteral("TOSHO.MDB"));
+    folder.copyShipped("TOSHOINI.MDB", "TOSHO.MDB");
     AppState::instance().reset();
     AppState::instance().admission = AppState::Admission::Yes;
     AppState::instance().workingDirectory = folder.path();
     installFontSubstitutions();
     setEventLoopExit([] {});
     registerAllWindows();
-    for (const QString &screen : StandInScreens) {
-        WindowRegistry::instance().registerFactory(screen, [screen] {
+    for (const QString name :
+         {"DAIMEIQ", "CHOSHAQ", "KANRIQ", "CHOSHA2", "HAKKO2", "BUNYA2", "MIDOKU", "MEIPR"}) {
+        WindowRegistry::instance().registerFactory(name, [name] {
             auto *standIn = new QWidget(nullptr, Qt::Window);
-            standIn->setObjectName(screen);
+            standIn->setObjectName(name);
             standIn->setAttribute(Qt::WA_DeleteOnClose);
             return standIn;
         });
     }
-    m_connection =
-        openDatabaseFile(folder.filePath(QStringLiteral("TOSHO.MDB")), QStringLiteral("fixture"));
+    m_sql = std::make_unique<SqlFile>(folder.filePath("TOSHO.MDB"));
 }
 
 RegisterFixture::~RegisterFixture() {
@@ -46,66 +41,53 @@ RegisterFixture::~RegisterFixture() {
         if (!window->parentWidget())
             windows << window;
     }
-    for (const QPointer<QWidget> &window : std::as_const(windows))
-        delete window.data();
+    qDeleteAll(windows);
     settle();
-    closeDatabase(m_connection);
+    m_sql.reset();
     setEventLoopExit({});
     AppState::instance().reset();
 }
 
-QSqlQuery RegisterFixture::run(const QString &sql, const QVariantList &values) {
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(sql);
-    for (const QVariant &value : values)
-        q.addBindValue(value);
-    if (!q.exec())
-        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-    return q;
-}
-
-void RegisterFixture::exec(const QString &sql, const QVariantList &values) {
-    run(sql, values);
-}
-
-QVariant RegisterFixture::scalar(const QString &sql, const QVariantList &values) {
-    QSqlQuery q = run(sql, values);
-    return q.next() ? q.value(0) : QVariant();
-}
-
-int RegisterFixture::count(const QString &table) {
-    return scalar(QStringLiteral("SELECT count(*) FROM %1").arg(table)).toInt();
-}
-
-void RegisterFixture::addBook(const QString &title, qint64 author, qint64 seqNo) {
-    exec(QStringLiteral("INSERT INTO BOOK (題名, 著者NO, SEQNO) VALUES (?, ?, ?)"),
-         {title, author, seqNo});
-}
-
-void RegisterFixture::addAuthor(qint64 number, const QString &name) {
-    exec(QStringLiteral("INSERT INTO CHOSHA (著者NO, 著者名) VALUES (?, ?)"), {number, name});
-}
-
 MEISAI *RegisterFixture::openRegister() {
-    if (!WindowRegistry::instance().show(MEISAI::Name))
-        return nullptr;
-    auto *books = qobject_cast<MEISAI *>(WindowRegistry::instance().existing(MEISAI::Name));
-    if (books && !QTest::qWaitForWindowExposed(books))
-        return nullptr;
-    return books;
+    WindowRegistry::instance().show(MEISAI::Name);
+    auto *books = qobject_cast<MEISAI *>(visibleWindow(MEISAI::Name));
+    return books && QTest::qWaitForWindowExposed(books) ? books : nullptr;
+}
+
+MasterEditor *RegisterFixture::openEditor(const QString &menuItem, const QString &form) {
+    if (MEISAI *books = openRegister())
+        choose(books, menuItem);
+    auto *editor = qobject_cast<MasterEditor *>(visibleWindow(form));
+    return editor && QTest::qWaitForWindowExposed(editor) ? editor : nullptr;
 }
 
 QWidget *RegisterFixture::visibleWindow(const QString &name) {
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == name && window->isVisible())
-            return window;
-    }
-    return nullptr;
+    QWidget *window = WindowRegistry::instance().existing(name);
+    return window && window->isVisible() ? window : nullptr;
 }
 
 void RegisterFixture::settle() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
+}
+
+void click(QWidget *form, const QString &button) {
+    QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
+}
+
+void type(QWidget *form, const QString &field, const QString &text) {
+    auto *box = control<QLineEdit>(form, field);
+    box->selectAll();
+    box->del();
+    box->insert(text);
+}
+
+void choose(QWidget *form, const QString &name) {
+    for (QAction *action : form->findChildren<QAction *>(name)) {
+        if (!action->menu()) // a drop-down's title carries its menu's name too
+            return action->trigger();
+    }
+    qFatal("no menu item %s", qPrintable(name));
 }
 
 } // namespace hondana::test

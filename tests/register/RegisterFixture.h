@@ -2,13 +2,10 @@
 
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
+#include "support/TestSql.h"
 
-#include <QPushButton>
-#include <QSqlQuery>
-#include <QString>
-#include <QVariant>
-#include <QWidget>
 #include <QtTest>
+#include <memory>
 
 namespace hondana {
 class MEISAI;
@@ -17,31 +14,26 @@ class MasterEditor;
 
 namespace hondana::test {
 
-// A working folder with an empty catalogue, an admitted user, the register's windows
-// registered and the message boxes recorded. Stand-ins are registered for the screens the
-// register opens that other parts of the program provide, so the rules of opening can be seen
-// whether those screens exist yet or not. Every window is gone when the fixture goes.
+// A working folder with an empty catalogue, an admitted user, every window registered (stand-ins
+// for the screens other parts of the program provide) and the message boxes recorded. Every
+// window is gone when the fixture goes.
 class RegisterFixture {
 public:
-    // The screens that stand-ins are registered for.
-    static const QStringList StandInScreens;
-
     RegisterFixture();
     ~RegisterFixture();
-    RegisterFixture(const RegisterFixture &) = delete;
-    RegisterFixture &operator=(const RegisterFixture &) = delete;
 
-    // Runs SQL against TOSHO.MDB through a connection of its own.
-    void exec(const QString &sql, const QVariantList &values = {});
-    QVariant scalar(const QString &sql, const QVariantList &values = {});
-    int count(const QString &table);
-    // A book with the given title, author, SEQNO; other columns null unless set afterwards.
-    void addBook(const QString &title, qint64 author, qint64 seqNo);
-    void addAuthor(qint64 number, const QString &name);
+    // SQL on TOSHO.MDB through a connection of its own.
+    void exec(const QString &sql) const { m_sql->exec(sql); }
+    QVariant value(const QString &sql) const { return m_sql->value(sql); }
+    int count(const QString &table) const { return value("SELECT count(*) FROM " + table).toInt(); }
+    void addBook(const QString &title, int author, int seqNo) const {
+        exec(QString("INSERT INTO BOOK (題名, 著者NO, SEQNO) VALUES ('%1', %2, %3)")
+                 .arg(title, QString::number(author), QString::number(seqNo)));
+    }
 
-    // Opens the register as the main menu does and waits until it is shown.
+    // Opens the register as the main menu does, or a master editor through its menu item.
     MEISAI *openRegister();
-    // The visible window named `name`, or nullptr.
+    MasterEditor *openEditor(const QString &menuItem, const QString &form);
     static QWidget *visibleWindow(const QString &name);
     // Lets windows that closed themselves go.
     static void settle();
@@ -50,21 +42,21 @@ public:
     MessageRecorder messages;
 
 private:
-    QSqlQuery run(const QString &sql, const QVariantList &values);
-
-    QString m_connection;
+    std::unique_ptr<SqlFile> m_sql;
 };
 
-// The control `name` of a window; the test stops when there is none.
-template <typename T = QWidget> T *control(QWidget *form, const QString &name) {
+// The object `name` of a window; the test stops when there is none.
+template <typename T = QWidget> T *control(QObject *form, const QString &name) {
     T *found = form->findChild<T *>(name);
     if (!found)
         qFatal("no control %s", qPrintable(name));
     return found;
 }
 
-inline void click(QWidget *form, const QString &button) {
-    QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
-}
+void click(QWidget *form, const QString &button);
+// Types into a text box as the user does, so the box learns the text was edited.
+void type(QWidget *form, const QString &field, const QString &text);
+// Chooses the menu command `name` of a window.
+void choose(QWidget *form, const QString &name);
 
 } // namespace hondana::test

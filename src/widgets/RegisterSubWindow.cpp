@@ -1,0 +1,29 @@
+#include "widgets/RegisterSubWindow.h"
+
+#include "core/AppState.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/WindowNames.h"
+#include "widgets/WindowRegistry.h"
+
+#include <QCloseEvent>
+
+namespace hondana {
+
+RegisterSubWindow::RegisterSubWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void RegisterSubWindow::closeEvent(QCloseEvent *event) {
+    if (!prepareToClose()) {
+        event->ignore();
+        return;
+    }
+    AppState::instance().subWindowFlag = 0;
+    if (QWidget *bookRegister = WindowRegistry::instance().existing(windows::Register);
+        bookRegister && bookRegister->isHidden())
+        bookRegister->show();
+    resetMousePointer();
+    QWidget::closeEvent(event);
+}
+
+} // namespace hondana
