@@ -10,6 +10,7 @@
 #include "retrieval/GroupedList.h"
 #include "retrieval/MEIPR.h"
 #include "retrieval/QueryScreen.h"
+#include "utilities/ALLDEL.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
 
@@ -29,6 +30,7 @@ void registerAllWindows() {
     registerQueryScreens();
     registerGroupedLists();
     registerReport();
+    registerUtilities();
 }
 
 bool startProgram() {
