@@ -59,21 +59,21 @@ GroupedList::GroupedList(const GroupedListDescription &description, QWidget *par
 GroupedList::~GroupedList() = default;
 
 void GroupedList::buildParentFields() {
-    for (const ParentField &spec : std::as_const(m_description.parentFields)) {
+    for (const ParentField &parentField : std::as_const(m_description.parentFields)) {
         auto *box = new BoundTextBox(this);
-        QString accessibleName = spec.field;
-        if (!spec.label.isEmpty()) {
-            QLabel *label =
-                form::label(this, spec.label, spec.labelText, twips::rect(spec.labelTwips));
+        QString accessibleName = parentField.field;
+        if (!parentField.label.isEmpty()) {
+            QLabel *label = form::label(this, parentField.label, parentField.labelText,
+                                        twips::rect(parentField.labelTwips));
             label->setBuddy(box);
-            accessibleName = spec.labelText;
+            accessibleName = parentField.labelText;
         }
-        form::place(box, spec.name, accessibleName, twips::rect(spec.twips));
-        box->bind(m_data, spec.field);
-        box->setDisplayFormat(spec.displayFormat);
+        form::place(box, parentField.name, accessibleName, twips::rect(parentField.twips));
+        box->bind(m_data, parentField.field);
+        box->setDisplayFormat(parentField.displayFormat);
         // The lists change nothing: what would a typed change be saved by?
         box->setReadOnly(true);
-        box->setVisible(spec.visible);
+        box->setVisible(parentField.visible);
     }
 }
 

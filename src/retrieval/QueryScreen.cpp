@@ -54,32 +54,34 @@ QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *par
 QueryScreen::~QueryScreen() = default;
 
 void QueryScreen::buildLabels() {
-    for (const ScreenLabel &spec : std::as_const(m_description.labels)) {
-        QLabel *label = form::label(this, spec.name, spec.text, twips::rect(spec.twips));
-        form::setFontSize(label, spec.pointSize, spec.heading);
-        if (spec.heading)
+    for (const ScreenLabel &described : std::as_const(m_description.labels)) {
+        QLabel *label =
+            form::label(this, described.name, described.text, twips::rect(described.twips));
+        form::setFontSize(label, described.pointSize, described.heading);
+        if (described.heading)
             label->setAlignment(Qt::AlignCenter);
-        if (spec.background.isValid()) {
+        if (described.background.isValid()) {
             label->setAutoFillBackground(true);
             QPalette colours = label->palette();
-            colours.setColor(QPalette::Window, spec.background);
+            colours.setColor(QPalette::Window, described.background);
             label->setPalette(colours);
         }
     }
 }
 
 void QueryScreen::buildInputs() {
-    for (const SearchInput &spec : std::as_const(m_description.inputs)) {
+    for (const SearchInput &described : std::as_const(m_description.inputs)) {
         auto *input = new QLineEdit(this);
-        auto *label = findChild<QLabel *>(spec.label);
-        form::place(input, spec.name, label ? label->text() : spec.column, twips::rect(spec.twips));
+        auto *label = findChild<QLabel *>(described.label);
+        form::place(input, described.name, label ? label->text() : described.column,
+                    twips::rect(described.twips));
         if (label)
             label->setBuddy(input);
         // Typed text is Japanese as often as not.
         input->setAttribute(Qt::WA_InputMethodEnabled);
         connect(input, &QLineEdit::returnPressed, this, &QueryScreen::search);
         m_inputs << input;
-        m_tabOrder << qMakePair(spec.tabIndex, static_cast<QWidget *>(input));
+        m_tabOrder << qMakePair(described.tabIndex, static_cast<QWidget *>(input));
     }
 }
 

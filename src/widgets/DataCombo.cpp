@@ -2,8 +2,11 @@
 
 #include "db/InputParsing.h"
 
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QListView>
 #include <QMouseEvent>
+#include <QStringListModel>
 
 namespace hondana {
 
@@ -32,7 +35,7 @@ QAccessibleInterface *accessibleDataCombo(const QString &className, QObject *obj
 
 } // namespace
 
-DataCombo::DataCombo(QWidget *parent) : QComboBox(parent) {
+DataCombo::DataCombo(QWidget *parent) : QComboBox(parent), m_items(new QStringListModel(this)) {
     static const bool accessibleInstalled = [] {
         QAccessible::installFactory(accessibleDataCombo);
         return true;
@@ -43,6 +46,14 @@ DataCombo::DataCombo(QWidget *parent) : QComboBox(parent) {
     colours.setColor(QPalette::PlaceholderText, colours.color(QPalette::ButtonText));
     setPalette(colours);
     setEditable(false);
+    // A collection names thousands of authors. The list is handed over as one block, the box
+    // takes its size from its form rather than from measuring every name, and the open list
+    // measures one row for all: so a longer list costs the screen next to nothing.
+    setModel(m_items);
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(8);
+    if (auto *list = qobject_cast<QListView *>(view()))
+        list->setUniformItemSizes(true);
     connect(this, &QComboBox::activated, this, &DataCombo::pick);
 }
 
@@ -100,7 +111,6 @@ QString DataCombo::matchKey(const QVariant &value) {
 
 void DataCombo::repopulate() {
     m_showing = true;
-    clear();
     m_values.clear();
     m_indexOfKey.clear();
     QStringList items;
@@ -125,7 +135,7 @@ void DataCombo::repopulate() {
                 m_indexOfKey.insert(key, row);
         }
     }
-    addItems(items);
+    m_items->setStringList(items);
     m_showing = false;
     showCurrent();
 }

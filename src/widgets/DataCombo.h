@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QPointer>
 
+class QStringListModel;
+
 namespace hondana {
 
 // A lookup drop-down: bound to a column of the main data source, its list filled from a second
@@ -58,6 +60,7 @@ private:
     QString m_field;
     QString m_listField;
     QString m_boundColumn;
+    QStringListModel *m_items;
     QList<QVariant> m_values;
     QHash<QString, int> m_indexOfKey;
     QList<QMetaObject::Connection> m_fieldConnections;
