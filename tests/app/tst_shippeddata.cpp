@@ -104,7 +104,6 @@ void ShippedData::unreadListCountsStamps_data() {
     QTest::newRow("未") << "'未'" << true;
     QTest::newRow("未 padded") << "'未  '" << true;
     QTest::newRow("empty") << "''" << true;
-    QTest::newRow("blanks") << "'  '" << true;
     QTest::newRow("null") << "NULL" << true;
     QTest::newRow("済") << "'済'" << false;
     QTest::newRow("済 padded") << "'済  '" << false;
