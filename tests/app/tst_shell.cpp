@@ -39,8 +39,6 @@ using namespace hondana::test;
 
 namespace {
 
-const QStringList BackupFiles = {"BOOK.DAT", "BUNYA.DAT", "CHOSHA.DAT", "HAKKO.DAT", "SAIZU.DAT"};
-
 WindowRegistry &registry() {
     return WindowRegistry::instance();
 }

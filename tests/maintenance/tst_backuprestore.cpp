@@ -14,15 +14,13 @@
 #include <QtTest>
 
 using namespace hondana;
+using test::BackupFiles;
 using test::contents;
 using test::DataFolder;
 using test::u8;
 using test::writeFile;
 
 namespace {
-
-const QStringList BackupFiles = {u8("BOOK.DAT"), u8("BUNYA.DAT"), u8("CHOSHA.DAT"), u8("HAKKO.DAT"),
-                                 u8("SAIZU.DAT")};
 
 QString catalogue() {
     return files::resolve(files::Catalogue);

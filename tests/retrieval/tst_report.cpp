@@ -60,12 +60,12 @@ void addBooks(const test::SqlFile &catalogue, int count) {
     catalogue.exec(QStringLiteral("INSERT INTO BUNYA (分野NO, 分野名) VALUES (1, '小説')"));
     for (int i = 1; i <= count; ++i) {
         const bool bare = i % 3 == 0;
-        const QString title = bookTitle(i);
+        const QString number = QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0'));
         catalogue.exec(
             QStringLiteral("INSERT INTO BOOK (SEQNO, 題名, 著者NO, ｼﾘｰｽﾞ, 発行所NO, 分野NO, "
-                           "請求番号, 管理番号1, 管理番号2) VALUES (1, '%1', 1, %2)")
-                .arg(title, bare ? QStringLiteral("NULL, NULL, NULL, NULL, NULL, NULL")
-                                 : QStringLiteral("'上', 1, 1, 'C%1', 'K%1', 'M%1'").arg(title)));
+                           "請求番号, 管理番号1, 管理番号2) VALUES (1, '本%1', 1, %2)")
+                .arg(number, bare ? QStringLiteral("NULL, NULL, NULL, NULL, NULL, NULL")
+                                  : QStringLiteral("'上', 1, 1, 'C%1', 'K%1', 'M%1'").arg(number)));
     }
 }
 
@@ -91,13 +91,17 @@ private Q_SLOTS:
     void initTestCase() { installFontSubstitutions(); }
 
     void init() {
-        m_report.reset();
-        m_catalogue.reset();
         m_folder = std::make_unique<test::DataFolder>();
         m_folder->copyShipped(QStringLiteral("TOSHOINI.MDB"), QStringLiteral("TOSHO.MDB"));
         AppState::instance().reset();
         m_catalogue = std::make_unique<test::SqlFile>(m_folder->filePath("TOSHO.MDB"));
         m_report = std::make_unique<MEIPR>();
+    }
+
+    void cleanup() {
+        m_report.reset();
+        m_catalogue.reset();
+        m_folder.reset();
     }
 
     void pagesFollowTheLayout_data() {
