@@ -1,7 +1,3 @@
-// The shell from start-up on: the agreement screen (declining, the first acceptance, the version
-// upgrade and its failures), the main menu, help, the about box and the program's end, driven
-// through the real widgets offscreen.
-
 #include "app/ApplicationSetup.h"
 #include "app/KYODAKU.h"
 #include "app/MAINM.h"
