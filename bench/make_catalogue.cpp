@@ -1,5 +1,6 @@
-// make_catalogue <folder> [books] [seed]: a data folder with the shipped files and a synthetic
-// catalogue of that many books (100,000 by default), for trying the program on a large collection.
+// make_catalogue <folder> [books] [seed] [authors]: a data folder with the shipped files and a
+// synthetic catalogue of that many books (100,000 by default) and authors (12,500 by default, as
+// many as a real collection of that size has), for trying the program on a large collection.
 
 #include "CatalogueGenerator.h"
 #include "base/FileNames.h"
@@ -17,7 +18,7 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: make_catalogue <folder> [books] [seed]\n");
+        std::fprintf(stderr, "usage: make_catalogue <folder> [books] [seed] [authors]\n");
         return 2;
     }
     const QDir folder(arguments[1]);
@@ -28,6 +29,7 @@ int main(int argc, char *argv[]) {
     hondana::test::CatalogueShape shape;
     shape.books = arguments.size() > 2 ? arguments[2].toInt() : 100000;
     shape.seed = arguments.size() > 3 ? arguments[3].toULongLong() : 1;
+    shape.authors = arguments.size() > 4 ? arguments[4].toInt() : 12500;
     try {
         // The shipped files when the build made them, then a catalogue of the current layout.
         QDirIterator shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR), QDir::Files);

@@ -1,114 +1,128 @@
-// hondana-admin: backup and restore of the catalogue in the current directory, for scripts
-// and administrators. Runs the same core operations as the utilities screen.
+// hondana-admin: the catalogue's maintenance from the command line, for scripts and careful
+// users: backup, restore, reset, snapshots, export and check. Runs the same core operations as
+// the utilities screen, in the current directory or in the data folder --folder names.
 
+#include "admin/Command.h"
+#include "admin/Console.h"
 #include "base/Failure.h"
-#include "core/Configuration.h"
-#include "maintenance/BackupData.h"
-#include "maintenance/RestoreData.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
-#include <cstdio>
-#include <iostream>
-#include <string>
-#include <unistd.h>
+
+using namespace hondana;
+using namespace hondana::admin;
 
 namespace {
 
-enum ExitCode { Success = 0, Failed = 1, UsageError = 2, NotConfirmed = 3 };
-
-void print(std::FILE *stream, const QString &text) {
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+QList<Command> allCommands() {
+    return maintenanceCommands() + reportCommands();
 }
 
 QString usage() {
-    return QStringLiteral(
-        "使い方: hondana-admin <コマンド> [--yes]\n"
+    QString text = QStringLiteral(
+        "使い方: hondana-admin <コマンド> [引数] [オプション]\n"
         "\n"
-        "現在のフォルダーにある本棚帖のデータを扱います。\n"
+        "本棚帖のデータフォルダー (現在のフォルダーか --folder で指定したフォルダー) の\n"
+        "蔵書データベース TOSHO.MDB を扱います。\n"
         "\n"
-        "コマンド:\n"
-        "  backup     TOSHO.MDB の蔵書と4つのマスターをバックアップファイル\n"
-        "             (BOOK.DAT, BUNYA.DAT, CHOSHA.DAT, HAKKO.DAT, SAIZU.DAT) に書き出します。\n"
-        "             接続先は JETDB.VER の1行目から読みます。\n"
-        "  restore    バックアップファイルと TOSHODEF.MDB から TOSHO.MDB を作り直します。\n"
-        "             今の TOSHO.MDB の内容はバックアップファイルの内容で置き換わります。\n"
+        "コマンド:\n");
+    for (const Command &command : allCommands())
+        text += QStringLiteral("  %1%2\n").arg(command.name.leftJustified(18), command.summary);
+    text += QStringLiteral(
         "\n"
         "オプション:\n"
-        "  --yes, -y  restore の確認を省きます (端末以外から実行するときは必須)。\n"
-        "  --help, -h この説明を表示します。\n"
+        "  --folder, -C フォルダー  データフォルダーを指定します。\n"
+        "  --yes, -y          restore、reset、restore-snapshot の確認を省きます\n"
+        "                     (端末以外から実行するときは必須)。\n"
+        "  --help, -h         この説明を表示します。コマンドの後に付けるとコマンドの説明です。\n"
         "\n"
-        "終了コード: 0 成功、1 失敗、2 使い方の誤り、3 復元を取りやめ");
+        "終了コード: 0 成功、1 失敗、2 使い方の誤り、3 取りやめ、4 check で問題あり");
+    return text;
 }
 
-bool confirmRestore() {
-    std::fputs("本当にﾃﾞｰﾀの復元を実施していいですか？ 今の TOSHO.MDB は置き換わります。 [y/N] ",
-               stderr);
-    std::fflush(stderr);
-    std::string answer;
-    if (!std::getline(std::cin, answer))
-        return false;
-    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+int usageError(const QString &problem) {
+    print(stderr, QStringLiteral("hondana-admin: %1\n\n").arg(problem) + usage());
+    return UsageError;
 }
 
-int runBackup() {
-    hondana::backupData(hondana::readConfigurationLine());
-    print(stdout, QStringLiteral("バックアップを完了しました。"));
-    return Success;
-}
+struct Parsed {
+    bool help = false;
+    QStringList words; // the command and its arguments
+    Invocation call;
+    QString problem;
+};
 
-int runRestore(bool confirmed) {
-    if (!confirmed) {
-        if (!::isatty(STDIN_FILENO)) {
-            print(stderr, QStringLiteral("hondana-admin: 復元は確認が必要です。端末以外から実行する"
-                                         "ときは --yes を付けてください。"));
-            return NotConfirmed;
-        }
-        if (!confirmRestore()) {
-            print(stderr, QStringLiteral("復元を取りやめました。何も変更していません。"));
-            return NotConfirmed;
-        }
+Parsed parse(const QStringList &arguments) {
+    Parsed parsed;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        const auto value = [&](QString &into) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(u"--"))
+                parsed.problem = QStringLiteral("%1 の後に値を指定してください。").arg(argument);
+            else
+                into = arguments[++i];
+        };
+        if (argument == u"--help" || argument == u"-h")
+            parsed.help = true;
+        else if (argument == u"--yes" || argument == u"-y")
+            parsed.call.yes = true;
+        else if (argument == u"--folder" || argument == u"-C")
+            value(parsed.call.folder);
+        else if (argument == u"--encoding")
+            value(parsed.call.encoding);
+        else if (argument == u"--output" || argument == u"-o")
+            value(parsed.call.output);
+        else if (argument.startsWith(u'-') && argument.size() > 1)
+            parsed.problem = QStringLiteral("「%1」というオプションはありません。").arg(argument);
+        else
+            parsed.words << argument;
     }
-    hondana::restoreData();
-    print(stdout, QStringLiteral("データの復元を完了しました。"));
-    return Success;
+    return parsed;
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    QStringList arguments = app.arguments().mid(1);
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        print(stdout, usage());
+    Parsed parsed = parse(app.arguments().mid(1));
+    const QList<Command> commands = allCommands();
+    const Command *command = nullptr;
+    if (!parsed.words.isEmpty()) {
+        for (const Command &candidate : commands) {
+            if (candidate.name == parsed.words.first())
+                command = &candidate;
+        }
+    }
+    if (parsed.help) {
+        print(stdout, command ? command->usage : usage());
         return Success;
     }
-    const bool yes =
-        arguments.removeAll(QStringLiteral("--yes")) + arguments.removeAll(QStringLiteral("-y")) >
-        0;
-    if (arguments.size() != 1) {
-        print(stderr,
-              QStringLiteral("hondana-admin: コマンドを1つ指定してください。\n\n") + usage());
-        return UsageError;
-    }
-    const QString command = arguments.first();
-    try {
-        if (command == QLatin1String("backup"))
-            return runBackup();
-        if (command == QLatin1String("restore"))
-            return runRestore(yes);
-    } catch (const hondana::Failure &failure) {
-        print(stderr, QStringLiteral("hondana-admin: ") + failure.message());
+    if (!parsed.problem.isEmpty())
+        return usageError(parsed.problem);
+    if (parsed.words.isEmpty())
+        return usageError(QStringLiteral("コマンドを1つ指定してください。"));
+    if (!command)
+        return usageError(
+            QStringLiteral("「%1」というコマンドはありません。").arg(parsed.words.first()));
+    parsed.call.arguments = parsed.words.mid(1);
+    if (parsed.call.arguments.size() > command->arguments)
+        return usageError(QStringLiteral("コマンドを1つ指定してください。"));
+    if (parsed.call.arguments.size() < command->arguments)
+        return usageError(
+            QStringLiteral("%1 には引数が必要です。\n\n%2").arg(command->name, command->usage));
+    if (!parsed.call.folder.isEmpty() && !QFileInfo(parsed.call.folder).isDir()) {
+        print(stderr, QStringLiteral("hondana-admin: データフォルダー「%1」がありません。")
+                          .arg(parsed.call.folder));
         return Failed;
+    }
+    try {
+        return command->run(parsed.call);
+    } catch (const Failure &failure) {
+        print(stderr, QStringLiteral("hondana-admin: ") + failure.message());
     } catch (const std::exception &error) {
         print(stderr, QStringLiteral("hondana-admin: 予期しないエラーです: ") +
                           QString::fromLocal8Bit(error.what()));
-        return Failed;
     }
-    print(stderr,
-          QStringLiteral("hondana-admin: 「%1」というコマンドはありません。\n\n").arg(command) +
-              usage());
-    return UsageError;
+    return Failed;
 }

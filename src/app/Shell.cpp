@@ -7,7 +7,10 @@
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
 #include "register/MEISAI.h"
+#include "retrieval/GroupedList.h"
 #include "retrieval/MEIPR.h"
+#include "retrieval/QueryScreen.h"
+#include "utilities/ALLDEL.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
 
@@ -24,7 +27,10 @@ void registerAllWindows() {
     registerShellWindows();
     registerBookRegister();
     registerMasterEditors();
+    registerQueryScreens();
+    registerGroupedLists();
     registerReport();
+    registerUtilities();
 }
 
 bool startProgram() {

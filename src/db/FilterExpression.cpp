@@ -1,6 +1,7 @@
 #include "db/FilterExpression.h"
 
 #include "base/Failure.h"
+#include "db/TextFolding.h"
 
 #include <QDate>
 #include <vector>
@@ -10,7 +11,8 @@ namespace hondana {
 struct FilterExpression::Node {
     // A comparison when `children` is empty, otherwise the AND of the children.
     int column = -1;
-    QString pattern;
+    QString pattern; // folded once here, not per row
+
     bool prefix = false;
     std::vector<std::shared_ptr<const Node>> children;
 };
@@ -72,18 +74,14 @@ private:
                               QStringLiteral("列「%1」の後に LIKE がありません。").arg(column));
         QString pattern = takeQuoted();
         node->column = columnIndex(column);
-        const auto wildcard = [](QChar c) {
-            return c == QLatin1Char('*') || c == QLatin1Char('%');
-        };
-        if (!pattern.isEmpty() && wildcard(pattern.back())) {
+        // Only the last character can be the wildcard: whatever stands before it was typed by
+        // a user and is matched as itself, `*`, `%`, `?`, `#` and brackets included.
+        if (!pattern.isEmpty() &&
+            (pattern.back() == QLatin1Char('*') || pattern.back() == QLatin1Char('%'))) {
             node->prefix = true;
             pattern.chop(1);
         }
-        for (const QChar c : std::as_const(pattern)) {
-            if (wildcard(c))
-                throw syntaxError(m_text, QStringLiteral("「*」は文字の最後にだけ使えます。"));
-        }
-        node->pattern = pattern;
+        node->pattern = folding::folded(pattern);
         return node;
     }
 
@@ -115,16 +113,26 @@ private:
         return name;
     }
 
+    // The text between apostrophes; two apostrophes inside stand for one.
     QString takeQuoted() {
         skipBlanks();
         if (m_at >= m_text.size() || m_text.at(m_at) != QLatin1Char('\''))
             throw syntaxError(m_text, QStringLiteral("LIKE の後に '…' で囲んだ文字がありません。"));
-        const qsizetype end = m_text.indexOf(QLatin1Char('\''), m_at + 1);
-        if (end < 0)
-            throw syntaxError(m_text, QStringLiteral("「'」が閉じていません。"));
-        const QString text = m_text.mid(m_at + 1, end - m_at - 1);
-        m_at = end + 1;
-        return text;
+        QString text;
+        for (qsizetype at = m_at + 1; at < m_text.size(); ++at) {
+            if (m_text.at(at) != QLatin1Char('\'')) {
+                text.append(m_text.at(at));
+                continue;
+            }
+            if (at + 1 < m_text.size() && m_text.at(at + 1) == QLatin1Char('\'')) {
+                text.append(QLatin1Char('\''));
+                ++at;
+                continue;
+            }
+            m_at = at + 1;
+            return text;
+        }
+        throw syntaxError(m_text, QStringLiteral("「'」が閉じていません。"));
     }
 
     bool takeKeyword(const QString &keyword) {
@@ -161,19 +169,9 @@ private:
     int m_depth = 0;
 };
 
-// SQLite's LIKE folds A-Z only; everything else must match exactly.
-char16_t foldAscii(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c;
-}
-
-bool likeMatches(const QString &value, const QString &pattern, bool prefix) {
-    if (prefix ? value.size() < pattern.size() : value.size() != pattern.size())
-        return false;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        if (foldAscii(value.at(i).unicode()) != foldAscii(pattern.at(i).unicode()))
-            return false;
-    }
-    return true;
+bool likeMatches(const QString &value, const QString &foldedPattern, bool prefix) {
+    return prefix ? folding::startsWith(value, foldedPattern)
+                  : folding::equals(value, foldedPattern);
 }
 
 QString comparableText(const QVariant &value) {
@@ -215,14 +213,13 @@ FilterExpression FilterExpression::parse(const QString &expression) {
     return result;
 }
 
+QString FilterExpression::literal(const QString &typedText) {
+    QString text = typedText;
+    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
 QString FilterExpression::prefixCondition(const QString &column, const QString &typedText) {
-    if (typedText.contains(QLatin1Char('\'')))
-        throw Failure(QStringLiteral("検索する文字に「'」は使えません。"));
-    if (typedText.contains(QLatin1Char('*')) || typedText.contains(QLatin1Char('%')))
-        throw Failure(
-            QStringLiteral("検索する文字に「*」や「%」は使えません（入力した文字で始まるものを"
-                           "探します）。"));
-    return QStringLiteral("%1 LIKE '%2*'").arg(column, typedText);
+    return QStringLiteral("%1 LIKE '%2*'").arg(column, literal(typedText));
 }
 
 bool FilterExpression::isEmpty() const {

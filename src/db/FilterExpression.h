@@ -10,9 +10,9 @@
 namespace hondana {
 
 // A record-set filter: `column LIKE 'text*'` comparisons joined by AND, with parentheses.
-// `*` may only end the text (a prefix match); without it the whole value must match. Letters
-// A-Z match regardless of case, every other character exactly, as SQLite's LIKE does. A null
-// value matches nothing.
+// A final `*` (or `%`) makes a prefix match; without it the whole value must match. Every
+// other character of the text is itself (two apostrophes stand for one), and comparisons fold
+// case, width and kana (see TextFolding.h). A null value matches nothing.
 class FilterExpression {
 public:
     FilterExpression();
@@ -24,9 +24,10 @@ public:
     // blank expression gives the filter that passes every row.
     static FilterExpression parse(const QString &expression);
 
-    // The condition `column LIKE 'text*'` for what a user typed into a search field. Text the
-    // syntax cannot carry (an apostrophe, a wildcard) is refused with Failure before any
-    // parsing, so a search never runs on a mangled pattern.
+    // What a user typed, ready to stand between the apostrophes of a pattern: it then matches
+    // literally, whatever characters it holds.
+    static QString literal(const QString &typedText);
+    // The condition `column LIKE 'text*'`: values that begin with what a user typed.
     static QString prefixCondition(const QString &column, const QString &typedText);
 
     bool isEmpty() const;

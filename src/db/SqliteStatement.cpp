@@ -38,4 +38,22 @@ Statement::~Statement() {
     sqlite3_finalize(m_statement);
 }
 
+// About every millisecond of SQLite's work: often enough to repaint, rarely enough not to count.
+constexpr int InstructionsPerTick = 20000;
+
+ProgressHandler::ProgressHandler(sqlite3 *handle, const Progress &progress)
+    : m_handle(handle), m_progress(progress) {
+    sqlite3_progress_handler(m_handle, InstructionsPerTick, &ProgressHandler::tick, this);
+}
+
+ProgressHandler::~ProgressHandler() {
+    sqlite3_progress_handler(m_handle, 0, nullptr, nullptr);
+}
+
+int ProgressHandler::tick(void *self) {
+    auto *handler = static_cast<ProgressHandler *>(self);
+    handler->m_progress.report(++handler->m_ticks, 0);
+    return 0; // never interrupts
+}
+
 } // namespace hondana::sqlite

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Progress.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <sqlite3.h>
@@ -35,6 +37,23 @@ public:
 
 private:
     sqlite3_stmt *m_statement = nullptr;
+};
+
+// Reports progress while SQLite works through long statements (a DELETE of a whole table, an
+// integrity check), whose amount of work is not known beforehand. Removed again on destruction.
+class ProgressHandler {
+public:
+    ProgressHandler(sqlite3 *handle, const Progress &progress);
+    ~ProgressHandler();
+    ProgressHandler(const ProgressHandler &) = delete;
+    ProgressHandler &operator=(const ProgressHandler &) = delete;
+
+private:
+    static int tick(void *self);
+
+    sqlite3 *m_handle;
+    const Progress &m_progress;
+    qint64 m_ticks = 0;
 };
 
 } // namespace hondana::sqlite

@@ -48,7 +48,8 @@ backup::FieldValue columnValue(sqlite3_stmt *statement, int column) {
     return value;
 }
 
-void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder) {
+void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder,
+                const Progress &progress, qint64 &rowsSoFar) {
     const QByteArray step = "backup." + layout.fileName.toLatin1();
     const QString cannotRead =
         QStringLiteral("「%1」を書けません: %2 表を読めません").arg(layout.fileName, layout.table);
@@ -65,6 +66,8 @@ void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &fo
             values[i] = columnValue(query.get(), i);
         if (backup::encodeRecord(layout, values.constData(), record.data(), row))
             file.write(record.constData(), record.size());
+        if ((++rowsSoFar & 1023) == 0)
+            progress.report(rowsSoFar, 0);
     }
     if (sqlite::Statement::failed(result))
         throw Failure(cannotRead + QStringLiteral(": ") + sqlite::lastError(handle));
@@ -74,7 +77,7 @@ void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &fo
 
 } // namespace
 
-void backupData(const QString &connectionString, const QString &folder) {
+void backupData(const QString &connectionString, const QString &folder, const Progress &progress) {
     Connection connection(connectionString, folder);
     connection.open();
     sqlite3 *handle = sqlite::handleOf(connection.database());
@@ -82,8 +85,9 @@ void backupData(const QString &connectionString, const QString &folder) {
     const QString cannotRead = QStringLiteral("「%1」を読めません").arg(files::Catalogue);
     sqlite::execute(handle, "BEGIN", cannotRead);
     try {
+        qint64 rows = 0;
         for (const backup::Layout &layout : backup::layouts())
-            writeTable(handle, layout, folder);
+            writeTable(handle, layout, folder, progress, rows);
     } catch (...) {
         sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Progress.h"
+
 #include <QString>
 
 namespace hondana {
@@ -8,6 +10,7 @@ namespace hondana {
 // backup files in `folder` (the current directory when empty), replacing the earlier ones.
 // Relative names in the connection string are resolved against the folder too. Each file is
 // replaced only when it is completely written. Throws Failure naming the file and the problem.
-void backupData(const QString &connectionString, const QString &folder = {});
+void backupData(const QString &connectionString, const QString &folder = {},
+                const Progress &progress = {});
 
 } // namespace hondana

@@ -9,6 +9,8 @@
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
+#include "maintenance/CatalogueReplacement.h"
+#include "maintenance/Snapshots.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,10 +20,6 @@
 namespace hondana {
 
 namespace {
-
-// The side files SQLite keeps beside a database; after the replacement those of the old
-// catalogue belong to no file and must not be replayed into the new one.
-const char *const SideFileSuffixes[] = {"-journal", "-wal", "-shm"};
 
 void checkInputs(const QString &folder) {
     QStringList missing;
@@ -39,8 +37,7 @@ void checkInputs(const QString &folder) {
 
 void makeWorkCopy(const QString &workCopy, const QString &folder) {
     safefile::removeFile(workCopy);
-    for (const char *suffix : SideFileSuffixes)
-        safefile::removeFile(workCopy + QLatin1String(suffix));
+    removeSideFiles(workCopy);
     faultpoint("restore.copy");
     safefile::copyFile(files::resolve(files::RestoreTemplate, folder), workCopy);
 }
@@ -84,7 +81,27 @@ void bindField(sqlite3_stmt *insert, int index, const backup::Layout &layout,
     }
 }
 
-void fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder) {
+// Counts the records read so far against the records of all five files.
+struct RecordProgress {
+    const Progress &progress;
+    qint64 total = 0;
+    qint64 done = 0;
+
+    void advance() {
+        if ((++done & 1023) == 0)
+            progress.report(done, total);
+    }
+};
+
+qint64 recordTotal(const QString &folder) {
+    qint64 total = 0;
+    for (const backup::Layout &layout : backup::layouts())
+        total += QFileInfo(files::resolve(layout.fileName, folder)).size() / layout.recordLength;
+    return total;
+}
+
+void fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder,
+               RecordProgress &progress) {
     backup::RecordReader reader(layout, files::resolve(layout.fileName, folder));
     sqlite::Statement insert(handle, insertStatement(layout),
                              QStringLiteral("%1 表に行を追加できません").arg(layout.table));
@@ -100,6 +117,7 @@ void fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &fol
                               .arg(reader.recordNumber())
                               .arg(layout.table, sqlite::lastError(handle)));
         insert.reset();
+        progress.advance();
     }
 }
 
@@ -156,7 +174,7 @@ void rebuildIndexes(sqlite3 *handle, const QList<Index> &indexes) {
             QStringLiteral("%1 表の索引「%2」を作れません").arg(index.table, index.name));
 }
 
-void fillWorkCopy(const QString &workCopy, const QString &folder) {
+void fillWorkCopy(const QString &workCopy, const QString &folder, const Progress &progress) {
     QString name;
     try {
         name = openDatabaseFile(workCopy, QStringLiteral("restore"));
@@ -172,10 +190,12 @@ void fillWorkCopy(const QString &workCopy, const QString &folder) {
                         cannotBuild());
         try {
             const QList<Index> indexes = dropIndexes(handle);
+            RecordProgress records{progress, recordTotal(folder)};
             for (const backup::Layout &layout : backup::layouts()) {
-                fillTable(handle, layout, folder);
+                fillTable(handle, layout, folder, records);
                 faultpoint("restore.fill");
             }
+            sqlite::ProgressHandler indexing(handle, progress);
             rebuildIndexes(handle, indexes);
             ensureAcceptance(handle);
             faultpoint("restore.commit");
@@ -191,53 +211,37 @@ void fillWorkCopy(const QString &workCopy, const QString &folder) {
     closeDatabase(name);
 }
 
-void releaseCatalogue(const QString &catalogue) {
-    closeAllConnectionsTo(catalogue);
-    if (openConnectionCount(catalogue) != 0)
-        throw Failure(
-            QStringLiteral("「%1」を使っている接続を閉じられません。").arg(files::Catalogue));
-}
-
-// A save cut short (a crash, a power loss) leaves the old catalogue's journal behind, and SQLite
-// rolls it back when the file is next read. Let that happen now, while the journal still
-// belongs to the old file: left in place, it would be replayed into the new catalogue.
-void settleOldCatalogue(const QString &catalogue) {
-    bool sideFiles = false;
-    for (const char *suffix : SideFileSuffixes)
-        sideFiles = sideFiles || QFileInfo::exists(catalogue + QLatin1String(suffix));
-    if (!sideFiles || !QFileInfo(catalogue).isFile())
-        return;
+// A damaged catalogue is what many restores are for: SQLite cannot copy it, and there is nothing
+// in it a snapshot could give back, so the restore goes on without one. Any other failure (a
+// full disk, say) stops the restore before anything is replaced.
+QString keepSnapshot(const QString &catalogue, const RestoreOptions &options) {
     try {
-        closeDatabase(openDatabaseFile(catalogue, QStringLiteral("settle")));
+        return snapshots::take(catalogue, snapshots::BeforeRestore, options.progress);
     } catch (const Failure &) {
-        // A catalogue SQLite cannot read is about to be replaced anyway.
+        if (snapshots::quickCheck(catalogue) == QLatin1String("ok"))
+            throw;
+        return {};
     }
-}
-
-void replaceCatalogue(const QString &workCopy, const QString &catalogue) {
-    settleOldCatalogue(catalogue);
-    for (const char *suffix : SideFileSuffixes)
-        safefile::removeFile(catalogue + QLatin1String(suffix));
-    faultpoint("restore.rename");
-    safefile::renameReplacing(workCopy, catalogue);
-    faultpoint("restore.renamed");
-    safefile::syncFolder(QFileInfo(catalogue).absolutePath());
 }
 
 } // namespace
 
-void restoreData(const QString &folder) {
+QString restoreData(const QString &folder, const RestoreOptions &options) {
     faultpoint("restore.check");
     checkInputs(folder);
     const QString workCopy = files::resolve(files::WorkCopy, folder);
     const QString catalogue = files::resolve(files::Catalogue, folder);
     try {
         makeWorkCopy(workCopy, folder);
-        fillWorkCopy(workCopy, folder);
+        fillWorkCopy(workCopy, folder, options.progress);
         faultpoint("restore.sync");
         safefile::syncFile(workCopy);
-        releaseCatalogue(catalogue);
-        replaceCatalogue(workCopy, catalogue);
+        // Only now, with a complete work copy: a restore that cannot start pushes no older
+        // snapshot out of the rotation.
+        const QString snapshot =
+            options.keepSnapshot ? keepSnapshot(catalogue, options) : QString();
+        replaceCatalogue(workCopy, catalogue, "restore");
+        return snapshot;
     } catch (...) {
         QFile::remove(workCopy);
         throw;

@@ -34,4 +34,8 @@ QRect rect(double left, double top, double width, double height) {
     return {point(left, top), size(width, height)};
 }
 
+QRect rect(const QRectF &twips) {
+    return rect(twips.left(), twips.top(), twips.width(), twips.height());
+}
+
 } // namespace hondana::twips

@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QRectF>
 #include <QSize>
 
 // Layouts are given in twips (1440 to the inch). They become device-independent pixels at the
@@ -20,5 +21,6 @@ double fromPixels(int pixels, double dpi = 0);
 QPoint point(double left, double top);
 QSize size(double width, double height);
 QRect rect(double left, double top, double width, double height);
+QRect rect(const QRectF &twips);
 
 } // namespace hondana::twips

@@ -1,0 +1,156 @@
+// backup, restore, reset and the snapshots: the commands that write the catalogue or its backup.
+#include "admin/Command.h"
+#include "admin/Console.h"
+#include "base/FileNames.h"
+#include "core/Configuration.h"
+#include "maintenance/BackupData.h"
+#include "maintenance/ResetData.h"
+#include "maintenance/RestoreData.h"
+#include "maintenance/Snapshots.h"
+
+#include <QLocale>
+
+namespace hondana::admin {
+
+namespace {
+
+QString catalogue(const Invocation &call) {
+    return files::resolve(files::Catalogue, call.folder);
+}
+
+QString keptIn(const QString &snapshot) {
+    return QStringLiteral("元の内容はスナップショット「%1/%2」に残しました"
+                          "（戻すには hondana-admin restore-snapshot %2）。")
+        .arg(snapshots::FolderName, snapshot);
+}
+
+int runBackup(const Invocation &call) {
+    TerminalProgress progress(QStringLiteral("バックアップ中"));
+    backupData(readConfigurationLine(call.folder), call.folder, progress.progress());
+    print(stdout, QStringLiteral("バックアップを完了しました。"));
+    return Success;
+}
+
+int runRestore(const Invocation &call) {
+    if (!call.yes &&
+        !confirm(QStringLiteral("本当にﾃﾞｰﾀの復元を実施していいですか？ 今の TOSHO.MDB は"
+                                "置き換わります。"),
+                 QStringLiteral("復元")))
+        return NotConfirmed;
+    QString kept;
+    {
+        TerminalProgress progress(QStringLiteral("復元中"));
+        kept = restoreData(call.folder, {true, progress.progress()});
+    }
+    print(stdout, QStringLiteral("データの復元を完了しました。"));
+    if (!kept.isEmpty())
+        print(stdout, keptIn(kept));
+    return Success;
+}
+
+int runReset(const Invocation &call) {
+    if (!call.yes &&
+        !confirm(QStringLiteral("本当にﾃﾞｰﾀを全て初期値に戻してもいいですか？ 蔵書と4つの"
+                                "マスターが空になります。"),
+                 QStringLiteral("全データの削除")))
+        return NotConfirmed;
+    QString kept;
+    {
+        TerminalProgress progress(QStringLiteral("削除中"));
+        kept = resetData(ResetConnectionString, call.folder, progress.progress());
+    }
+    print(stdout, QStringLiteral("データの削除が完了しました。"));
+    print(stdout, keptIn(kept));
+    return Success;
+}
+
+QString occasionText(const QString &occasion) {
+    if (occasion == snapshots::BeforeReset)
+        return QStringLiteral("全データの削除の前");
+    if (occasion == snapshots::BeforeRestore)
+        return QStringLiteral("復元の前");
+    if (occasion == snapshots::BeforeSnapshotRestore)
+        return QStringLiteral("スナップショットを戻す前");
+    return occasion;
+}
+
+int runSnapshots(const Invocation &call) {
+    const QList<snapshots::Snapshot> all = snapshots::list(catalogue(call));
+    if (all.isEmpty()) {
+        print(stdout, QStringLiteral("スナップショットはまだありません。全データの削除か復元の"
+                                     "前に「%1」フォルダーに作られます。")
+                          .arg(snapshots::FolderName));
+        return Success;
+    }
+    const QLocale locale(QLocale::Japanese);
+    for (const snapshots::Snapshot &snapshot : all)
+        print(stdout,
+              QStringLiteral("%1  %2  %3  %4")
+                  .arg(snapshot.name, snapshot.taken.toString(u"yyyy/MM/dd HH:mm:ss"),
+                       locale.formattedDataSize(snapshot.bytes), occasionText(snapshot.occasion)));
+    return Success;
+}
+
+int runRestoreSnapshot(const Invocation &call) {
+    const QString name = call.arguments.value(0);
+    if (!call.yes &&
+        !confirm(QStringLiteral("スナップショット「%1」を戻しますか？ 今の TOSHO.MDB は"
+                                "置き換わります。")
+                     .arg(name),
+                 QStringLiteral("スナップショットを戻すの")))
+        return NotConfirmed;
+    {
+        TerminalProgress progress(QStringLiteral("戻しています"));
+        snapshots::restore(name, catalogue(call), progress.progress());
+    }
+    print(stdout, QStringLiteral("スナップショット「%1」を戻しました。").arg(name));
+    print(stdout, keptIn(snapshots::list(catalogue(call)).value(0).name));
+    return Success;
+}
+
+} // namespace
+
+QList<Command> maintenanceCommands() {
+    return {
+        {QStringLiteral("backup"),
+         QStringLiteral("蔵書と4つのマスターをバックアップファイルに書き出します"),
+         QStringLiteral("使い方: hondana-admin backup [--folder フォルダー]\n\n"
+                        "TOSHO.MDB の蔵書と4つのマスターをバックアップファイル (BOOK.DAT, "
+                        "BUNYA.DAT, CHOSHA.DAT,\nHAKKO.DAT, SAIZU.DAT) に書き出します。"
+                        "接続先は JETDB.VER の1行目から読みます。"),
+         0, runBackup},
+        {QStringLiteral("restore"),
+         QStringLiteral("バックアップファイルから TOSHO.MDB を作り直します"),
+         QStringLiteral("使い方: hondana-admin restore [--yes] [--folder フォルダー]\n\n"
+                        "バックアップファイルと TOSHODEF.MDB から TOSHO.MDB を作り直します。今の "
+                        "TOSHO.MDB の内容は\nバックアップファイルの内容で置き換わります。置き換える"
+                        "前の内容はスナップショットに残ります。\n端末では確認します。--yes で確認を"
+                        "省きます (端末以外から実行するときは必須)。"),
+         0, runRestore},
+        {QStringLiteral("reset"),
+         QStringLiteral("蔵書と4つのマスターを空にします (全データの削除)"),
+         QStringLiteral("使い方: hondana-admin reset [--yes] [--folder フォルダー]\n\n"
+                        "BOOK, BUNYA, CHOSHA, HAKKOU, SAIZU の行をすべて削除します。"
+                        "読書ｽﾀﾝﾌﾟの一覧 (DSTMP)、\n使用許諾の記録 (DOUI)、バックアップファイルは"
+                        "そのままです。削除する前の内容はスナップショットに\n残ります。端末では"
+                        "確認します。--yes で確認を省きます (端末以外から実行するときは必須)。"),
+         0, runReset},
+        {QStringLiteral("snapshots"),
+         QStringLiteral("全データの削除や復元の前に残したスナップショットを一覧します"),
+         QStringLiteral("使い方: hondana-admin snapshots [--folder フォルダー]\n\n"
+                        "「snapshots」フォルダーのスナップショットを新しい順に、名前、作った日時、"
+                        "大きさ、何の前に\n作ったかを表示します。新しい5つまでが残ります。"),
+         0, runSnapshots},
+        {QStringLiteral("restore-snapshot"),
+         QStringLiteral("スナップショットを TOSHO.MDB に戻します"),
+         QStringLiteral(
+             "使い方: hondana-admin restore-snapshot 名前 [--yes] [--folder フォルダー]"
+             "\n\nスナップショット (名前は hondana-admin snapshots で確かめます) を "
+             "TOSHO.MDB に戻します。\n今の TOSHO.MDB の内容もスナップショットに残ります。"
+             "端末では確認します。--yes で確認を\n省きます (端末以外から実行するときは"
+             "必須)。"),
+         1, runRestoreSnapshot},
+    };
+}
+
+} // namespace hondana::admin

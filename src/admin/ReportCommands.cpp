@@ -1,0 +1,100 @@
+// export and check: the commands that only read the catalogue.
+#include "admin/Command.h"
+#include "admin/Console.h"
+#include "base/Failure.h"
+#include "base/SafeFile.h"
+#include "core/Configuration.h"
+#include "maintenance/CatalogueCheck.h"
+#include "maintenance/CatalogueExport.h"
+
+#include <memory>
+
+namespace hondana::admin {
+
+namespace {
+
+CsvEncoding encodingOf(const QString &name) {
+    const QString lower = name.toLower();
+    if (lower.isEmpty() || lower == u"utf-8" || lower == u"utf8")
+        return CsvEncoding::Utf8;
+    if (lower == u"cp932" || lower == u"shift_jis" || lower == u"sjis")
+        return CsvEncoding::Cp932;
+    throw Failure(
+        QStringLiteral("文字コード「%1」は使えません。utf-8 か cp932 を指定してください。")
+            .arg(name));
+}
+
+int runExport(const Invocation &call) {
+    const CsvEncoding encoding = encodingOf(call.encoding);
+    const QString connectionString = readConfigurationLine(call.folder);
+    std::unique_ptr<safefile::ReplacingFileWriter> file;
+    CsvSink sink = [](QByteArrayView bytes) {
+        std::fwrite(bytes.data(), 1, size_t(bytes.size()), stdout);
+    };
+    if (!call.output.isEmpty()) {
+        // A failed export leaves an earlier file of that name as it was.
+        file = std::make_unique<safefile::ReplacingFileWriter>(call.output);
+        sink = [&file](QByteArrayView bytes) { file->write(bytes.data(), bytes.size()); };
+    }
+    qint64 books = 0;
+    {
+        TerminalProgress progress(QStringLiteral("書き出し中"));
+        books = exportCatalogue(connectionString, call.folder, encoding, sink, progress.progress());
+    }
+    if (file) {
+        file->commit();
+        print(stdout,
+              QStringLiteral("%1 冊を「%2」に書き出しました。").arg(books).arg(call.output));
+    } else {
+        std::fflush(stdout);
+        if (std::ferror(stdout))
+            throw Failure(QStringLiteral("標準出力に書けません。"));
+    }
+    return Success;
+}
+
+int runCheck(const Invocation &call) {
+    CatalogueCheckReport report;
+    {
+        TerminalProgress progress(QStringLiteral("検査中"));
+        report =
+            checkCatalogue(readConfigurationLine(call.folder), call.folder, progress.progress());
+    }
+    for (const auto &[table, rows] : std::as_const(report.rowCounts))
+        print(stdout, QStringLiteral("%1\t%2 行").arg(table).arg(rows));
+    if (report.sound()) {
+        print(stdout, QStringLiteral("問題は見つかりませんでした。"));
+        return Success;
+    }
+    for (const CatalogueCheckReport::Problem &problem : std::as_const(report.problems)) {
+        print(stdout, QStringLiteral("問題: ") + problem.what);
+        print(stdout, QStringLiteral("  対処: ") + problem.remedy);
+    }
+    print(
+        stderr,
+        QStringLiteral("hondana-admin: %1 件の問題が見つかりました。").arg(report.problems.size()));
+    return ProblemsFound;
+}
+
+} // namespace
+
+QList<Command> reportCommands() {
+    return {
+        {QStringLiteral("export"), QStringLiteral("蔵書を CSV で書き出します"),
+         QStringLiteral("使い方: hondana-admin export [--output ファイル] [--encoding utf-8|cp932] "
+                        "[--folder フォルダー]\n\n"
+                        "蔵書を1冊1行の CSV (先頭に列名の行、RFC 4180 の引用) で書き出します。"
+                        "著者名、発行所、\n分野名、ｻｲｽﾞ名も付けます。--output がなければ標準出力"
+                        "に書きます。文字コードは UTF-8 で、\n--encoding cp932 で Shift_JIS "
+                        "(cp932) を読む表計算ソフト向けになります。"),
+         0, runExport},
+        {QStringLiteral("check"), QStringLiteral("蔵書データベースを検査します"),
+         QStringLiteral("使い方: hondana-admin check [--folder フォルダー]\n\n"
+                        "SQLite の整合性検査、各表の行数、ないマスターを指す本、重複したマスターの"
+                        "番号、\nDSTMP にない読書ｽﾀﾝﾌﾟを調べ、見つかった問題と対処を表示します。"
+                        "問題があれば終了コードは 4 です。"),
+         0, runCheck},
+    };
+}
+
+} // namespace hondana::admin

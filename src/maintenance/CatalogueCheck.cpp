@@ -1,0 +1,168 @@
+#include "maintenance/CatalogueCheck.h"
+
+#include "base/Failure.h"
+#include "db/Connection.h"
+#include "db/Schema.h"
+#include "db/SqliteStatement.h"
+
+#include <QFileInfo>
+
+namespace hondana {
+
+namespace {
+
+struct Master {
+    const char *table;
+    const char *key;
+    const char *description; // how the user knows the list
+};
+
+const Master Masters[] = {
+    {"CHOSHA", "著者NO", "著者名"},
+    {"HAKKOU", "発行所NO", "発行所"},
+    {"BUNYA", "分野NO", "分野"},
+    {"SAIZU", "ｻｲｽﾞNO", "サイズ"},
+};
+
+// Examples named in a finding; the rest are counted.
+constexpr int Examples = 5;
+
+QString u(const char *text) {
+    return QString::fromUtf8(text);
+}
+
+class Checker {
+public:
+    Checker(sqlite3 *handle, QString cannotRead) : m_handle(handle), m_cannotRead(cannotRead) {}
+
+    // The first column of every row of `sql`, as text.
+    QStringList column(const QString &sql) {
+        sqlite::Statement query(m_handle, sql, m_cannotRead);
+        QStringList values;
+        int result;
+        while ((result = query.step()) == SQLITE_ROW)
+            values << QString::fromUtf8(
+                reinterpret_cast<const char *>(sqlite3_column_text(query.get(), 0)));
+        if (sqlite::Statement::failed(result))
+            throw Failure(m_cannotRead + QStringLiteral(": ") + sqlite::lastError(m_handle));
+        return values;
+    }
+
+    qint64 count(const QString &sql) { return column(sql).value(0).toLongLong(); }
+
+private:
+    sqlite3 *m_handle;
+    QString m_cannotRead;
+};
+
+QString examples(const QStringList &values, qint64 total) {
+    QString text = values.mid(0, Examples).join(QStringLiteral("、"));
+    if (total > Examples)
+        text += QStringLiteral(" ほか");
+    return text;
+}
+
+void checkIntegrity(Checker &checker, CatalogueCheckReport &report) {
+    const QStringList verdict = checker.column(QStringLiteral("PRAGMA integrity_check(20)"));
+    if (verdict == QStringList{QStringLiteral("ok")})
+        return;
+    report.problems.append(
+        {QStringLiteral("SQLite の整合性検査で問題が見つかりました: %1")
+             .arg(verdict.join(QStringLiteral(" / "))),
+         QStringLiteral("ファイルが壊れています。hondana-admin snapshots で一覧を見て "
+                        "restore-snapshot で戻すか、バックアップファイルから restore で"
+                        "作り直してください。")});
+}
+
+void countRows(Checker &checker, CatalogueCheckReport &report) {
+    for (const schema::Table &table : schema::catalogueTables())
+        report.rowCounts.append(
+            {table.name, checker.count(QStringLiteral("SELECT count(*) FROM %1").arg(table.name))});
+}
+
+void checkMasterReferences(Checker &checker, CatalogueCheckReport &report) {
+    for (const Master &master : Masters) {
+        const QString key = schema::identifier(u(master.key));
+        // 0 is what a backup writes for a book without that master.
+        const QString missing =
+            QStringLiteral("FROM BOOK b WHERE b.%1 IS NOT NULL AND b.%1 <> 0 AND NOT EXISTS "
+                           "(SELECT 1 FROM %2 m WHERE m.%1 = b.%1)")
+                .arg(key, u(master.table));
+        const qint64 books = checker.count(QStringLiteral("SELECT count(*) ") + missing);
+        if (books == 0)
+            continue;
+        const QStringList numbers =
+            checker.column(QStringLiteral("SELECT DISTINCT b.%1 %2 ORDER BY 1 LIMIT %3")
+                               .arg(key, missing)
+                               .arg(Examples + 1));
+        report.problems.append(
+            {QStringLiteral("%1 冊の本が %2 表にない%3 (%4) を指しています。")
+                 .arg(books)
+                 .arg(u(master.table), u(master.key), examples(numbers, numbers.size())),
+             QStringLiteral("%1の一覧にその番号を登録するか、蔵書登録でその本の%1を選び直して"
+                            "ください。")
+                 .arg(u(master.description))});
+    }
+}
+
+void checkDuplicateKeys(Checker &checker, CatalogueCheckReport &report) {
+    for (const Master &master : Masters) {
+        const QString key = schema::identifier(u(master.key));
+        const QStringList numbers =
+            checker.column(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IS NOT NULL GROUP BY %1 "
+                                          "HAVING count(*) > 1 ORDER BY 1")
+                               .arg(key, u(master.table)));
+        if (numbers.isEmpty())
+            continue;
+        report.problems.append(
+            {QStringLiteral("%1 表で %2 が重複しています: %3")
+                 .arg(u(master.table), u(master.key), examples(numbers, numbers.size())),
+             QStringLiteral("%1の一覧で、重複した番号の一方を使われていない番号に直してください"
+                            "（本はどちらの名前を指すか決まりません）。")
+                 .arg(u(master.description))});
+    }
+}
+
+void checkStamps(Checker &checker, CatalogueCheckReport &report) {
+    // Restore pads stamps with blanks, and "*" is an older way of writing "read".
+    const QString outside =
+        QStringLiteral("FROM BOOK WHERE rtrim([読書ｽﾀﾝﾌﾟ]) NOT IN ('', '*') AND "
+                       "rtrim([読書ｽﾀﾝﾌﾟ]) NOT IN (SELECT rtrim(STMPID) FROM DSTMP)");
+    const qint64 books = checker.count(QStringLiteral("SELECT count(*) ") + outside);
+    if (books == 0)
+        return;
+    const QStringList stamps =
+        checker.column(QStringLiteral("SELECT DISTINCT rtrim([読書ｽﾀﾝﾌﾟ]) %1 ORDER BY 1 LIMIT %2")
+                           .arg(outside)
+                           .arg(Examples + 1));
+    report.problems.append(
+        {QStringLiteral("%1 冊の本の読書ｽﾀﾝﾌﾟが DSTMP 表にない値です: %2")
+             .arg(books)
+             .arg(examples(stamps, stamps.size())),
+         QStringLiteral("蔵書登録でその本の読書ｽﾀﾝﾌﾟを「未」か「済」に選び直してください。")});
+}
+
+} // namespace
+
+CatalogueCheckReport checkCatalogue(const QString &connectionString, const QString &folder,
+                                    const Progress &progress) {
+    Connection connection(connectionString, folder);
+    connection.open();
+    sqlite3 *handle = sqlite::handleOf(connection.database());
+    Checker checker(
+        handle,
+        QStringLiteral("「%1」を読めません").arg(QFileInfo(connection.filePath()).fileName()));
+    sqlite::ProgressHandler ticks(handle, progress);
+    CatalogueCheckReport report;
+    checkIntegrity(checker, report);
+    // Counting the rows of a damaged file can fail; what the integrity check said is enough.
+    if (!report.sound())
+        return report;
+    countRows(checker, report);
+    checkMasterReferences(checker, report);
+    checkDuplicateKeys(checker, report);
+    checkStamps(checker, report);
+    return report;
+}
+
+} // namespace hondana

@@ -1,0 +1,203 @@
+#include "maintenance/CatalogueExport.h"
+
+#include "base/Cp932.h"
+#include "base/Failure.h"
+#include "db/Connection.h"
+#include "db/Schema.h"
+#include "db/SqliteStatement.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <algorithm>
+
+namespace hondana {
+
+namespace {
+
+struct JoinedName {
+    const char *column;
+    const char *table;
+    const char *key;
+};
+
+const JoinedName JoinedNames[] = {
+    {"著者名", "CHOSHA", "著者NO"},
+    {"発行所", "HAKKOU", "発行所NO"},
+    {"分野名", "BUNYA", "分野NO"},
+    {"ｻｲｽﾞ名", "SAIZU", "ｻｲｽﾞNO"},
+};
+
+const QList<schema::Column> &bookColumns() {
+    return schema::table(QStringLiteral("BOOK")).columns;
+}
+
+QStringList exportedColumns() {
+    QStringList columns;
+    for (const schema::Column &column : bookColumns())
+        columns << column.name;
+    for (const JoinedName &name : JoinedNames)
+        columns << QString::fromUtf8(name.column);
+    return columns;
+}
+
+QString bookQuery() {
+    QStringList select;
+    for (const schema::Column &column : bookColumns())
+        select << schema::identifier(column.name);
+    // The register's order, which one index holds with every column.
+    return QStringLiteral("SELECT %1 FROM BOOK ORDER BY [著者NO], [題名], [SEQNO]")
+        .arg(select.join(u", "));
+}
+
+// One master list by number. The lists are small next to the books, and looking a name up here
+// is far cheaper than a subquery per book. A number that stands twice keeps its first name, so a
+// book is never repeated.
+class MasterNames {
+public:
+    MasterNames(sqlite3 *handle, const JoinedName &name, const QString &cannotRead)
+        : m_keyColumn(int(std::find_if(bookColumns().begin(), bookColumns().end(),
+                                       [&](const schema::Column &c) {
+                                           return c.name == QString::fromUtf8(name.key);
+                                       }) -
+                          bookColumns().begin())) {
+        sqlite::Statement query(
+            handle,
+            QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY rowid")
+                .arg(schema::identifier(QString::fromUtf8(name.key)),
+                     schema::identifier(QString::fromUtf8(name.column)),
+                     QString::fromUtf8(name.table)),
+            cannotRead);
+        while (query.step() == SQLITE_ROW) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(query.get(), 1));
+            m_names.insert(sqlite3_column_int64(query.get(), 0),
+                           QByteArray(text, text ? sqlite3_column_bytes(query.get(), 1) : 0));
+        }
+    }
+
+    // The name for the book on `statement`'s current row; empty when it has none.
+    QByteArrayView nameFor(sqlite3_stmt *statement) const {
+        if (sqlite3_column_type(statement, m_keyColumn) == SQLITE_NULL)
+            return {};
+        const auto found = m_names.constFind(sqlite3_column_int64(statement, m_keyColumn));
+        return found == m_names.constEnd() ? QByteArrayView() : QByteArrayView(*found);
+    }
+
+private:
+    int m_keyColumn;
+    QHash<qint64, QByteArray> m_names;
+};
+
+qint64 bookCount(sqlite3 *handle, const QString &cannotRead) {
+    sqlite::Statement count(handle, QStringLiteral("SELECT count(*) FROM BOOK"), cannotRead);
+    return count.step() == SQLITE_ROW ? sqlite3_column_int64(count.get(), 0) : 0;
+}
+
+// The line in the chosen encoding; the book's number and column name a character code page 932
+// cannot hold.
+QByteArray encoded(const QByteArray &line, CsvEncoding encoding, qint64 book,
+                   const QStringList &columns, const QList<QByteArray> &fields) {
+    if (encoding == CsvEncoding::Utf8)
+        return line;
+    try {
+        return cp932::encode(QString::fromUtf8(line));
+    } catch (const Failure &) {
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            QString unencodable;
+            if (cp932::byteLength(QString::fromUtf8(fields[i]), &unencodable) < 0)
+                throw Failure(
+                    QStringLiteral("%1 冊目の本の「%2」の文字「%3」は cp932 で表せません。"
+                                   "UTF-8 で書き出してください。")
+                        .arg(book)
+                        .arg(columns[i], unencodable));
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+void appendCsvField(QByteArray &line, QByteArrayView field) {
+    bool quote = false;
+    for (char c : field) {
+        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote) {
+        line.append(field);
+        return;
+    }
+    line.append('"');
+    for (char c : field) {
+        if (c == '"')
+            line.append('"');
+        line.append(c);
+    }
+    line.append('"');
+}
+
+qint64 exportCatalogue(const QString &connectionString, const QString &folder, CsvEncoding encoding,
+                       const CsvSink &sink, const Progress &progress) {
+    Connection connection(connectionString, folder);
+    connection.open();
+    sqlite3 *handle = sqlite::handleOf(connection.database());
+    const QString cannotRead =
+        QStringLiteral("「%1」を読めません").arg(QFileInfo(connection.filePath()).fileName());
+    // One read transaction: the count and the rows describe the same moment.
+    sqlite::execute(handle, "BEGIN", cannotRead);
+    struct EndRead {
+        sqlite3 *handle;
+        ~EndRead() { sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr); }
+    } endRead{handle};
+
+    const QStringList columns = exportedColumns();
+    QByteArray line;
+    QList<QByteArray> fields(columns.size());
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        fields[i] = columns[i].toUtf8();
+        if (i > 0)
+            line.append(',');
+        appendCsvField(line, fields[i]);
+    }
+    line.append("\r\n");
+    sink(encoded(line, encoding, 0, columns, fields));
+
+    const qint64 total = bookCount(handle, cannotRead);
+    QList<MasterNames> masters;
+    for (const JoinedName &name : JoinedNames)
+        masters.append(MasterNames(handle, name, cannotRead));
+    sqlite::Statement query(handle, bookQuery(), cannotRead);
+    const int bookColumnCount = int(bookColumns().size());
+    qint64 books = 0;
+    int result;
+    while ((result = query.step()) == SQLITE_ROW) {
+        line.clear();
+        for (int i = 0; i < int(columns.size()); ++i) {
+            QByteArrayView field;
+            if (i < bookColumnCount) {
+                const auto *text =
+                    reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i));
+                field = QByteArrayView(text, text ? sqlite3_column_bytes(query.get(), i) : 0);
+            } else {
+                field = masters[i - bookColumnCount].nameFor(query.get());
+            }
+            if (i > 0)
+                line.append(',');
+            appendCsvField(line, field);
+            if (encoding == CsvEncoding::Cp932)
+                fields[i] = field.toByteArray();
+        }
+        line.append("\r\n");
+        ++books;
+        sink(encoded(line, encoding, books, columns, fields));
+        if ((books & 1023) == 0)
+            progress.report(books, total);
+    }
+    if (sqlite::Statement::failed(result))
+        throw Failure(cannotRead + QStringLiteral(": ") + sqlite::lastError(handle));
+    progress.report(books, total);
+    return books;
+}
+
+} // namespace hondana

@@ -1,0 +1,154 @@
+#include "retrieval/QueryScreen.h"
+
+#include "base/Failure.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DataGrid.h"
+#include "widgets/DataSource.h"
+#include "widgets/FormLayout.h"
+#include "widgets/MessageService.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace hondana {
+
+namespace {
+
+const QString SearchCaption = QStringLiteral("抽出");
+const QString GridName = QStringLiteral("DataGrid1");
+
+} // namespace
+
+QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *parent)
+    : RegisterSubWindow(parent), m_description(description) {
+    setObjectName(description.formName);
+    setWindowTitle(description.caption);
+    resize(twips::size(description.clientTwips.width(), description.clientTwips.height()));
+
+    m_data = new DataSource(this);
+    m_data->setObjectName(QStringLiteral("Adodc1"));
+    m_data->setConnectionString(ConnectionString);
+    m_data->setRecordSource(description.storedQuery);
+    // The screen handles nothing itself, but what the data control meets (no catalogue, no
+    // stored query) is said, not swallowed: the grid would just stay empty.
+    connect(m_data, &DataSource::error, this, [](int, const QString &description) {
+        MessageService::instance().notice(description);
+    });
+
+    buildLabels();
+    buildInputs();
+    buildGrid();
+    buildButtons();
+    orderTabs();
+
+    BusyCursor busy;
+    m_data->refresh();
+}
+
+QueryScreen::~QueryScreen() = default;
+
+void QueryScreen::buildLabels() {
+    for (const ScreenLabel &spec : std::as_const(m_description.labels)) {
+        QLabel *label = form::label(this, spec.name, spec.text, twips::rect(spec.twips));
+        form::setFontSize(label, spec.pointSize, spec.heading);
+        if (spec.heading)
+            label->setAlignment(Qt::AlignCenter);
+        if (spec.background.isValid()) {
+            label->setAutoFillBackground(true);
+            QPalette colours = label->palette();
+            colours.setColor(QPalette::Window, spec.background);
+            label->setPalette(colours);
+        }
+    }
+}
+
+void QueryScreen::buildInputs() {
+    for (const SearchInput &spec : std::as_const(m_description.inputs)) {
+        auto *input = new QLineEdit(this);
+        auto *label = findChild<QLabel *>(spec.label);
+        form::place(input, spec.name, label ? label->text() : spec.column, twips::rect(spec.twips));
+        if (label)
+            label->setBuddy(input);
+        // Typed text is Japanese as often as not.
+        input->setAttribute(Qt::WA_InputMethodEnabled);
+        connect(input, &QLineEdit::returnPressed, this, &QueryScreen::search);
+        m_inputs << input;
+        m_tabOrder << qMakePair(spec.tabIndex, static_cast<QWidget *>(input));
+    }
+}
+
+void QueryScreen::buildGrid() {
+    m_grid = new DataGrid(this);
+    form::place(m_grid, GridName, m_description.caption, twips::rect(m_description.gridTwips));
+    m_grid->bind(m_data, m_description.columns);
+    m_grid->setReadOnly(true);
+    // Rows as high as their text needs, so the grid shows as many books as it can.
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    if (m_description.gridBackground.isValid()) {
+        QPalette colours = m_grid->palette();
+        colours.setColor(QPalette::Base, m_description.gridBackground);
+        m_grid->setPalette(colours);
+    }
+    m_tabOrder << qMakePair(m_description.gridTab, static_cast<QWidget *>(m_grid));
+}
+
+void QueryScreen::buildButtons() {
+    if (!m_description.searchButton.isEmpty()) {
+        QPushButton *search = form::button(this, m_description.searchButton, SearchCaption,
+                                           twips::rect(m_description.searchButtonTwips));
+        connect(search, &QPushButton::clicked, this, &QueryScreen::search);
+        m_tabOrder << qMakePair(m_description.searchButtonTab, static_cast<QWidget *>(search));
+    }
+    QPushButton *close = form::button(this, m_description.closeButton, m_description.closeCaption,
+                                      twips::rect(m_description.closeButtonTwips));
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    m_tabOrder << qMakePair(m_description.closeButtonTab, static_cast<QWidget *>(close));
+}
+
+// The first control in the tab order has the focus when the screen opens.
+void QueryScreen::orderTabs() {
+    std::sort(m_tabOrder.begin(), m_tabOrder.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (int i = 1; i < m_tabOrder.size(); ++i)
+        setTabOrder(m_tabOrder.at(i - 1).second, m_tabOrder.at(i).second);
+    if (!m_tabOrder.isEmpty())
+        m_tabOrder.front().second->setFocus();
+}
+
+void QueryScreen::search() {
+    QStringList typed;
+    for (const QLineEdit *input : std::as_const(m_inputs))
+        typed << input->text();
+    const QString filter = searchFilter(m_description, typed);
+    MessageService &messages = MessageService::instance();
+    if (filter.isEmpty()) {
+        messages.beep();
+        messages.notice(m_description.emptyInputMessage);
+        return;
+    }
+    try {
+        BusyCursor busy;
+        m_data->recordSet().setFilter(filter);
+    } catch (const Failure &failure) {
+        m_data->reportError(failure);
+    }
+}
+
+void registerQueryScreens() {
+    QList<const QueryScreenDescription *> all;
+    for (const QueryScreenDescription &description : searchDescriptions())
+        all << &description;
+    all << &unreadListDescription();
+    for (const QueryScreenDescription *description : std::as_const(all)) {
+        WindowRegistry::instance().registerFactory(
+            description->formName, [description] { return new QueryScreen(*description); });
+    }
+}
+
+} // namespace hondana

@@ -1,0 +1,142 @@
+#include "utilities/ALLDEL.h"
+
+#include "base/Failure.h"
+#include "core/AppState.h"
+#include "maintenance/BackupData.h"
+#include "maintenance/ResetData.h"
+#include "maintenance/RestoreData.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/DataSource.h"
+#include "widgets/FormLayout.h"
+#include "widgets/LongOperation.h"
+#include "widgets/MessageService.h"
+#include "widgets/ProgramEnd.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowRegistry.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace hondana {
+
+namespace {
+
+const QString TitleFont = QStringLiteral("ＭＳ Ｐゴシック");
+
+} // namespace
+
+ALLDEL::ALLDEL(QWidget *parent) : QWidget(parent, Qt::Window) {
+    setObjectName(Name);
+    setWindowTitle(Caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(twips::size(4050, 5310));
+
+    QLabel *title = form::label(this, QStringLiteral("Label1"), QStringLiteral("ユーティリティ"),
+                                twips::rect(360, 120, 3372, 372));
+    QFont font(TitleFont);
+    font.setPointSizeF(13.5);
+    font.setBold(true);
+    title->setFont(font);
+
+    QPushButton *reset =
+        form::button(this, QStringLiteral("Command1"), QStringLiteral("全データの削除"),
+                     twips::rect(1200, 840, 1404, 492));
+    QPushButton *backup =
+        form::button(this, QStringLiteral("Command4"), QStringLiteral("バックアップ"),
+                     twips::rect(1200, 2760, 1455, 495));
+    QPushButton *restoreButton =
+        form::button(this, QStringLiteral("Command5"), QStringLiteral("データの復元"),
+                     twips::rect(1200, 3480, 1455, 495));
+    QPushButton *closeButton =
+        form::button(this, QStringLiteral("Command2"), QStringLiteral("閉じる"),
+                     twips::rect(1188, 4440, 1416, 480));
+
+    // Only the holder of the reset's connection string; it never opens the books.
+    m_adobook = new DataSource(this);
+    m_adobook->setObjectName(QStringLiteral("Adobook"));
+    m_adobook->setConnectionString(ResetConnectionString);
+    m_adobook->setRecordSource(QStringLiteral("BOOK"));
+
+    connect(reset, &QPushButton::clicked, this, &ALLDEL::resetAll);
+    connect(backup, &QPushButton::clicked, this, &ALLDEL::backUp);
+    connect(restoreButton, &QPushButton::clicked, this, &ALLDEL::restore);
+    connect(closeButton, &QPushButton::clicked, this, &ALLDEL::close);
+}
+
+ALLDEL::~ALLDEL() {
+    resetMousePointer();
+}
+
+void ALLDEL::closeEvent(QCloseEvent *event) {
+    // The window is repainted while an operation runs, and a close request may come through.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    WindowRegistry::instance().show(windows::MainMenu);
+    event->accept();
+}
+
+template <typename Work>
+bool ALLDEL::runLong(const QString &label, const QString &failed, Work work) {
+    m_busy = true;
+    QString problem;
+    {
+        LongOperation operation(this, label);
+        try {
+            work(operation.progress());
+        } catch (const Failure &failure) {
+            problem = failure.message();
+        }
+    }
+    m_busy = false;
+    if (!problem.isEmpty())
+        MessageService::instance().notice(failed + QStringLiteral("\n\n") + problem, {},
+                                          MessageService::Icon::Critical);
+    return problem.isEmpty();
+}
+
+void ALLDEL::resetAll() {
+    if (!MessageService::instance().confirm(ConfirmReset))
+        return;
+    const bool done = runLong(
+        QStringLiteral("全データを削除しています…"),
+        QStringLiteral("全データの削除ができませんでした。データは1件も削除していません。"),
+        [&](const Progress &progress) { resetData(m_adobook->connectionString(), {}, progress); });
+    if (done)
+        MessageService::instance().notice(ResetDone);
+}
+
+void ALLDEL::backUp() {
+    const bool done =
+        runLong(QStringLiteral("バックアップしています…"),
+                QStringLiteral("バックアップできませんでした。蔵書データベースは元のままです。書き"
+                               "終えていないバックアップファイルは前回のままです。"),
+                [](const Progress &progress) {
+                    backupData(AppState::instance().mainConnectionString, {}, progress);
+                });
+    if (done)
+        MessageService::instance().notice(BackupDone);
+}
+
+void ALLDEL::restore() {
+    if (!MessageService::instance().confirm(ConfirmRestore))
+        return;
+    const bool done =
+        runLong(QStringLiteral("データを復元しています…"),
+                QStringLiteral("データの復元ができませんでした。蔵書データベースは元のままです。"),
+                [](const Progress &progress) {
+                    restoreData({}, {true, progress});
+                });
+    if (!done)
+        return;
+    MessageService::instance().notice(RestoreDone);
+    endProgram();
+}
+
+void registerUtilities() {
+    WindowRegistry::instance().registerFactory(ALLDEL::Name, [] { return new ALLDEL; });
+}
+
+} // namespace hondana

@@ -1,0 +1,193 @@
+#include "../hardening/Harness.h"
+
+#include "base/Failure.h"
+#include "base/FileNames.h"
+#include "maintenance/BackupData.h"
+#include "maintenance/ResetData.h"
+#include "maintenance/RestoreData.h"
+#include "maintenance/Snapshots.h"
+#include "support/Catalogues.h"
+#include "support/DataFolder.h"
+#include "support/TestFiles.h"
+#include "support/TestSql.h"
+
+#include <QtTest>
+#include <sqlite3.h>
+
+using namespace hondana;
+using test::DataFolder;
+using test::SqlFile;
+using test::u8;
+
+namespace {
+
+const QStringList DataTables = {u8("BOOK"), u8("BUNYA"), u8("CHOSHA"), u8("HAKKOU"), u8("SAIZU")};
+
+QString catalogue(const DataFolder &folder) {
+    return folder.filePath(files::Catalogue);
+}
+
+void prepare(const DataFolder &folder, int books) {
+    test::makeCatalogue(folder.path(), books);
+}
+
+QByteArray dataDigest(const QString &path) {
+    return hardening::catalogueDigest(path);
+}
+
+// What a reset leaves alone: the stamp list, the acceptance and the stored queries.
+test::Rows untouched(const QString &path) {
+    SqlFile file(path);
+    return file.rows(u8("SELECT * FROM DSTMP")) + file.rows(u8("SELECT * FROM DOUI")) +
+           file.rows(u8("SELECT sql FROM sqlite_schema WHERE type = 'view' ORDER BY name"));
+}
+
+QMap<QString, QByteArray> backupFiles(const DataFolder &folder) {
+    QMap<QString, QByteArray> result;
+    for (const char *name : {"BOOK.DAT", "BUNYA.DAT", "CHOSHA.DAT", "HAKKO.DAT", "SAIZU.DAT"})
+        result.insert(u8(name), test::contents(folder.filePath(u8(name))));
+    return result;
+}
+
+// Statements the SQL module would cut at their first semicolon, such as a trigger's body.
+void executeScript(const QString &path, const char *sql) {
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    const int result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QCOMPARE(result, SQLITE_OK);
+}
+
+qint64 count(const QString &path, const QString &table) {
+    return SqlFile(path).value(u8("SELECT count(*) FROM %1").arg(table)).toLongLong();
+}
+
+} // namespace
+
+class TestResetSnapshot : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void reset_data();
+    void reset();
+    void snapshotsRotateAtFive();
+    void restoreKeepsASnapshotThatComesBack();
+};
+
+void TestResetSnapshot::reset_data() {
+    QTest::addColumn<int>("books");
+    QTest::addColumn<QString>("failingTable"); // a trigger makes deleting from it fail
+    QTest::newRow("full catalogue") << 200 << QString();
+    QTest::newRow("already empty") << 0 << QString();
+    QTest::newRow("failure in the middle") << 200 << u8("CHOSHA");
+}
+
+void TestResetSnapshot::reset() {
+    QFETCH(int, books);
+    QFETCH(QString, failingTable);
+    DataFolder folder;
+    prepare(folder, books);
+    if (!failingTable.isEmpty())
+        executeScript(catalogue(folder), u8("CREATE TRIGGER refuse BEFORE DELETE ON %1 BEGIN "
+                                            "SELECT RAISE(ABORT, 'disk I/O error'); END")
+                                             .arg(failingTable)
+                                             .toUtf8()
+                                             .constData());
+    backupData(ResetConnectionString);
+    const QMap<QString, QByteArray> backupBefore = backupFiles(folder);
+    const QByteArray before = dataDigest(catalogue(folder));
+    const test::Rows kept = untouched(catalogue(folder));
+
+    QString snapshot;
+    try {
+        snapshot = resetData(ResetConnectionString);
+        QVERIFY2(failingTable.isEmpty(), "the reset reported success over a failure");
+    } catch (const Failure &failure) {
+        QVERIFY2(!failingTable.isEmpty(), qPrintable(failure.message()));
+        QVERIFY2(failure.message().contains(failingTable), qPrintable(failure.message()));
+        QCOMPARE(dataDigest(catalogue(folder)), before);
+        return;
+    }
+    for (const QString &table : DataTables)
+        QCOMPARE(count(catalogue(folder), table), 0);
+    QCOMPARE(untouched(catalogue(folder)), kept);
+    QCOMPARE(count(catalogue(folder), u8("DOUI")), 1);
+    for (const char *view : {"TQ1", "TQ2", "TQ3"})
+        QCOMPARE(count(catalogue(folder), u8(view)), 0);
+    QVERIFY(backupFiles(folder) == backupBefore);
+
+    // A reset by mistake is undone from its snapshot.
+    QCOMPARE(snapshots::list(catalogue(folder)).value(0).name, snapshot);
+    snapshots::restore(snapshot, catalogue(folder));
+    QCOMPARE(dataDigest(catalogue(folder)), before);
+}
+
+void TestResetSnapshot::snapshotsRotateAtFive() {
+    DataFolder folder;
+    prepare(folder, 20);
+    const QDir snapshotFolder(snapshots::folderOf(catalogue(folder)));
+    QVERIFY(snapshotFolder.mkpath(u8(".")));
+    test::writeFile(snapshotFolder.filePath(u8("mine.MDB")), "the user's own file");
+    test::writeFile(snapshotFolder.filePath(u8("20240101-000000-reset.MDB.partial")), "cut short");
+
+    QStringList taken;
+    for (int i = 0; i < 7; ++i) {
+        SqlFile(catalogue(folder))
+            .exec(u8("INSERT INTO BUNYA (分野NO, 分野名) VALUES (%1, 'x')").arg(900 + i));
+        taken.prepend(snapshots::take(catalogue(folder),
+                                      i % 2 ? snapshots::BeforeRestore : snapshots::BeforeReset));
+    }
+    const QList<snapshots::Snapshot> all = snapshots::list(catalogue(folder));
+    QStringList names;
+    for (const snapshots::Snapshot &snapshot : all)
+        names << snapshot.name;
+    QCOMPARE(names, taken.mid(0, snapshots::Kept));
+    QCOMPARE(all.first().occasion, snapshots::BeforeReset);
+    // The newest holds the last row added, the oldest kept one the third.
+    QCOMPARE(count(all.first().path, u8("BUNYA")), count(catalogue(folder), u8("BUNYA")));
+    QCOMPARE(count(all.last().path, u8("BUNYA")), count(catalogue(folder), u8("BUNYA")) - 4);
+    QVERIFY(snapshotFolder.exists(u8("mine.MDB")));
+    QCOMPARE(snapshotFolder.entryList({u8("*.partial")}, QDir::Files), QStringList());
+    QCOMPARE(SqlFile(all.first().path).value(u8("PRAGMA integrity_check")).toString(), u8("ok"));
+}
+
+void TestResetSnapshot::restoreKeepsASnapshotThatComesBack() {
+    DataFolder folder;
+    prepare(folder, 30);
+    backupData(ResetConnectionString);
+    // The version upgrade keeps none; the screen and the command line do.
+    QCOMPARE(restoreData(), QString());
+    QCOMPARE(snapshots::list(catalogue(folder)).size(), 0);
+    SqlFile(catalogue(folder)).exec(u8("INSERT INTO BOOK (題名) VALUES ('あとから足した本')"));
+    const QByteArray before = dataDigest(catalogue(folder));
+    const QString kept = restoreData({}, {true, {}});
+    QCOMPARE(count(catalogue(folder), u8("BOOK")), 30);
+    QCOMPARE(snapshots::list(catalogue(folder)).value(0).name, kept);
+    QCOMPARE(dataDigest(snapshots::list(catalogue(folder)).value(0).path), before);
+
+    const QByteArray restored = dataDigest(catalogue(folder));
+    snapshots::restore(kept, catalogue(folder));
+    QCOMPARE(dataDigest(catalogue(folder)), before);
+    QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
+    // Putting a snapshot back keeps the catalogue it replaced.
+    const snapshots::Snapshot newest = snapshots::list(catalogue(folder)).value(0);
+    QCOMPARE(newest.occasion, snapshots::BeforeSnapshotRestore);
+    QCOMPARE(dataDigest(newest.path), restored);
+
+    for (const QString &name : {u8("20991231-000000-reset.MDB"), u8("../TOSHO.MDB")}) {
+        QVERIFY_THROWS_EXCEPTION(Failure, snapshots::restore(name, catalogue(folder)));
+        QCOMPARE(dataDigest(catalogue(folder)), before);
+    }
+    // A damaged snapshot is refused before anything is replaced.
+    test::writeFile(newest.path, "not a database at all");
+    QVERIFY_THROWS_EXCEPTION(Failure, snapshots::restore(newest.name, catalogue(folder)));
+    QCOMPARE(dataDigest(catalogue(folder)), before);
+
+    // A damaged catalogue, which no snapshot can keep, is still restored.
+    test::writeFile(catalogue(folder), QByteArray(8192, 'x'));
+    QCOMPARE(restoreData({}, {true, {}}), QString());
+    QCOMPARE(count(catalogue(folder), u8("BOOK")), 30);
+}
+
+QTEST_GUILESS_MAIN(TestResetSnapshot)
+#include "tst_reset_snapshot.moc"
