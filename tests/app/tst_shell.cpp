@@ -1,7 +1,3 @@
-// The shell from start-up on: the agreement screen (declining, the first acceptance, the version
-// upgrade and its failures), the main menu, help, the about box and the program's end, driven
-// through the real widgets offscreen.
-
 #include "app/ApplicationSetup.h"
 #include "app/KYODAKU.h"
 #include "app/MAINM.h"
@@ -38,8 +34,6 @@ using namespace hondana;
 using namespace hondana::test;
 
 namespace {
-
-const QStringList BackupFiles = {"BOOK.DAT", "BUNYA.DAT", "CHOSHA.DAT", "HAKKO.DAT", "SAIZU.DAT"};
 
 WindowRegistry &registry() {
     return WindowRegistry::instance();
@@ -92,29 +86,6 @@ private Q_SLOTS:
         setUpApplication(*qApp);
         registerShellWindows();
     }
-    void init();
-    void cleanup();
-
-    void showsItsTexts_data();
-    void showsItsTexts();
-    void rendersJapanese_data();
-    void rendersJapanese();
-    void startFailureShowsOneMessage();
-    void declineTouchesNoFile_data();
-    void declineTouchesNoFile();
-    void closingAgreementOnlyUnloads();
-    void firstAcceptance_data();
-    void firstAcceptance();
-    void acceptanceEndsTheProgram_data();
-    void acceptanceEndsTheProgram();
-    void mainMenuOpensScreensInItsPlace_data();
-    void mainMenuOpensScreensInItsPlace();
-    void helpTopics_data();
-    void helpTopics();
-    void quitEndsWithAboutBoxOpen();
-    void aboutBoxIsOneInstance();
-    void systemInformation_data();
-    void systemInformation();
 
 private:
     // Runs start-up the way the program does and returns whether a window opened.
@@ -125,467 +96,456 @@ private:
 
     std::unique_ptr<DataFolder> m_folder;
     std::unique_ptr<MessageRecorder> m_messages;
-};
 
-void tst_Shell::init() {
-    m_folder = std::make_unique<DataFolder>();
-    m_messages = std::make_unique<MessageRecorder>();
-    AppState::instance().reset();
-    AppState::instance().workingDirectory = QDir::currentPath();
-    setEventLoopExit([] {});
-}
+private Q_SLOTS:
 
-void tst_Shell::cleanup() {
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        window->hide();
-        window->deleteLater();
+    void init() {
+        m_folder = std::make_unique<DataFolder>();
+        m_messages = std::make_unique<MessageRecorder>();
+        AppState::instance().reset();
+        AppState::instance().workingDirectory = QDir::currentPath();
+        setEventLoopExit([] {});
     }
-    finishProgram();
-    m_messages.reset();
-    m_folder.reset();
-}
 
-// Each text as the user reads it, typed out here rather than taken from the source, so that a
-// slip in either shows; an empty control name stands for the window's caption.
-void tst_Shell::showsItsTexts_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("text");
-    auto row = [](const QString &window, const char *control, const char *text) {
-        QTest::addRow("%s %s", qPrintable(window), control) << window << u8(control) << u8(text);
-    };
-    row(MAINM::Name, "", "本棚帖");
-    row(MAINM::Name, "Label2", "ﾊﾞｰｼﾞｮﾝ");
-    row(MAINM::Name, "VERDSP", "1.02");
-    row(MAINM::Name, "Command4", "?");
-    row(MAINM::Name, "Command2", "蔵書登録");
-    row(MAINM::Name, "Command3", "ユーティリティ");
-    row(MAINM::Name, "Command1", "終了");
-    row(frmAbout::Name, "", "ﾊﾞｰｼﾞｮﾝ情報");
-    row(frmAbout::Name, "lblVersion", "ﾊﾞｰｼﾞｮﾝ 1.02");
-    row(frmAbout::Name, "cmdOK", "OK");
-    row(frmAbout::Name, "cmdSysInfo", "ｼｽﾃﾑ情報(&S)...");
-    row(KYODAKU::Name, "", "使用許諾");
-    row(KYODAKU::Name, "Label1", "ソフトウェア使用許諾契約書");
-    row(KYODAKU::Name, "Label2",
-        "上記内容をスクロールして最後まで確認の上、同意の場合は「同意する」のボタンをクリックして"
-        "下さい。");
-    row(KYODAKU::Name, "Command1", "同意する");
-    row(KYODAKU::Name, "Command3", "同意しない");
-    row(KYODAKU::Name, "cmdClose", "閉じる(&C)");
-}
+    void cleanup() {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            window->hide();
+            window->deleteLater();
+        }
+        finishProgram();
+        m_messages.reset();
+        m_folder.reset();
+    }
 
-void tst_Shell::showsItsTexts() {
-    QFETCH(QString, window);
-    QFETCH(QString, control);
-    QFETCH(QString, text);
-    QWidget *form = shown(window);
-    QVERIFY(form);
-    QWidget *widget = control.isEmpty() ? form : form->findChild<QWidget *>(control);
-    QVERIFY2(widget, qPrintable(control));
-    QString seen = widget->windowTitle();
-    if (auto *label = qobject_cast<QLabel *>(widget))
-        seen = label->text();
-    else if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        seen = edit->text();
-    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
-        seen = button->text();
-    QCOMPARE(seen, text);
-    QVERIFY(control.isEmpty() || !widget->accessibleName().isEmpty());
-}
-
-// Japanese must render on a plain Debian machine: the fonts the forms name fall back to one that
-// holds the characters, and the standard buttons speak Japanese too.
-void tst_Shell::rendersJapanese_data() {
-    QTest::addColumn<QString>("family");
-    QTest::newRow("application default") << QApplication::font().family();
-    QTest::newRow("proportional gothic") << u8("ＭＳ Ｐゴシック");
-    QTest::newRow("proportional gothic, latin name") << u8("MS PGothic");
-    QTest::newRow("fixed gothic") << u8("ＭＳ ゴシック");
-}
-
-void tst_Shell::rendersJapanese() {
-    QFETCH(QString, family);
-    QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'蔵'));
-    QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'ﾊ'));
-    QDialogButtonBox buttons(QDialogButtonBox::Yes);
-    QVERIFY2(buttons.button(QDialogButtonBox::Yes)->text().contains(u8("はい")),
-             qPrintable(buttons.button(QDialogButtonBox::Yes)->text()));
-    QCOMPARE(QGuiApplication::applicationDisplayName(), u8("本棚帖"));
-}
-
-// How start-up fails is the decision table's subject; the user sees its one message, no window.
-void tst_Shell::startFailureShowsOneMessage() {
-    QVERIFY(QFile::remove("JETDB.VER"));
-    const auto before = folderSnapshot();
-    QVERIFY(!start());
-    QCOMPARE(m_messages->texts.size(), 1);
-    QVERIFY2(m_messages->texts[0].contains("JETDB.VER"), qPrintable(m_messages->texts[0]));
-    for (QWidget *window : QApplication::topLevelWidgets())
-        QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
-    QCOMPARE(folderSnapshot(), before);
-}
-
-void tst_Shell::declineTouchesNoFile_data() {
-    QTest::addColumn<QString>("button");
-    QTest::newRow("同意しない") << "Command3";
-    QTest::newRow("閉じる(&C)") << "cmdClose";
-}
-
-void tst_Shell::declineTouchesNoFile() {
-    QFETCH(QString, button);
-    QVERIFY(start());
-    QWidget *screen = registry().existing(KYODAKU::Name);
-    QVERIFY(isShown(KYODAKU::Name));
-    QVERIFY(!isShown(MAINM::Name));
-    QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
-    QCOMPARE(screen->findChild<DataNavigator *>("datPrimaryRS")->caption(), u8("Record: 1"));
-    auto *text = screen->findChild<BoundTextArea *>("txtFields(1)");
-    QVERIFY(text && text->isReadOnly());
-    for (const char *part : {"ソフトウェア使用許諾契約書", "フリーソフトウェア", "同意しない"})
-        QVERIFY2(text->toPlainText().contains(u8(part)), part);
-    QVERIFY2(!text->toPlainText().contains('\r'), "the text box wants one kind of line end");
-    // The agreement text is held open through its own file, never the catalogue or the version.
-    QCOMPARE(openConnectionCount(m_folder->filePath("TOSHO.MDB")), 0);
-    const auto before = folderSnapshot();
-
-    clickOnAgreement(button);
-
-    QVERIFY(programEnded());
-    QCOMPARE(AppState::instance().admission, AppState::Admission::No);
-    QVERIFY(!isShown(KYODAKU::Name));
-    QVERIFY(!isShown(MAINM::Name));
-    QVERIFY(m_messages->texts.isEmpty());
-    QCOMPARE(folderSnapshot(), before);
-    finishProgram();
-    QVERIFY(start());
-    QVERIFY(isShown(KYODAKU::Name));
-}
-
-void tst_Shell::closingAgreementOnlyUnloads() {
-    QVERIFY(start());
-    const auto before = folderSnapshot();
-    QSignalSpy lastWindow(qApp, &QGuiApplication::lastWindowClosed);
-
-    // Qt ends the program on the last window only from its running event loop.
-    QTimer::singleShot(0, registry().existing(KYODAKU::Name), &QWidget::close);
-    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
-    QCOMPARE(QApplication::exec(), 0);
-
-    // No window was left, so the program ended; the agreement is asked again next time.
-    QCOMPARE(lastWindow.size(), 1);
-    QVERIFY(!programEnded());
-    QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
-    finishProgram();
-    QVERIFY(!registry().existing(KYODAKU::Name));
-    QVERIFY(m_messages->texts.isEmpty());
-    QCOMPARE(folderSnapshot(), before);
-}
-
-void tst_Shell::firstAcceptance_data() {
-    QTest::addColumn<QString>("version"); // of an INTVER.mdb already there, empty for none
-    QTest::newRow("first start") << "";
-    QTest::newRow("version database already there") << "1.00";
-}
-
-void tst_Shell::firstAcceptance() {
-    QFETCH(QString, version);
-    if (!version.isEmpty())
-        writeVersionDatabase(m_folder->path(), version);
-    const QByteArray earlierVersion = contents("INTVER.mdb");
-    QVERIFY(start());
-    QCOMPARE(acceptances(), 0);
-
-    clickOnAgreement("Command1");
-
-    QVERIFY(!programEnded());
-    QVERIFY(m_messages->texts.isEmpty());
-    QCOMPARE(acceptances(), 1);
-    // An existing version database is left alone; a missing one is the current version's.
-    QCOMPARE(contents("INTVER.mdb"), version.isEmpty() ? contents("intdef.ver") : earlierVersion);
-    QCOMPARE(AppState::instance().admission, AppState::Admission::Yes);
-    QCOMPARE(AppState::instance().subWindowFlag, qint16(0));
-    QVERIFY(isShown(MAINM::Name));
-    finishProgram();
-    QVERIFY(!registry().existing(KYODAKU::Name));
-    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    // The next start goes straight to the main menu only where the version is the current one.
-    registry().existing(MAINM::Name)->hide();
-    QVERIFY(start());
-    QCOMPARE(isShown(MAINM::Name), version.isEmpty());
-    QCOMPARE(isShown(KYODAKU::Name), !version.isEmpty());
-}
-
-// "同意する" on an earlier release's catalogue or where something is missing: one message and
-// the end of the program. `unchanged` names the files that must be as they were ("*": the whole
-// folder); the upgrade rebuilds the catalogue with the same data.
-void tst_Shell::acceptanceEndsTheProgram_data() {
-    QTest::addColumn<Step>("prepare");
-    QTest::addColumn<Step>("meanwhile");  // between start-up and the click
-    QTest::addColumn<QString>("message"); // the whole message, or a part in brackets
-    QTest::addColumn<QStringList>("unchanged");
-    QTest::addColumn<bool>("askedAgain");
-    const QString upgraded = u8("バージョンアップを完了しました、再度立ち上げてください！");
-    const auto earlier = [](const QString &version = {}) {
-        return [version] {
-            makeCatalogue(QDir::currentPath(), 100); // accepted, no version database
-            if (!version.isEmpty())
-                writeVersionDatabase(QDir::currentPath(), version);
+    // The captions, the version as each window shows it, and the agreement's instruction; an
+    // empty control name stands for the window's caption.
+    void showsItsTexts_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        auto row = [](const QString &window, const char *control, const char *text) {
+            QTest::addRow("%s %s", qPrintable(window), control)
+                << window << u8(control) << u8(text);
         };
-    };
-    const auto also = [](const Step &first, const Step &then) {
-        return [first, then] {
-            first();
-            then();
-        };
-    };
-    const Step removeVersionTemplate = [] { QFile::remove("intdef.ver"); };
-    auto row = [](
-                   const char *name, const Step &prepare, const QString &message,
-                   const QStringList &unchanged = {}, bool askedAgain = false,
-                   const Step &meanwhile = [] {}) {
-        QTest::newRow(name) << prepare << meanwhile << message << unchanged << askedAgain;
-    };
-    row("upgrade without version database", earlier(), upgraded);
-    row("upgrade of an older version", earlier(u8("1.00")), upgraded);
-    row("upgrade of a version table without row", earlier(NoRow), upgraded);
-    row("upgrade replaces earlier backup files",
-        also(earlier(),
-             [] {
-                 for (const QString &file : BackupFiles)
-                     writeFile(file, "stale");
-             }),
-        upgraded);
-    row("upgrade of a read-only older version database",
-        also(earlier(u8("1.00")), [] { QFile::setPermissions("INTVER.mdb", QFile::ReadOwner); }),
-        upgraded);
-    row("first acceptance without version template", removeVersionTemplate, u8("[intdef.ver]"),
-        {u8("INTVER.mdb")}, true);
-    row("upgrade without version template", also(earlier(), removeVersionTemplate),
-        u8("バージョンアップ情報がありません!"), {u8("*")}, true);
-    row("restore template missing",
-        also(earlier(u8("1.00")), [] { QFile::remove("TOSHODEF.MDB"); }), u8("[TOSHODEF.MDB]"),
-        {u8("TOSHO.MDB"), u8("INTVER.mdb")}, true);
-    row("restore template not a database",
-        also(earlier(u8("1.00")), [] { writeFile("TOSHODEF.MDB", QByteArray(8192, 'z')); }),
-        u8("[TOSHODEF.MDB]"), {u8("TOSHO.MDB"), u8("INTVER.mdb")}, true);
-    // Another copy of the program accepted after this one's start-up looked.
-    row("accepted meanwhile",
-        also(earlier(u8("1.02")), [] { SqlFile("TOSHO.MDB").exec("DELETE FROM DOUI"); }),
-        u8(" すでにバージョンアップ済みです！"), {u8("*")}, false,
-        [] { SqlFile("TOSHO.MDB").exec("INSERT INTO DOUI (ID) VALUES (1)"); });
-}
+        row(MAINM::Name, "", "本棚帖");
+        row(MAINM::Name, "VERDSP", "1.02");
+        row(frmAbout::Name, "", "ﾊﾞｰｼﾞｮﾝ情報");
+        row(frmAbout::Name, "lblVersion", "ﾊﾞｰｼﾞｮﾝ 1.02");
+        row(KYODAKU::Name, "", "使用許諾");
+        row(KYODAKU::Name, "Label2",
+            "上記内容をスクロールして最後まで確認の上、"
+            "同意の場合は「同意する」のボタンをクリックして下さい。");
+    }
 
-void tst_Shell::acceptanceEndsTheProgram() {
-    QFETCH(Step, prepare);
-    QFETCH(Step, meanwhile);
-    QFETCH(QString, message);
-    QFETCH(QStringList, unchanged);
-    QFETCH(bool, askedAgain);
-    prepare();
-    QVERIFY(start());
-    QVERIFY(isShown(KYODAKU::Name));
-    meanwhile();
-    const auto before = folderSnapshot();
-    // Screens that hold the catalogue open must not stop its replacement.
-    Connection catalogue(AppState::instance().mainConnectionString);
-    catalogue.open();
+    void showsItsTexts() {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QWidget *form = shown(window);
+        QVERIFY(form);
+        QWidget *widget = control.isEmpty() ? form : form->findChild<QWidget *>(control);
+        QVERIFY2(widget, qPrintable(control));
+        QString seen = widget->windowTitle();
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            seen = label->text();
+        else if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            seen = edit->text();
+        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            seen = button->text();
+        QCOMPARE(seen, text);
+        QVERIFY(control.isEmpty() || !widget->accessibleName().isEmpty());
+    }
 
-    clickOnAgreement("Command1");
+    // Japanese must render on a plain Debian machine: the fonts the forms name fall back to one
+    // that holds the characters, and the standard buttons speak Japanese too.
+    void rendersJapanese_data() {
+        QTest::addColumn<QString>("family");
+        QTest::newRow("application default") << QApplication::font().family();
+        QTest::newRow("proportional gothic") << u8("ＭＳ Ｐゴシック");
+        QTest::newRow("proportional gothic, latin name") << u8("MS PGothic");
+        QTest::newRow("fixed gothic") << u8("ＭＳ ゴシック");
+    }
 
-    QCOMPARE(m_messages->texts.size(), 1);
-    if (message.startsWith('['))
-        QVERIFY2(m_messages->texts[0].contains(message.mid(1, message.size() - 2)),
-                 qPrintable(m_messages->texts[0]));
-    else
-        QCOMPARE(m_messages->texts[0], message);
-    QCOMPARE(m_messages->titles, QStringList{QString()});
-    QVERIFY(programEnded());
-    QVERIFY(!isShown(KYODAKU::Name));
-    QVERIFY(!isShown(MAINM::Name));
-    QVERIFY(!catalogue.isOpen());
-    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    if (unchanged == QStringList{u8("*")})
+    void rendersJapanese() {
+        QFETCH(QString, family);
+        QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'蔵'));
+        QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'ﾊ'));
+        QDialogButtonBox buttons(QDialogButtonBox::Yes);
+        QVERIFY2(buttons.button(QDialogButtonBox::Yes)->text().contains(u8("はい")),
+                 qPrintable(buttons.button(QDialogButtonBox::Yes)->text()));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), u8("本棚帖"));
+    }
+
+    // How start-up fails is the decision table's subject; the user sees its one message, no window.
+    void startFailureShowsOneMessage() {
+        QVERIFY(QFile::remove("JETDB.VER"));
+        const auto before = folderSnapshot();
+        QVERIFY(!start());
+        QCOMPARE(m_messages->texts.size(), 1);
+        QVERIFY2(m_messages->texts[0].contains("JETDB.VER"), qPrintable(m_messages->texts[0]));
+        for (QWidget *window : QApplication::topLevelWidgets())
+            QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+        QCOMPARE(folderSnapshot(), before);
+    }
+
+    void declineTouchesNoFile_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("同意しない") << "Command3";
+        QTest::newRow("閉じる(&C)") << "cmdClose";
+    }
+
+    void declineTouchesNoFile() {
+        QFETCH(QString, button);
+        QVERIFY(start());
+        QWidget *screen = registry().existing(KYODAKU::Name);
+        QVERIFY(isShown(KYODAKU::Name));
+        QVERIFY(!isShown(MAINM::Name));
+        QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
+        QCOMPARE(screen->findChild<DataNavigator *>("datPrimaryRS")->caption(), u8("Record: 1"));
+        auto *text = screen->findChild<BoundTextArea *>("txtFields(1)");
+        QVERIFY(text && text->isReadOnly());
+        for (const char *part : {"ソフトウェア使用許諾契約書", "フリーソフトウェア", "同意しない"})
+            QVERIFY2(text->toPlainText().contains(u8(part)), part);
+        QVERIFY2(!text->toPlainText().contains('\r'), "the text box wants one kind of line end");
+        // The agreement text is held open through its own file, never the catalogue or the version.
+        QCOMPARE(openConnectionCount(m_folder->filePath("TOSHO.MDB")), 0);
+        const auto before = folderSnapshot();
+
+        clickOnAgreement(button);
+
+        QVERIFY(programEnded());
         QCOMPARE(AppState::instance().admission, AppState::Admission::No);
-    const auto after = folderSnapshot();
-    for (const QString &file : unchanged)
-        QVERIFY2(file == "*" ? after == before : after.value(file) == before.value(file),
-                 qPrintable(file));
-    if (unchanged.isEmpty()) {
-        // The files hold the old catalogue, and the rebuilt one holds the same.
-        QCOMPARE(QFileInfo("BOOK.DAT").size(), 100 * 324);
-        QMap<QString, QByteArray> upgradeBackup;
-        for (const QString &file : BackupFiles)
-            upgradeBackup[file] = contents(file);
-        backupData(AppState::instance().mainConnectionString);
-        for (const QString &file : BackupFiles)
-            QVERIFY2(contents(file) == upgradeBackup[file], qPrintable(file));
+        QVERIFY(!isShown(KYODAKU::Name));
+        QVERIFY(!isShown(MAINM::Name));
+        QVERIFY(m_messages->texts.isEmpty());
+        QCOMPARE(folderSnapshot(), before);
+        finishProgram();
+        QVERIFY(start());
+        QVERIFY(isShown(KYODAKU::Name));
+    }
+
+    void closingAgreementOnlyUnloads() {
+        QVERIFY(start());
+        const auto before = folderSnapshot();
+        QSignalSpy lastWindow(qApp, &QGuiApplication::lastWindowClosed);
+
+        // Qt ends the program on the last window only from its running event loop.
+        QTimer::singleShot(0, registry().existing(KYODAKU::Name), &QWidget::close);
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+
+        // No window was left, so the program ended; the agreement is asked again next time.
+        QCOMPARE(lastWindow.size(), 1);
+        QVERIFY(!programEnded());
+        QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
+        finishProgram();
+        QVERIFY(!registry().existing(KYODAKU::Name));
+        QVERIFY(m_messages->texts.isEmpty());
+        QCOMPARE(folderSnapshot(), before);
+    }
+
+    void firstAcceptance_data() {
+        QTest::addColumn<QString>("version"); // of an INTVER.mdb already there, empty for none
+        QTest::newRow("first start") << "";
+        QTest::newRow("version database already there") << "1.00";
+    }
+
+    void firstAcceptance() {
+        QFETCH(QString, version);
+        if (!version.isEmpty())
+            writeVersionDatabase(m_folder->path(), version);
+        const QByteArray earlierVersion = contents("INTVER.mdb");
+        QVERIFY(start());
+        QCOMPARE(acceptances(), 0);
+
+        clickOnAgreement("Command1");
+
+        QVERIFY(!programEnded());
+        QVERIFY(m_messages->texts.isEmpty());
         QCOMPARE(acceptances(), 1);
-        QCOMPARE(contents("INTVER.mdb"), contents("intdef.ver"));
-        QVERIFY(!QFile::exists("TOSHOCPY.MDB"));
+        // An existing version database is left alone; a missing one is the current version's.
+        QCOMPARE(contents("INTVER.mdb"),
+                 version.isEmpty() ? contents("intdef.ver") : earlierVersion);
+        QCOMPARE(AppState::instance().admission, AppState::Admission::Yes);
+        QCOMPARE(AppState::instance().subWindowFlag, qint16(0));
+        QVERIFY(isShown(MAINM::Name));
+        finishProgram();
+        QVERIFY(!registry().existing(KYODAKU::Name));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        // The next start goes straight to the main menu only where the version is the current one.
+        registry().existing(MAINM::Name)->hide();
+        QVERIFY(start());
+        QCOMPARE(isShown(MAINM::Name), version.isEmpty());
+        QCOMPARE(isShown(KYODAKU::Name), !version.isEmpty());
     }
-    finishProgram();
-    m_messages->texts.clear();
-    QVERIFY(start());
-    QCOMPARE(isShown(KYODAKU::Name), askedAgain);
-    QCOMPARE(isShown(MAINM::Name), !askedAgain);
-    QVERIFY(m_messages->texts.isEmpty());
-}
 
-void tst_Shell::mainMenuOpensScreensInItsPlace_data() {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("screen");
-    QTest::addColumn<bool>("provided");
-    QTest::newRow("register provided") << "Command2"
-                                       << "MEISAI" << true;
-    QTest::newRow("register not built") << "Command2"
-                                        << "MEISAI" << false;
-    QTest::newRow("utilities provided") << "Command3"
-                                        << "ALLDEL" << true;
-    QTest::newRow("utilities not built") << "Command3"
-                                         << "ALLDEL" << false;
-}
-
-void tst_Shell::mainMenuOpensScreensInItsPlace() {
-    QFETCH(QString, button);
-    QFETCH(QString, screen);
-    QFETCH(bool, provided);
-    registry().registerFactory(
-        screen, [provided]() -> QWidget * { return provided ? new QWidget : nullptr; });
-    QWidget *menu = shown(MAINM::Name);
-
-    click(menu, button);
-
-    QCOMPARE(menu->isVisible(), !provided);
-    QWidget *opened = registry().existing(screen);
-    QCOMPARE(opened != nullptr, provided);
-    if (provided) {
-        QVERIFY(opened->isVisible());
-        QCOMPARE(opened->objectName(), screen);
-        QCOMPARE(registry().window(screen), opened);
+    // "同意する" on an earlier release's catalogue or where something is missing: one message and
+    // the end of the program. `unchanged` names the files that must be as they were ("*": the whole
+    // folder); the upgrade rebuilds the catalogue with the same data.
+    void acceptanceEndsTheProgram_data() {
+        QTest::addColumn<Step>("prepare");
+        QTest::addColumn<Step>("meanwhile");  // between start-up and the click
+        QTest::addColumn<QString>("message"); // the whole message, or a part in brackets
+        QTest::addColumn<QStringList>("unchanged");
+        QTest::addColumn<bool>("askedAgain");
+        const QString upgraded = u8("バージョンアップを完了しました、再度立ち上げてください！");
+        const auto earlier = [](const QString &version = {}) {
+            return [version] {
+                makeCatalogue(QDir::currentPath(), 100); // accepted, no version database
+                if (!version.isEmpty())
+                    writeVersionDatabase(QDir::currentPath(), version);
+            };
+        };
+        const auto also = [](const Step &first, const Step &then) {
+            return [first, then] {
+                first();
+                then();
+            };
+        };
+        const Step removeVersionTemplate = [] { QFile::remove("intdef.ver"); };
+        auto row = [](
+                       const char *name, const Step &prepare, const QString &message,
+                       const QStringList &unchanged = {}, bool askedAgain = false,
+                       const Step &meanwhile = [] {}) {
+            QTest::newRow(name) << prepare << meanwhile << message << unchanged << askedAgain;
+        };
+        row("upgrade without version database", earlier(), upgraded);
+        row("upgrade of an older version", earlier(u8("1.00")), upgraded);
+        row("upgrade of a version table without row", earlier(NoRow), upgraded);
+        row("upgrade replaces earlier backup files",
+            also(earlier(),
+                 [] {
+                     for (const QString &file : BackupFiles)
+                         writeFile(file, "stale");
+                 }),
+            upgraded);
+        row("upgrade of a read-only older version database",
+            also(earlier(u8("1.00")),
+                 [] { QFile::setPermissions("INTVER.mdb", QFile::ReadOwner); }),
+            upgraded);
+        row("first acceptance without version template", removeVersionTemplate, u8("[intdef.ver]"),
+            {u8("INTVER.mdb")}, true);
+        row("upgrade without version template", also(earlier(), removeVersionTemplate),
+            u8("バージョンアップ情報がありません!"), {u8("*")}, true);
+        row("restore template missing",
+            also(earlier(u8("1.00")), [] { QFile::remove("TOSHODEF.MDB"); }), u8("[TOSHODEF.MDB]"),
+            {u8("TOSHO.MDB"), u8("INTVER.mdb")}, true);
+        // Another copy of the program accepted after this one's start-up looked.
+        row("accepted meanwhile",
+            also(earlier(u8("1.02")), [] { SqlFile("TOSHO.MDB").exec("DELETE FROM DOUI"); }),
+            u8(" すでにバージョンアップ済みです！"), {u8("*")}, false,
+            [] { SqlFile("TOSHO.MDB").exec("INSERT INTO DOUI (ID) VALUES (1)"); });
     }
-    QVERIFY(!programEnded());
-}
 
-// The main menu's "?" opens topic 1, the register's 2, in one help window; whatever is missing
-// is reported in that window, not in a message box.
-void tst_Shell::helpTopics_data() {
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("shows"); // the page opened, or what the window reports
-    QTest::newRow("main menu") << "" << 1 << "mainmenu.html";
-    QTest::newRow("register") << "" << 2 << "register.html";
-    QTest::newRow("no help folder") << "folder" << 1 << "KAROBU.chm";
-    QTest::newRow("no context map") << "context.map" << 1 << "context.map";
-    QTest::newRow("no page") << "mainmenu.html" << 1 << "mainmenu.html";
-    QTest::newRow("unknown id") << "" << 99 << "99";
-    QTest::newRow("page outside the help folder") << "escape" << 1 << "../JETDB.VER";
-}
+    void acceptanceEndsTheProgram() {
+        QFETCH(Step, prepare);
+        QFETCH(Step, meanwhile);
+        QFETCH(QString, message);
+        QFETCH(QStringList, unchanged);
+        QFETCH(bool, askedAgain);
+        prepare();
+        QVERIFY(start());
+        QVERIFY(isShown(KYODAKU::Name));
+        meanwhile();
+        const auto before = folderSnapshot();
+        // Screens that hold the catalogue open must not stop its replacement.
+        Connection catalogue(AppState::instance().mainConnectionString);
+        catalogue.open();
 
-void tst_Shell::helpTopics() {
-    QFETCH(QString, damage);
-    QFETCH(int, id);
-    QFETCH(QString, shows);
-    QDir help(m_folder->filePath(u8("KAROBU.chm")));
-    if (damage == "folder")
-        QVERIFY(help.removeRecursively());
-    else if (damage == "escape")
-        writeFile(help.filePath("context.map"), "1 ../JETDB.VER\n");
-    else if (!damage.isEmpty())
-        QVERIFY(help.remove(damage));
+        clickOnAgreement("Command1");
 
-    if (id == 1)
-        click(shown(MAINM::Name), u8("Command4"));
-    else
-        showHelp(id);
-
-    HelpWindow *window = helpWindow();
-    QVERIFY(window);
-    const QString text = window->browser()->toPlainText();
-    if (damage.isEmpty() && id != 99) {
-        QCOMPARE(window->browser()->source().fileName(), shows);
-        QVERIFY(!text.trimmed().isEmpty());
-    } else {
-        QVERIFY2(text.contains(shows), qPrintable(text));
-        QVERIFY_THROWS_EXCEPTION(Failure, help::pagePath(id));
+        QCOMPARE(m_messages->texts.size(), 1);
+        if (message.startsWith('['))
+            QVERIFY2(m_messages->texts[0].contains(message.mid(1, message.size() - 2)),
+                     qPrintable(m_messages->texts[0]));
+        else
+            QCOMPARE(m_messages->texts[0], message);
+        QCOMPARE(m_messages->titles, QStringList{QString()});
+        QVERIFY(programEnded());
+        QVERIFY(!isShown(KYODAKU::Name));
+        QVERIFY(!isShown(MAINM::Name));
+        QVERIFY(!catalogue.isOpen());
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        if (unchanged == QStringList{u8("*")})
+            QCOMPARE(AppState::instance().admission, AppState::Admission::No);
+        const auto after = folderSnapshot();
+        for (const QString &file : unchanged)
+            QVERIFY2(file == "*" ? after == before : after.value(file) == before.value(file),
+                     qPrintable(file));
+        if (unchanged.isEmpty()) {
+            // The files hold the old catalogue, and the rebuilt one holds the same.
+            QCOMPARE(QFileInfo("BOOK.DAT").size(), 100 * 324);
+            QMap<QString, QByteArray> upgradeBackup;
+            for (const QString &file : BackupFiles)
+                upgradeBackup[file] = contents(file);
+            backupData(AppState::instance().mainConnectionString);
+            for (const QString &file : BackupFiles)
+                QVERIFY2(contents(file) == upgradeBackup[file], qPrintable(file));
+            QCOMPARE(acceptances(), 1);
+            QCOMPARE(contents("INTVER.mdb"), contents("intdef.ver"));
+            QVERIFY(!QFile::exists("TOSHOCPY.MDB"));
+        }
+        finishProgram();
+        m_messages->texts.clear();
+        QVERIFY(start());
+        QCOMPARE(isShown(KYODAKU::Name), askedAgain);
+        QCOMPARE(isShown(MAINM::Name), !askedAgain);
+        QVERIFY(m_messages->texts.isEmpty());
     }
-    QVERIFY(m_messages->texts.isEmpty());
-    showHelp(1);
-    QCOMPARE(helpWindow(), window);
-}
 
-void tst_Shell::quitEndsWithAboutBoxOpen() {
-    QPointer<QWidget> menu = shown(MAINM::Name);
-    QPointer<QWidget> about = shown(frmAbout::Name);
-    showHelp(1);
-    QVERIFY(QFile::copy(u8("TOSHOINI.MDB"), u8("TOSHO.MDB")));
-    Connection catalogue(u8("Data Source=TOSHO.mdb"));
-    catalogue.open();
-    AppState::instance().admission = AppState::Admission::Yes;
+    void mainMenuOpensScreensInItsPlace_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<bool>("provided");
+        for (const bool provided : {true, false}) {
+            QTest::addRow("register, provided %d", provided)
+                << u8("Command2") << u8("MEISAI") << provided;
+            QTest::addRow("utilities, provided %d", provided)
+                << u8("Command3") << u8("ALLDEL") << provided;
+        }
+    }
 
-    click(menu, u8("Command1"));
+    void mainMenuOpensScreensInItsPlace() {
+        QFETCH(QString, button);
+        QFETCH(QString, screen);
+        QFETCH(bool, provided);
+        registry().registerFactory(
+            screen, [provided]() -> QWidget * { return provided ? new QWidget : nullptr; });
+        QWidget *menu = shown(MAINM::Name);
 
-    QVERIFY(programEnded());
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        QVERIFY2(!widget->isVisible(), qPrintable(widget->objectName()));
-    QVERIFY(m_messages->texts.isEmpty());
-    QCOMPARE(AppState::instance().admission, AppState::Admission::No);
-    finishProgram();
-    QVERIFY(!menu);
-    QVERIFY(!about);
-    QVERIFY(!catalogue.isOpen());
-}
+        click(menu, button);
 
-void tst_Shell::aboutBoxIsOneInstance() {
-    QWidget *about = shown(frmAbout::Name);
-    QCOMPARE(shown(frmAbout::Name), about);
-    QPointer<QWidget> unloaded = about;
-    click(about, u8("cmdOK"));
-    finishProgram();
-    QVERIFY(!unloaded);
-    QVERIFY(shown(frmAbout::Name)->isVisible());
-    QVERIFY(!programEnded());
-}
+        QCOMPARE(menu->isVisible(), !provided);
+        QWidget *opened = registry().existing(screen);
+        QCOMPARE(opened != nullptr, provided);
+        if (provided) {
+            QVERIFY(opened->isVisible());
+            QCOMPARE(opened->objectName(), screen);
+            QCOMPARE(registry().window(screen), opened);
+        }
+        QVERIFY(!programEnded());
+    }
 
-void tst_Shell::systemInformation_data() {
-    QTest::addColumn<QString>("installed"); // the candidate the PATH holds, empty for none
-    QTest::addColumn<bool>("starts");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("nothing installed") << "" << true << true;
-    QTest::newRow("first candidate") << "hardinfo" << true << false;
-    QTest::newRow("later candidate") << "lxtask" << true << false;
-    QTest::newRow("found but will not start") << "hardinfo" << false << true;
-}
+    // The main menu's "?" opens topic 1, the register's 2, in one help window; whatever is missing
+    // is reported in that window, not in a message box.
+    void helpTopics_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("shows"); // the page opened, or what the window reports
+        QTest::newRow("main menu") << "" << 1 << "mainmenu.html";
+        QTest::newRow("register") << "" << 2 << "register.html";
+        QTest::newRow("no help folder") << "folder" << 1 << "KAROBU.chm";
+        QTest::newRow("no context map") << "context.map" << 1 << "context.map";
+        QTest::newRow("no page") << "mainmenu.html" << 1 << "mainmenu.html";
+        QTest::newRow("unknown id") << "" << 99 << "99";
+        QTest::newRow("page outside the help folder") << "escape" << 1 << "../JETDB.VER";
+    }
 
-void tst_Shell::systemInformation() {
-    QFETCH(QString, installed);
-    QFETCH(bool, starts);
-    QFETCH(bool, refused);
-    QStringList asked;
-    QStringList started;
-    SystemInformation standIn(
-        [&](const QString &program) {
-            asked << program;
-            return program == installed ? u8("/usr/bin/") + program : QString();
-        },
-        [&](const QString &path) {
-            started << path;
-            return starts;
-        });
-    auto *about = static_cast<frmAbout *>(shown(frmAbout::Name));
-    about->setSystemInformation(standIn);
+    void helpTopics() {
+        QFETCH(QString, damage);
+        QFETCH(int, id);
+        QFETCH(QString, shows);
+        QDir help(m_folder->filePath(u8("KAROBU.chm")));
+        if (damage == "folder")
+            QVERIFY(help.removeRecursively());
+        else if (damage == "escape")
+            writeFile(help.filePath("context.map"), "1 ../JETDB.VER\n");
+        else if (!damage.isEmpty())
+            QVERIFY(help.remove(damage));
 
-    click(about, u8("cmdSysInfo"));
+        if (id == 1)
+            click(shown(MAINM::Name), u8("Command4"));
+        else
+            showHelp(id);
 
-    QCOMPARE(started,
-             installed.isEmpty() ? QStringList() : QStringList{u8("/usr/bin/") + installed});
-    if (installed.isEmpty())
-        QCOMPARE(asked, SystemInformation::candidates());
-    QCOMPARE(m_messages->texts,
-             refused ? QStringList{u8("現時点ではｼｽﾃﾑ情報を使用できません")} : QStringList());
-    QCOMPARE(m_messages->titles, refused ? QStringList{QString()} : QStringList());
-    QVERIFY(about->isVisible());
-}
+        HelpWindow *window = helpWindow();
+        QVERIFY(window);
+        const QString text = window->browser()->toPlainText();
+        if (damage.isEmpty() && id != 99) {
+            QCOMPARE(window->browser()->source().fileName(), shows);
+            QVERIFY(!text.trimmed().isEmpty());
+        } else {
+            QVERIFY2(text.contains(shows), qPrintable(text));
+            QVERIFY_THROWS_EXCEPTION(Failure, help::pagePath(id));
+        }
+        QVERIFY(m_messages->texts.isEmpty());
+        showHelp(1);
+        QCOMPARE(helpWindow(), window);
+    }
+
+    void quitEndsWithAboutBoxOpen() {
+        QPointer<QWidget> menu = shown(MAINM::Name);
+        QPointer<QWidget> about = shown(frmAbout::Name);
+        showHelp(1);
+        QVERIFY(QFile::copy(u8("TOSHOINI.MDB"), u8("TOSHO.MDB")));
+        Connection catalogue(u8("Data Source=TOSHO.mdb"));
+        catalogue.open();
+        AppState::instance().admission = AppState::Admission::Yes;
+
+        click(menu, u8("Command1"));
+
+        QVERIFY(programEnded());
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            QVERIFY2(!widget->isVisible(), qPrintable(widget->objectName()));
+        QVERIFY(m_messages->texts.isEmpty());
+        QCOMPARE(AppState::instance().admission, AppState::Admission::No);
+        finishProgram();
+        QVERIFY(!menu);
+        QVERIFY(!about);
+        QVERIFY(!catalogue.isOpen());
+    }
+
+    void aboutBoxIsOneInstance() {
+        QWidget *about = shown(frmAbout::Name);
+        QCOMPARE(shown(frmAbout::Name), about);
+        QPointer<QWidget> unloaded = about;
+        click(about, u8("cmdOK"));
+        finishProgram();
+        QVERIFY(!unloaded);
+        QVERIFY(shown(frmAbout::Name)->isVisible());
+        QVERIFY(!programEnded());
+    }
+
+    void systemInformation_data() {
+        QTest::addColumn<QString>("installed"); // the candidate the PATH holds, empty for none
+        QTest::addColumn<bool>("starts");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("nothing installed") << "" << true << true;
+        QTest::newRow("first candidate") << "hardinfo" << true << false;
+        QTest::newRow("later candidate") << "lxtask" << true << false;
+        QTest::newRow("found but will not start") << "hardinfo" << false << true;
+    }
+
+    void systemInformation() {
+        QFETCH(QString, installed);
+        QFETCH(bool, starts);
+        QFETCH(bool, refused);
+        QStringList asked;
+        QStringList started;
+        SystemInformation standIn(
+            [&](const QString &program) {
+                asked << program;
+                return program == installed ? u8("/usr/bin/") + program : QString();
+            },
+            [&](const QString &path) {
+                started << path;
+                return starts;
+            });
+        auto *about = static_cast<frmAbout *>(shown(frmAbout::Name));
+        about->setSystemInformation(standIn);
+
+        click(about, u8("cmdSysInfo"));
+
+        QCOMPARE(started,
+                 installed.isEmpty() ? QStringList() : QStringList{u8("/usr/bin/") + installed});
+        if (installed.isEmpty())
+            QCOMPARE(asked, SystemInformation::candidates());
+        QCOMPARE(m_messages->texts,
+                 refused ? QStringList{u8("現時点ではｼｽﾃﾑ情報を使用できません")} : QStringList());
+        QCOMPARE(m_messages->titles, refused ? QStringList{QString()} : QStringList());
+        QVERIFY(about->isVisible());
+    }
+};
 
 QTEST_MAIN(tst_Shell)
 #include "tst_shell.moc"

@@ -104,7 +104,6 @@ void ShippedData::unreadListCountsStamps_data() {
     QTest::newRow("未") << "'未'" << true;
     QTest::newRow("未 padded") << "'未  '" << true;
     QTest::newRow("empty") << "''" << true;
-    QTest::newRow("blanks") << "'  '" << true;
     QTest::newRow("null") << "NULL" << true;
     QTest::newRow("済") << "'済'" << false;
     QTest::newRow("済 padded") << "'済  '" << false;
@@ -131,7 +130,6 @@ void ShippedData::unreadListCountsStamps() {
 void ShippedData::helpContextsAndLinksResolve() {
     DataFolder folder;
     const QDir help(folder.filePath(files::HelpFolder));
-    QStringList contexts;
     QStringList pages;
     for (const QByteArray &line : test::contents(help.filePath(u8("context.map"))).split('\n')) {
         const QStringList fields =
@@ -139,11 +137,8 @@ void ShippedData::helpContextsAndLinksResolve() {
         if (fields.isEmpty())
             continue;
         QCOMPARE(fields.size(), 2);
-        contexts << fields[0];
         pages << fields[1];
     }
-    QVERIFY(contexts.contains(u8("1")));
-    QVERIFY(contexts.contains(u8("2")));
 
     // A link names a page, a place in a page ("page.html#id"), or a place in its own page ("#id").
     const QRegularExpression link(u8(R"((?:href|src)="([^"#:]*)(?:#([^"]*))?")"));

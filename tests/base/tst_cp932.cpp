@@ -13,146 +13,135 @@ class TestCp932 : public QObject {
 private Q_SLOTS:
     void initTestCase() { cp932::ensureAvailable(); }
 
-    void roundTrips_data();
-    void roundTrips();
-    void encodesFields_data();
-    void encodesFields();
-    void decodesGarbageWithoutStopping_data();
-    void decodesGarbageWithoutStopping();
+    // What is typed, the bytes written for it, what those bytes read back as, and the other codes
+    // (NEC and IBM extensions) that read back as the same character.
+    void roundTrips_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("readBack");
+        QTest::addColumn<QByteArrayList>("otherCodes");
+        auto row = [](const char *name, const QString &text, const char *hex, const char *readBack,
+                      const QByteArray &others = {}) {
+            QByteArrayList codes;
+            for (const QByteArray &code : others.split(' '))
+                if (!code.isEmpty())
+                    codes << QByteArray::fromHex(code);
+            QTest::newRow(name) << text << QByteArray::fromHex(hex) << u8(readBack) << codes;
+        };
+        for (const char *same :
+             {"\\ 5c",  "~ 7e",    "ｱ b1",    "ﾟ df",    "― 815c",  "＼ 815f", "～ 8160",
+              "∥ 8161", "－ 817c", "￠ 8191", "￡ 8192", "￥ 818f", "ソ 835c", "表 955c",
+              "① 8740", "㈱ 878a", "∵ 81e6",  "￤ fa55", "﨑 fab1", "髙 fbfc"}) {
+            const QList<QByteArray> parts = QByteArray(same).split(' ');
+            row(same, u8(parts[0]), parts[1], parts[0]);
+        }
+        row("≒ and its NEC code", u8("≒"), "81e0", "≒", "8790");
+        row("Ⅰ and its IBM code", u8("Ⅰ"), "8754", "Ⅰ", "fa4a");
+        row("ⅰ and its NEC-selected code", u8("ⅰ"), "fa40", "ⅰ", "eeef");
+        row("￢ and two more codes", u8("￢"), "81ca", "￢", "eef9 fa54");
+        row("纊 and its NEC-selected code", u8("纊"), "fa5c", "纊", "ed40");
+        row("№ and its IBM code", u8("№"), "8782", "№", "fa59");
+        row("JIS wave dash", QString(QChar(0x301C)), "8160", "～");
+        row("JIS double vertical line", QString(QChar(0x2016)), "8161", "∥");
+        row("JIS minus sign", QString(QChar(0x2212)), "817c", "－");
+        row("JIS cent sign", QString(QChar(0x00A2)), "8191", "￠");
+        row("JIS pound sign", QString(QChar(0x00A3)), "8192", "￡");
+        row("JIS not sign", QString(QChar(0x00AC)), "81ca", "￢");
+        row("JIS em dash", QString(QChar(0x2014)), "815c", "―");
+    }
+
+    void roundTrips() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, readBack);
+        QFETCH(QByteArrayList, otherCodes);
+        QCOMPARE(cp932::encode(text), bytes);
+        QCOMPARE(cp932::byteLength(text), bytes.size());
+        QCOMPARE(cp932::encodeField(text, bytes.size()), bytes);
+        QCOMPARE(cp932::decode(bytes), readBack);
+        QCOMPARE(cp932::toWindowsForms(u8("a") + text + u8("b")), u8("a") + readBack + u8("b"));
+        for (const QByteArray &code : otherCodes) {
+            QCOMPARE(cp932::decode(code), readBack);
+            QCOMPARE(cp932::encode(cp932::decode(code)), bytes);
+        }
+    }
+
+    // A backup field never fails: a character code page 932 cannot hold becomes "?" there, while
+    // everywhere else it is refused by name (`culprit`).
+    void encodesFields_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("culprit");
+        auto row = [](const char *name, const QString &text, int width, const QByteArray &bytes,
+                      const QString &culprit = {}) {
+            QTest::newRow(name) << text << width << bytes << culprit;
+        };
+        row("empty gives blanks", QString(), 4, "    ");
+        row("ascii padded", u8("SF"), 6, "SF    ");
+        row("ascii cut", u8("ABCDEFG"), 4, "ABCD");
+        row("half-width katakana is one byte", u8("ｻｲｽﾞ"), 4, "\xbb\xb2\xbd\xde");
+        row("kanji fill the field exactly", u8("本棚"), 4, QByteArray::fromHex("967b9249"));
+        row("dangling lead byte becomes a blank", u8("a本棚"), 4, QByteArray::fromHex("61967b20"));
+        row("cut after N characters, then N bytes", u8("あいうえお"), 5,
+            QByteArray::fromHex("82a082a220"));
+        row("width 1 with kanji", u8("本"), 1, " ");
+        row("JIS wave dash in a field", QString(QChar(0x301C)), 3, QByteArray::fromHex("816020"));
+        row("emoji", u8("😀x本"), 6, "?x\x96\x7b  ", u8("😀"));
+        row("e acute", u8("café"), 4, "caf?", u8("é"));
+        const QString surrogate(QChar(0xD800));
+        row("lone surrogate", surrogate, 1, "?", surrogate);
+    }
+
+    void encodesFields() {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, culprit);
+        QCOMPARE(cp932::encodeField(text, width), bytes);
+        // The writer of backup files hands over the engine's UTF-8 text instead.
+        QByteArray fromUtf8(width, '\0');
+        cp932::encodeUtf8FieldInto(text.toUtf8(), width, fromUtf8.data());
+        QCOMPARE(fromUtf8, bytes);
+        if (culprit.isEmpty())
+            return;
+        QString unencodable;
+        QCOMPARE(cp932::byteLength(text, &unencodable), -1);
+        QCOMPARE(unencodable, culprit);
+        try {
+            cp932::encode(text);
+            QFAIL("encode accepted a character code page 932 cannot hold");
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.message().contains(culprit), qPrintable(failure.message()));
+        }
+    }
+
+    // Every byte sequence at all is replayed by the fuzz target's corpus; these are the cases a
+    // reader of damaged backup files meets.
+    void decodesGarbageWithoutStopping_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char *name, const char *hex, const char *text) {
+            QTest::newRow(name) << QByteArray::fromHex(hex) << u8(text);
+        };
+        row("clean", "967b9249", "本棚");
+        row("byte 80 and A0 and FD", "80a0fd", "〓〓〓");
+        row("lead byte with a blank after it", "8120967b", "〓 本");
+        row("unmapped double-byte code", "8540967b", "〓本");
+        row("lone lead byte at the end", "4181", "A〓");
+        row("empty", "", "");
+        row("trailing blanks are kept", "53462020", "SF  ");
+    }
+
+    void decodesGarbageWithoutStopping() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(cp932::decode(bytes), text);
+        QByteArray utf8("stale contents of the buffer");
+        cp932::decodeToUtf8(bytes.constData(), bytes.size(), utf8);
+        QCOMPARE(QString::fromUtf8(utf8), text);
+    }
 };
-
-// What is typed, the bytes written for it, what those bytes read back as, and the other codes
-// (NEC and IBM extensions) that read back as the same character.
-void TestCp932::roundTrips_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("readBack");
-    QTest::addColumn<QByteArrayList>("otherCodes");
-    auto row = [](const char *name, const QString &text, const char *hex, const char *readBack,
-                  const QByteArray &others = {}) {
-        QByteArrayList codes;
-        for (const QByteArray &code : others.split(' '))
-            if (!code.isEmpty())
-                codes << QByteArray::fromHex(code);
-        QTest::newRow(name) << text << QByteArray::fromHex(hex) << u8(readBack) << codes;
-    };
-    for (const char *same :
-         {"\\ 5c",  "~ 7e",    "ｱ b1",    "ﾟ df",    "― 815c",  "＼ 815f", "～ 8160",
-          "∥ 8161", "－ 817c", "￠ 8191", "￡ 8192", "￥ 818f", "ソ 835c", "表 955c",
-          "① 8740", "㈱ 878a", "∵ 81e6",  "￤ fa55", "﨑 fab1", "髙 fbfc"}) {
-        const QList<QByteArray> parts = QByteArray(same).split(' ');
-        row(same, u8(parts[0]), parts[1], parts[0]);
-    }
-    row("≒ and its NEC code", u8("≒"), "81e0", "≒", "8790");
-    row("Ⅰ and its IBM code", u8("Ⅰ"), "8754", "Ⅰ", "fa4a");
-    row("ⅰ and its NEC-selected code", u8("ⅰ"), "fa40", "ⅰ", "eeef");
-    row("￢ and two more codes", u8("￢"), "81ca", "￢", "eef9 fa54");
-    row("纊 and its NEC-selected code", u8("纊"), "fa5c", "纊", "ed40");
-    row("№ and its IBM code", u8("№"), "8782", "№", "fa59");
-    row("JIS wave dash", QString(QChar(0x301C)), "8160", "～");
-    row("JIS double vertical line", QString(QChar(0x2016)), "8161", "∥");
-    row("JIS minus sign", QString(QChar(0x2212)), "817c", "－");
-    row("JIS cent sign", QString(QChar(0x00A2)), "8191", "￠");
-    row("JIS pound sign", QString(QChar(0x00A3)), "8192", "￡");
-    row("JIS not sign", QString(QChar(0x00AC)), "81ca", "￢");
-    row("JIS em dash", QString(QChar(0x2014)), "815c", "―");
-}
-
-void TestCp932::roundTrips() {
-    QFETCH(QString, text);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, readBack);
-    QFETCH(QByteArrayList, otherCodes);
-    QCOMPARE(cp932::encode(text), bytes);
-    QCOMPARE(cp932::byteLength(text), bytes.size());
-    QCOMPARE(cp932::encodeField(text, bytes.size()), bytes);
-    QCOMPARE(cp932::decode(bytes), readBack);
-    QCOMPARE(cp932::toWindowsForms(u8("a") + text + u8("b")), u8("a") + readBack + u8("b"));
-    for (const QByteArray &code : otherCodes) {
-        QCOMPARE(cp932::decode(code), readBack);
-        QCOMPARE(cp932::encode(cp932::decode(code)), bytes);
-    }
-}
-
-// A backup field never fails: a character code page 932 cannot hold becomes "?" there, while
-// everywhere else it is refused by name (`culprit`).
-void TestCp932::encodesFields_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("culprit");
-    auto row = [](const char *name, const QString &text, int width, const QByteArray &bytes,
-                  const QString &culprit = {}) {
-        QTest::newRow(name) << text << width << bytes << culprit;
-    };
-    row("empty gives blanks", QString(), 4, "    ");
-    row("ascii padded", u8("SF"), 6, "SF    ");
-    row("ascii cut", u8("ABCDEFG"), 4, "ABCD");
-    row("stamp 未", u8("未"), 4, QByteArray::fromHex("96a22020"));
-    row("half-width katakana is one byte", u8("ｻｲｽﾞ"), 4, "\xbb\xb2\xbd\xde");
-    row("kanji fill the field exactly", u8("本棚"), 4, QByteArray::fromHex("967b9249"));
-    row("dangling lead byte becomes a blank", u8("a本棚"), 4, QByteArray::fromHex("61967b20"));
-    row("cut after N characters, then N bytes", u8("あいうえお"), 5,
-        QByteArray::fromHex("82a082a220"));
-    row("width 1 with kanji", u8("本"), 1, " ");
-    row("JIS wave dash in a field", QString(QChar(0x301C)), 3, QByteArray::fromHex("816020"));
-    row("emoji", u8("😀x本"), 6, "?x\x96\x7b  ", u8("😀"));
-    row("hangul", u8("abc한"), 5, "abc? ", u8("한"));
-    row("e acute", u8("café"), 4, "caf?", u8("é"));
-    row("simplified chinese", u8("书"), 2, "? ", u8("书"));
-    const QString surrogate(QChar(0xD800));
-    row("lone surrogate", surrogate, 1, "?", surrogate);
-}
-
-void TestCp932::encodesFields() {
-    QFETCH(QString, text);
-    QFETCH(int, width);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, culprit);
-    QCOMPARE(cp932::encodeField(text, width), bytes);
-    // The writer of backup files hands over the engine's UTF-8 text instead.
-    QByteArray fromUtf8(width, '\0');
-    cp932::encodeUtf8FieldInto(text.toUtf8(), width, fromUtf8.data());
-    QCOMPARE(fromUtf8, bytes);
-    if (culprit.isEmpty())
-        return;
-    QString unencodable;
-    QCOMPARE(cp932::byteLength(text, &unencodable), -1);
-    QCOMPARE(unencodable, culprit);
-    try {
-        cp932::encode(text);
-        QFAIL("encode accepted a character code page 932 cannot hold");
-    } catch (const Failure &failure) {
-        QVERIFY2(failure.message().contains(culprit), qPrintable(failure.message()));
-    }
-}
-
-// Every byte sequence at all is replayed by the fuzz target's corpus; these are the cases a
-// reader of damaged backup files meets.
-void TestCp932::decodesGarbageWithoutStopping_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    auto row = [](const char *name, const char *hex, const char *text) {
-        QTest::newRow(name) << QByteArray::fromHex(hex) << u8(text);
-    };
-    row("clean", "967b9249", "本棚");
-    row("byte FF", "41ff42", "A〓B");
-    row("byte 80 and A0 and FD", "80a0fd", "〓〓〓");
-    row("lead byte with a blank after it", "8120967b", "〓 本");
-    row("unmapped double-byte code", "8540967b", "〓本");
-    row("lone lead byte at the end", "4181", "A〓");
-    row("empty", "", "");
-    row("trailing blanks are kept", "53462020", "SF  ");
-}
-
-void TestCp932::decodesGarbageWithoutStopping() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(cp932::decode(bytes), text);
-    QByteArray utf8("stale contents of the buffer");
-    cp932::decodeToUtf8(bytes.constData(), bytes.size(), utf8);
-    QCOMPARE(QString::fromUtf8(utf8), text);
-}
 
 QTEST_GUILESS_MAIN(TestCp932)
 #include "tst_cp932.moc"

@@ -48,174 +48,164 @@ QString failureOf(const std::function<void()> &call) try {
 class TestRecordSet : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void sources_data();
-    void sources();
-    void steps_data();
-    void steps();
-    void refusedFilterKeepsThePrevious();
-    void sameLibrary();
-};
 
-// Only columns that come from one table's rows, under their own names, can be written (+); every
-// other source reads what it shows and refuses writes (-).
-void TestRecordSet::sources_data() {
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<int>("fields"); // -1: the source cannot be opened
-    QTest::addColumn<QString>("columns");
-    const QString title = QStringLiteral("-題名");
-    QTest::newRow("register") << MEISAI::RecordSource << 20 << "+題名 +価格 +購入日 +内容";
-    QTest::newRow("table") << "[book]" << 20 << "+題名";
-    QTest::newRow("bracketed") << "select [題名], [SEQNO] from [BOOK] where [SEQNO] IS NULL" << 2
-                               << "+題名 +SEQNO";
-    QTest::newRow("alias") << "select 題名 AS 価格, SEQNO from BOOK" << 2 << "+SEQNO -価格";
-    QTest::newRow("expression") << "select 題名, 価格 * 2 AS 全体NO, rowid from BOOK" << 3
-                                << "+題名 -全体NO -rowid";
-    QTest::newRow("stored query") << "TQ1" << 24 << title;
-    QTest::newRow("view") << "select 題名 from TQ1" << 1 << title;
-    QTest::newRow("join") << "select 題名, 著者名 from BOOK, CHOSHA" << 2 << title;
-    QTest::newRow("join showing one table")
-        << "select BOOK.題名 from BOOK JOIN CHOSHA USING (著者NO)" << 1 << title;
-    QTest::newRow("union") << "select 題名 from BOOK where 価格 > 0 union select 国 from CHOSHA"
-                           << 1 << title;
-    QTest::newRow("subquery") << "select 題名 from BOOK where 著者NO in (select 著者NO from CHOSHA)"
-                              << 1 << title;
-    QTest::newRow("count") << "select count(*) AS 全体NO from BOOK" << 1 << "-全体NO";
-    QTest::newRow("distinct") << "select distinct 題名 from BOOK" << 1 << title;
-    QTest::newRow("grouped") << "select 題名 from BOOK group by 題名" << 1 << title;
-    QTest::newRow("missing table") << "NOSUCH" << -1 << "";
-    QTest::newRow("missing column") << "select 無い列 from BOOK" << -1 << "";
-}
+    // Only columns that come from one table's rows, under their own names, can be written (+);
+    // every other source reads what it shows and refuses writes (-).
+    void sources_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("fields"); // -1: the source cannot be opened
+        QTest::addColumn<QString>("columns");
+        const QString title = QStringLiteral("-題名");
+        QTest::newRow("register") << MEISAI::RecordSource << 20 << "+題名 +価格 +購入日 +内容";
+        QTest::newRow("table") << "[book]" << 20 << "+題名";
+        QTest::newRow("bracketed")
+            << "select [題名], [SEQNO] from [BOOK] where [SEQNO] IS NULL" << 2 << "+題名 +SEQNO";
+        QTest::newRow("alias") << "select 題名 AS 価格, SEQNO from BOOK" << 2 << "+SEQNO -価格";
+        QTest::newRow("expression")
+            << "select 題名, 価格 * 2 AS 全体NO, rowid from BOOK" << 3 << "+題名 -全体NO -rowid";
+        QTest::newRow("stored query") << "TQ1" << 24 << title;
+        QTest::newRow("join") << "select 題名, 著者名 from BOOK, CHOSHA" << 2 << title;
+        QTest::newRow("join showing one table")
+            << "select BOOK.題名 from BOOK JOIN CHOSHA USING (著者NO)" << 1 << title;
+        QTest::newRow("union") << "select 題名 from BOOK where 価格 > 0 union select 国 from CHOSHA"
+                               << 1 << title;
+        QTest::newRow("subquery")
+            << "select 題名 from BOOK where 著者NO in (select 著者NO from CHOSHA)" << 1 << title;
+        QTest::newRow("count") << "select count(*) AS 全体NO from BOOK" << 1 << "-全体NO";
+        QTest::newRow("distinct") << "select distinct 題名 from BOOK" << 1 << title;
+        QTest::newRow("grouped") << "select 題名 from BOOK group by 題名" << 1 << title;
+        QTest::newRow("missing table") << "NOSUCH" << -1 << "";
+        QTest::newRow("missing column") << "select 無い列 from BOOK" << -1 << "";
+    }
 
-void TestRecordSet::sources() {
-    QFETCH(QString, source);
-    QFETCH(int, fields);
-    QFETCH(QString, columns);
-    Catalogue catalogue({"こころ", "舞姫"}, {});
-    RecordSet &set = catalogue.set;
-    const QString failure = failureOf([&] { set.open(catalogue.connection, source); });
-    QVERIFY2(fields < 0 ? failure.contains(source.right(6)) : failure.isEmpty(),
-             qPrintable(failure));
-    if (fields < 0)
-        return;
-    QCOMPARE(set.fieldNames().size(), fields);
-    QCOMPARE(set.isUpdatable(), columns.startsWith(u'+'));
-    const QString refusal = set.isUpdatable() ? QStringLiteral("は変更できません") : "読み取り専用";
-    for (const QString &column : columns.split(u' ', Qt::SkipEmptyParts)) {
-        const QString field = column.mid(1); // what was read goes back into the same column
-        const QString failure = failureOf([&] { set.setValue(field, set.value(field)); });
-        QVERIFY2(column.startsWith(u'+') ? failure.isEmpty() : failure.contains(refusal),
+    void sources() {
+        QFETCH(QString, source);
+        QFETCH(int, fields);
+        QFETCH(QString, columns);
+        Catalogue catalogue({"こころ", "舞姫"}, {});
+        RecordSet &set = catalogue.set;
+        const QString failure = failureOf([&] { set.open(catalogue.connection, source); });
+        QVERIFY2(fields < 0 ? failure.contains(source.right(6)) : failure.isEmpty(),
                  qPrintable(failure));
+        if (fields < 0)
+            return;
+        QCOMPARE(set.fieldNames().size(), fields);
+        QCOMPARE(set.isUpdatable(), columns.startsWith(u'+'));
+        const QString refusal =
+            set.isUpdatable() ? QStringLiteral("は変更できません") : "読み取り専用";
+        for (const QString &column : columns.split(u' ', Qt::SkipEmptyParts)) {
+            const QString field = column.mid(1); // what was read goes back into the same column
+            const QString failure = failureOf([&] { set.setValue(field, set.value(field)); });
+            QVERIFY2(column.startsWith(u'+') ? failure.isEmpty() : failure.contains(refusal),
+                     qPrintable(failure));
+        }
+        if (!set.isUpdatable())
+            for (const auto write : {&RecordSet::addNew, &RecordSet::deleteCurrent})
+                QVERIFY(failureOf([&] { (set.*write)(); }).contains(refusal));
+        set.updateBatch();
+        QCOMPARE(
+            catalogue.value("SELECT group_concat(題名 || 価格 || 購入日 || quote(内容)) FROM BOOK"),
+            "こころ10002024-04-01'',舞姫10002024-04-01NULL");
     }
-    if (!set.isUpdatable())
-        for (const auto write : {&RecordSet::addNew, &RecordSet::deleteCurrent})
-            QVERIFY(failureOf([&] { (set.*write)(); }).contains(refusal));
-    set.updateBatch();
-    QCOMPARE(
-        catalogue.value("SELECT group_concat(題名 || 価格 || 購入日 || quote(内容)) FROM BOOK"),
-        "こころ10002024-04-01'',舞姫10002024-04-01NULL");
-}
 
-// Steps over the books a, b, c; the file refuses a second equal title. A refused save keeps the
-// change pending; a delete leaves an empty slot; new rows stay at the end until requery.
-void TestRecordSet::steps_data() {
-    QTest::addColumn<int>("books");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("outcome"); // the current title, or how the last step failed
-    QTest::addColumn<QString>("stored");  // the titles in the file afterwards, sorted
-    const int bof = RecordSet::PositionBof, eof = RecordSet::PositionEof, none = -1;
-    const QString noRow = QStringLiteral("レコードがありません。");
-    const QString noCurrent = QStringLiteral("現在のレコードがありません");
-    const QString abc = QStringLiteral("a,b,c");
-    QTest::newRow("back from EOF") << 3 << "next next next previous" << 3 << "c" << abc;
-    QTest::newRow("past the end") << 3 << "next next next next" << eof << noCurrent << abc;
-    QTest::newRow("before the start") << 3 << "previous previous" << bof << noCurrent << abc;
-    QTest::newRow("to a position") << 3 << "2 4" << 2 << "レコード位置 4 はありません" << abc;
-    QTest::newRow("deleted slot") << 3 << "2 delete read" << none << "現在のレコードは削除"
-                                  << "a,c";
-    QTest::newRow("delete, move on") << 3 << "2 delete next" << 2 << "c"
-                                     << "a,c";
-    QTest::newRow("delete first") << 3 << "delete next" << 1 << "b"
-                                  << "b,c";
-    QTest::newRow("delete last") << 3 << "3 delete next read" << eof << noCurrent << "a,b";
-    QTest::newRow("delete the only") << 1 << "delete last" << none << noRow << "";
-    QTest::newRow("empty, last") << 0 << "last" << none << noRow << "";
-    QTest::newRow("empty, next") << 0 << "next" << none << noCurrent << "";
-    QTest::newRow("empty, add") << 0 << "add =x update" << 1 << "x"
-                                << "x";
-    QTest::newRow("refused move") << 3 << "=b next read" << 1 << "b" << abc;
-    QTest::newRow("refused add") << 3 << "=b add read" << 1 << "b" << abc;
-    QTest::newRow("refused update") << 3 << "=b update read" << 1 << "b" << abc;
-    QTest::newRow("then saved") << 3 << "=b update =z next" << 2 << "b"
-                                << "b,c,z";
-    QTest::newRow("refused insert, move") << 3 << "add =b first read" << 4 << "b" << abc;
-    QTest::newRow("refused insert, add") << 3 << "add =b add read" << 4 << "b" << abc;
-    QTest::newRow("refused insert, update") << 3 << "add =b update =d update" << 4 << "d"
-                                            << "a,b,c,d";
-    QTest::newRow("untouched new row") << 3 << "add update previous" << 3 << "c" << abc;
-    QTest::newRow("cancelled new row") << 3 << "2 add =d cancel" << 2 << "b" << abc;
-    QTest::newRow("cancelled change") << 3 << "2 =d cancel" << 2 << "b" << abc;
-    QTest::newRow("added row stays last") << 3 << "add =d first last" << 4 << "d"
-                                          << "a,b,c,d";
-    QTest::newRow("written again by rowid") << 3 << "add =d update =e first" << 1 << "a"
-                                            << "a,b,c,e";
-    QTest::newRow("sorted by requery") << 3 << "add =d update requery" << 1 << "d"
-                                       << "a,b,c,d";
-}
-
-void TestRecordSet::steps() {
-    QFETCH(int, books);
-    QFETCH(QString, steps);
-    QFETCH(int, position);
-    QFETCH(QString, outcome);
-    QFETCH(QString, stored);
-    Catalogue catalogue(QStringList{"a", "b", "c"}.mid(0, books));
-    catalogue.exec("CREATE UNIQUE INDEX one_title ON BOOK (題名)");
-    RecordSet &set = catalogue.set;
-    QSignalSpy moved(&set, &RecordSet::moveComplete);
-    QString failure;
-    for (const QString &step : steps.split(u' ')) {
-        const qsizetype moves = moved.count();
-        failure = failureOf([&] {
-            step == "next"       ? set.moveNext()
-            : step == "previous" ? set.movePrevious()
-            : step == "first"    ? set.moveFirst()
-            : step == "last"     ? set.moveLast()
-            : step == "delete"   ? set.deleteCurrent()
-            : step == "add"      ? set.addNew()
-            : step == "update"   ? set.updateBatch()
-            : step == "cancel"   ? set.cancelUpdate()
-            : step == "requery"  ? set.requery()
-            : step == "read"     ? void(catalogue.title())
-            : step[0] == u'='    ? set.setValue("題名", step.mid(1))
-                                 : set.moveTo(step.toInt());
-        });
-        QVERIFY(failure.isEmpty() || moved.count() == moves); // a refused step announces nothing
+    // Steps over the books a, b, c; the file refuses a second equal title. A refused save keeps the
+    // change pending; a delete leaves an empty slot; new rows stay at the end until requery.
+    void steps_data() {
+        QTest::addColumn<int>("books");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("outcome"); // the current title, or how the last step failed
+        QTest::addColumn<QString>("stored");  // the titles in the file afterwards, sorted
+        const int bof = RecordSet::PositionBof, eof = RecordSet::PositionEof, none = -1;
+        const QString noRow = QStringLiteral("レコードがありません。");
+        const QString noCurrent = QStringLiteral("現在のレコードがありません");
+        const QString abc = QStringLiteral("a,b,c");
+        auto row = [](const char *name, int books, const char *steps, int position,
+                      const QString &outcome, const QString &stored) {
+            QTest::newRow(name) << books << QString(steps) << position << outcome << stored;
+        };
+        row("back from EOF", 3, "next next next previous", 3, "c", abc);
+        row("past the end", 3, "next next next next", eof, noCurrent, abc);
+        row("before the start", 3, "previous previous", bof, noCurrent, abc);
+        row("to a position", 3, "2 4", 2, "レコード位置 4 はありません", abc);
+        row("deleted slot", 3, "2 delete read", none, "現在のレコードは削除", "a,c");
+        row("delete, move on", 3, "2 delete next", 2, "c", "a,c");
+        row("delete last", 3, "3 delete next read", eof, noCurrent, "a,b");
+        row("delete the only", 1, "delete last", none, noRow, "");
+        row("empty, last", 0, "last", none, noRow, "");
+        row("empty, next", 0, "next", none, noCurrent, "");
+        row("empty, add", 0, "add =x update", 1, "x", "x");
+        row("refused move", 3, "=b next read", 1, "b", abc);
+        row("refused add", 3, "=b add read", 1, "b", abc);
+        row("refused update", 3, "=b update read", 1, "b", abc);
+        row("then saved", 3, "=b update =z next", 2, "b", "b,c,z");
+        row("refused insert, move", 3, "add =b first read", 4, "b", abc);
+        row("refused insert, add", 3, "add =b add read", 4, "b", abc);
+        row("refused insert, update", 3, "add =b update =d update", 4, "d", "a,b,c,d");
+        row("untouched new row", 3, "add update previous", 3, "c", abc);
+        row("cancelled new row", 3, "2 add =d cancel", 2, "b", abc);
+        row("cancelled change", 3, "2 =d cancel", 2, "b", abc);
+        row("added row stays last", 3, "add =d first last", 4, "d", "a,b,c,d");
+        row("written again by rowid", 3, "add =d update =e first", 1, "a", "a,b,c,e");
+        row("sorted by requery", 3, "add =d update requery", 1, "d", "a,b,c,d");
     }
-    QCOMPARE(set.absolutePosition(), position);
-    QCOMPARE(set.bof(), !set.recordCount() || position == RecordSet::PositionBof);
-    QCOMPARE(set.eof(), !set.recordCount() || position == RecordSet::PositionEof);
-    const QString seen = failure.isEmpty() ? catalogue.title() : failure;
-    QVERIFY2(seen.startsWith(outcome), qPrintable(seen));
-    QCOMPARE(catalogue.value("SELECT group_concat(題名, ',') FROM BOOK"), stored);
-}
 
-void TestRecordSet::refusedFilterKeepsThePrevious() {
-    Catalogue catalogue({"abc", "ABD", "吾輩は猫である"}, "TQ1");
-    catalogue.set.setFilter("著者名 LIKE '*'"); // author 3 has no CHOSHA row: a null name
-    for (const char *refused : {"題名 LIKE 'it's*'", "無い列 LIKE 'a*'"})
-        QVERIFY(!failureOf([&] { catalogue.set.setFilter(refused); }).isEmpty());
-    QCOMPARE(catalogue.set.filter(), QStringLiteral("著者名 LIKE '*'"));
-    QCOMPARE(catalogue.set.recordCount(), 2);
-}
+    void steps() {
+        QFETCH(int, books);
+        QFETCH(QString, steps);
+        QFETCH(int, position);
+        QFETCH(QString, outcome);
+        QFETCH(QString, stored);
+        Catalogue catalogue(QStringList{"a", "b", "c"}.mid(0, books));
+        catalogue.exec("CREATE UNIQUE INDEX one_title ON BOOK (題名)");
+        RecordSet &set = catalogue.set;
+        QSignalSpy moved(&set, &RecordSet::moveComplete);
+        QString failure;
+        for (const QString &step : steps.split(u' ')) {
+            const qsizetype moves = moved.count();
+            failure = failureOf([&] {
+                step == "next"       ? set.moveNext()
+                : step == "previous" ? set.movePrevious()
+                : step == "first"    ? set.moveFirst()
+                : step == "last"     ? set.moveLast()
+                : step == "delete"   ? set.deleteCurrent()
+                : step == "add"      ? set.addNew()
+                : step == "update"   ? set.updateBatch()
+                : step == "cancel"   ? set.cancelUpdate()
+                : step == "requery"  ? set.requery()
+                : step == "read"     ? void(catalogue.title())
+                : step[0] == u'='    ? set.setValue("題名", step.mid(1))
+                                     : set.moveTo(step.toInt());
+            });
+            QVERIFY(failure.isEmpty() ||
+                    moved.count() == moves); // a refused step announces nothing
+        }
+        QCOMPARE(set.absolutePosition(), position);
+        QCOMPARE(set.bof(), !set.recordCount() || position == RecordSet::PositionBof);
+        QCOMPARE(set.eof(), !set.recordCount() || position == RecordSet::PositionEof);
+        const QString seen = failure.isEmpty() ? catalogue.title() : failure;
+        QVERIFY2(seen.startsWith(outcome), qPrintable(seen));
+        QCOMPARE(catalogue.value("SELECT group_concat(題名, ',') FROM BOOK"), stored);
+    }
 
-// The driver's SQLite is compared with the linked one by source id; another build is refused.
-void TestRecordSet::sameLibrary() {
-    const QString linked = QString::fromUtf8(sqlite3_sourceid()), other = "2019-10-10 20:19:45 18d";
-    QVERIFY(sqlite::sameLibrary(linked, QString::fromUtf8(sqlite3_sourceid())));
-    QVERIFY(!sqlite::sameLibrary(linked, other) && !sqlite::sameLibrary(linked, QString()));
-    QVERIFY(sqlite::libraryMismatchMessage(linked, other).contains(other));
-}
+    void refusedFilterKeepsThePrevious() {
+        Catalogue catalogue({"abc", "ABD", "吾輩は猫である"}, "TQ1");
+        catalogue.set.setFilter("著者名 LIKE '*'"); // author 3 has no CHOSHA row: a null name
+        for (const char *refused : {"題名 LIKE 'it's*'", "無い列 LIKE 'a*'"})
+            QVERIFY(!failureOf([&] { catalogue.set.setFilter(refused); }).isEmpty());
+        QCOMPARE(catalogue.set.filter(), QStringLiteral("著者名 LIKE '*'"));
+        QCOMPARE(catalogue.set.recordCount(), 2);
+    }
+
+    // The driver's SQLite is compared with the linked one by source id; another build is refused.
+    void sameLibrary() {
+        const QString linked = QString::fromUtf8(sqlite3_sourceid()),
+                      other = "2019-10-10 20:19:45 18d";
+        QVERIFY(sqlite::sameLibrary(linked, QString::fromUtf8(sqlite3_sourceid())));
+        QVERIFY(!sqlite::sameLibrary(linked, other) && !sqlite::sameLibrary(linked, QString()));
+        QVERIFY(sqlite::libraryMismatchMessage(linked, other).contains(other));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestRecordSet)
 #include "tst_recordset.moc"

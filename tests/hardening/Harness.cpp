@@ -169,7 +169,7 @@ FirstWindow startUpIn(const QString &folder, QString *failure) {
 
 QMap<QString, QByteArray> backupFiles(const QString &folder) {
     QMap<QString, QByteArray> result;
-    for (const QString &name : BackupFileNames)
+    for (const QString &name : BackupFiles)
         result.insert(name, contents(QDir(folder).filePath(name)));
     return result;
 }
@@ -186,7 +186,7 @@ void checkRefused(const QString &folder, const QMap<QString, QByteArray> &before
             continue;
         // A backup file may be the new one, but only whole: never a short file under its name.
         const bool whole =
-            BackupFileNames.contains(name) && after.contains(name) &&
+            BackupFiles.contains(name) && after.contains(name) &&
             contents(QDir(folder).filePath(name)).size() % backup::layout(name).recordLength == 0;
         QVERIFY2(whole, qPrintable(name + u8(" changed")));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Startup.h"
+#include "support/Catalogues.h"
 #include "support/TestFiles.h"
 
 #include <QByteArray>
@@ -19,8 +20,7 @@ using test::contents;
 using test::u8;
 using test::writeFile;
 
-inline const QStringList BackupFileNames = {u8("BOOK.DAT"), u8("BUNYA.DAT"), u8("CHOSHA.DAT"),
-                                            u8("HAKKO.DAT"), u8("SAIZU.DAT")};
+using test::BackupFiles;
 
 struct Outcome {
     int exitCode = -1;

@@ -58,7 +58,7 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
         prepareCatalogue(folder.path(), Books + 1);
     }
     if (operation == u8("backup")) {
-        for (const QString &name : BackupFileNames)
+        for (const QString &name : BackupFiles)
             writeFile(folder.filePath(name), "earlier backup of " + name.toUtf8());
     }
     const QByteArray digest = catalogueDigest(catalogue(folder));
@@ -94,7 +94,7 @@ void finish(const QString &operation, const DataFolder &folder) {
         QCOMPARE(last.out.trimmed(), u8("main menu"));
     }
     QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
-    for (const QString &name : BackupFileNames)
+    for (const QString &name : BackupFiles)
         QVERIFY(!QFileInfo::exists(folder.filePath(name + u8(".tmp"))));
 }
 
@@ -105,8 +105,8 @@ void addStep(const char *operation, const QString &step, Data data, int replaced
 
 // The steps of writing the backup files, as backup and the upgrade go through them.
 void addBackupSteps(const char *operation) {
-    for (int i = 0; i < BackupFileNames.size(); ++i) {
-        const QString &name = BackupFileNames[i];
+    for (int i = 0; i < BackupFiles.size(); ++i) {
+        const QString &name = BackupFiles[i];
         addStep(operation, u8("backup.") + name, Data::Old, i);
         addStep(operation, u8("replace.%1.flushed").arg(name), Data::Old, i);
         addStep(operation, u8("replace.%1.renamed").arg(name), Data::Old, i + 1);
@@ -180,8 +180,8 @@ void TestCrashInjection::killAtEveryStep() {
         QVERIFY(afterKill.isEmpty() || afterKill == after ||
                 afterKill == catalogueDigest(folder.filePath(files::CatalogueTemplate)));
     const QMap<QString, QByteArray> complete = backupFiles(folder.path());
-    for (int i = 0; i < BackupFileNames.size(); ++i) {
-        const QString &name = BackupFileNames[i];
+    for (int i = 0; i < BackupFiles.size(); ++i) {
+        const QString &name = BackupFiles[i];
         QVERIFY2(filesAfterKill[name] == (i < replacedFiles ? complete[name] : earlierFiles[name]),
                  qPrintable(name));
     }

@@ -101,11 +101,11 @@ void TestDurability::replacementsAreFlushedInOrder_data() {
     QTest::addColumn<QStringList>("sources");
     QTest::addColumn<QStringList>("targets");
     const QStringList temporaries =
-        QStringList(BackupFileNames).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
+        QStringList(BackupFiles).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
     QTest::newRow("restore") << adminProgram() << QStringList{u8("restore"), u8("--yes")}
                              << QStringList{files::WorkCopy} << QStringList{files::Catalogue};
     QTest::newRow("backup") << adminProgram() << QStringList{u8("backup")} << temporaries
-                            << BackupFileNames;
+                            << BackupFiles;
     // The upgrade has held the catalogue open to read its acceptance before it replaces it.
     QTest::newRow("upgrade") << driverProgram() << QStringList() << QStringList{files::WorkCopy}
                              << QStringList{files::Catalogue};

@@ -37,8 +37,6 @@ void TestFaultInjection::failingSystemCalls_data() {
     };
     row("backup: BOOK.DAT full at once", "backup", 30, "BOOK.DAT.tmp", "write:error=ENOSPC", full,
         "BOOK.DAT");
-    row("backup: CHOSHA.DAT full", "backup", 30, "CHOSHA.DAT.tmp", "write:error=ENOSPC", full,
-        "CHOSHA.DAT");
     row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
         "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
     // A quota or a file size limit answers with another error than a full disk.
@@ -54,8 +52,6 @@ void TestFaultInjection::failingSystemCalls_data() {
         "BOOK.DAT");
     row("restore: BOOK.DAT fails part-way", "restore", 1100, "BOOK.DAT", "read:error=EIO:when=2",
         io, "BOOK.DAT");
-    row("restore: HAKKO.DAT unreadable", "restore", 30, "HAKKO.DAT", "read:error=EIO", io,
-        "HAKKO.DAT");
     row("restore: work copy full", "restore", 300, "TOSHOCPY.MDB", "pwrite64:error=ENOSPC", full,
         "TOSHOCPY.MDB");
     row("restore: work copy full part-way", "restore", 300, "TOSHOCPY.MDB",

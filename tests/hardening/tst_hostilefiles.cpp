@@ -167,8 +167,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
         {config, u8("長すぎます")});
     addRow("start", "JETDB.VER of NUL bytes", write(config, QByteArray(100, '\0')),
            {config, u8("使えません")});
-    addRow("start", "JETDB.VER names the parent folder",
-           write(config, "Provider=SQLite;Data Source=../x;\n"), {u8("../x"), outside});
     addRow("start", "JETDB.VER names an absolute path",
            [](const DataFolder &f) {
                writeFile(f.filePath(files::Configuration),
@@ -192,7 +190,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
     addRow("link", "drive letter",
            write(link, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\TOSHO.MDB\n"), {outside});
     addRow("link", "dot", write(link, "Provider=SQLite;Data Source=.\n"), {outside});
-    addRow("link", "itself", write(link, "FILE NAME=Karobu.udl\n"), {otherLink});
     addRow("link", "another link", write(link, "FILE NAME=KYODAKU.udl\n"), {otherLink});
     addRow("link", "unknown provider", write(link, "Provider=SQLOLEDB;Data Source=TOSHO.mdb\n"),
            {u8("プロバイダー")});
@@ -208,10 +205,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
     addRow("backup", "no SAIZU table",
            execute(tosho, {u8("DROP VIEW TQ1"), u8("DROP VIEW TQ3"), u8("DROP TABLE SAIZU")}),
            {noTable});
-    addRow("backup", "price outside 32 bits",
-           execute(tosho, {u8("PRAGMA ignore_check_constraints = ON"),
-                           u8("UPDATE BOOK SET 価格 = 9223372036854775807 WHERE rowid = 3")}),
-           {u8("32ビット")});
     addRow("backup", "date that is no date",
            execute(tosho, {u8("PRAGMA ignore_check_constraints = ON"),
                            u8("UPDATE BOOK SET 発行日 = '2024-13-45' WHERE rowid = 2")}),
@@ -231,10 +224,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
     addRow("restore", "NaN date",
            write(bookFile, record + withDate(std::numeric_limits<double>::quiet_NaN())),
            {bookFile, u8("2 件目")});
-    addRow("restore", "infinite date", write(bookFile, withDate(qInf())), {bookFile, outOfRange});
-    addRow("restore", "huge date", write(bookFile, withDate(1e300)), {bookFile, outOfRange});
-    addRow("restore", "huge negative date", write(bookFile, withDate(-1e300)),
-           {bookFile, outOfRange});
     addRow("restore", "day after 9999-12-31", write(bookFile, withDate(2958466.0)),
            {bookFile, outOfRange});
     addRow("restore", "last hour of 9999-12-31", write(bookFile, withDate(2958465.99)), {}, 1);
@@ -243,7 +232,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
            {bookFile});
     addRow("restore", "every byte value in SAIZU.DAT",
            write(u8("SAIZU.DAT"), everyByteValue(34 * 64)), {}, AnyCount);
-    addRow("restore", "missing HAKKO.DAT", remove({u8("HAKKO.DAT")}), {u8("HAKKO.DAT")});
     // Every missing file is named at once; a leftover work copy is not touched before the check.
     addRow("restore", "missing files and a leftover work copy",
            [](const DataFolder &f) {

@@ -14,15 +14,13 @@
 #include <QtTest>
 
 using namespace hondana;
+using test::BackupFiles;
 using test::contents;
 using test::DataFolder;
 using test::u8;
 using test::writeFile;
 
 namespace {
-
-const QStringList BackupFiles = {u8("BOOK.DAT"), u8("BUNYA.DAT"), u8("CHOSHA.DAT"), u8("HAKKO.DAT"),
-                                 u8("SAIZU.DAT")};
 
 QString catalogue() {
     return files::resolve(files::Catalogue);
@@ -52,175 +50,160 @@ class TestBackupRestore : public QObject {
 private Q_SLOTS:
     void init() { AppState::instance().reset(); }
 
-    void backupReplacesEarlierFiles_data();
-    void backupReplacesEarlierFiles();
-    void backupRestoreBackupIsByteIdentical();
-    void restoreBringsBackWhatTheFileHolds_data();
-    void restoreBringsBackWhatTheFileHolds();
-    void restoreStartsFromTheTemplate_data();
-    void restoreStartsFromTheTemplate();
-    void fileNamesMatchWithoutCase();
+    void backupReplacesEarlierFiles_data() {
+        QTest::addColumn<int>("books");
+        QTest::newRow("empty catalogue") << 0;
+        QTest::newRow("40 books") << 40;
+    }
+
+    void backupReplacesEarlierFiles() {
+        QFETCH(int, books);
+        DataFolder folder;
+        test::makeCatalogue(folder.path(), books);
+        if (books == 0)
+            test::SqlFile(catalogue())
+                .exec(u8("DELETE FROM CHOSHA; DELETE FROM HAKKOU; "
+                         "DELETE FROM BUNYA; DELETE FROM SAIZU"));
+        for (const QString &file : BackupFiles)
+            writeFile(folder.filePath(file), QByteArray(5000, 'x'));
+        backUp();
+        const QByteArray first = contents(folder.filePath(u8("BOOK.DAT")));
+        QCOMPARE(first.size(), books * 324);
+        QCOMPARE(QFileInfo(folder.filePath(u8("SAIZU.DAT"))).size(), books ? test::Sizes * 34 : 0);
+        backUp();
+        QCOMPARE(contents(folder.filePath(u8("BOOK.DAT"))), first);
+        QCOMPARE(QDir(folder.path()).entryList({u8("*.tmp")}, QDir::AllEntries), QStringList());
+        QCOMPARE(openConnectionCount(catalogue()), 0);
+    }
+
+    void backupRestoreBackupIsByteIdentical() {
+        DataFolder folder;
+        test::makeCatalogue(folder.path(), 1100); // more than one reading block
+        const QString authors =
+            u8("SELECT 著者NO, rtrim(著者名), rtrim(国) FROM CHOSHA ORDER BY rowid");
+        QStringList before = rows(authors);
+        before.replaceInStrings(u8("<null>"), QString());
+        backUp();
+        QHash<QString, QByteArray> first;
+        for (const QString &file : BackupFiles)
+            first[file] = contents(folder.filePath(file));
+        restoreData();
+        QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
+        backUp();
+        for (const QString &file : BackupFiles)
+            QVERIFY2(contents(folder.filePath(file)) == first[file], qPrintable(file));
+
+        // Keys and order survive; texts come back padded to the field, stamps as 未 or 済.
+        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{u8("1100")});
+        QCOMPARE(rows(authors), before);
+        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK WHERE 読書ｽﾀﾝﾌﾟ NOT IN ('未  ', '済  ')")),
+                 QStringList{u8("0")});
+        QCOMPARE(rows(u8("SELECT STMPID FROM DSTMP ORDER BY rowid")),
+                 (QStringList{u8("未"), u8("済")}));
+        // The template's indexes and views are all there, and the file is sound.
+        const QString schema = u8("SELECT type, name, sql FROM sqlite_schema ORDER BY name");
+        QCOMPARE(rows(schema), rows(schema, folder.filePath(files::RestoreTemplate)));
+        QCOMPARE(rows(u8("PRAGMA integrity_check")), QStringList{u8("ok")});
+    }
+
+    void restoreBringsBackWhatTheFileHolds_data() {
+        QTest::addColumn<QString>("insert");
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char *name, const char *insert, const char *select,
+                      const char *expected) {
+            QTest::newRow(name) << u8(insert) << u8(select) << u8(expected);
+        };
+        row("no stamp is 未", "INSERT INTO BOOK (題名) VALUES ('a')", "SELECT 読書ｽﾀﾝﾌﾟ FROM BOOK",
+            "未  ");
+        row("no 発行日 is day 0", "INSERT INTO BOOK (題名) VALUES ('a')", "SELECT 発行日 FROM BOOK",
+            "1899-12-30");
+        row("day 0 stays day 0", "INSERT INTO BOOK (題名, 購入日) VALUES ('a', '1899-12-30')",
+            "SELECT 購入日 FROM BOOK", "1899-12-30");
+        row("no SEQNO is 1, no 著者NO is 0", "INSERT INTO BOOK (題名) VALUES ('a')",
+            "SELECT SEQNO, 全体NO, 著者NO FROM BOOK", "1|1|0");
+        row("short title comes back padded", "INSERT INTO BOOK (題名) VALUES ('夜')",
+            "SELECT length(題名), rtrim(題名) FROM BOOK", "49|夜");
+        row("category with empty name stays", "INSERT INTO BUNYA (分野NO, 分野名) VALUES (3, NULL)",
+            "SELECT 分野NO, length(分野名), trim(分野名) FROM BUNYA", "3|50|");
+        row("publisher number and name",
+            "INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (-7, 'ｱｵｿﾞﾗ書房')",
+            "SELECT 発行所NO, rtrim(発行所) FROM HAKKOU", "-7|ｱｵｿﾞﾗ書房");
+        row("JIS wave dash comes back in its Windows form",
+            "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (1, 'A〜B')",
+            "SELECT rtrim(ｻｲｽﾞ名) FROM SAIZU", "A～B");
+    }
+
+    void restoreBringsBackWhatTheFileHolds() {
+        QFETCH(QString, insert);
+        QFETCH(QString, select);
+        QFETCH(QString, expected);
+        DataFolder folder;
+        folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
+        test::SqlFile(catalogue()).exec(insert);
+        backUp();
+        restoreData();
+        QCOMPARE(rows(select), QStringList{expected});
+    }
+
+    // Restore builds the catalogue afresh from the template: whatever a broken earlier run left in
+    // the work copy is gone, the template's acceptance (or a new one) is the only one, and every
+    // connection to the old catalogue is closed before it is replaced.
+    void restoreStartsFromTheTemplate_data() {
+        QTest::addColumn<QString>("templateRow"); // the template's own acceptance, if any
+        QTest::newRow("template without acceptance") << QString();
+        QTest::newRow("template with acceptance") << u8("7");
+    }
+
+    void restoreStartsFromTheTemplate() {
+        QFETCH(QString, templateRow);
+        DataFolder folder;
+        test::makeCatalogue(folder.path(), 10);
+        backUp();
+        folder.copyShipped(files::RestoreTemplate, files::WorkCopy);
+        test::SqlFile(folder.filePath(files::WorkCopy))
+            .exec(u8("INSERT INTO BOOK (題名) VALUES ('前回の残り'); "
+                     "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (99, '残り')"));
+        if (!templateRow.isEmpty())
+            test::SqlFile(folder.filePath(files::RestoreTemplate))
+                .exec(
+                    u8("INSERT INTO DOUI (ID, 同意日) VALUES (%1, '2000-01-01')").arg(templateRow));
+        Connection main(AppState::instance().mainConnectionString);
+        Connection other(u8("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=tosho.mdb;"));
+        main.open();
+        other.open();
+        QCOMPARE(openConnectionCount(catalogue()), 2);
+
+        restoreData();
+
+        QVERIFY(!main.isOpen());
+        QVERIFY(!other.isOpen());
+        QCOMPARE(openConnectionCount(catalogue()), 0);
+        QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
+        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{u8("10")});
+        QCOMPARE(rows(u8("SELECT count(*) FROM SAIZU WHERE ｻｲｽﾞNO = 99")), QStringList{u8("0")});
+        const QStringList ids = rows(u8("SELECT ID FROM DOUI"));
+        QCOMPARE(ids.size(), 1);
+        if (!templateRow.isEmpty())
+            QCOMPARE(ids, QStringList{templateRow});
+    }
+
+    void fileNamesMatchWithoutCase() {
+        DataFolder folder;
+        test::makeCatalogue(folder.path(), 8, true, u8("Tosho.mdb"));
+        QVERIFY(QFile::rename(folder.filePath(files::RestoreTemplate),
+                              folder.filePath(u8("toshodef.mdb"))));
+        writeFile(folder.filePath(u8("hakko.dat")), "old");
+        backUp();
+        QCOMPARE(QFileInfo(folder.filePath(u8("hakko.dat"))).size(), test::Publishers * 54);
+        QVERIFY(!QFileInfo::exists(folder.filePath(u8("HAKKO.DAT"))));
+        restoreData();
+        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK"), folder.filePath(u8("Tosho.mdb"))),
+                 QStringList{u8("8")});
+        QVERIFY(!QFileInfo::exists(folder.filePath(files::Catalogue)));
+        QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
+    }
 };
-
-void TestBackupRestore::backupReplacesEarlierFiles_data() {
-    QTest::addColumn<int>("books");
-    QTest::newRow("empty catalogue") << 0;
-    QTest::newRow("40 books") << 40;
-}
-
-void TestBackupRestore::backupReplacesEarlierFiles() {
-    QFETCH(int, books);
-    DataFolder folder;
-    test::makeCatalogue(folder.path(), books);
-    if (books == 0)
-        test::SqlFile(catalogue())
-            .exec(u8("DELETE FROM CHOSHA; DELETE FROM HAKKOU; "
-                     "DELETE FROM BUNYA; DELETE FROM SAIZU"));
-    for (const QString &file : BackupFiles)
-        writeFile(folder.filePath(file), QByteArray(5000, 'x'));
-    backUp();
-    const QByteArray first = contents(folder.filePath(u8("BOOK.DAT")));
-    QCOMPARE(first.size(), books * 324);
-    QCOMPARE(QFileInfo(folder.filePath(u8("SAIZU.DAT"))).size(), books ? test::Sizes * 34 : 0);
-    backUp();
-    QCOMPARE(contents(folder.filePath(u8("BOOK.DAT"))), first);
-    QCOMPARE(QDir(folder.path()).entryList({u8("*.tmp")}, QDir::AllEntries), QStringList());
-    QCOMPARE(openConnectionCount(catalogue()), 0);
-}
-
-void TestBackupRestore::backupRestoreBackupIsByteIdentical() {
-    DataFolder folder;
-    test::makeCatalogue(folder.path(), 1100); // more than one reading block
-    const QString authors =
-        u8("SELECT 著者NO, rtrim(著者名), rtrim(国) FROM CHOSHA ORDER BY rowid");
-    QStringList before = rows(authors);
-    before.replaceInStrings(u8("<null>"), QString());
-    backUp();
-    QHash<QString, QByteArray> first;
-    for (const QString &file : BackupFiles)
-        first[file] = contents(folder.filePath(file));
-    restoreData();
-    QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
-    backUp();
-    for (const QString &file : BackupFiles)
-        QVERIFY2(contents(folder.filePath(file)) == first[file], qPrintable(file));
-
-    // Keys and order survive; texts come back padded to the field, stamps as 未 or 済.
-    QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{u8("1100")});
-    QCOMPARE(rows(authors), before);
-    QCOMPARE(rows(u8("SELECT count(*) FROM BOOK WHERE 読書ｽﾀﾝﾌﾟ NOT IN ('未  ', '済  ')")),
-             QStringList{u8("0")});
-    QCOMPARE(rows(u8("SELECT STMPID FROM DSTMP ORDER BY rowid")),
-             (QStringList{u8("未"), u8("済")}));
-    // The template's indexes and views are all there, and the file is sound.
-    const QString schema = u8("SELECT type, name, sql FROM sqlite_schema ORDER BY name");
-    QCOMPARE(rows(schema), rows(schema, folder.filePath(files::RestoreTemplate)));
-    QCOMPARE(rows(u8("PRAGMA integrity_check")), QStringList{u8("ok")});
-}
-
-void TestBackupRestore::restoreBringsBackWhatTheFileHolds_data() {
-    QTest::addColumn<QString>("insert");
-    QTest::addColumn<QString>("select");
-    QTest::addColumn<QString>("expected");
-    auto row = [](const char *name, const char *insert, const char *select, const char *expected) {
-        QTest::newRow(name) << u8(insert) << u8(select) << u8(expected);
-    };
-    row("stamp * is 済", "INSERT INTO BOOK (題名, 読書ｽﾀﾝﾌﾟ) VALUES ('a', '*')",
-        "SELECT 読書ｽﾀﾝﾌﾟ FROM BOOK", "済  ");
-    row("empty stamp is 未", "INSERT INTO BOOK (題名, 読書ｽﾀﾝﾌﾟ) VALUES ('a', '')",
-        "SELECT 読書ｽﾀﾝﾌﾟ FROM BOOK", "未  ");
-    row("no stamp is 未", "INSERT INTO BOOK (題名) VALUES ('a')", "SELECT 読書ｽﾀﾝﾌﾟ FROM BOOK",
-        "未  ");
-    row("no 発行日 is day 0", "INSERT INTO BOOK (題名) VALUES ('a')", "SELECT 発行日 FROM BOOK",
-        "1899-12-30");
-    row("day 0 stays day 0", "INSERT INTO BOOK (題名, 購入日) VALUES ('a', '1899-12-30')",
-        "SELECT 購入日 FROM BOOK", "1899-12-30");
-    row("no SEQNO is 1, no 著者NO is 0", "INSERT INTO BOOK (題名) VALUES ('a')",
-        "SELECT SEQNO, 全体NO, 著者NO FROM BOOK", "1|1|0");
-    row("short title comes back padded", "INSERT INTO BOOK (題名) VALUES ('夜')",
-        "SELECT length(題名), rtrim(題名) FROM BOOK", "49|夜");
-    row("book without title is gone", "INSERT INTO BOOK (題名, SEQNO) VALUES (NULL, 5)",
-        "SELECT count(*) FROM BOOK", "0");
-    row("category with empty name stays", "INSERT INTO BUNYA (分野NO, 分野名) VALUES (3, NULL)",
-        "SELECT 分野NO, length(分野名), trim(分野名) FROM BUNYA", "3|50|");
-    row("author without number is gone", "INSERT INTO CHOSHA (著者NO, 著者名) VALUES (NULL, 'x')",
-        "SELECT count(*) FROM CHOSHA", "0");
-    row("publisher number and name",
-        "INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (-7, 'ｱｵｿﾞﾗ書房')",
-        "SELECT 発行所NO, rtrim(発行所) FROM HAKKOU", "-7|ｱｵｿﾞﾗ書房");
-    row("JIS wave dash comes back in its Windows form",
-        "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (1, 'A〜B')", "SELECT rtrim(ｻｲｽﾞ名) FROM SAIZU",
-        "A～B");
-}
-
-void TestBackupRestore::restoreBringsBackWhatTheFileHolds() {
-    QFETCH(QString, insert);
-    QFETCH(QString, select);
-    QFETCH(QString, expected);
-    DataFolder folder;
-    folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-    test::SqlFile(catalogue()).exec(insert);
-    backUp();
-    restoreData();
-    QCOMPARE(rows(select), QStringList{expected});
-}
-
-// Restore builds the catalogue afresh from the template: whatever a broken earlier run left in
-// the work copy is gone, the template's acceptance (or a new one) is the only one, and every
-// connection to the old catalogue is closed before it is replaced.
-void TestBackupRestore::restoreStartsFromTheTemplate_data() {
-    QTest::addColumn<QString>("templateRow"); // the template's own acceptance, if any
-    QTest::newRow("template without acceptance") << QString();
-    QTest::newRow("template with acceptance") << u8("7");
-}
-
-void TestBackupRestore::restoreStartsFromTheTemplate() {
-    QFETCH(QString, templateRow);
-    DataFolder folder;
-    test::makeCatalogue(folder.path(), 10);
-    backUp();
-    folder.copyShipped(files::RestoreTemplate, files::WorkCopy);
-    test::SqlFile(folder.filePath(files::WorkCopy))
-        .exec(u8("INSERT INTO BOOK (題名) VALUES ('前回の残り'); "
-                 "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (99, '残り')"));
-    if (!templateRow.isEmpty())
-        test::SqlFile(folder.filePath(files::RestoreTemplate))
-            .exec(u8("INSERT INTO DOUI (ID, 同意日) VALUES (%1, '2000-01-01')").arg(templateRow));
-    Connection main(AppState::instance().mainConnectionString);
-    Connection other(u8("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=tosho.mdb;"));
-    main.open();
-    other.open();
-    QCOMPARE(openConnectionCount(catalogue()), 2);
-
-    restoreData();
-
-    QVERIFY(!main.isOpen());
-    QVERIFY(!other.isOpen());
-    QCOMPARE(openConnectionCount(catalogue()), 0);
-    QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
-    QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{u8("10")});
-    QCOMPARE(rows(u8("SELECT count(*) FROM SAIZU WHERE ｻｲｽﾞNO = 99")), QStringList{u8("0")});
-    const QStringList ids = rows(u8("SELECT ID FROM DOUI"));
-    QCOMPARE(ids.size(), 1);
-    if (!templateRow.isEmpty())
-        QCOMPARE(ids, QStringList{templateRow});
-}
-
-void TestBackupRestore::fileNamesMatchWithoutCase() {
-    DataFolder folder;
-    test::makeCatalogue(folder.path(), 8, true, u8("Tosho.mdb"));
-    QVERIFY(QFile::rename(folder.filePath(files::RestoreTemplate),
-                          folder.filePath(u8("toshodef.mdb"))));
-    writeFile(folder.filePath(u8("hakko.dat")), "old");
-    backUp();
-    QCOMPARE(QFileInfo(folder.filePath(u8("hakko.dat"))).size(), test::Publishers * 54);
-    QVERIFY(!QFileInfo::exists(folder.filePath(u8("HAKKO.DAT"))));
-    restoreData();
-    QCOMPARE(rows(u8("SELECT count(*) FROM BOOK"), folder.filePath(u8("Tosho.mdb"))),
-             QStringList{u8("8")});
-    QVERIFY(!QFileInfo::exists(folder.filePath(files::Catalogue)));
-    QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
-}
 
 QTEST_GUILESS_MAIN(TestBackupRestore)
 #include "tst_backuprestore.moc"

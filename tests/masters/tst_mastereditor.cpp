@@ -4,7 +4,6 @@
 #include "register/RegisterFixture.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
-#include "widgets/Twips.h"
 
 #include <QtTest>
 
@@ -120,28 +119,20 @@ private Q_SLOTS:
     // What differs between the four lists comes from their descriptions.
     void fourListsFromTheirDescriptions() {
         const struct {
-            const char *menuItem, *form, *caption, *table;
-            QStringList columns;
+            const char *menuItem, *form, *table, *numberColumn;
             const char *shownNumber; // how 1234 is shown; 削除 deletes it, then has nothing
-        } lists[] = {
-            {"CHOSHA", "CHOSHA", "著者名登録", "CHOSHA", {"著者NO", "著者名", "国"}, "1,234"},
-            {"HAKKOU", "HAKKO", "発行所登録", "HAKKOU", {"発行所NO", "発行所"}, "1234"},
-            {"BUNYA", "BUNYA", "分野登録", "BUNYA", {"分野NO", "分野名"}, "1,234"},
-            {"SAIZU", "SAIZU", "サイズ登録", "SAIZU", {"ｻｲｽﾞNO", "ｻｲｽﾞ名"}, "1234"}};
+        } lists[] = {{"CHOSHA", "CHOSHA", "CHOSHA", "著者NO", "1,234"},
+                     {"HAKKOU", "HAKKO", "HAKKOU", "発行所NO", "1234"},
+                     {"BUNYA", "BUNYA", "BUNYA", "分野NO", "1,234"},
+                     {"SAIZU", "SAIZU", "SAIZU", "ｻｲｽﾞNO", "1234"}};
         for (const auto &list : lists) {
             RegisterFixture fixture;
             fixture.exec(
-                QString("INSERT INTO %1 (%2) VALUES (1234)").arg(list.table, list.columns[0]));
+                QString("INSERT INTO %1 (%2) VALUES (1234)").arg(list.table, list.numberColumn));
             MasterEditor *editor = fixture.openEditor(list.menuItem, list.form);
             QVERIFY(editor);
-            QStringList shown = {editor->windowTitle(),
-                                 control<QLabel>(editor, "grdDataGridCaption")->text()};
-            for (int i = 0; i < editor->grid()->model()->columnCount(); ++i)
-                shown << editor->grid()->model()->headerData(i, Qt::Horizontal).toString();
-            for (const char *name : {"cmdAdd", "cmdUpdate", "cmdDelete", "cmdClose"})
-                shown << control<QPushButton>(editor, name)->text();
-            QCOMPARE(shown, QStringList({list.caption, list.caption}) + list.columns +
-                                QStringList({"追加(&A)", "更新(&U)", "削除(&D)", "閉じる(&C)"}));
+            QCOMPARE(editor->grid()->model()->headerData(0, Qt::Horizontal).toString(),
+                     QString(list.numberColumn));
             QCOMPARE(editor->grid()->model()->index(0, 0).data().toString(),
                      QString(list.shownNumber));
             click(editor, "cmdDelete");
@@ -150,19 +141,6 @@ private Q_SLOTS:
             QCOMPARE(fixture.messages.texts.size(), 2); // the first: no row left to stand on
             QCOMPARE(fixture.messages.texts.last(), QString("削除する行がありません。"));
         }
-    }
-
-    // Only the height follows the window; a window too small leaves the grid as it was.
-    void sizesOnlyTheGridHeight() {
-        RegisterFixture fixture;
-        MasterEditor *editor = fixture.openEditor("CHOSHA", "CHOSHA");
-        QVERIFY(editor);
-        const QSize start = editor->gridArea()->size();
-        const QSize taller(start.width(), start.height() + twips::toPixels(1500));
-        editor->resize(editor->width() + 100, editor->height() + twips::toPixels(1500));
-        QCOMPARE(editor->gridArea()->size(), taller);
-        editor->resize(editor->width(), twips::toPixels(450));
-        QCOMPARE(editor->gridArea()->size(), taller);
     }
 
     // Closing by 閉じる or the title bar clears the flag and the register can open the next

@@ -24,7 +24,7 @@ RegisterFixture::RegisterFixture() {
     setEventLoopExit([] {});
     registerAllWindows();
     for (const QString name :
-         {"DAIMEIQ", "CHOSHAQ", "KANRIQ", "CHOSHA2", "HAKKO2", "BUNYA2", "MIDOKU", "MEIPR"}) {
+         {"DAIMEIQ", "CHOSHAQ", "KANRIQ", "CHOSHA2", "HAKKO2", "BUNYA2", "MIDOKU"}) {
         WindowRegistry::instance().registerFactory(name, [name] {
             auto *standIn = new QWidget(nullptr, Qt::Window);
             standIn->setObjectName(name);
