@@ -128,13 +128,24 @@ private Q_SLOTS:
                 << window << u8(control) << u8(text);
         };
         row(MAINM::Name, "", "本棚帖");
+        row(MAINM::Name, "Label2", "ﾊﾞｰｼﾞｮﾝ");
         row(MAINM::Name, "VERDSP", "1.02");
+        row(MAINM::Name, "Command4", "?");
+        row(MAINM::Name, "Command2", "蔵書登録");
+        row(MAINM::Name, "Command3", "ユーティリティ");
+        row(MAINM::Name, "Command1", "終了");
         row(frmAbout::Name, "", "ﾊﾞｰｼﾞｮﾝ情報");
         row(frmAbout::Name, "lblVersion", "ﾊﾞｰｼﾞｮﾝ 1.02");
+        row(frmAbout::Name, "cmdOK", "OK");
+        row(frmAbout::Name, "cmdSysInfo", "ｼｽﾃﾑ情報(&S)...");
         row(KYODAKU::Name, "", "使用許諾");
+        row(KYODAKU::Name, "Label1", "ソフトウェア使用許諾契約書");
         row(KYODAKU::Name, "Label2",
             "上記内容をスクロールして最後まで確認の上、"
             "同意の場合は「同意する」のボタンをクリックして下さい。");
+        row(KYODAKU::Name, "Command1", "同意する");
+        row(KYODAKU::Name, "Command3", "同意しない");
+        row(KYODAKU::Name, "cmdClose", "閉じる(&C)");
     }
 
     void showsItsTexts() {

@@ -119,20 +119,29 @@ private Q_SLOTS:
     // What differs between the four lists comes from their descriptions.
     void fourListsFromTheirDescriptions() {
         const struct {
-            const char *menuItem, *form, *table, *numberColumn;
+            const char *menuItem, *form, *caption, *table;
+            QStringList columns;
             const char *shownNumber; // how 1234 is shown; 削除 deletes it, then has nothing
-        } lists[] = {{"CHOSHA", "CHOSHA", "CHOSHA", "著者NO", "1,234"},
-                     {"HAKKOU", "HAKKO", "HAKKOU", "発行所NO", "1234"},
-                     {"BUNYA", "BUNYA", "BUNYA", "分野NO", "1,234"},
-                     {"SAIZU", "SAIZU", "SAIZU", "ｻｲｽﾞNO", "1234"}};
+        } lists[] = {
+            {"CHOSHA", "CHOSHA", "著者名登録", "CHOSHA", {"著者NO", "著者名", "国"}, "1,234"},
+            {"HAKKOU", "HAKKO", "発行所登録", "HAKKOU", {"発行所NO", "発行所"}, "1234"},
+            {"BUNYA", "BUNYA", "分野登録", "BUNYA", {"分野NO", "分野名"}, "1,234"},
+            {"SAIZU", "SAIZU", "サイズ登録", "SAIZU", {"ｻｲｽﾞNO", "ｻｲｽﾞ名"}, "1234"}};
         for (const auto &list : lists) {
             RegisterFixture fixture;
             fixture.exec(
-                QString("INSERT INTO %1 (%2) VALUES (1234)").arg(list.table, list.numberColumn));
+                QString("INSERT INTO %1 (%2) VALUES (1234)").arg(list.table, list.columns[0]));
             MasterEditor *editor = fixture.openEditor(list.menuItem, list.form);
             QVERIFY(editor);
-            QCOMPARE(editor->grid()->model()->headerData(0, Qt::Horizontal).toString(),
-                     QString(list.numberColumn));
+            // The texts a user reads, typed out here so that a typo in the editor shows.
+            QStringList shown = {editor->windowTitle(),
+                                 control<QLabel>(editor, "grdDataGridCaption")->text()};
+            for (int i = 0; i < editor->grid()->model()->columnCount(); ++i)
+                shown << editor->grid()->model()->headerData(i, Qt::Horizontal).toString();
+            for (const char *name : {"cmdAdd", "cmdUpdate", "cmdDelete", "cmdClose"})
+                shown << control<QPushButton>(editor, name)->text();
+            QCOMPARE(shown, QStringList({list.caption, list.caption}) + list.columns +
+                                QStringList({"追加(&A)", "更新(&U)", "削除(&D)", "閉じる(&C)"}));
             QCOMPARE(editor->grid()->model()->index(0, 0).data().toString(),
                      QString(list.shownNumber));
             click(editor, "cmdDelete");
