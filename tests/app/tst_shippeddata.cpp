@@ -39,8 +39,6 @@ class ShippedData : public QObject {
 private Q_SLOTS:
     void templatesServeTheScreens_data();
     void templatesServeTheScreens();
-    void unreadListCountsStamps_data();
-    void unreadListCountsStamps();
     void helpContextsAndLinksResolve();
 };
 
@@ -96,33 +94,6 @@ void ShippedData::templatesServeTheScreens() {
         file.value(u8("SELECT coalesce(group_concat(%1, ' '), '') FROM %2").arg(columns[0], source))
             .toString(),
         source == u8("DSTMP") ? u8("未 済") : QString());
-}
-
-void ShippedData::unreadListCountsStamps_data() {
-    QTest::addColumn<QString>("stamp");
-    QTest::addColumn<bool>("unread");
-    QTest::newRow("未") << "'未'" << true;
-    QTest::newRow("未 padded") << "'未  '" << true;
-    QTest::newRow("empty") << "''" << true;
-    QTest::newRow("null") << "NULL" << true;
-    QTest::newRow("済") << "'済'" << false;
-    QTest::newRow("済 padded") << "'済  '" << false;
-    QTest::newRow("*") << "'*'" << false;
-}
-
-void ShippedData::unreadListCountsStamps() {
-    QFETCH(QString, stamp);
-    QFETCH(bool, unread);
-    DataFolder folder;
-    folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-    const SqlFile catalogue(folder.filePath(files::Catalogue));
-    catalogue.exec(
-        u8("INSERT INTO BOOK (SEQNO, 題名, 著者NO, 読書ｽﾀﾝﾌﾟ) VALUES (1, 'テスト', 1, %1)")
-            .arg(stamp));
-    QCOMPARE(catalogue.value(u8("SELECT count(*) FROM TQ2")).toInt(), unread ? 1 : 0);
-    // The other queries list every book whatever its stamp.
-    QCOMPARE(catalogue.rows(u8("SELECT (SELECT count(*) FROM TQ1), (SELECT count(*) FROM TQ3)")),
-             (test::Rows{{1, 1}}));
 }
 
 // The help window opens the topic the context map names; a topic or a link between pages that

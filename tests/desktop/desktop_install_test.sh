@@ -67,17 +67,27 @@ folder=$home/.local/share/hondana
 started "$folder" || fail "the program was not started in $folder"
 diff -r "$shipped" "$folder" >/dev/null || fail "the new folder differs from the installed data"
 
-# Later uses: the user's files stay, the templates are brought up to date.
+# Later uses, twice: the user's files stay (a settings file spelled in lower case counts as
+# present), the templates, the help and a missing link file are brought up to date, and no
+# half-copied file is left.
 echo "user's catalogue" >"$folder/TOSHO.MDB"
 echo "user's backup" >"$folder/BOOK.DAT"
-echo "edited configuration" >"$folder/JETDB.VER"
+rm "$folder/JETDB.VER" "$folder/KYODAKU.udl"
+echo "edited configuration" >"$folder/jetdb.ver"
 echo "old template" >"$folder/intdef.ver"
-launch HOME="$home" XDG_DATA_HOME= "$prefix/bin/hondana-launch" || fail "the launcher failed on a used folder"
+echo "old page" >"$folder/KAROBU.chm/index.html"
+for run in 1 2; do
+    launch HOME="$home" XDG_DATA_HOME= "$prefix/bin/hondana-launch" || fail "used folder, run $run"
+done
 started "$folder" || fail "the program was not started in the used folder"
 [[ $(cat "$folder/TOSHO.MDB") == "user's catalogue" ]] || fail "TOSHO.MDB was changed"
 [[ $(cat "$folder/BOOK.DAT") == "user's backup" ]] || fail "BOOK.DAT was changed"
-[[ $(cat "$folder/JETDB.VER") == "edited configuration" ]] || fail "JETDB.VER was changed"
-cmp -s "$shipped/intdef.ver" "$folder/intdef.ver" || fail "intdef.ver was not brought up to date"
+[[ $(cat "$folder/jetdb.ver") == "edited configuration" ]] || fail "jetdb.ver was changed"
+[[ -e $folder/JETDB.VER ]] && fail "JETDB.VER was added beside jetdb.ver"
+for name in intdef.ver KYODAKU.udl KAROBU.chm/index.html; do
+    cmp -s "$shipped/$name" "$folder/$name" || fail "$name was not brought up to date"
+done
+[[ -z $(find "$folder" -name '*.new') ]] || fail "temporary files were left behind"
 
 # XDG_DATA_HOME, a folder named on the command line, and a launcher reached through a link
 # from a moved prefix.
