@@ -54,6 +54,10 @@ DataCombo::DataCombo(QWidget *parent) : QComboBox(parent), m_items(new QStringLi
     setMinimumContentsLength(8);
     if (auto *list = qobject_cast<QListView *>(view()))
         list->setUniformItemSizes(true);
+    // The desktop style would open thousands of names as a menu as tall as the screen; a
+    // scrolled list of twenty is what a long master list needs.
+    setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    setMaxVisibleItems(20);
     connect(this, &QComboBox::activated, this, &DataCombo::pick);
 }
 
