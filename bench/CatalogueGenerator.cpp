@@ -2,10 +2,14 @@
 
 #include "base/Cp932.h"
 #include "base/Failure.h"
+#include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
 
 #include <QDate>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -297,6 +301,20 @@ void generateCatalogue(const QString &path, const CatalogueShape &shape) {
     closeDatabase(name);
     if (!problem.isEmpty())
         throw Failure(problem);
+}
+
+QString seedDataFolder(const QString &folder, const CatalogueShape &shape) {
+    const QDir target(folder);
+    QDirIterator shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR), QDir::Files);
+    while (shipped.hasNext()) {
+        shipped.next();
+        QFile::copy(shipped.filePath(), target.filePath(shipped.fileName()));
+    }
+    const QString catalogue = target.filePath(files::Catalogue);
+    QFile::copy(target.filePath(files::CatalogueTemplate), catalogue);
+    QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::WriteOwner);
+    generateCatalogue(catalogue, shape);
+    return catalogue;
 }
 
 } // namespace hondana::test

@@ -21,4 +21,9 @@ struct CatalogueShape {
 // code page 932. The same shape and seed give the same rows. One transaction; throws Failure.
 void generateCatalogue(const QString &path, const CatalogueShape &shape);
 
+// Fills `folder` as a user's data folder starts: the shipped files of the build, and a
+// catalogue made from the template holding a collection of `shape`. Returns the catalogue's
+// path. Throws Failure.
+QString seedDataFolder(const QString &folder, const CatalogueShape &shape);
+
 } // namespace hondana::test

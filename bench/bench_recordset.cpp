@@ -77,16 +77,11 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     const int books = argc > 1 ? std::atoi(argv[1]) : 100000;
     QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    const QDir shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR));
-    for (const QString &name : {files::CatalogueTemplate, files::CatalogueLink})
-        QFile::copy(shipped.filePath(name),
-                    name == files::CatalogueTemplate ? files::Catalogue : name);
-    QFile::setPermissions(files::Catalogue, QFile::ReadOwner | QFile::WriteOwner);
     test::CatalogueShape shape;
     shape.books = books;
     shape.authors = 5000;
-    test::generateCatalogue(QDir(dir.path()).filePath(files::Catalogue), shape);
+    test::seedDataFolder(dir.path(), shape);
+    QDir::setCurrent(dir.path());
     std::printf("catalogue: %d books, %d authors\n", shape.books, shape.authors);
 
     Connection connection(Link);

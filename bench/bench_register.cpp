@@ -87,15 +87,11 @@ template <typename T> T *child(QWidget *form, const char *name) {
 }
 
 void prepareFolder(const QString &folder, int books, int authors) {
-    QDir::setCurrent(folder);
-    const QDir shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR));
-    QFile::copy(shipped.filePath(files::CatalogueTemplate), files::Catalogue);
-    QFile::copy(shipped.filePath(files::CatalogueLink), files::CatalogueLink);
-    QFile::setPermissions(files::Catalogue, QFile::ReadOwner | QFile::WriteOwner);
     test::CatalogueShape shape;
     shape.books = books;
     shape.authors = authors;
-    test::generateCatalogue(QDir(folder).filePath(files::Catalogue), shape);
+    test::seedDataFolder(folder, shape);
+    QDir::setCurrent(folder);
     std::printf("catalogue: %d books, %d authors\n", shape.books, shape.authors);
 }
 

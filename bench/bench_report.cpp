@@ -26,13 +26,10 @@ using namespace hondana::bench;
 namespace {
 
 void prepareFolder(const QString &folder, int books) {
-    QDir::setCurrent(folder);
-    const QDir shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR));
-    QFile::copy(shipped.filePath(files::CatalogueTemplate), files::Catalogue);
-    QFile::setPermissions(files::Catalogue, QFile::ReadOwner | QFile::WriteOwner);
     test::CatalogueShape shape;
     shape.books = books;
-    test::generateCatalogue(QDir(folder).filePath(files::Catalogue), shape);
+    test::seedDataFolder(folder, shape);
+    QDir::setCurrent(folder);
 }
 
 double cpuMsSince(std::clock_t start) {

@@ -113,15 +113,11 @@ void closeWindow(QWidget *window) {
 }
 
 void prepareFolder(const QString &folder, int books) {
-    QDir::setCurrent(folder);
-    const QDir shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR));
-    QFile::copy(shipped.filePath(files::CatalogueTemplate), files::Catalogue);
-    QFile::copy(shipped.filePath(files::CatalogueLink), files::CatalogueLink);
-    QFile::setPermissions(files::Catalogue, QFile::ReadOwner | QFile::WriteOwner);
     test::CatalogueShape shape;
     shape.books = books;
     shape.authors = 12500;
-    test::generateCatalogue(QDir(folder).filePath(files::Catalogue), shape);
+    test::seedDataFolder(folder, shape);
+    QDir::setCurrent(folder);
     std::printf("catalogue: %d books, %d authors; platform %s\n", shape.books, shape.authors,
                 qPrintable(QGuiApplication::platformName()));
 }

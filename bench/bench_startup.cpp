@@ -35,18 +35,10 @@ constexpr int Runs = 7;
 // A folder where start-up goes straight to the main menu: the shipped files, the current
 // version database and an accepted catalogue of `books` books.
 void prepareFolder(const QDir &folder, int books) {
-    QDirIterator shipped(QStringLiteral(HONDANA_STAGED_DATA_DIR), QDir::Files);
-    while (shipped.hasNext()) {
-        shipped.next();
-        QFile::copy(shipped.filePath(), folder.filePath(shipped.fileName()));
-    }
-    QFile::copy(folder.filePath(files::VersionTemplate), folder.filePath(files::VersionDatabase));
-    const QString catalogue = folder.filePath(files::Catalogue);
-    QFile::copy(folder.filePath(files::CatalogueTemplate), catalogue);
-    QFile::setPermissions(catalogue, QFile::ReadOwner | QFile::WriteOwner);
     test::CatalogueShape shape;
     shape.books = books;
-    test::generateCatalogue(catalogue, shape);
+    const QString catalogue = test::seedDataFolder(folder.path(), shape);
+    QFile::copy(folder.filePath(files::VersionTemplate), folder.filePath(files::VersionDatabase));
     const QString name = openDatabaseFile(catalogue, QStringLiteral("bench"));
     QSqlQuery(QSqlDatabase::database(name, false))
         .exec(QStringLiteral("INSERT INTO DOUI (ID) VALUES (1)"));

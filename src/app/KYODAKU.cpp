@@ -53,11 +53,7 @@ KYODAKU::KYODAKU(QWidget *parent) : QWidget(parent, Qt::Window) {
                                 twips::rect(1080, 108, 4800, 408));
     form::setFontSize(title, 13.5, true);
 
-    m_data = new DataSource(this);
-    m_data->setObjectName(DataSource::PrimaryName);
-    m_data->setPrimary(true);
-    m_data->setConnectionString(AgreementConnection);
-    m_data->setRecordSource(AgreementSource);
+    m_data = new DataSource(DataSource::PrimaryName, AgreementConnection, AgreementSource, this);
     form::place(new DataNavigator(m_data, this), DataSource::PrimaryName,
                 QStringLiteral("使用許諾の記録"), twips::rect(0, 6345, 7650, 360));
 

@@ -95,7 +95,6 @@ void Connection::open() {
     QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -32768"));
     m_name = name;
     m_filePath = canonical(path);
-    m_shaping = target.shaping;
     registry().insert(this);
 }
 

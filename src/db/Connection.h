@@ -27,8 +27,6 @@ public:
     void close();
     bool isOpen() const;
 
-    // Whether the connection string asks for a shaping connection (hierarchical record sets).
-    bool isShaping() const { return m_shaping; }
     // The absolute path of the open file; empty while closed.
     QString filePath() const { return m_filePath; }
     // The open database; invalid while closed.
@@ -39,7 +37,6 @@ private:
     QString m_folder;
     QString m_name;
     QString m_filePath;
-    bool m_shaping = false;
 };
 
 // Opens the database file at `path` directly (no connection string), for the core operations

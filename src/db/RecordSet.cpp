@@ -150,10 +150,6 @@ bool RecordSet::isUpdatable() const {
     return d->open && !d->plan.table.isEmpty();
 }
 
-QString RecordSet::baseTable() const {
-    return d->plan.table;
-}
-
 void RecordSet::commitEdits() {
     if (d->committer)
         d->committer();
@@ -275,10 +271,6 @@ int RecordSet::absolutePosition() const {
 
 bool RecordSet::hasCurrent() const {
     return d->open && d->state == Data::State::OnRow;
-}
-
-bool RecordSet::isNewRow() const {
-    return hasCurrent() && d->newRow;
 }
 
 QStringList RecordSet::fieldNames() const {

@@ -56,8 +56,6 @@ public:
     QString source() const;
     // Whether rows can be written (one table, found by rowid).
     bool isUpdatable() const;
-    // The table the set writes to; empty when read-only.
-    QString baseTable() const;
 
     // Navigation. moveFirst/moveLast on an empty set, moveNext at EOF and movePrevious at BOF
     // throw Failure. Each move writes a pending change first.
@@ -73,8 +71,6 @@ public:
     int absolutePosition() const;
     // Whether a current row exists (not BOF, EOF or a just-deleted slot).
     bool hasCurrent() const;
-    // Whether the current row was added and not yet written.
-    bool isNewRow() const;
 
     // Fields.
     QStringList fieldNames() const;

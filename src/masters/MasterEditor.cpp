@@ -32,11 +32,7 @@ MasterEditor::MasterEditor(const MasterDescription &description, QWidget *parent
     setObjectName(description.formName);
     setWindowTitle(description.caption);
 
-    m_data = new DataSource(this);
-    m_data->setObjectName(DataSource::PrimaryName);
-    m_data->setPrimary(true);
-    m_data->setConnectionString(ConnectionString);
-    m_data->setRecordSource(description.sql);
+    m_data = new DataSource(DataSource::PrimaryName, ConnectionString, description.sql, this);
 
     buildGrid();
     buildButtons();

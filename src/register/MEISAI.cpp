@@ -123,13 +123,8 @@ MEISAI::MEISAI(QWidget *parent)
     setFixedSize(client->width(), client->geometry().bottom() + 1);
     m_menuBar->setGeometry(0, 0, width(), m_menuBar->sizeHint().height());
 
-    m_books = new DataSource(this);
-    m_books->setObjectName(DataSource::PrimaryName);
-    m_books->setPrimary(true);
-    m_books->setConnectionString(ConnectionString);
-    m_books->setRecordSource(RecordSource);
+    m_books = new DataSource(DataSource::PrimaryName, ConnectionString, RecordSource, this);
     m_navigator = new DataNavigator(m_books, client);
-    m_navigator->setObjectName(DataSource::PrimaryName);
     m_navigator->setGeometry(
         twips::rect(0, ClientHeight - NavigatorHeight, ClientWidth, NavigatorHeight));
 
@@ -160,11 +155,8 @@ void MEISAI::buildTitle(QWidget *client) {
 
 void MEISAI::buildLookups() {
     for (const Lookup &lookup : lookups()) {
-        auto *source = new DataSource(this);
-        source->setObjectName(lookup.dataSource);
-        source->setConnectionString(ConnectionString);
-        source->setRecordSource(lookup.table);
-        m_lookupSources.insert(lookup.combo, source);
+        m_lookupSources.insert(
+            lookup.combo, new DataSource(lookup.dataSource, ConnectionString, lookup.table, this));
     }
 }
 

@@ -39,13 +39,9 @@ GroupedList::GroupedList(const GroupedListDescription &description, QWidget *par
     colours.setColor(QPalette::Window, LightBlue);
     setPalette(colours);
 
-    m_data = new DataSource(this);
-    m_data->setObjectName(DataSource::PrimaryName);
-    m_data->setPrimary(true);
-    m_data->setConnectionString(ConnectionString);
+    m_data = new DataSource(DataSource::PrimaryName, ConnectionString, {}, this);
     m_records = new ShapedRecordSet(m_data->recordSet(), this);
     m_navigator = new DataNavigator(m_data, this);
-    m_navigator->setObjectName(DataSource::PrimaryName);
     // After the navigator's own caption, which would name a position it does not have.
     connect(m_data, &DataSource::moveComplete, this, &GroupedList::showNoPosition);
 

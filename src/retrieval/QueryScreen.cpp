@@ -31,10 +31,8 @@ QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *par
     setWindowTitle(description.caption);
     resize(twips::size(description.clientTwips.width(), description.clientTwips.height()));
 
-    m_data = new DataSource(this);
-    m_data->setObjectName(QStringLiteral("Adodc1"));
-    m_data->setConnectionString(ConnectionString);
-    m_data->setRecordSource(description.storedQuery);
+    m_data =
+        new DataSource(QStringLiteral("Adodc1"), ConnectionString, description.storedQuery, this);
     // The screen handles nothing itself, but what the data control meets (no catalogue, no
     // stored query) is said, not swallowed: the grid would just stay empty.
     connect(m_data, &DataSource::error, this, [](int, const QString &description) {

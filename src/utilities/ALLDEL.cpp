@@ -53,10 +53,8 @@ ALLDEL::ALLDEL(QWidget *parent) : QWidget(parent, Qt::Window) {
                      twips::rect(1188, 4440, 1416, 480));
 
     // Only the holder of the reset's connection string; it never opens the books.
-    m_adobook = new DataSource(this);
-    m_adobook->setObjectName(QStringLiteral("Adobook"));
-    m_adobook->setConnectionString(ResetConnectionString);
-    m_adobook->setRecordSource(QStringLiteral("BOOK"));
+    m_adobook = new DataSource(QStringLiteral("Adobook"), ResetConnectionString,
+                               QStringLiteral("BOOK"), this);
 
     connect(reset, &QPushButton::clicked, this, &ALLDEL::resetAll);
     connect(backup, &QPushButton::clicked, this, &ALLDEL::backUp);

@@ -26,6 +26,8 @@ QToolButton *navigatorButton(QWidget *parent, const char *objectName, const QStr
 
 DataNavigator::DataNavigator(DataSource *source, QWidget *parent)
     : QWidget(parent), m_source(source) {
+    // The navigator is what the user sees of the form's data control, so it goes by its name.
+    setObjectName(source->objectName());
     auto *first = navigatorButton(this, "cmdMoveFirst", QStringLiteral("|◀"),
                                   QStringLiteral("最初のレコード"));
     auto *previous = navigatorButton(this, "cmdMovePrevious", QStringLiteral("◀"),

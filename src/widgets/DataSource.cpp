@@ -23,6 +23,14 @@ DataSource::DataSource(QObject *parent) : QObject(parent) {
     m_recordSet.setEditCommitter([this] { commitEdits(); });
 }
 
+DataSource::DataSource(const QString &name, const QString &connectionString,
+                       const QString &recordSource, QObject *parent)
+    : DataSource(parent) {
+    setObjectName(name);
+    setConnectionString(connectionString);
+    setRecordSource(recordSource);
+}
+
 DataSource::~DataSource() {
     m_recordSet.setEditCommitter({});
     m_recordSet.close();
@@ -75,12 +83,8 @@ Connection &DataSource::connection() {
     return m_connection;
 }
 
-void DataSource::setPrimary(bool primary) {
-    m_primary = primary;
-}
-
 bool DataSource::isPrimary() const {
-    return m_primary || objectName() == PrimaryName;
+    return objectName() == PrimaryName;
 }
 
 void DataSource::addBoundEditor(BoundEditor *editor) {
@@ -103,14 +107,6 @@ void DataSource::commitEdits() {
             throw RefusedEdit(failure.message());
         }
     }
-}
-
-bool DataSource::hasPendingEdits() const {
-    for (const BoundEditor *editor : m_editors) {
-        if (editor->hasPendingEdit())
-            return true;
-    }
-    return m_recordSet.isDirty();
 }
 
 bool DataSource::moveFirst() {

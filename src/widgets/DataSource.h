@@ -29,7 +29,7 @@ public:
 // change record). Bound controls, grids and lookups bind to it; a DataNavigator shows and moves
 // it. Its object name is the screen's name for it (datPrimaryRS, Adodc1, ...).
 //
-// On the primary source (setPrimary(true), or the object name "datPrimaryRS") the error event
+// On the form's primary source (the object name "datPrimaryRS") the error event
 // shows "Data error event hit err:" and the description in an OK-only message without a title
 // of its own. Failures the source meets itself (opening, moves, bound controls' refused values)
 // arrive as the error event; direct calls on recordSet() throw Failure to their caller.
@@ -40,6 +40,9 @@ public:
     static inline const QString ErrorPrefix = QStringLiteral("Data error event hit err:");
 
     explicit DataSource(QObject *parent = nullptr);
+    // A source as a form declares it: its name, where it connects and what it reads.
+    DataSource(const QString &name, const QString &connectionString, const QString &recordSource,
+               QObject *parent);
     ~DataSource() override;
 
     void setConnectionString(const QString &connectionString);
@@ -57,7 +60,6 @@ public:
     const RecordSet &recordSet() const;
     Connection &connection();
 
-    void setPrimary(bool primary);
     bool isPrimary() const;
 
     // Bound controls register themselves here.
@@ -66,8 +68,6 @@ public:
     // Hands every bound control's typed text to the record set. A refusal is reported through
     // the error event and thrown as RefusedEdit, with the text left in its control.
     void commitEdits();
-    // Typed text not yet handed over, or a pending change of the record set.
-    bool hasPendingEdits() const;
 
     // The navigator's moves; a failure (a refused save of the row being left, no rows) goes
     // through the error event. Returns whether the move happened.
@@ -91,7 +91,6 @@ private:
     Connection m_connection;
     RecordSet m_recordSet;
     QString m_recordSource;
-    bool m_primary = false;
     QList<BoundEditor *> m_editors;
 };
 

@@ -62,20 +62,6 @@ void RecordSetModel::setColumns(const QList<GridColumn> &columns) {
     endResetModel();
 }
 
-int RecordSetModel::columnOf(const QString &field) const {
-    for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_columns.at(i).field == field)
-            return i;
-    }
-    return -1;
-}
-
-void RecordSetModel::setNewRowEnabled(bool enabled) {
-    beginResetModel();
-    m_newRowEnabled = enabled;
-    endResetModel();
-}
-
 void RecordSetModel::setReadOnly(bool readOnly) {
     beginResetModel();
     m_readOnly = readOnly;
@@ -83,7 +69,7 @@ void RecordSetModel::setReadOnly(bool readOnly) {
 }
 
 bool RecordSetModel::hasNewRow() const {
-    return m_newRowEnabled && !m_readOnly && set().isUpdatable();
+    return !m_readOnly && set().isUpdatable();
 }
 
 int RecordSetModel::newRowIndex() const {

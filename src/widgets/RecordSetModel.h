@@ -25,10 +25,7 @@ public:
     // Default: every field of the set, captions = field names, no formats.
     void setColumns(const QList<GridColumn> &columns);
     QList<GridColumn> columns() const { return m_columns; }
-    int columnOf(const QString &field) const;
 
-    // The empty row at the bottom (on by default for an updatable set).
-    void setNewRowEnabled(bool enabled);
     // Shows the set without letting it be edited: no new row, no editable cell.
     void setReadOnly(bool readOnly);
     bool isReadOnly() const { return m_readOnly; }
@@ -53,7 +50,6 @@ private:
 
     QPointer<RecordSet> m_set;
     QList<GridColumn> m_columns;
-    bool m_newRowEnabled = true;
     bool m_readOnly = false;
     bool m_explicitColumns = false;
     QList<int> m_fieldIndexes;

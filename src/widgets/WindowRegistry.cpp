@@ -11,10 +11,6 @@ void WindowRegistry::registerFactory(const QString &name, Factory factory) {
     m_factories.insert(name, std::move(factory));
 }
 
-bool WindowRegistry::hasFactory(const QString &name) const {
-    return m_factories.contains(name);
-}
-
 QWidget *WindowRegistry::window(const QString &name) {
     if (QWidget *made = existing(name))
         return made;

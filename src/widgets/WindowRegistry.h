@@ -20,7 +20,6 @@ public:
 
     // Registers how the window `name` is made; a later registration replaces an earlier one.
     void registerFactory(const QString &name, Factory factory);
-    bool hasFactory(const QString &name) const;
 
     // The window, created on first use; nullptr when no subsystem provides it.
     QWidget *window(const QString &name);
