@@ -11,8 +11,6 @@
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
 #include "widgets/Twips.h"
-#include "widgets/WindowNames.h"
-#include "widgets/WindowRegistry.h"
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
@@ -23,16 +21,6 @@
 using namespace hondana;
 
 namespace {
-
-// Stands in for the register: the lists show it again when they close.
-struct RegisterStandIn {
-    QWidget window;
-    RegisterStandIn() {
-        WindowRegistry::instance().registerFactory(windows::Register, [this] { return &window; });
-        WindowRegistry::instance().window(windows::Register); // made, and hidden for the list
-        AppState::instance().subWindowFlag = 1;
-    }
-};
 
 const GroupedListDescription &describe(const QString &form) {
     for (const GroupedListDescription &d : groupedListDescriptions())
@@ -95,7 +83,7 @@ void TestGroupedLists::browse() {
     QFETCH(QString, expected);
     test::RetrievalCatalogue catalogue;
     test::MessageRecorder messages;
-    RegisterStandIn registerWindow;
+    test::RegisterStandIn registerWindow;
     auto *list = new GroupedList(describe(form));
     list->show();
     QAbstractItemModelTester tester(list->grid()->model(),
@@ -141,7 +129,7 @@ void TestGroupedLists::emptyAndUnreadable() {
         test::RetrievalCatalogue catalogue;
         catalogue.exec(QStringLiteral("DELETE FROM CHOSHA"));
         test::MessageRecorder messages;
-        RegisterStandIn registerWindow;
+        test::RegisterStandIn registerWindow;
         GroupedList list(describe(QStringLiteral("CHOSHA2")));
         list.show();
         QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
@@ -152,7 +140,7 @@ void TestGroupedLists::emptyAndUnreadable() {
     {
         test::DataFolder folder(test::DataFolder::Empty); // no catalogue at all
         test::MessageRecorder messages;
-        RegisterStandIn registerWindow;
+        test::RegisterStandIn registerWindow;
         auto *list = new GroupedList(describe(QStringLiteral("CHOSHA2")));
         list->show();
         QCOMPARE(messages.texts.size(), 2); // the navigator's error event, then the list's own

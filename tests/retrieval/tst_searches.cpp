@@ -7,8 +7,6 @@
 #include "support/MessageRecorder.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
-#include "widgets/WindowNames.h"
-#include "widgets/WindowRegistry.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -110,49 +108,27 @@ void TestSearches::finds_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QStringList>("expected");
-    const QStringList none;
-    QTest::newRow("title prefix") << "DAIMEIQ"
-                                  << "DAIMEI=こ"
-                                  << "題名 LIKE 'こ*' "
-                                  << "SEQNO" << QStringList{"1", "2"};
-    QTest::newRow("half-width katakana finds hiragana") << "DAIMEIQ"
-                                                        << "DAIMEI=ｺｺﾛ"
-                                                        << "題名 LIKE 'ｺｺﾛ*' "
-                                                        << "SEQNO" << QStringList{"1", "2"};
-    QTest::newRow("only from the first character") << "DAIMEIQ"
-                                                   << "DAIMEI=ころ"
-                                                   << "題名 LIKE 'ころ*' "
-                                                   << "SEQNO" << none;
-    QTest::newRow("special characters literally") << "DAIMEIQ"
-                                                  << "DAIMEI=[新版]#1 it's *"
-                                                  << "題名 LIKE '[新版]#1 it''s **' "
-                                                  << "題名" << QStringList{"[新版]#1 it's *?"};
-    QTest::newRow("wildcard matches nothing else") << "DAIMEIQ"
-                                                   << "DAIMEI=*"
-                                                   << "題名 LIKE '**' "
-                                                   << "題名" << none;
-    QTest::newRow("author, width and case") << "CHOSHAQ"
-                                            << "CHOSHA=mori "
-                                            << "著者名 LIKE 'mori *' "
-                                            << "著者名" << QStringList(3, "Ｍｏｒｉ　鴎外");
-    QTest::newRow("blanks only") << "CHOSHAQ"
-                                 << "CHOSHA= "
-                                 << "著者名 LIKE ' *' "
-                                 << "著者名" << none;
-    QTest::newRow("number 2 only") << "KANRIQ"
-                                   << "KANRI2=7"
-                                   << "(管理番号2 LIKE '7*')"
-                                   << "SEQNO" << QStringList{"1", "2", "3"};
-    QTest::newRow("numbers 1 and 2, full-width digits")
-        << "KANRIQ"
-        << "KANRI2=7;KANRI1=１２"
-        << "(管理番号1 LIKE '１２*') AND (管理番号2 LIKE '7*')"
-        << "SEQNO" << QStringList{"3"};
-    QTest::newRow("call number first")
-        << "KANRIQ"
-        << "KANRI2=77;KANRI1=a;SEIKYU=c"
-        << "(請求番号 LIKE 'c*') AND (管理番号1 LIKE 'a*') AND (管理番号2 LIKE '77*')"
-        << "SEQNO" << QStringList{"1"};
+    const auto row = [](const char *name, const char *form, const char *typed, const char *filter,
+                        const char *field, const QStringList &expected = {}) {
+        QTest::newRow(name) << QString(form) << QString(typed) << QString(filter) << QString(field)
+                            << expected;
+    };
+    row("title prefix", "DAIMEIQ", "DAIMEI=こ", "題名 LIKE 'こ*' ", "SEQNO", {"1", "2"});
+    row("half-width katakana finds hiragana", "DAIMEIQ", "DAIMEI=ｺｺﾛ", "題名 LIKE 'ｺｺﾛ*' ", "SEQNO",
+        {"1", "2"});
+    row("only from the first character", "DAIMEIQ", "DAIMEI=ころ", "題名 LIKE 'ころ*' ", "SEQNO");
+    row("special characters literally", "DAIMEIQ", "DAIMEI=[新版]#1 it's *",
+        "題名 LIKE '[新版]#1 it''s **' ", "題名", {"[新版]#1 it's *?"});
+    row("wildcard matches nothing else", "DAIMEIQ", "DAIMEI=*", "題名 LIKE '**' ", "題名");
+    row("author, width and case", "CHOSHAQ", "CHOSHA=mori ", "著者名 LIKE 'mori *' ", "著者名",
+        QStringList(3, "Ｍｏｒｉ　鴎外"));
+    row("blanks only", "CHOSHAQ", "CHOSHA= ", "著者名 LIKE ' *' ", "著者名");
+    row("number 2 only", "KANRIQ", "KANRI2=7", "(管理番号2 LIKE '7*')", "SEQNO", {"1", "2", "3"});
+    row("numbers 1 and 2, full-width digits", "KANRIQ", "KANRI2=7;KANRI1=１２",
+        "(管理番号1 LIKE '１２*') AND (管理番号2 LIKE '7*')", "SEQNO", {"3"});
+    row("call number first", "KANRIQ", "KANRI2=77;KANRI1=a;SEIKYU=c",
+        "(請求番号 LIKE 'c*') AND (管理番号1 LIKE 'a*') AND (管理番号2 LIKE '77*')", "SEQNO",
+        {"1"});
 }
 
 void TestSearches::finds() {
@@ -180,29 +156,26 @@ void TestSearches::finds() {
 void TestSearches::unreadList() {
     test::RetrievalCatalogue catalogue;
     test::MessageRecorder messages;
-    QWidget stand_in;
-    WindowRegistry::instance().registerFactory(windows::Register, [&] { return &stand_in; });
-    WindowRegistry::instance().window(windows::Register); // made, and hidden for the list
-    AppState::instance().subWindowFlag = 1;
+    test::RegisterStandIn registerWindow;
     auto *list = new QueryScreen(unreadListDescription());
     QStringList seqnos = shown(*list->grid()->model(), QStringLiteral("SEQNO"));
     seqnos.sort();
     QCOMPARE(seqnos, (QStringList{"2", "3", "5", "6"}));
     QCOMPARE(list->dataSource()->objectName(), QStringLiteral("Adodc1"));
     list->close(); // from the title bar: the register is back, the menu free
-    QVERIFY(stand_in.isVisible());
+    QVERIFY(registerWindow.window.isVisible());
     QCOMPARE(AppState::instance().subWindowFlag, 0);
     QCOMPARE(messages.texts, QStringList());
 
     // Without a catalogue the data control says so; the list stays empty and closes as ever.
     test::DataFolder empty(test::DataFolder::Empty);
     AppState::instance().subWindowFlag = 1;
-    stand_in.hide();
+    registerWindow.window.hide();
     list = new QueryScreen(unreadListDescription());
     QCOMPARE(messages.texts.size(), 1);
     QCOMPARE(list->grid()->model()->rowCount(), 0);
     list->close();
-    QVERIFY(stand_in.isVisible());
+    QVERIFY(registerWindow.window.isVisible());
     QCOMPARE(AppState::instance().subWindowFlag, 0);
 }
 
