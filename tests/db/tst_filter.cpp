@@ -17,100 +17,93 @@ bool matchRow(const FilterExpression &filter, const QVariant &title, const QVari
 class TestFilter : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void matches_data();
-    void matches();
-    void refused_data();
-    void refused();
-    void prefixCondition_data();
-    void prefixCondition();
+    void matches_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QVariant>("title");
+        QTest::addColumn<QVariant>("author");
+        QTest::addColumn<bool>("expected");
+        const auto row = [](const char *name, const char *expression, const QVariant &title,
+                            bool expected, const QVariant &author = {}) {
+            QTest::newRow(name) << QString(expression) << title << author << expected;
+        };
+        row("prefix", "題名 LIKE '吾輩*'", "吾輩は猫である", true);
+        row("not a prefix", "題名 LIKE '猫*'", "吾輩は猫である", false);
+        row("whole value", "題名 LIKE 'abc'", "abc", true);
+        row("whole value, longer", "題名 LIKE 'abc'", "abcd", false);
+        row("case folds", "題名 LIKE 'abc*'", "ABCDEF", true);
+        row("full-width letters", "題名 LIKE 'ＡＢＣ*'", "abcd", true);
+        row("full-width digits", "題名 LIKE '１２*'", "123", true);
+        row("half-width kana, voiced", "題名 LIKE 'ﾃﾞｰﾀ*'", "データベース", true);
+        row("full-width finds half-width", "題名 LIKE 'パン*'", "ﾊﾟﾝの本", true);
+        row("hiragana finds katakana", "題名 LIKE 'ほん*'", "ホン", true);
+        row("voiced is not unvoiced", "題名 LIKE 'ﾃﾀ*'", "データ", false);
+        row("ideographic blank", "題名 LIKE 'a b*'", "ａ　ｂ", true);
+        row("kanji exactly", "題名 LIKE '猫*'", "描く", false);
+        row("apostrophe doubled", "題名 LIKE 'it''s*'", "it's here", true);
+        row("asterisk inside is itself", "題名 LIKE 'a*b*'", "a*bc", true);
+        row("asterisk inside matches no other", "題名 LIKE 'a*b*'", "axbc", false);
+        row("question mark is itself", "題名 LIKE '?*'", "x", false);
+        row("hash is itself", "題名 LIKE '#1*'", "#1 本", true);
+        row("hash matches no digit", "題名 LIKE '#*'", "1", false);
+        row("brackets are themselves", "題名 LIKE '[a]*'", "[a]b", true);
+        row("bracket class is not a class", "題名 LIKE '[ab]*'", "a", false);
+        row("percent wildcard", "題名 LIKE 'ab%'", "abc", true);
+        row("empty prefix passes text", "題名 LIKE '*'", "", true);
+        row("null never matches", "題名 LIKE '*'", {}, false);
+        row("number as text", "題名 LIKE '12*'", QVariant::fromValue<qint64>(123), true);
+        row("AND one fails", "題名 LIKE 'a*' AND 著者名 LIKE 'b*'", "ax", false, "cx");
+        row("lower-case keywords", "題名 like 'a*' and 著者名 like 'b*'", "A", true, "B");
+        row("parentheses", "((題名 LIKE 'a*') AND (著者名 LIKE 'b*'))", "a", true, "b");
+        row("bracketed column", "[題名] LIKE 'x*'", "xyz", true);
+        row("empty expression", "", {}, true);
+    }
+
+    void matches() {
+        QFETCH(QString, expression);
+        QFETCH(QVariant, title);
+        QFETCH(QVariant, author);
+        QTEST(matchRow(FilterExpression::parse(expression), title, author), "expected");
+    }
+
+    void refused_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::newRow("apostrophe in the text") << "題名 LIKE 'it's*'";
+        QTest::newRow("equals") << "題名 = 'a'";
+        QTest::newRow("OR") << "題名 LIKE 'a*' OR 著者名 LIKE 'b*'";
+        QTest::newRow("open parenthesis") << "(題名 LIKE 'a*'";
+        QTest::newRow("close parenthesis") << "題名 LIKE 'a*')";
+        QTest::newRow("no column") << "LIKE 'a*'";
+        QTest::newRow("no quotes") << "題名 LIKE a*";
+        QTest::newRow("unclosed quote") << "題名 LIKE 'abc";
+        QTest::newRow("dangling AND") << "題名 LIKE 'a*' AND";
+    }
+
+    void refused() {
+        QFETCH(QString, expression);
+        QVERIFY_THROWS_EXCEPTION(Failure, FilterExpression::parse(expression));
+    }
+
+    // What a user types ends up between apostrophes and must match itself, whatever it holds.
+    void prefixCondition_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("plain") << "吾輩";
+        QTest::newRow("blank") << "a b";
+        QTest::newRow("apostrophes") << "it's '' '";
+        QTest::newRow("wildcards") << "*?#%[a-z]!";
+        QTest::newRow("ends in an asterisk") << "a*";
+        QTest::newRow("syntax words") << "x' OR 題名 LIKE 'y";
+    }
+
+    void prefixCondition() {
+        QFETCH(QString, typed);
+        const FilterExpression filter = FilterExpression::parse(
+            FilterExpression::prefixCondition(QStringLiteral("題名"), typed));
+        QCOMPARE(filter.columns(), QStringList{QStringLiteral("題名")});
+        QVERIFY(matchRow(filter, typed + QStringLiteral("続き")));
+        QVERIFY(!matchRow(filter, QStringLiteral("前") + typed));
+        QVERIFY(!matchRow(filter, typed.chopped(1) + QStringLiteral("_")));
+    }
 };
-
-void TestFilter::matches_data() {
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<QVariant>("title");
-    QTest::addColumn<QVariant>("author");
-    QTest::addColumn<bool>("expected");
-    const auto row = [](const char *name, const char *expression, const QVariant &title,
-                        bool expected, const QVariant &author = {}) {
-        QTest::newRow(name) << QString(expression) << title << author << expected;
-    };
-    row("prefix", "題名 LIKE '吾輩*'", "吾輩は猫である", true);
-    row("not a prefix", "題名 LIKE '猫*'", "吾輩は猫である", false);
-    row("whole value", "題名 LIKE 'abc'", "abc", true);
-    row("whole value, longer", "題名 LIKE 'abc'", "abcd", false);
-    row("case folds", "題名 LIKE 'abc*'", "ABCDEF", true);
-    row("full-width letters", "題名 LIKE 'ＡＢＣ*'", "abcd", true);
-    row("full-width digits", "題名 LIKE '１２*'", "123", true);
-    row("half-width kana, voiced", "題名 LIKE 'ﾃﾞｰﾀ*'", "データベース", true);
-    row("full-width finds half-width", "題名 LIKE 'パン*'", "ﾊﾟﾝの本", true);
-    row("hiragana finds katakana", "題名 LIKE 'ほん*'", "ホン", true);
-    row("voiced is not unvoiced", "題名 LIKE 'ﾃﾀ*'", "データ", false);
-    row("ideographic blank", "題名 LIKE 'a b*'", "ａ　ｂ", true);
-    row("kanji exactly", "題名 LIKE '猫*'", "描く", false);
-    row("apostrophe doubled", "題名 LIKE 'it''s*'", "it's here", true);
-    row("asterisk inside is itself", "題名 LIKE 'a*b*'", "a*bc", true);
-    row("asterisk inside matches no other", "題名 LIKE 'a*b*'", "axbc", false);
-    row("question mark is itself", "題名 LIKE '?*'", "x", false);
-    row("hash is itself", "題名 LIKE '#1*'", "#1 本", true);
-    row("hash matches no digit", "題名 LIKE '#*'", "1", false);
-    row("brackets are themselves", "題名 LIKE '[a]*'", "[a]b", true);
-    row("bracket class is not a class", "題名 LIKE '[ab]*'", "a", false);
-    row("percent wildcard", "題名 LIKE 'ab%'", "abc", true);
-    row("empty prefix passes text", "題名 LIKE '*'", "", true);
-    row("null never matches", "題名 LIKE '*'", {}, false);
-    row("number as text", "題名 LIKE '12*'", QVariant::fromValue<qint64>(123), true);
-    row("AND one fails", "題名 LIKE 'a*' AND 著者名 LIKE 'b*'", "ax", false, "cx");
-    row("lower-case keywords", "題名 like 'a*' and 著者名 like 'b*'", "A", true, "B");
-    row("parentheses", "((題名 LIKE 'a*') AND (著者名 LIKE 'b*'))", "a", true, "b");
-    row("bracketed column", "[題名] LIKE 'x*'", "xyz", true);
-    row("empty expression", "", {}, true);
-}
-
-void TestFilter::matches() {
-    QFETCH(QString, expression);
-    QFETCH(QVariant, title);
-    QFETCH(QVariant, author);
-    QTEST(matchRow(FilterExpression::parse(expression), title, author), "expected");
-}
-
-void TestFilter::refused_data() {
-    QTest::addColumn<QString>("expression");
-    QTest::newRow("apostrophe in the text") << "題名 LIKE 'it's*'";
-    QTest::newRow("equals") << "題名 = 'a'";
-    QTest::newRow("OR") << "題名 LIKE 'a*' OR 著者名 LIKE 'b*'";
-    QTest::newRow("open parenthesis") << "(題名 LIKE 'a*'";
-    QTest::newRow("close parenthesis") << "題名 LIKE 'a*')";
-    QTest::newRow("no column") << "LIKE 'a*'";
-    QTest::newRow("no quotes") << "題名 LIKE a*";
-    QTest::newRow("unclosed quote") << "題名 LIKE 'abc";
-    QTest::newRow("dangling AND") << "題名 LIKE 'a*' AND";
-}
-
-void TestFilter::refused() {
-    QFETCH(QString, expression);
-    QVERIFY_THROWS_EXCEPTION(Failure, FilterExpression::parse(expression));
-}
-
-// What a user types ends up between apostrophes and must match itself, whatever it holds.
-void TestFilter::prefixCondition_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::newRow("plain") << "吾輩";
-    QTest::newRow("blank") << "a b";
-    QTest::newRow("apostrophes") << "it's '' '";
-    QTest::newRow("wildcards") << "*?#%[a-z]!";
-    QTest::newRow("ends in an asterisk") << "a*";
-    QTest::newRow("syntax words") << "x' OR 題名 LIKE 'y";
-}
-
-void TestFilter::prefixCondition() {
-    QFETCH(QString, typed);
-    const FilterExpression filter =
-        FilterExpression::parse(FilterExpression::prefixCondition(QStringLiteral("題名"), typed));
-    QCOMPARE(filter.columns(), QStringList{QStringLiteral("題名")});
-    QVERIFY(matchRow(filter, typed + QStringLiteral("続き")));
-    QVERIFY(!matchRow(filter, QStringLiteral("前") + typed));
-    QVERIFY(!matchRow(filter, typed.chopped(1) + QStringLiteral("_")));
-}
 
 QTEST_GUILESS_MAIN(TestFilter)
 #include "tst_filter.moc"
