@@ -6,14 +6,6 @@
 
 using namespace hondana;
 
-class TestInputParsing : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void acceptsValues_data();
-    void acceptsValues();
-    void formatsWhatIsNotTyped();
-};
-
 namespace {
 
 QVariant outcomeOf(const std::function<QVariant()> &check) try {
@@ -24,81 +16,85 @@ QVariant outcomeOf(const std::function<QVariant()> &check) try {
 
 } // namespace
 
-// A typed text (from a bound text box) and an assigned value (from a screen) pass the same
-// checks of the column's kind, and a typed text gives the same result both ways.
-void TestInputParsing::acceptsValues_data() {
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QVariant>("expected"); // invalid: refused
-    QTest::addColumn<QString>("outcome");   // accepted: shown in the display format; else refusal
-    const auto number = [](qint64 n) { return QVariant::fromValue<qint64>(n); };
-    const QString range = QStringLiteral("は -2,147,483,648 から 2,147,483,647 までの整数");
-    const struct {
-        const char *field;
-        QVariant value, expected;
-        QString outcome;
-    } rows[] = {
-        {"価格", "1234567", number(1234567), "1,234,567"},
-        {"価格", "－３", number(-3), "-3"},
-        {"価格", "+7", number(7), "7"},
-        {"価格", "　42 ", number(42), "42"},
-        {"価格", "-2147483648", number(-2147483648LL), "-2,147,483,648"},
-        {"価格", number(2147483647), number(2147483647), "2,147,483,647"},
-        {"価格", 3.0, number(3), "3"},
-        {"価格", "00012", number(12), "12"},
-        {"価格", number(2147483648LL), {}, "「価格」" + range},
-        {"著者NO", number(-2147483649LL), {}, "「著者NO」" + range},
-        {"価格", QVariant(quint64(1) << 63), {}, "「価格」" + range},
-        {"価格", "99999999999999999999999", {}, "「価格」"},
-        {"価格", 1.5, {}, "「価格」には整数を入れてください。"},
-        {"価格", "12,34", {}, "「価格」"},
-        {"価格", "1,5000", {}, "「価格」"},
-        {"発行日", "２０２４／０４／０１", QDate(2024, 4, 1), "2024/04/01"},
-        {"発行日", "2024-04-01", QDate(2024, 4, 1), "2024/04/01"},
-        {"発行日", "1899/12/30", QDate(1899, 12, 30), "1899/12/30"},
-        {"発行日", QDate(2024, 2, 29), QDate(2024, 2, 29), "2024/02/29"},
-        {"発行日", QDate(), {}, "「発行日」には正しい日付"},
-        {"発行日", "20240230", {}, "「発行日」"},
-        {"発行日", "0000/01/01", {}, "「発行日」"},
-        {"発行日", "2024/04-01", {}, "「発行日」"},
-        {"題名", QString(25, u'漢'), QString(25, u'漢'), ""},
-        {"題名", QString(50, u'ｱ'), QString(50, u'ｱ'), ""},
-        {"題名", " 吾輩は〜猫 ", " 吾輩は〜猫 ", ""},
-        {"題名", QString(49, u'a') + u'漢', {}, "「題名」は50バイト（全角25文字）までです。"},
-        {"内容", "寿司🍣", {}, "「内容」に使えない文字「"},
-        {"ｼﾘｰｽﾞ", QString(6, u'上'), {}, "「ｼﾘｰｽﾞ」は10バイト（全角5文字）までです。"}};
-    for (const auto &row : rows)
-        QTest::addRow("%s %s", row.field, qPrintable(row.value.toString().left(12)))
-            << QString::fromUtf8(row.field) << row.value << row.expected << row.outcome;
-}
+class TestInputParsing : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // A typed text (from a bound text box) and an assigned value (from a screen) pass the same
+    // checks of the column's kind, and a typed text gives the same result both ways.
+    void acceptsValues_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QVariant>("expected"); // invalid: refused
+        QTest::addColumn<QString>("outcome"); // accepted: shown in the display format; else refusal
+        const auto number = [](qint64 n) { return QVariant::fromValue<qint64>(n); };
+        const QString range = QStringLiteral("は -2,147,483,648 から 2,147,483,647 までの整数");
+        const struct {
+            const char *field;
+            QVariant value, expected;
+            QString outcome;
+        } rows[] = {
+            {"価格", "1234567", number(1234567), "1,234,567"},
+            {"価格", "－３", number(-3), "-3"},
+            {"価格", "+7", number(7), "7"},
+            {"価格", "　42 ", number(42), "42"},
+            {"価格", "-2147483648", number(-2147483648LL), "-2,147,483,648"},
+            {"価格", number(2147483647), number(2147483647), "2,147,483,647"},
+            {"価格", 3.0, number(3), "3"},
+            {"価格", "00012", number(12), "12"},
+            {"価格", number(2147483648LL), {}, "「価格」" + range},
+            {"著者NO", number(-2147483649LL), {}, "「著者NO」" + range},
+            {"価格", QVariant(quint64(1) << 63), {}, "「価格」" + range},
+            {"価格", "99999999999999999999999", {}, "「価格」"},
+            {"価格", 1.5, {}, "「価格」には整数を入れてください。"},
+            {"価格", "12,34", {}, "「価格」"},
+            {"価格", "1,5000", {}, "「価格」"},
+            {"発行日", "２０２４／０４／０１", QDate(2024, 4, 1), "2024/04/01"},
+            {"発行日", "2024-04-01", QDate(2024, 4, 1), "2024/04/01"},
+            {"発行日", "1899/12/30", QDate(1899, 12, 30), "1899/12/30"},
+            {"発行日", QDate(2024, 2, 29), QDate(2024, 2, 29), "2024/02/29"},
+            {"発行日", QDate(), {}, "「発行日」には正しい日付"},
+            {"発行日", "20240230", {}, "「発行日」"},
+            {"発行日", "0000/01/01", {}, "「発行日」"},
+            {"発行日", "2024/04-01", {}, "「発行日」"},
+            {"題名", QString(25, u'漢'), QString(25, u'漢'), ""},
+            {"題名", QString(50, u'ｱ'), QString(50, u'ｱ'), ""},
+            {"題名", " 吾輩は〜猫 ", " 吾輩は〜猫 ", ""},
+            {"題名", QString(49, u'a') + u'漢', {}, "「題名」は50バイト（全角25文字）までです。"},
+            {"内容", "寿司🍣", {}, "「内容」に使えない文字「"},
+            {"ｼﾘｰｽﾞ", QString(6, u'上'), {}, "「ｼﾘｰｽﾞ」は10バイト（全角5文字）までです。"}};
+        for (const auto &row : rows)
+            QTest::addRow("%s %s", row.field, qPrintable(row.value.toString().left(12)))
+                << QString::fromUtf8(row.field) << row.value << row.expected << row.outcome;
+    }
 
-void TestInputParsing::acceptsValues() {
-    QFETCH(QString, field);
-    QFETCH(QVariant, value);
-    QFETCH(QVariant, expected);
-    QFETCH(QString, outcome);
-    const schema::Kind kind = schema::findColumn(field)->kind;
-    const QVariant checked = outcomeOf([&] { return values::checked(value, kind, field); });
-    if (expected.isValid())
-        QCOMPARE(checked, expected.isNull() ? QVariant() : expected);
-    else
-        QVERIFY2(checked.toString().startsWith(outcome), qPrintable(checked.toString()));
-    if (value.typeId() != QMetaType::QString || kind == schema::Kind::Text)
-        return;
-    QCOMPARE(outcomeOf([&] { return input::parse(value.toString(), kind, field); }), checked);
-    if (!expected.isValid())
-        return; // what is shown of an accepted value can be typed back
-    const QString shown = input::format(checked, kind == schema::Kind::Integer ? input::NumberFormat
-                                                                               : input::DateFormat);
-    QCOMPARE(shown, outcome);
-    QCOMPARE(input::parse(shown, kind, field), checked);
-}
+    void acceptsValues() {
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
+        QFETCH(QVariant, expected);
+        QFETCH(QString, outcome);
+        const schema::Kind kind = schema::findColumn(field)->kind;
+        const QVariant checked = outcomeOf([&] { return values::checked(value, kind, field); });
+        if (expected.isValid())
+            QCOMPARE(checked, expected.isNull() ? QVariant() : expected);
+        else
+            QVERIFY2(checked.toString().startsWith(outcome), qPrintable(checked.toString()));
+        if (value.typeId() != QMetaType::QString || kind == schema::Kind::Text)
+            return;
+        QCOMPARE(outcomeOf([&] { return input::parse(value.toString(), kind, field); }), checked);
+        if (!expected.isValid())
+            return; // what is shown of an accepted value can be typed back
+        const QString shown = input::format(
+            checked, kind == schema::Kind::Integer ? input::NumberFormat : input::DateFormat);
+        QCOMPARE(shown, outcome);
+        QCOMPARE(input::parse(shown, kind, field), checked);
+    }
 
-void TestInputParsing::formatsWhatIsNotTyped() {
-    QCOMPARE(input::format(QDate(1899, 12, 30), ""), QStringLiteral("1899/12/30"));
-    QCOMPARE(input::format("2024-04-01", input::DateFormat), QStringLiteral("2024/04/01"));
-    QVERIFY(input::parse("", schema::Kind::Text, "題名").isNull());
-}
+    void formatsWhatIsNotTyped() {
+        QCOMPARE(input::format(QDate(1899, 12, 30), ""), QStringLiteral("1899/12/30"));
+        QCOMPARE(input::format("2024-04-01", input::DateFormat), QStringLiteral("2024/04/01"));
+        QVERIFY(input::parse("", schema::Kind::Text, "題名").isNull());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestInputParsing)
 #include "tst_inputparsing.moc"

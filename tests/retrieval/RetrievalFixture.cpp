@@ -1,6 +1,9 @@
 #include "RetrievalFixture.h"
 
 #include "base/FileNames.h"
+#include "core/AppState.h"
+#include "widgets/WindowNames.h"
+#include "widgets/WindowRegistry.h"
 
 namespace hondana::test {
 
@@ -20,6 +23,12 @@ RetrievalCatalogue::RetrievalCatalogue() {
         "(4, NULL, 1, 5, 2, '*', NULL, NULL, NULL),"
         "(5, '', 1, 5, 2, '未  ', NULL, NULL, NULL),"
         "(6, '迷子', 1, 5, 77, '', NULL, NULL, NULL)"));
+}
+
+RegisterStandIn::RegisterStandIn() {
+    WindowRegistry::instance().registerFactory(windows::Register, [this] { return &window; });
+    WindowRegistry::instance().window(windows::Register); // made, and hidden for the list
+    AppState::instance().subWindowFlag = 1;
 }
 
 } // namespace hondana::test

@@ -4,6 +4,7 @@
 #include "support/TestSql.h"
 
 #include <QString>
+#include <QWidget>
 #include <memory>
 
 namespace hondana::test {
@@ -22,6 +23,13 @@ struct RetrievalCatalogue {
 
     RetrievalCatalogue();
     void exec(const QString &sql) const { file->exec(sql); }
+};
+
+// Stands in for the register, which the lists and the unread list hide while they are open and
+// show again when they close; the register's menu is taken meanwhile.
+struct RegisterStandIn {
+    QWidget window;
+    RegisterStandIn();
 };
 
 } // namespace hondana::test

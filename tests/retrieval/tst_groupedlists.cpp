@@ -11,8 +11,6 @@
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
 #include "widgets/Twips.h"
-#include "widgets/WindowNames.h"
-#include "widgets/WindowRegistry.h"
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
@@ -23,16 +21,6 @@
 using namespace hondana;
 
 namespace {
-
-// Stands in for the register: the lists show it again when they close.
-struct RegisterStandIn {
-    QWidget window;
-    RegisterStandIn() {
-        WindowRegistry::instance().registerFactory(windows::Register, [this] { return &window; });
-        WindowRegistry::instance().window(windows::Register); // made, and hidden for the list
-        AppState::instance().subWindowFlag = 1;
-    }
-};
 
 const GroupedListDescription &describe(const QString &form) {
     for (const GroupedListDescription &d : groupedListDescriptions())
@@ -70,119 +58,117 @@ QString parentName(const GroupedList &list) {
 class TestGroupedLists : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void browse_data();
-    void browse();
-    void emptyAndUnreadable();
-};
-
-void TestGroupedLists::browse_data() {
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<QString>("expected");
-    // Categories as stored; outer join (the missing author's book stays, with no name); titled
-    // books only; by title, then volume. Authors and publishers by number; inner joins (the
-    // missing author's book and the book of a missing category are gone); untitled books
-    // listed; publishers' volumes of one title in no set order.
-    QTest::newRow("by category") << "BUNYA2"
-                                 << "2:#5 | 1:あ#3,こころ#1,こころ#2 | 3:";
-    QTest::newRow("by author") << "CHOSHA2"
-                               << "1:(null)#4,#5 | 2:こころ#1,こころ#2";
-    QTest::newRow("by publisher") << "HAKKO2"
-                                  << "5:(null), | 10:こころ,こころ";
-}
-
-void TestGroupedLists::browse() {
-    QFETCH(QString, form);
-    QFETCH(QString, expected);
-    test::RetrievalCatalogue catalogue;
-    test::MessageRecorder messages;
-    RegisterStandIn registerWindow;
-    auto *list = new GroupedList(describe(form));
-    list->show();
-    QAbstractItemModelTester tester(list->grid()->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
-    const QString first = parentName(*list);
-    QCOMPARE(chapters(*list, form != QStringLiteral("HAKKO2")), expected);
-    QCOMPARE(list->navigator()->caption(),
-             QStringLiteral("Record: %1").arg(list->dataSource()->recordSet().recordCount()));
-    QVERIFY(list->findChild<QLineEdit *>(QStringLiteral("txtFields(1)"))->isReadOnly());
-    if (form == QStringLiteral("BUNYA2")) {
-        list->dataSource()->moveTo(2);
-        const QAbstractItemModel &grid = *list->grid()->model();
-        QCOMPARE(grid.headerData(grid.columnCount() - 1, Qt::Horizontal).toString(),
-                 QStringLiteral("分野NO"));
-        QCOMPARE(grid.index(0, 4).data().toString(), QString()); // author 99 has no name
-        QVERIFY(!(grid.flags(grid.index(0, 0)) & Qt::ItemIsEditable));
+    void browse_data() {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("expected");
+        // Categories as stored; outer join (the missing author's book stays, with no name); titled
+        // books only; by title, then volume. Authors and publishers by number; inner joins (the
+        // missing author's book and the book of a missing category are gone); untitled books
+        // listed; publishers' volumes of one title in no set order.
+        QTest::newRow("by category") << "BUNYA2"
+                                     << "2:#5 | 1:あ#3,こころ#1,こころ#2 | 3:";
+        QTest::newRow("by author") << "CHOSHA2"
+                                   << "1:(null)#4,#5 | 2:こころ#1,こころ#2";
+        QTest::newRow("by publisher") << "HAKKO2"
+                                      << "5:(null), | 10:こころ,こころ";
     }
 
-    // The grid takes the window's width; a window too small keeps the last height that fitted.
-    list->resize(twips::size(6000, 4000));
-    QCOMPARE(list->grid()->width(), list->width());
-    const int fitted = list->grid()->height();
-    list->resize(twips::size(3000, 600));
-    QCOMPARE(list->grid()->height(), fitted);
-
-    // Re-read shows what changed meanwhile, from the first parent on.
-    catalogue.exec(QStringLiteral("UPDATE BUNYA SET 分野名 = 'x'; UPDATE CHOSHA SET 著者名 = 'x';"
-                                  "UPDATE HAKKOU SET 発行所 = 'x'"));
-    list->findChild<QPushButton *>(QStringLiteral("cmdRefresh"))->click();
-    QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
-    QCOMPARE(parentName(*list), QStringLiteral("x"));
-    QVERIFY(first != QStringLiteral("x"));
-    QCOMPARE(messages.texts, QStringList());
-
-    list->close(); // from the title bar, as by 閉じる(&C)
-    QVERIFY(registerWindow.window.isVisible());
-    QCOMPARE(AppState::instance().subWindowFlag, 0);
-}
-
-void TestGroupedLists::emptyAndUnreadable() {
-    {
+    void browse() {
+        QFETCH(QString, form);
+        QFETCH(QString, expected);
         test::RetrievalCatalogue catalogue;
-        catalogue.exec(QStringLiteral("DELETE FROM CHOSHA"));
         test::MessageRecorder messages;
-        RegisterStandIn registerWindow;
-        GroupedList list(describe(QStringLiteral("CHOSHA2")));
-        list.show();
-        QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
-        QCOMPARE(list.grid()->model()->rowCount(), 0);
-        QCOMPARE(messages.texts, QStringList());
-        QCOMPARE(AppState::instance().subWindowFlag, 1);
-    }
-    {
-        test::DataFolder folder(test::DataFolder::Empty); // no catalogue at all
-        test::MessageRecorder messages;
-        RegisterStandIn registerWindow;
-        auto *list = new GroupedList(describe(QStringLiteral("CHOSHA2")));
+        test::RegisterStandIn registerWindow;
+        auto *list = new GroupedList(describe(form));
         list->show();
-        QCOMPARE(messages.texts.size(), 2); // the navigator's error event, then the list's own
-        QCOMPARE(messages.texts.front(), DataSource::ErrorPrefix + messages.texts.back());
-        QCOMPARE(AppState::instance().subWindowFlag, 0);
-        list->close();
-        QVERIFY(registerWindow.window.isVisible());
-    }
-    // A command that cannot be read is named in the message; so is a missing relating column.
-    const QString wrong[] = {
-        QStringLiteral("SHAPE {select 1} AS P"),
-        QStringLiteral("SHAPE {select 1 AS P APPEND"),
-        QStringLiteral("select 分野NO from BUNYA"),
-        QStringLiteral("SHAPE {select 分野NO from BUNYA} AS P APPEND ({select 題名 from BOOK} AS C "
-                       "RELATE 分野NO TO 分野NO) AS ChildCMD"),
-    };
-    test::RetrievalCatalogue catalogue;
-    Connection connection(GroupedList::ConnectionString);
-    for (const QString &command : wrong) {
-        RecordSet parents;
-        ShapedRecordSet set(parents);
-        try {
-            set.open(connection, command);
-            QFAIL(qPrintable(command));
-        } catch (const Failure &failure) {
-            QVERIFY2(failure.message().contains(QStringLiteral("一覧の")), qPrintable(command));
+        QAbstractItemModelTester tester(list->grid()->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
+        const QString first = parentName(*list);
+        QCOMPARE(chapters(*list, form != QStringLiteral("HAKKO2")), expected);
+        QCOMPARE(list->navigator()->caption(),
+                 QStringLiteral("Record: %1").arg(list->dataSource()->recordSet().recordCount()));
+        QVERIFY(list->findChild<QLineEdit *>(QStringLiteral("txtFields(1)"))->isReadOnly());
+        if (form == QStringLiteral("BUNYA2")) {
+            list->dataSource()->moveTo(2);
+            const QAbstractItemModel &grid = *list->grid()->model();
+            QCOMPARE(grid.headerData(grid.columnCount() - 1, Qt::Horizontal).toString(),
+                     QStringLiteral("分野NO"));
+            QCOMPARE(grid.index(0, 4).data().toString(), QString()); // author 99 has no name
+            QVERIFY(!(grid.flags(grid.index(0, 0)) & Qt::ItemIsEditable));
         }
-        QVERIFY(!set.isOpen());
+
+        // The grid takes the window's width; a window too small keeps the last height that fitted.
+        list->resize(twips::size(6000, 4000));
+        QCOMPARE(list->grid()->width(), list->width());
+        const int fitted = list->grid()->height();
+        list->resize(twips::size(3000, 600));
+        QCOMPARE(list->grid()->height(), fitted);
+
+        // Re-read shows what changed meanwhile, from the first parent on.
+        catalogue.exec(
+            QStringLiteral("UPDATE BUNYA SET 分野名 = 'x'; UPDATE CHOSHA SET 著者名 = 'x';"
+                           "UPDATE HAKKOU SET 発行所 = 'x'"));
+        list->findChild<QPushButton *>(QStringLiteral("cmdRefresh"))->click();
+        QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
+        QCOMPARE(parentName(*list), QStringLiteral("x"));
+        QVERIFY(first != QStringLiteral("x"));
+        QCOMPARE(messages.texts, QStringList());
+
+        list->close(); // from the title bar, as by 閉じる(&C)
+        QVERIFY(registerWindow.window.isVisible());
+        QCOMPARE(AppState::instance().subWindowFlag, 0);
     }
-}
+
+    void emptyAndUnreadable() {
+        {
+            test::RetrievalCatalogue catalogue;
+            catalogue.exec(QStringLiteral("DELETE FROM CHOSHA"));
+            test::MessageRecorder messages;
+            test::RegisterStandIn registerWindow;
+            GroupedList list(describe(QStringLiteral("CHOSHA2")));
+            list.show();
+            QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
+            QCOMPARE(list.grid()->model()->rowCount(), 0);
+            QCOMPARE(messages.texts, QStringList());
+            QCOMPARE(AppState::instance().subWindowFlag, 1);
+        }
+        {
+            test::DataFolder folder(test::DataFolder::Empty); // no catalogue at all
+            test::MessageRecorder messages;
+            test::RegisterStandIn registerWindow;
+            auto *list = new GroupedList(describe(QStringLiteral("CHOSHA2")));
+            list->show();
+            QCOMPARE(messages.texts.size(), 2); // the navigator's error event, then the list's own
+            QCOMPARE(messages.texts.front(), DataSource::ErrorPrefix + messages.texts.back());
+            QCOMPARE(AppState::instance().subWindowFlag, 0);
+            list->close();
+            QVERIFY(registerWindow.window.isVisible());
+        }
+        // A command that cannot be read is named in the message; so is a missing relating column.
+        const QString wrong[] = {
+            QStringLiteral("SHAPE {select 1} AS P"),
+            QStringLiteral("SHAPE {select 1 AS P APPEND"),
+            QStringLiteral("select 分野NO from BUNYA"),
+            QStringLiteral(
+                "SHAPE {select 分野NO from BUNYA} AS P APPEND ({select 題名 from BOOK} AS C "
+                "RELATE 分野NO TO 分野NO) AS ChildCMD"),
+        };
+        test::RetrievalCatalogue catalogue;
+        Connection connection(GroupedList::ConnectionString);
+        for (const QString &command : wrong) {
+            RecordSet parents;
+            ShapedRecordSet set(parents);
+            try {
+                set.open(connection, command);
+                QFAIL(qPrintable(command));
+            } catch (const Failure &failure) {
+                QVERIFY2(failure.message().contains(QStringLiteral("一覧の")), qPrintable(command));
+            }
+            QVERIFY(!set.isOpen());
+        }
+    }
+};
 
 QTEST_MAIN(TestGroupedLists)
 #include "tst_groupedlists.moc"

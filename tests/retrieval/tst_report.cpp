@@ -36,7 +36,7 @@ QString run(const QString &program, const QStringList &arguments) {
 
 // The text of each page, in order.
 QStringList pdfPages(const QString &path) {
-    QStringList pages = run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}).split(u'\f');
+    QStringList pages = run("pdftotext", {path, "-"}).split(u'\f');
     pages.removeLast(); // what follows the last page's form feed
     return pages;
 }
@@ -45,27 +45,27 @@ void verifyPageFrame(const QString &text, int page) {
     for (const char *fixed : {"本棚帖・明細一覧", "題名", "ｼﾘｰｽﾞ", "著者名", "発行所", "分野",
                               "請求NO", "管理番号1", "管理番号2"})
         QVERIFY2(text.contains(QString::fromUtf8(fixed)), fixed);
-    QVERIFY(QRegularExpression(QStringLiteral("ページ\\s+%1\\s").arg(page)).match(text).hasMatch());
+    QVERIFY(QRegularExpression(QString("ページ\\s+%1\\s").arg(page)).match(text).hasMatch());
 }
 
 QString bookTitle(int book) {
-    return QStringLiteral("本%1").arg(book, 4, 10, QLatin1Char('0'));
+    return QString("本%1").arg(book, 4, 10, QLatin1Char('0'));
 }
 
 // A catalogue of `count` books by one author, titled so that their order is known; every
 // third book has no series, publisher, category or numbers.
 void addBooks(const test::SqlFile &catalogue, int count) {
-    catalogue.exec(QStringLiteral("INSERT INTO CHOSHA (著者NO, 著者名) VALUES (1, '夏目漱石')"));
-    catalogue.exec(QStringLiteral("INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (1, '岩波書店')"));
-    catalogue.exec(QStringLiteral("INSERT INTO BUNYA (分野NO, 分野名) VALUES (1, '小説')"));
+    catalogue.exec("INSERT INTO CHOSHA (著者NO, 著者名) VALUES (1, '夏目漱石')");
+    catalogue.exec("INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (1, '岩波書店')");
+    catalogue.exec("INSERT INTO BUNYA (分野NO, 分野名) VALUES (1, '小説')");
     for (int i = 1; i <= count; ++i) {
         const bool bare = i % 3 == 0;
-        const QString number = QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0'));
+        const QString number = QString("%1").arg(i, 4, 10, QLatin1Char('0'));
         catalogue.exec(
             QStringLiteral("INSERT INTO BOOK (SEQNO, 題名, 著者NO, ｼﾘｰｽﾞ, 発行所NO, 分野NO, "
                            "請求番号, 管理番号1, 管理番号2) VALUES (1, '本%1', 1, %2)")
-                .arg(number, bare ? QStringLiteral("NULL, NULL, NULL, NULL, NULL, NULL")
-                                  : QStringLiteral("'上', 1, 1, 'C%1', 'K%1', 'M%1'").arg(number)));
+                .arg(number, bare ? "NULL, NULL, NULL, NULL, NULL, NULL"
+                                  : QString("'上', 1, 1, 'C%1', 'K%1', 'M%1'").arg(number)));
     }
 }
 
@@ -81,7 +81,7 @@ class ReportTest : public QObject {
     QString showReport(int books) {
         addBooks(*m_catalogue, books);
         m_report->show();
-        const QString pdf = m_folder->filePath(QStringLiteral("蔵書明細.pdf"));
+        const QString pdf = m_folder->filePath("蔵書明細.pdf");
         if (!m_report->saveAsPdf(pdf))
             qFatal("no PDF");
         return pdf;
@@ -92,7 +92,7 @@ private Q_SLOTS:
 
     void init() {
         m_folder = std::make_unique<test::DataFolder>();
-        m_folder->copyShipped(QStringLiteral("TOSHOINI.MDB"), QStringLiteral("TOSHO.MDB"));
+        m_folder->copyShipped("TOSHOINI.MDB", "TOSHO.MDB");
         AppState::instance().reset();
         m_catalogue = std::make_unique<test::SqlFile>(m_folder->filePath("TOSHO.MDB"));
         m_report = std::make_unique<MEIPR>();
@@ -154,38 +154,33 @@ private Q_SLOTS:
         QVERIFY(pages.size() >= 3);
         for (int page = 1; page <= pages.size(); ++page)
             verifyPageFrame(pages[page - 1], page);
-        const int perPage = int(pages[0].count(QRegularExpression(QStringLiteral("本\\d{4}"))));
-        for (const QString &shown :
-             {bookTitle(1), QStringLiteral("夏目漱石"), QStringLiteral("岩波書店"),
-              QStringLiteral("K0001"), bookTitle(3), bookTitle(perPage)})
+        const int perPage = int(pages[0].count(QRegularExpression("本\\d{4}")));
+        for (const QString &shown : QStringList{bookTitle(1), "夏目漱石", "岩波書店", "K0001",
+                                                bookTitle(3), bookTitle(perPage)})
             QVERIFY2(pages[0].contains(shown), qPrintable(shown));
         QVERIFY(pages[1].contains(bookTitle(perPage + 1)));
         QVERIFY(pages.last().contains(bookTitle(40)));
         // Below the two heading lines, one line per font: name, kind, encoding, embedded, ...
-        const QStringList fonts =
-            run(QStringLiteral("pdffonts"), {pdf}).split(u'\n', Qt::SkipEmptyParts).mid(2);
+        const QStringList fonts = run("pdffonts", {pdf}).split(u'\n', Qt::SkipEmptyParts).mid(2);
         QVERIFY(!fonts.isEmpty());
         for (const QString &font : fonts) {
             const QStringList fields = font.split(u' ', Qt::SkipEmptyParts);
-            QVERIFY2(fields.first().startsWith(QStringLiteral("IPA")), qPrintable(font));
-            QVERIFY2(fields.at(fields.size() - 5) == QStringLiteral("yes"), qPrintable(font));
+            QVERIFY2(fields.first().startsWith("IPA"), qPrintable(font));
+            QVERIFY2(fields.at(fields.size() - 5) == "yes", qPrintable(font));
         }
     }
 
-    void emptyCatalogueGivesOnePageOfHeadings() {
+    // An empty catalogue still gives a page of headings; a book added while the report was
+    // hidden is there when it is shown again.
+    void everyShowingReadsTheCatalogueAgain() {
         const QStringList pages = pdfPages(showReport(0));
         QCOMPARE(pages.size(), 1);
         verifyPageFrame(pages[0], 1);
-    }
-
-    // A book added while the report was hidden is there when it is shown again.
-    void everyShowingReadsTheCatalogueAgain() {
-        showReport(16);
-        const int before = m_report->pageCount();
         m_report->close();
-        m_catalogue->exec(QStringLiteral("INSERT INTO BOOK (題名) SELECT 題名 || '2' FROM BOOK"));
+        m_catalogue->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                          "WHERE i < 40) INSERT INTO BOOK (題名) SELECT '本' || i FROM n");
         m_report->show();
-        QVERIFY(m_report->pageCount() > before);
+        QVERIFY(m_report->pageCount() > 1);
     }
 
     // The preview paints only the pages around the one shown, wherever the user goes.
@@ -202,9 +197,9 @@ private Q_SLOTS:
 
     // Rows come a block at a time; each row is found again across the blocks' edges.
     void rowsReadAcrossBlocks() {
-        m_catalogue->exec(QStringLiteral("BEGIN"));
+        m_catalogue->exec("BEGIN");
         addBooks(*m_catalogue, ReportRows::BlockRows + 100);
-        m_catalogue->exec(QStringLiteral("COMMIT"));
+        m_catalogue->exec("COMMIT");
         ReportRows rows;
         rows.read(AppState::instance().mainConnectionString);
         QCOMPARE(rows.count(), ReportRows::BlockRows + 100);
@@ -219,16 +214,16 @@ private Q_SLOTS:
         addBooks(*m_catalogue, 100);
         ReportRows rows;
         rows.read(AppState::instance().mainConnectionString);
-        const QDir folder(m_folder->filePath(QStringLiteral("出力")));
-        const QString path = folder.filePath(QStringLiteral("a.pdf"));
+        const QDir folder(m_folder->filePath("出力"));
+        const QString path = folder.filePath("a.pdf");
         const auto stopAfterOnePage = [](int done, int) { return done < 1; };
         QVERIFY_THROWS_EXCEPTION(Failure, report::savePdf(path, rows, stopAfterOnePage));
         QVERIFY(!folder.exists());
-        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        QVERIFY(folder.mkpath("."));
         test::writeFile(path, "earlier");
         QVERIFY(!report::savePdf(path, rows, stopAfterOnePage));
         QCOMPARE(test::contents(path), QByteArray("earlier"));
-        QCOMPARE(folder.entryList(QDir::Files), QStringList{QStringLiteral("a.pdf")});
+        QCOMPARE(folder.entryList(QDir::Files), QStringList{"a.pdf"});
     }
 
     // A screen reader finds every control by its caption, also those the tool bar has no
@@ -251,17 +246,17 @@ private Q_SLOTS:
     void unreadableCatalogueIsReportedAndNothingShown() {
         test::MessageRecorder messages;
         m_catalogue.reset();
-        QVERIFY(QFile::remove(m_folder->filePath(QStringLiteral("TOSHO.MDB"))));
+        QVERIFY(QFile::remove(m_folder->filePath("TOSHO.MDB")));
         m_report->show();
         QVERIFY(!m_report->isVisible());
         QCOMPARE(messages.texts.size(), 1);
-        QVERIFY(!QFile::exists(m_folder->filePath(QStringLiteral("TOSHO.MDB"))));
+        QVERIFY(!QFile::exists(m_folder->filePath("TOSHO.MDB")));
     }
 
     // On a page at printer resolution, a title too long for its cell stops at the cell's edge.
     void longTextIsClippedToItsCell() {
         m_catalogue->exec(
-            QStringLiteral("INSERT INTO BOOK (題名) VALUES ('%1')").arg(QString(25, QChar(u'長'))));
+            QString("INSERT INTO BOOK (題名) VALUES ('%1')").arg(QString(25, QChar(u'長'))));
         ReportRows rows;
         rows.read(AppState::instance().mainConnectionString);
         QImage image(3300, 2400, QImage::Format_RGB32);

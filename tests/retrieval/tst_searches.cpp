@@ -7,8 +7,6 @@
 #include "support/MessageRecorder.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
-#include "widgets/WindowNames.h"
-#include "widgets/WindowRegistry.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,157 +52,129 @@ void search(QueryScreen &screen, const QString &boxes) {
 class TestSearches : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void screen_data();
-    void screen();
-    void finds_data();
-    void finds();
-    void unreadList();
-};
-
-// What every search shows on opening, and what a screen reader finds on it.
-void TestSearches::screen_data() {
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<int>("columns");
-    for (const QueryScreenDescription &d : searchDescriptions())
-        QTest::newRow(qPrintable(d.formName)) << d.formName << int(d.columns.size());
-}
-
-void TestSearches::screen() {
-    QFETCH(QString, form);
-    QFETCH(int, columns);
-    test::RetrievalCatalogue catalogue;
-    test::MessageRecorder messages;
-    AppState::instance().subWindowFlag = 1;
-    QueryScreen screen(describe(form));
-    const QAbstractItemModel &grid = *screen.grid()->model();
-    QCOMPARE(grid.columnCount(), columns);
-    QCOMPARE(grid.rowCount(), 6); // every book before any search
-    QVERIFY(!(grid.flags(grid.index(0, 0)) & Qt::ItemIsEditable));
-    for (QWidget *control : screen.findChildren<QWidget *>()) {
-        if (control->isVisibleTo(&screen) && control->focusPolicy() != Qt::NoFocus &&
-            control->parentWidget() == &screen)
-            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+    // What every search shows on opening, and what a screen reader finds on it.
+    void screen_data() {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<int>("columns");
+        for (const QueryScreenDescription &d : searchDescriptions())
+            QTest::newRow(qPrintable(d.formName)) << d.formName << int(d.columns.size());
     }
-    const int seqno = describe(form).formName == QStringLiteral("KANRIQ") ? 7 : 6;
-    QCOMPARE(grid.headerData(seqno, Qt::Horizontal).toString(), QStringLiteral("SEQNO"));
-    QCOMPARE(screen.grid()->columnWidth(seqno) == 0, form == QStringLiteral("KANRIQ"));
 
-    // Empty input: a beep, the message, and the list as it was.
-    search(screen, describe(form).inputs.front().name + QStringLiteral("=C"));
-    const int before = grid.rowCount();
-    search(screen, {});
-    QCOMPARE(messages.beeps, 1);
-    QCOMPARE(messages.texts, QStringList{describe(form).emptyInputMessage});
-    QCOMPARE(grid.rowCount(), before);
+    void screen() {
+        QFETCH(QString, form);
+        QFETCH(int, columns);
+        test::RetrievalCatalogue catalogue;
+        test::MessageRecorder messages;
+        AppState::instance().subWindowFlag = 1;
+        QueryScreen screen(describe(form));
+        const QAbstractItemModel &grid = *screen.grid()->model();
+        QCOMPARE(grid.columnCount(), columns);
+        QCOMPARE(grid.rowCount(), 6); // every book before any search
+        QVERIFY(!(grid.flags(grid.index(0, 0)) & Qt::ItemIsEditable));
+        for (QWidget *control : screen.findChildren<QWidget *>()) {
+            if (control->isVisibleTo(&screen) && control->focusPolicy() != Qt::NoFocus &&
+                control->parentWidget() == &screen)
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        }
+        const int seqno = describe(form).formName == QStringLiteral("KANRIQ") ? 7 : 6;
+        QCOMPARE(grid.headerData(seqno, Qt::Horizontal).toString(), QStringLiteral("SEQNO"));
+        QCOMPARE(screen.grid()->columnWidth(seqno) == 0, form == QStringLiteral("KANRIQ"));
 
-    // Closing from the title bar frees the register's menu.
-    screen.close();
-    QCOMPARE(AppState::instance().subWindowFlag, 0);
-}
+        // Empty input: a beep, the message, and the list as it was.
+        search(screen, describe(form).inputs.front().name + QStringLiteral("=C"));
+        const int before = grid.rowCount();
+        search(screen, {});
+        QCOMPARE(messages.beeps, 1);
+        QCOMPARE(messages.texts, QStringList{describe(form).emptyInputMessage});
+        QCOMPARE(grid.rowCount(), before);
 
-// The filter installed is the one of the typed text (an apostrophe doubled), and matches it
-// literally and folded. Each row searches after a search that found nothing, which it replaces.
-void TestSearches::finds_data() {
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList none;
-    QTest::newRow("title prefix") << "DAIMEIQ"
-                                  << "DAIMEI=こ"
-                                  << "題名 LIKE 'こ*' "
-                                  << "SEQNO" << QStringList{"1", "2"};
-    QTest::newRow("half-width katakana finds hiragana") << "DAIMEIQ"
-                                                        << "DAIMEI=ｺｺﾛ"
-                                                        << "題名 LIKE 'ｺｺﾛ*' "
-                                                        << "SEQNO" << QStringList{"1", "2"};
-    QTest::newRow("only from the first character") << "DAIMEIQ"
-                                                   << "DAIMEI=ころ"
-                                                   << "題名 LIKE 'ころ*' "
-                                                   << "SEQNO" << none;
-    QTest::newRow("special characters literally") << "DAIMEIQ"
-                                                  << "DAIMEI=[新版]#1 it's *"
-                                                  << "題名 LIKE '[新版]#1 it''s **' "
-                                                  << "題名" << QStringList{"[新版]#1 it's *?"};
-    QTest::newRow("wildcard matches nothing else") << "DAIMEIQ"
-                                                   << "DAIMEI=*"
-                                                   << "題名 LIKE '**' "
-                                                   << "題名" << none;
-    QTest::newRow("author, width and case") << "CHOSHAQ"
-                                            << "CHOSHA=mori "
-                                            << "著者名 LIKE 'mori *' "
-                                            << "著者名" << QStringList(3, "Ｍｏｒｉ　鴎外");
-    QTest::newRow("blanks only") << "CHOSHAQ"
-                                 << "CHOSHA= "
-                                 << "著者名 LIKE ' *' "
-                                 << "著者名" << none;
-    QTest::newRow("number 2 only") << "KANRIQ"
-                                   << "KANRI2=7"
-                                   << "(管理番号2 LIKE '7*')"
-                                   << "SEQNO" << QStringList{"1", "2", "3"};
-    QTest::newRow("numbers 1 and 2, full-width digits")
-        << "KANRIQ"
-        << "KANRI2=7;KANRI1=１２"
-        << "(管理番号1 LIKE '１２*') AND (管理番号2 LIKE '7*')"
-        << "SEQNO" << QStringList{"3"};
-    QTest::newRow("call number first")
-        << "KANRIQ"
-        << "KANRI2=77;KANRI1=a;SEIKYU=c"
-        << "(請求番号 LIKE 'c*') AND (管理番号1 LIKE 'a*') AND (管理番号2 LIKE '77*')"
-        << "SEQNO" << QStringList{"1"};
-}
+        // Closing from the title bar frees the register's menu.
+        screen.close();
+        QCOMPARE(AppState::instance().subWindowFlag, 0);
+    }
 
-void TestSearches::finds() {
-    QFETCH(QString, form);
-    QFETCH(QString, typed);
-    QFETCH(QString, filter);
-    QFETCH(QString, field);
-    QFETCH(QStringList, expected);
-    test::RetrievalCatalogue catalogue;
-    catalogue.exec(QStringLiteral("INSERT INTO BOOK (SEQNO, 題名, 著者NO) VALUES "
-                                  "(7, '[新版]#1 it''s *?', 2), (8, '[新版]#1 its', 2)"));
-    test::MessageRecorder messages;
-    QueryScreen screen(describe(form));
-    search(screen, describe(form).inputs.front().name + QStringLiteral("=該当なし"));
-    QCOMPARE(screen.grid()->model()->rowCount(), 0);
-    search(screen, typed);
-    QCOMPARE(screen.dataSource()->recordSet().filter(), filter);
-    QStringList found = shown(*screen.grid()->model(), field);
-    found.sort();
-    QCOMPARE(found, expected);
-    QCOMPARE(messages.texts, QStringList());
-}
+    // The filter installed is the one of the typed text (an apostrophe doubled), and matches it
+    // literally and folded. Each row searches after a search that found nothing, which it replaces.
+    void finds_data() {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("expected");
+        const auto row = [](const char *name, const char *form, const char *typed,
+                            const char *filter, const char *field,
+                            const QStringList &expected = {}) {
+            QTest::newRow(name) << QString(form) << QString(typed) << QString(filter)
+                                << QString(field) << expected;
+        };
+        row("title prefix", "DAIMEIQ", "DAIMEI=こ", "題名 LIKE 'こ*' ", "SEQNO", {"1", "2"});
+        row("half-width katakana finds hiragana", "DAIMEIQ", "DAIMEI=ｺｺﾛ", "題名 LIKE 'ｺｺﾛ*' ",
+            "SEQNO", {"1", "2"});
+        row("only from the first character", "DAIMEIQ", "DAIMEI=ころ", "題名 LIKE 'ころ*' ",
+            "SEQNO");
+        row("special characters literally", "DAIMEIQ", "DAIMEI=[新版]#1 it's *",
+            "題名 LIKE '[新版]#1 it''s **' ", "題名", {"[新版]#1 it's *?"});
+        row("wildcard matches nothing else", "DAIMEIQ", "DAIMEI=*", "題名 LIKE '**' ", "題名");
+        row("author, width and case", "CHOSHAQ", "CHOSHA=mori ", "著者名 LIKE 'mori *' ", "著者名",
+            QStringList(3, "Ｍｏｒｉ　鴎外"));
+        row("blanks only", "CHOSHAQ", "CHOSHA= ", "著者名 LIKE ' *' ", "著者名");
+        row("number 2 only", "KANRIQ", "KANRI2=7", "(管理番号2 LIKE '7*')", "SEQNO",
+            {"1", "2", "3"});
+        row("numbers 1 and 2, full-width digits", "KANRIQ", "KANRI2=7;KANRI1=１２",
+            "(管理番号1 LIKE '１２*') AND (管理番号2 LIKE '7*')", "SEQNO", {"3"});
+        row("call number first", "KANRIQ", "KANRI2=77;KANRI1=a;SEIKYU=c",
+            "(請求番号 LIKE 'c*') AND (管理番号1 LIKE 'a*') AND (管理番号2 LIKE '77*')", "SEQNO",
+            {"1"});
+    }
 
-// Unread are books stamped "未" (blanks after it or not), with an empty stamp or none.
-void TestSearches::unreadList() {
-    test::RetrievalCatalogue catalogue;
-    test::MessageRecorder messages;
-    QWidget stand_in;
-    WindowRegistry::instance().registerFactory(windows::Register, [&] { return &stand_in; });
-    WindowRegistry::instance().window(windows::Register); // made, and hidden for the list
-    AppState::instance().subWindowFlag = 1;
-    auto *list = new QueryScreen(unreadListDescription());
-    QStringList seqnos = shown(*list->grid()->model(), QStringLiteral("SEQNO"));
-    seqnos.sort();
-    QCOMPARE(seqnos, (QStringList{"2", "3", "5", "6"}));
-    QCOMPARE(list->dataSource()->objectName(), QStringLiteral("Adodc1"));
-    list->close(); // from the title bar: the register is back, the menu free
-    QVERIFY(stand_in.isVisible());
-    QCOMPARE(AppState::instance().subWindowFlag, 0);
-    QCOMPARE(messages.texts, QStringList());
+    void finds() {
+        QFETCH(QString, form);
+        QFETCH(QString, typed);
+        QFETCH(QString, filter);
+        QFETCH(QString, field);
+        QFETCH(QStringList, expected);
+        test::RetrievalCatalogue catalogue;
+        catalogue.exec(QStringLiteral("INSERT INTO BOOK (SEQNO, 題名, 著者NO) VALUES "
+                                      "(7, '[新版]#1 it''s *?', 2), (8, '[新版]#1 its', 2)"));
+        test::MessageRecorder messages;
+        QueryScreen screen(describe(form));
+        search(screen, describe(form).inputs.front().name + QStringLiteral("=該当なし"));
+        QCOMPARE(screen.grid()->model()->rowCount(), 0);
+        search(screen, typed);
+        QCOMPARE(screen.dataSource()->recordSet().filter(), filter);
+        QStringList found = shown(*screen.grid()->model(), field);
+        found.sort();
+        QCOMPARE(found, expected);
+        QCOMPARE(messages.texts, QStringList());
+    }
 
-    // Without a catalogue the data control says so; the list stays empty and closes as ever.
-    test::DataFolder empty(test::DataFolder::Empty);
-    AppState::instance().subWindowFlag = 1;
-    stand_in.hide();
-    list = new QueryScreen(unreadListDescription());
-    QCOMPARE(messages.texts.size(), 1);
-    QCOMPARE(list->grid()->model()->rowCount(), 0);
-    list->close();
-    QVERIFY(stand_in.isVisible());
-    QCOMPARE(AppState::instance().subWindowFlag, 0);
-}
+    // Unread are books stamped "未" (blanks after it or not), with an empty stamp or none.
+    void unreadList() {
+        test::RetrievalCatalogue catalogue;
+        test::MessageRecorder messages;
+        test::RegisterStandIn registerWindow;
+        auto *list = new QueryScreen(unreadListDescription());
+        QStringList seqnos = shown(*list->grid()->model(), QStringLiteral("SEQNO"));
+        seqnos.sort();
+        QCOMPARE(seqnos, (QStringList{"2", "3", "5", "6"}));
+        QCOMPARE(list->dataSource()->objectName(), QStringLiteral("Adodc1"));
+        list->close(); // from the title bar: the register is back, the menu free
+        QVERIFY(registerWindow.window.isVisible());
+        QCOMPARE(AppState::instance().subWindowFlag, 0);
+        QCOMPARE(messages.texts, QStringList());
+
+        // Without a catalogue the data control says so; the list stays empty and closes as ever.
+        test::DataFolder empty(test::DataFolder::Empty);
+        AppState::instance().subWindowFlag = 1;
+        registerWindow.window.hide();
+        list = new QueryScreen(unreadListDescription());
+        QCOMPARE(messages.texts.size(), 1);
+        QCOMPARE(list->grid()->model()->rowCount(), 0);
+        list->close();
+        QVERIFY(registerWindow.window.isVisible());
+        QCOMPARE(AppState::instance().subWindowFlag, 0);
+    }
+};
 
 QTEST_MAIN(TestSearches)
 #include "tst_searches.moc"
