@@ -27,11 +27,13 @@ Outcome run(const ChildRun &child) {
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(child.program, child.arguments);
     Outcome outcome;
-    if (!process.waitForFinished(120000)) {
+    if (!process.waitForFinished(child.killAfter > 0 ? child.killAfter : 120000)) {
         process.kill();
         process.waitForFinished();
-        outcome.err = u8("no answer within two minutes");
-        return outcome;
+        if (child.killAfter == 0) {
+            outcome.err = u8("no answer within two minutes");
+            return outcome;
+        }
     }
     outcome.crashed = process.exitStatus() == QProcess::CrashExit;
     outcome.exitCode = process.exitCode();
@@ -48,11 +50,16 @@ QString driverProgram() {
     return u8(HONDANA_HARDENING_DRIVER);
 }
 
-Outcome runAdmin(const QString &folder, const QStringList &arguments, const QString &killAt) {
-    ChildRun child{adminProgram(), arguments, folder, {}};
+static Outcome runKilledAt(const QString &program, const QStringList &arguments,
+                           const QString &folder, const QString &killAt) {
+    ChildRun child{program, arguments, folder, {}};
     if (!killAt.isEmpty())
         child.environment.insert(u8("HONDANA_KILL_AT"), killAt);
     return run(child);
+}
+
+Outcome runAdmin(const QString &folder, const QStringList &arguments, const QString &killAt) {
+    return runKilledAt(adminProgram(), arguments, folder, killAt);
 }
 
 void backUp(const QString &folder) {
@@ -62,10 +69,7 @@ void backUp(const QString &folder) {
 }
 
 Outcome runDriver(const QString &folder, const QString &killAt) {
-    ChildRun child{driverProgram(), {}, folder, {}};
-    if (!killAt.isEmpty())
-        child.environment.insert(u8("HONDANA_KILL_AT"), killAt);
-    return run(child);
+    return runKilledAt(driverProgram(), {}, folder, killAt);
 }
 
 QString straceProgram() {

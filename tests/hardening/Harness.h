@@ -34,6 +34,7 @@ struct ChildRun {
     QStringList arguments;
     QString folder;
     QMap<QString, QString> environment; // added to the test's own environment
+    int killAfter = 0; // milliseconds until SIGKILL; 0: given two minutes to answer
 };
 
 Outcome run(const ChildRun &child);

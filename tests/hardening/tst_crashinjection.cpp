@@ -1,14 +1,18 @@
-// The process is killed (SIGKILL) at every named step of backup, restore, the first acceptance
-// and the version upgrade. Afterwards TOSHO.MDB must be sound and hold exactly the old or exactly
-// the new data, no journal may be left to change it, every backup file must be the earlier or
-// the complete new one, the next start-up must choose the window the decision table gives, and
-// running the operation again must finish the job.
+// The process is killed (SIGKILL) at every named step of backup, restore, reset, the snapshots
+// taken before a restore or a reset, putting a snapshot back, the first acceptance and the
+// version upgrade, and resets at random moments too. Afterwards TOSHO.MDB must be sound and hold
+// exactly the old or exactly the new data, no journal may be left to change it, every backup file
+// must be the earlier or the complete new one, every snapshot under a real name a complete copy
+// of a catalogue that was, the next start-up must choose the window the decision table gives,
+// and running the operation again must finish the job.
 #include "Harness.h"
 
 #include "base/FileNames.h"
+#include "maintenance/Snapshots.h"
 #include "support/DataFolder.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QtTest>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -48,18 +52,24 @@ void leaveHotJournal(const QString &path) {
 }
 
 // Sets up the folder for `operation` and returns what the catalogue holds before it.
-QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
+QByteArray prepareFor(const QString &operation, const DataFolder &folder, int books = Books) {
     if (operation == u8("accept"))
         return {}; // first start: no catalogue yet
-    prepareCatalogue(folder.path(), Books, operation != u8("upgrade"));
-    if (operation.startsWith(u8("restore"))) {
+    prepareCatalogue(folder.path(), books, operation != u8("upgrade"));
+    if (operation == u8("restore") || operation == u8("restore-after-crash")) {
         backUp(folder.path());
         // A book added after the backup tells the old catalogue from the restored one.
-        prepareCatalogue(folder.path(), Books + 1);
+        prepareCatalogue(folder.path(), books + 1);
     }
     if (operation == u8("backup")) {
         for (const QString &name : BackupFiles)
             writeFile(folder.filePath(name), "earlier backup of " + name.toUtf8());
+    }
+    if (operation == u8("restore-snapshot")) {
+        // A reset leaves the snapshot to put back; the empty catalogue is the old data.
+        const Outcome reset = runAdmin(folder.path(), {u8("reset"), u8("--yes")});
+        if (reset.exitCode != 0)
+            qFatal("set-up reset failed: %s", qPrintable(reset.err));
     }
     const QByteArray digest = catalogueDigest(catalogue(folder));
     if (operation == u8("restore-after-crash"))
@@ -67,12 +77,51 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
     return digest;
 }
 
-Outcome runOperation(const QString &operation, const QString &folder, const QString &killAt) {
+// hondana-admin's arguments for `operation`, or none for the start-up driver's operations. A
+// snapshot is named before the first run: a killed run may leave a newer one.
+QStringList adminArguments(const QString &operation, const DataFolder &folder) {
     if (operation == u8("backup"))
-        return runAdmin(folder, {u8("backup")}, killAt);
-    if (operation.startsWith(u8("restore")))
-        return runAdmin(folder, {u8("restore"), u8("--yes")}, killAt);
-    return runDriver(folder, killAt);
+        return {operation};
+    if (operation == u8("restore-snapshot"))
+        return {operation, snapshots::list(catalogue(folder)).value(0).name, u8("--yes")};
+    if (operation == u8("reset") || operation.startsWith(u8("restore")))
+        return {operation.section(u8("-after"), 0, 0), u8("--yes")};
+    return {};
+}
+
+Outcome runOperation(const QStringList &arguments, const QString &folder, const QString &killAt) {
+    return arguments.isEmpty() ? runDriver(folder, killAt) : runAdmin(folder, arguments, killAt);
+}
+
+// A journal SQLite would replay: one that starts with its magic number. A reset killed before
+// the journal's header was written leaves a file SQLite ignores and deletes at the next write.
+bool replayableJournal(const QString &path) {
+    static const QByteArray magic = QByteArray::fromHex("d9d505f920a163d7");
+    return contents(path + u8("-journal")).startsWith(magic) ||
+           QFileInfo::exists(path + u8("-wal"));
+}
+
+// SQLite's own check passes and no journal is left that the next open would replay. A reset
+// killed while it writes leaves SQLite's journal, which the next reader (such as the digest)
+// rolls back; nothing may be left after that.
+void checkSoundFile(const QString &path) {
+    QVERIFY2(!replayableJournal(path), qPrintable(path + u8(": a journal is left to change it")));
+    QCOMPARE(integrityCheck(path), u8("ok"));
+}
+
+// The catalogue is sound and holds one of `allowed`; so does every snapshot under a real name.
+void checkSound(const DataFolder &folder, const QList<QByteArray> &allowed) {
+    QVERIFY2(allowed.contains(catalogueDigest(catalogue(folder))),
+             "the catalogue holds neither the old nor the new data");
+    checkSoundFile(catalogue(folder));
+    const QList<snapshots::Snapshot> kept = snapshots::list(catalogue(folder));
+    // Killed between a new snapshot and the removal of the oldest, one more stays until the next.
+    QVERIFY(kept.size() <= snapshots::Kept + 1);
+    for (const snapshots::Snapshot &snapshot : kept) {
+        checkSoundFile(snapshot.path);
+        QVERIFY2(allowed.contains(catalogueDigest(snapshot.path)),
+                 qPrintable(snapshot.name + u8(" is no copy of the catalogue")));
+    }
 }
 
 void checkStartUp(const DataFolder &folder) {
@@ -84,8 +133,8 @@ void checkStartUp(const DataFolder &folder) {
 }
 
 // Runs the operation to its end, as the user would after the crash.
-void finish(const QString &operation, const DataFolder &folder) {
-    const Outcome again = runOperation(operation, folder.path(), {});
+void finish(const QString &operation, const QStringList &arguments, const DataFolder &folder) {
+    const Outcome again = runOperation(arguments, folder.path(), {});
     QVERIFY2(!again.crashed && again.exitCode == 0, qPrintable(again.err));
     if (operation == u8("upgrade") || operation == u8("accept")) {
         // A first acceptance killed after its record asks once more and then upgrades.
@@ -94,11 +143,13 @@ void finish(const QString &operation, const DataFolder &folder) {
         QCOMPARE(last.out.trimmed(), u8("main menu"));
     }
     QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
+    QCOMPARE(QDir(snapshots::folderOf(catalogue(folder))).entryList({u8("*.partial")}),
+             QStringList());
     for (const QString &name : BackupFiles)
         QVERIFY(!QFileInfo::exists(folder.filePath(name + u8(".tmp"))));
 }
 
-void addStep(const char *operation, const QString &step, Data data, int replacedFiles) {
+void addStep(const char *operation, const QString &step, Data data, int replacedFiles = 0) {
     QTest::addRow("%s %s", operation, qPrintable(step))
         << u8(operation) << step << int(data) << replacedFiles;
 }
@@ -121,6 +172,7 @@ class TestCrashInjection : public QObject {
 private Q_SLOTS:
     void killAtEveryStep_data();
     void killAtEveryStep();
+    void killsAtRandomMoments();
 };
 
 void TestCrashInjection::killAtEveryStep_data() {
@@ -151,6 +203,20 @@ void TestCrashInjection::killAtEveryStep_data() {
     for (const char *step : {"copy.TOSHO.MDB", "copy.TOSHO.MDB.done", "accept.recorded",
                              "copy.INTVER.mdb", "copy.INTVER.mdb.done"})
         addStep("accept", u8(step), Data::New, 0);
+
+    const QStringList snapshotSteps = {u8("snapshot.start"),   u8("snapshot.copying"),
+                                       u8("snapshot.copied"),  u8("snapshot.flushed"),
+                                       u8("snapshot.renamed"), u8("snapshot.rotated")};
+    addStep("restore", u8("snapshot.renamed"), Data::Old);
+    for (const QString &step :
+         snapshotSteps + QStringList{u8("reset.BOOK"), u8("reset.BUNYA"), u8("reset.CHOSHA"),
+                                     u8("reset.HAKKOU"), u8("reset.SAIZU"), u8("reset.commit")})
+        addStep("reset", step, Data::Old);
+    addStep("reset", u8("reset.committed"), Data::New);
+    for (const QString &step : QStringList{u8("snapshot-restore.copied")} + snapshotSteps +
+                                   QStringList{u8("snapshot-restore.rename")})
+        addStep("restore-snapshot", step, Data::Old);
+    addStep("restore-snapshot", u8("snapshot-restore.renamed"), Data::New);
 }
 
 void TestCrashInjection::killAtEveryStep() {
@@ -161,19 +227,22 @@ void TestCrashInjection::killAtEveryStep() {
     DataFolder folder;
     const QByteArray before = prepareFor(operation, folder);
     const QMap<QString, QByteArray> earlierFiles = backupFiles(folder.path());
+    const QStringList arguments = adminArguments(operation, folder);
 
-    const Outcome killed = runOperation(operation, folder.path(), step);
+    const Outcome killed = runOperation(arguments, folder.path(), step);
     QVERIFY2(killed.crashed, qPrintable(u8("the step was never reached: ") + killed.err));
     const QMap<QString, QByteArray> filesAfterKill = backupFiles(folder.path());
-    QCOMPARE(journalFiles(catalogue(folder)), QStringList());
+    // Only a reset killed while it deletes leaves a journal, its own, for the next reader.
+    if (operation != u8("reset"))
+        QCOMPARE(journalFiles(catalogue(folder)), QStringList());
     const QByteArray afterKill = catalogueDigest(catalogue(folder));
     if (QFileInfo::exists(catalogue(folder)))
-        QCOMPARE(integrityCheck(catalogue(folder)), u8("ok"));
+        checkSoundFile(catalogue(folder));
     checkStartUp(folder);
 
-    finish(operation, folder);
+    finish(operation, arguments, folder);
     const QByteArray after = catalogueDigest(catalogue(folder));
-    QCOMPARE(integrityCheck(catalogue(folder)), u8("ok"));
+    checkSound(folder, {before, after});
     if (operation != u8("accept"))
         QCOMPARE(afterKill, Data(data) == Data::Old ? before : after);
     else // no catalogue yet, the bare template, or the accepted one
@@ -186,6 +255,58 @@ void TestCrashInjection::killAtEveryStep() {
                  qPrintable(name));
     }
     checkStartUp(folder);
+}
+
+// Resets killed at random moments, each followed by putting the newest reset snapshot back
+// (killed at random too) once a reset went through; a dozen kills, seeded for replay. The named
+// steps above cover every step; these catch a window between two of them.
+void TestCrashInjection::killsAtRandomMoments() {
+    const quint32 seed = qEnvironmentVariableIsSet("HONDANA_KILL_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("HONDANA_KILL_SEED"))
+                             : 20241207u;
+    QRandomGenerator random(seed);
+    const int kills = qEnvironmentVariableIsSet("HONDANA_KILL_COUNT")
+                          ? qEnvironmentVariableIntValue("HONDANA_KILL_COUNT")
+                          : 12;
+    DataFolder folder;
+    const QByteArray full = prepareFor(u8("reset"), folder, 3000);
+    DataFolder reference;
+    prepareFor(u8("reset"), reference, 3000);
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome undisturbed = runAdmin(reference.path(), {u8("reset"), u8("--yes")});
+    const qint64 fullRun = timer.elapsed();
+    QVERIFY2(undisturbed.exitCode == 0, qPrintable(undisturbed.err));
+    const QByteArray empty = catalogueDigest(catalogue(reference));
+
+    int killed = 0;
+    for (int i = 0; i < kills; ++i) {
+        const bool reset = catalogueDigest(catalogue(folder)) == full;
+        QStringList call = reset ? QStringList{u8("reset"), u8("--yes")}
+                                 : adminArguments(u8("restore-snapshot"), folder);
+        if (!reset) {
+            // The newest snapshot taken before a reset holds the full catalogue.
+            for (const snapshots::Snapshot &s : snapshots::list(catalogue(folder))) {
+                if (s.occasion == snapshots::BeforeReset) {
+                    call[1] = s.name;
+                    break;
+                }
+            }
+        }
+        const int delay = 1 + int(random.bounded(fullRun + 1));
+        const Outcome outcome = run({adminProgram(), call, folder.path(), {}, delay});
+        killed += outcome.crashed ? 1 : 0;
+        QVERIFY2(outcome.crashed || outcome.exitCode == 0,
+                 qPrintable(u8("seed %1, kill %2: %3").arg(seed).arg(i).arg(outcome.err)));
+        checkSound(folder, {full, empty});
+        if (QTest::currentTestFailed()) {
+            qWarning("seed %u, %s, kill %d after %d ms", seed, qPrintable(call.first()), i, delay);
+            return;
+        }
+    }
+    qInfo("%d of %d runs killed before they finished (undisturbed reset: %lld ms)", killed, kills,
+          fullRun);
+    QVERIFY2(killed > 0, "no run was killed: the delays are too long to test anything");
 }
 
 QTEST_GUILESS_MAIN(TestCrashInjection)

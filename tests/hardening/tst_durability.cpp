@@ -1,7 +1,10 @@
-// The order in which restore and backup hand their files to the disk, read from the system
-// calls hondana-admin makes (strace): a new file is flushed after its last write and before it
-// is renamed into place, the folder is flushed after the rename, and at the rename no file
-// descriptor of the process still holds the file being replaced.
+// Restore and backup as the disk sees them, through strace. The order in which they hand their
+// files to the disk, read from the system calls: a new file is flushed after its last write and
+// before it is renamed into place, the folder is flushed after the rename, and at the rename no
+// file descriptor of the process still holds the file being replaced. And disks that fill up and
+// reads that fail part-way: strace answers one system call on one file with an error and lets
+// every other call through. The user gets a message naming the file and the problem, the
+// catalogue stays as it was, and no backup file is left short under its real name.
 #include "Harness.h"
 
 #include "base/FileNames.h"
@@ -91,8 +94,14 @@ class TestDurability : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() {
+        if (straceProgram().isEmpty())
+            QSKIP("strace is missing or may not trace here");
+    }
     void replacementsAreFlushedInOrder_data();
     void replacementsAreFlushedInOrder();
+    void failingSystemCalls_data();
+    void failingSystemCalls();
 };
 
 void TestDurability::replacementsAreFlushedInOrder_data() {
@@ -116,8 +125,6 @@ void TestDurability::replacementsAreFlushedInOrder() {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, sources);
     QFETCH(QStringList, targets);
-    if (straceProgram().isEmpty())
-        QSKIP("strace is missing or may not trace here");
     DataFolder folder;
     const bool upgrade = program == driverProgram();
     prepareCatalogue(folder.path(), 40, !upgrade);
@@ -142,6 +149,73 @@ void TestDurability::replacementsAreFlushedInOrder() {
         QVERIFY2(r.folderFlushedAfter, qPrintable(targets[i] + u8(": folder not flushed")));
         QVERIFY2(r.descriptorsOnTarget == 0, qPrintable(targets[i] + u8(" held at the rename")));
     }
+}
+
+void TestDurability::failingSystemCalls_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("books");
+    QTest::addColumn<QString>("file");    // the file whose call fails
+    QTest::addColumn<QString>("inject");  // strace's -e inject= value
+    QTest::addColumn<QString>("message"); // what the user is told
+    QTest::addColumn<QString>("named");   // the file the message names
+    const QString full = u8("ディスクがいっぱい");
+    const QString io = u8("ディスクの読み書きに失敗");
+    auto row = [](const char *name, const char *operation, int books, const char *file,
+                  const char *inject, const QString &message, const char *named) {
+        QTest::newRow(name) << u8(operation) << books << u8(file) << u8(inject) << message
+                            << u8(named);
+    };
+    row("backup: BOOK.DAT full at once", "backup", 30, "BOOK.DAT.tmp", "write:error=ENOSPC", full,
+        "BOOK.DAT");
+    row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
+        "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
+    // A quota or a file size limit answers with another error than a full disk.
+    row("backup: BOOK.DAT over the size limit", "backup", 600, "BOOK.DAT.tmp",
+        "write:error=EFBIG:when=2+", QString(), "BOOK.DAT");
+    row("backup: BOOK.DAT cannot be created", "backup", 30, "BOOK.DAT.tmp", "openat:error=EACCES",
+        QString(), "BOOK.DAT");
+    row("backup: SAIZU.DAT flush fails", "backup", 30, "SAIZU.DAT.tmp", "fsync:error=EIO", io,
+        "SAIZU.DAT");
+    row("backup: catalogue unreadable part-way", "backup", 600, "TOSHO.MDB",
+        "pread64:error=EIO:when=6+", u8("BOOK 表を読めません"), "BOOK.DAT");
+    row("restore: BOOK.DAT unreadable", "restore", 30, "BOOK.DAT", "read:error=EIO", io,
+        "BOOK.DAT");
+    row("restore: BOOK.DAT fails part-way", "restore", 1100, "BOOK.DAT", "read:error=EIO:when=2",
+        io, "BOOK.DAT");
+    row("restore: work copy full", "restore", 300, "TOSHOCPY.MDB", "pwrite64:error=ENOSPC", full,
+        "TOSHOCPY.MDB");
+    row("restore: work copy full part-way", "restore", 300, "TOSHOCPY.MDB",
+        "pwrite64:error=ENOSPC:when=5+", full, "TOSHOCPY.MDB");
+    row("restore: work copy over the size limit", "restore", 300, "TOSHOCPY.MDB",
+        "pwrite64:error=EFBIG:when=5+", QString(), "TOSHOCPY.MDB");
+    row("restore: work copy flush fails", "restore", 30, "TOSHOCPY.MDB", "fsync:error=EIO", io,
+        "TOSHOCPY.MDB");
+}
+
+void TestDurability::failingSystemCalls() {
+    QFETCH(QString, operation);
+    QFETCH(int, books);
+    QFETCH(QString, file);
+    QFETCH(QString, inject);
+    QFETCH(QString, message);
+    QFETCH(QString, named);
+    DataFolder folder;
+    // A complete backup, and a catalogue that has changed since.
+    prepareCatalogue(folder.path(), books);
+    backUp(folder.path());
+    prepareCatalogue(folder.path(), books + 1);
+    const QMap<QString, QByteArray> before = test::folderSnapshot(folder.path());
+
+    const QString path = QDir(QDir(folder.path()).canonicalPath()).filePath(file);
+    const QStringList arguments = operation == u8("restore")
+                                      ? QStringList{u8("restore"), u8("--yes")}
+                                      : QStringList{u8("backup")};
+    const Outcome outcome = run(traced({u8("-f"), u8("-qq"), u8("-o"), u8("/dev/null"), u8("-P"),
+                                        path, u8("-e"), u8("inject=") + inject},
+                                       adminProgram(), arguments, folder.path()));
+    QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
+    QCOMPARE(outcome.exitCode, 1);
+    checkRefused(folder.path(), before, outcome.err, {named, message});
 }
 
 QTEST_GUILESS_MAIN(TestDurability)

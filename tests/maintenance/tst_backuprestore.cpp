@@ -50,13 +50,15 @@ class TestBackupRestore : public QObject {
 private Q_SLOTS:
     void init() { AppState::instance().reset(); }
 
-    void backupReplacesEarlierFiles_data() {
+    // Backup replaces longer earlier files whole, also with nothing to write, and lets go of the
+    // catalogue; backup, restore and backup again write the same bytes.
+    void backupRestoreBackupIsByteIdentical_data() {
         QTest::addColumn<int>("books");
         QTest::newRow("empty catalogue") << 0;
-        QTest::newRow("40 books") << 40;
+        QTest::newRow("more than one reading block") << 1100;
     }
 
-    void backupReplacesEarlierFiles() {
+    void backupRestoreBackupIsByteIdentical() {
         QFETCH(int, books);
         DataFolder folder;
         test::makeCatalogue(folder.path(), books);
@@ -66,24 +68,15 @@ private Q_SLOTS:
                          "DELETE FROM BUNYA; DELETE FROM SAIZU"));
         for (const QString &file : BackupFiles)
             writeFile(folder.filePath(file), QByteArray(5000, 'x'));
-        backUp();
-        const QByteArray first = contents(folder.filePath(u8("BOOK.DAT")));
-        QCOMPARE(first.size(), books * 324);
-        QCOMPARE(QFileInfo(folder.filePath(u8("SAIZU.DAT"))).size(), books ? test::Sizes * 34 : 0);
-        backUp();
-        QCOMPARE(contents(folder.filePath(u8("BOOK.DAT"))), first);
-        QCOMPARE(QDir(folder.path()).entryList({u8("*.tmp")}, QDir::AllEntries), QStringList());
-        QCOMPARE(openConnectionCount(catalogue()), 0);
-    }
-
-    void backupRestoreBackupIsByteIdentical() {
-        DataFolder folder;
-        test::makeCatalogue(folder.path(), 1100); // more than one reading block
         const QString authors =
             u8("SELECT 著者NO, rtrim(著者名), rtrim(国) FROM CHOSHA ORDER BY rowid");
         QStringList before = rows(authors);
         before.replaceInStrings(u8("<null>"), QString());
         backUp();
+        QCOMPARE(QFileInfo(folder.filePath(u8("BOOK.DAT"))).size(), books * 324);
+        QCOMPARE(QFileInfo(folder.filePath(u8("SAIZU.DAT"))).size(), books ? test::Sizes * 34 : 0);
+        QCOMPARE(QDir(folder.path()).entryList({u8("*.tmp")}, QDir::AllEntries), QStringList());
+        QCOMPARE(openConnectionCount(catalogue()), 0);
         QHash<QString, QByteArray> first;
         for (const QString &file : BackupFiles)
             first[file] = contents(folder.filePath(file));
@@ -94,7 +87,7 @@ private Q_SLOTS:
             QVERIFY2(contents(folder.filePath(file)) == first[file], qPrintable(file));
 
         // Keys and order survive; texts come back padded to the field, stamps as 未 or 済.
-        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{u8("1100")});
+        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{QString::number(books)});
         QCOMPARE(rows(authors), before);
         QCOMPARE(rows(u8("SELECT count(*) FROM BOOK WHERE 読書ｽﾀﾝﾌﾟ NOT IN ('未  ', '済  ')")),
                  QStringList{u8("0")});

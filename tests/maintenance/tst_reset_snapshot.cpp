@@ -15,6 +15,8 @@
 #include <sqlite3.h>
 
 using namespace hondana;
+using hardening::backupFiles;
+using hardening::catalogueDigest;
 using test::DataFolder;
 using test::SqlFile;
 using test::u8;
@@ -27,26 +29,11 @@ QString catalogue(const DataFolder &folder) {
     return folder.filePath(files::Catalogue);
 }
 
-void prepare(const DataFolder &folder, int books) {
-    test::makeCatalogue(folder.path(), books);
-}
-
-QByteArray dataDigest(const QString &path) {
-    return hardening::catalogueDigest(path);
-}
-
 // What a reset leaves alone: the stamp list, the acceptance and the stored queries.
 test::Rows untouched(const QString &path) {
     SqlFile file(path);
     return file.rows(u8("SELECT * FROM DSTMP")) + file.rows(u8("SELECT * FROM DOUI")) +
            file.rows(u8("SELECT sql FROM sqlite_schema WHERE type = 'view' ORDER BY name"));
-}
-
-QMap<QString, QByteArray> backupFiles(const DataFolder &folder) {
-    QMap<QString, QByteArray> result;
-    for (const char *name : {"BOOK.DAT", "BUNYA.DAT", "CHOSHA.DAT", "HAKKO.DAT", "SAIZU.DAT"})
-        result.insert(u8(name), test::contents(folder.filePath(u8(name))));
-    return result;
 }
 
 // Statements the SQL module would cut at their first semicolon, such as a trigger's body.
@@ -86,7 +73,7 @@ void TestResetSnapshot::reset() {
     QFETCH(int, books);
     QFETCH(QString, failingTable);
     DataFolder folder;
-    prepare(folder, books);
+    test::makeCatalogue(folder.path(), books);
     if (!failingTable.isEmpty())
         executeScript(catalogue(folder), u8("CREATE TRIGGER refuse BEFORE DELETE ON %1 BEGIN "
                                             "SELECT RAISE(ABORT, 'disk I/O error'); END")
@@ -94,8 +81,8 @@ void TestResetSnapshot::reset() {
                                              .toUtf8()
                                              .constData());
     backupData(ResetConnectionString);
-    const QMap<QString, QByteArray> backupBefore = backupFiles(folder);
-    const QByteArray before = dataDigest(catalogue(folder));
+    const QMap<QString, QByteArray> backupBefore = backupFiles(folder.path());
+    const QByteArray before = catalogueDigest(catalogue(folder));
     const test::Rows kept = untouched(catalogue(folder));
 
     QString snapshot;
@@ -105,7 +92,7 @@ void TestResetSnapshot::reset() {
     } catch (const Failure &failure) {
         QVERIFY2(!failingTable.isEmpty(), qPrintable(failure.message()));
         QVERIFY2(failure.message().contains(failingTable), qPrintable(failure.message()));
-        QCOMPARE(dataDigest(catalogue(folder)), before);
+        QCOMPARE(catalogueDigest(catalogue(folder)), before);
         return;
     }
     for (const QString &table : DataTables)
@@ -114,17 +101,17 @@ void TestResetSnapshot::reset() {
     QCOMPARE(count(catalogue(folder), u8("DOUI")), 1);
     for (const char *view : {"TQ1", "TQ2", "TQ3"})
         QCOMPARE(count(catalogue(folder), u8(view)), 0);
-    QVERIFY(backupFiles(folder) == backupBefore);
+    QVERIFY(backupFiles(folder.path()) == backupBefore);
 
     // A reset by mistake is undone from its snapshot.
     QCOMPARE(snapshots::list(catalogue(folder)).value(0).name, snapshot);
     snapshots::restore(snapshot, catalogue(folder));
-    QCOMPARE(dataDigest(catalogue(folder)), before);
+    QCOMPARE(catalogueDigest(catalogue(folder)), before);
 }
 
 void TestResetSnapshot::snapshotsRotateAtFive() {
     DataFolder folder;
-    prepare(folder, 20);
+    test::makeCatalogue(folder.path(), 20);
     const QDir snapshotFolder(snapshots::folderOf(catalogue(folder)));
     QVERIFY(snapshotFolder.mkpath(u8(".")));
     test::writeFile(snapshotFolder.filePath(u8("mine.MDB")), "the user's own file");
@@ -153,35 +140,35 @@ void TestResetSnapshot::snapshotsRotateAtFive() {
 
 void TestResetSnapshot::restoreKeepsASnapshotThatComesBack() {
     DataFolder folder;
-    prepare(folder, 30);
+    test::makeCatalogue(folder.path(), 30);
     backupData(ResetConnectionString);
     // The version upgrade keeps none; the screen and the command line do.
     QCOMPARE(restoreData(), QString());
     QCOMPARE(snapshots::list(catalogue(folder)).size(), 0);
     SqlFile(catalogue(folder)).exec(u8("INSERT INTO BOOK (題名) VALUES ('あとから足した本')"));
-    const QByteArray before = dataDigest(catalogue(folder));
+    const QByteArray before = catalogueDigest(catalogue(folder));
     const QString kept = restoreData({}, {true, {}});
     QCOMPARE(count(catalogue(folder), u8("BOOK")), 30);
     QCOMPARE(snapshots::list(catalogue(folder)).value(0).name, kept);
-    QCOMPARE(dataDigest(snapshots::list(catalogue(folder)).value(0).path), before);
+    QCOMPARE(catalogueDigest(snapshots::list(catalogue(folder)).value(0).path), before);
 
-    const QByteArray restored = dataDigest(catalogue(folder));
+    const QByteArray restored = catalogueDigest(catalogue(folder));
     snapshots::restore(kept, catalogue(folder));
-    QCOMPARE(dataDigest(catalogue(folder)), before);
+    QCOMPARE(catalogueDigest(catalogue(folder)), before);
     QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
     // Putting a snapshot back keeps the catalogue it replaced.
     const snapshots::Snapshot newest = snapshots::list(catalogue(folder)).value(0);
     QCOMPARE(newest.occasion, snapshots::BeforeSnapshotRestore);
-    QCOMPARE(dataDigest(newest.path), restored);
+    QCOMPARE(catalogueDigest(newest.path), restored);
 
     for (const QString &name : {u8("20991231-000000-reset.MDB"), u8("../TOSHO.MDB")}) {
         QVERIFY_THROWS_EXCEPTION(Failure, snapshots::restore(name, catalogue(folder)));
-        QCOMPARE(dataDigest(catalogue(folder)), before);
+        QCOMPARE(catalogueDigest(catalogue(folder)), before);
     }
     // A damaged snapshot is refused before anything is replaced.
     test::writeFile(newest.path, "not a database at all");
     QVERIFY_THROWS_EXCEPTION(Failure, snapshots::restore(newest.name, catalogue(folder)));
-    QCOMPARE(dataDigest(catalogue(folder)), before);
+    QCOMPARE(catalogueDigest(catalogue(folder)), before);
 
     // A damaged catalogue, which no snapshot can keep, is still restored.
     test::writeFile(catalogue(folder), QByteArray(8192, 'x'));

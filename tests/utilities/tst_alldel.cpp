@@ -61,8 +61,6 @@ private Q_SLOTS:
 
     void actions_data();
     void actions();
-    void closingBringsTheMainMenuBack_data();
-    void closingBringsTheMainMenuBack();
     void everyControlHasAnAccessibleName();
 
 private:
@@ -92,7 +90,7 @@ void TestAlldel::cleanup() {
 }
 
 void TestAlldel::actions_data() {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("button"); // or "title bar" for closing the window there
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<QStringList>("shown"); // texts shown; one ending in "…" is a beginning
@@ -100,29 +98,29 @@ void TestAlldel::actions_data() {
     QTest::addColumn<int>("snapshots");
     QTest::addColumn<bool>("ended");
 
-    QTest::newRow("reset, No") << u8("Command1") << QString() << QList<bool>{false}
-                               << QStringList{ALLDEL::ConfirmReset} << Books << 0 << false;
-    QTest::newRow("reset, Yes") << u8("Command1") << QString() << QList<bool>{true}
-                                << QStringList{ALLDEL::ConfirmReset, ALLDEL::ResetDone} << 0 << 1
-                                << false;
-    QTest::newRow("reset of an empty catalogue")
-        << u8("Command1") << u8("empty") << QList<bool>{true}
-        << QStringList{ALLDEL::ConfirmReset, ALLDEL::ResetDone} << 0 << 1 << false;
-    QTest::newRow("reset without its data-link file")
-        << u8("Command1") << u8("no Karobu.udl") << QList<bool>{true}
-        << QStringList{ALLDEL::ConfirmReset, u8("全データの削除ができませんでした…")} << Books << 0
-        << false;
-    QTest::newRow("backup") << u8("Command4") << QString() << QList<bool>{}
-                            << QStringList{ALLDEL::BackupDone} << Books << 0 << false;
-    QTest::newRow("restore, No") << u8("Command5") << u8("backed up") << QList<bool>{false}
-                                 << QStringList{ALLDEL::ConfirmRestore} << Books + 1 << 0 << false;
-    QTest::newRow("restore, Yes") << u8("Command5") << u8("backed up") << QList<bool>{true}
-                                  << QStringList{ALLDEL::ConfirmRestore, ALLDEL::RestoreDone}
-                                  << Books << 1 << true;
-    QTest::newRow("restore without HAKKO.DAT")
-        << u8("Command5") << u8("no HAKKO.DAT") << QList<bool>{true}
-        << QStringList{ALLDEL::ConfirmRestore, u8("データの復元ができませんでした…")} << Books + 1
-        << 0 << false;
+    auto row = [](const char *name, const char *button, const char *setup,
+                  const QList<bool> &answers, const QStringList &shown, int booksAfter,
+                  int snapshots = 0, bool ended = false) {
+        QTest::newRow(name) << u8(button) << u8(setup) << answers << shown << booksAfter
+                            << snapshots << ended;
+    };
+    const QString cannotReset = u8("全データの削除ができませんでした…");
+    const QString cannotRestore = u8("データの復元ができませんでした…");
+    row("reset, No", "Command1", "", {false}, {ALLDEL::ConfirmReset}, Books);
+    row("reset, Yes", "Command1", "", {true}, {ALLDEL::ConfirmReset, ALLDEL::ResetDone}, 0, 1);
+    row("reset of an empty catalogue", "Command1", "empty", {true},
+        {ALLDEL::ConfirmReset, ALLDEL::ResetDone}, 0, 1);
+    row("reset without its data-link file", "Command1", "no Karobu.udl", {true},
+        {ALLDEL::ConfirmReset, cannotReset}, Books);
+    row("backup", "Command4", "", {}, {ALLDEL::BackupDone}, Books);
+    row("restore, No", "Command5", "backed up", {false}, {ALLDEL::ConfirmRestore}, Books + 1);
+    row("restore, Yes", "Command5", "backed up", {true},
+        {ALLDEL::ConfirmRestore, ALLDEL::RestoreDone}, Books, 1, true);
+    row("restore without HAKKO.DAT", "Command5", "no HAKKO.DAT", {true},
+        {ALLDEL::ConfirmRestore, cannotRestore}, Books + 1);
+    // Closing brings the main menu back.
+    row("閉じる", "Command2", "", {}, {}, Books);
+    row("title bar", "title bar", "", {}, {}, Books);
 }
 
 void TestAlldel::actions() {
@@ -147,7 +145,11 @@ void TestAlldel::actions() {
     QVERIFY(screen);
     m_messages->answers = answers;
 
-    click(screen, button);
+    QPointer<QWidget> watched(screen);
+    if (button == u8("title bar"))
+        screen->close();
+    else
+        click(screen, button);
     QCOMPARE(m_messages->texts.size(), shown.size());
     for (int i = 0; i < shown.size(); ++i) {
         if (shown[i].endsWith(u'…'))
@@ -165,34 +167,14 @@ void TestAlldel::actions() {
     QCOMPARE(snapshots::list(catalogue()).size(), snapshots);
     QCOMPARE(programEnded(), ended);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    if (!ended)
-        QVERIFY(WindowRegistry::instance().existing(windows::Utilities)->isVisible());
-}
-
-void TestAlldel::closingBringsTheMainMenuBack_data() {
-    QTest::addColumn<bool>("titleBar");
-    QTest::newRow("閉じる") << false;
-    QTest::newRow("title bar") << true;
-}
-
-void TestAlldel::closingBringsTheMainMenuBack() {
-    QFETCH(bool, titleBar);
-    QWidget *screen = openUtilities();
-    QVERIFY(screen);
-    QCOMPARE(screen->windowTitle(), ALLDEL::Caption);
-    QWidget *menu = WindowRegistry::instance().existing(windows::MainMenu);
-    QVERIFY(screen->isVisible());
-    QVERIFY(!menu->isVisible());
-
-    QPointer<QWidget> watched(screen);
-    if (titleBar)
-        screen->close();
-    else
-        click(screen, u8("Command2"));
+    if (ended)
+        return;
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(watched.isNull());
-    QVERIFY(menu->isVisible());
-    QVERIFY(!programEnded());
+    const bool closed = button == u8("Command2") || button == u8("title bar");
+    QCOMPARE(watched.isNull(), closed);
+    QCOMPARE(WindowRegistry::instance().existing(windows::MainMenu)->isVisible(), closed);
+    if (!closed)
+        QVERIFY(screen->isVisible());
 }
 
 void TestAlldel::everyControlHasAnAccessibleName() {
