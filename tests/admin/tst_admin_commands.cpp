@@ -162,6 +162,9 @@ void TestAdminCommands::cp932ExportReadsBack() {
     QCOMPARE(utf8.exitCode, 0);
     QCOMPARE(cp932.exitCode, 0);
     QVERIFY2(cp932.out.contains(u8("300 冊")), qPrintable(cp932.out));
+    // Records end in CR LF, the header's included, as spreadsheet programs expect.
+    QVERIFY(utf8.out.endsWith(u8("\r\n")));
+    QCOMPARE(utf8.out.indexOf(u8("\n")), utf8.out.indexOf(u8("\r\n")) + 1);
     const QString decoded = decoder.decode(contents(path));
     QVERIFY(!decoder.hasError());
     QCOMPARE(decoded, utf8.out);
