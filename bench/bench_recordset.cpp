@@ -9,7 +9,7 @@
 #include "db/Connection.h"
 #include "db/RecordSet.h"
 #include "db/SqliteStatement.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "widgets/DataCombo.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -31,7 +31,7 @@ using namespace hondana::bench;
 namespace {
 
 // The register's own record source.
-const QString RegisterSql = hondana::MEISAI::RecordSource;
+const QString RegisterSql = hondana::BookRegister::RecordSource;
 const QString Link = QStringLiteral("FILE NAME=Karobu.udl");
 
 // What SQLite itself needs: run the SQL and fetch every value of every row in its stored form.

@@ -13,7 +13,7 @@
 #include "core/AppState.h"
 #include "db/Connection.h"
 #include "masters/MasterEditor.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
 #include "widgets/WindowRegistry.h"
@@ -49,7 +49,7 @@ void readRegisterSql(Connection &connection) {
     const QVariant handle = connection.database().driver()->handle();
     sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
     sqlite3_stmt *statement = nullptr;
-    const QByteArray sql = MEISAI::RecordSource.toUtf8();
+    const QByteArray sql = BookRegister::RecordSource.toUtf8();
     sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr);
     const int columns = sqlite3_column_count(statement);
     qint64 sink = 0;
@@ -66,9 +66,10 @@ void readRegisterSql(Connection &connection) {
         std::puts("");
 }
 
-MEISAI *openRegister() {
-    WindowRegistry::instance().show(MEISAI::Name);
-    auto *form = qobject_cast<MEISAI *>(WindowRegistry::instance().existing(MEISAI::Name));
+BookRegister *openRegister() {
+    WindowRegistry::instance().show(BookRegister::Name);
+    auto *form =
+        qobject_cast<BookRegister *>(WindowRegistry::instance().existing(BookRegister::Name));
     QApplication::processEvents();
     // Painted now, not whenever the window system asks: the user waits for the paint too.
     form->repaint();
@@ -127,7 +128,7 @@ int main(int argc, char **argv) {
         std::clock_t cpu = std::clock();
         sqliteTimes.push_back(medianMs(1, [&] { readRegisterSql(plain); }));
         sqliteCpu.push_back(cpuMsSince(cpu));
-        MEISAI *form = nullptr;
+        BookRegister *form = nullptr;
         cpu = std::clock();
         openTimes.push_back(medianMs(1, [&] {
             form = openRegister();
@@ -144,7 +145,7 @@ int main(int argc, char **argv) {
     std::printf("  processor time:            %7.1f ms  (SQLite %.1f ms, ratio %.2f)\n",
                 median(openCpu), median(sqliteCpu), median(openCpu) / median(sqliteCpu));
 
-    MEISAI *form = openRegister();
+    BookRegister *form = openRegister();
 
     DataSource *books = form->books();
     auto *first = child<QToolButton>(form->navigator(), "cmdMoveFirst");

@@ -7,7 +7,7 @@
 #include "app/ApplicationSetup.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
-#include "retrieval/MEIPR.h"
+#include "retrieval/DetailReport.h"
 #include "retrieval/ReportRows.h"
 
 #include <QApplication>
@@ -37,7 +37,7 @@ double cpuMsSince(std::clock_t start) {
 }
 
 // What the register's menu item does, until the preview has painted its first page.
-void showReport(MEIPR &report) {
+void showReport(DetailReport &report) {
     report.show();
     QApplication::processEvents();
 }
@@ -54,7 +54,7 @@ int main(int argc, char **argv) {
     QTemporaryDir large;
     prepareFolder(large.path(), books);
     {
-        MEIPR report;
+        DetailReport report;
         std::vector<double> times, cpu;
         for (int i = 0; i < 5; ++i) {
             const std::clock_t start = std::clock();
@@ -79,7 +79,7 @@ int main(int argc, char **argv) {
 
     QTemporaryDir small;
     prepareFolder(small.path(), pdfBooks);
-    MEIPR report;
+    DetailReport report;
     report.show();
     const QString pdf = QDir(small.path()).filePath(QStringLiteral("蔵書明細.pdf"));
     const std::clock_t start = std::clock();

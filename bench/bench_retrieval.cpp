@@ -11,7 +11,7 @@
 #include "base/FileNames.h"
 #include "core/AppState.h"
 #include "db/TextFolding.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "retrieval/GroupedList.h"
 #include "retrieval/QueryScreen.h"
 #include "widgets/DataGrid.h"
@@ -84,7 +84,7 @@ void waitPainted(QAbstractItemView *view, const std::function<void()> &action) {
 }
 
 // Clicks a menu item of the register and waits until the screen it opens has painted its grid.
-QWidget *openFromMenu(MEISAI *form, const QString &item, const QString &screen) {
+QWidget *openFromMenu(BookRegister *form, const QString &item, const QString &screen) {
     QAction *action = form->findChild<QAction *>(item);
     // The grid exists only once the screen is made; watch the application for its first paint.
     struct AnyGridPaint : QObject {
@@ -141,8 +141,9 @@ int main(int argc, char **argv) {
     AppState::instance().admission = AppState::Admission::Yes;
     registerAllWindows();
 
-    WindowRegistry::instance().show(MEISAI::Name);
-    auto *form = qobject_cast<MEISAI *>(WindowRegistry::instance().existing(MEISAI::Name));
+    WindowRegistry::instance().show(BookRegister::Name);
+    auto *form =
+        qobject_cast<BookRegister *>(WindowRegistry::instance().existing(BookRegister::Name));
     QApplication::processEvents();
 
     const struct {

@@ -5,7 +5,7 @@
 
 #include "CatalogueGenerator.h"
 #include "app/ApplicationSetup.h"
-#include "app/MAINM.h"
+#include "app/MainMenu.h"
 #include "app/Shell.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
@@ -55,7 +55,7 @@ int measureOnce(int argc, char *argv[]) {
     registerShellWindows();
     if (!startProgram())
         return 1;
-    QWidget *menu = WindowRegistry::instance().existing(MAINM::Name);
+    QWidget *menu = WindowRegistry::instance().existing(MainMenu::Name);
     if (!menu || !menu->isVisible())
         return 1;
     while (!menu->windowHandle() || !menu->windowHandle()->isExposed())

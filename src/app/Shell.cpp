@@ -1,16 +1,16 @@
 #include "app/Shell.h"
 
-#include "app/KYODAKU.h"
-#include "app/MAINM.h"
-#include "app/frmAbout.h"
+#include "app/AboutBox.h"
+#include "app/AgreementWindow.h"
+#include "app/MainMenu.h"
 #include "base/Failure.h"
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
+#include "retrieval/DetailReport.h"
 #include "retrieval/GroupedList.h"
-#include "retrieval/MEIPR.h"
 #include "retrieval/QueryScreen.h"
-#include "utilities/ALLDEL.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
 
@@ -18,9 +18,9 @@ namespace hondana {
 
 void registerShellWindows() {
     WindowRegistry &registry = WindowRegistry::instance();
-    registry.registerFactory(MAINM::Name, [] { return new MAINM; });
-    registry.registerFactory(KYODAKU::Name, [] { return new KYODAKU; });
-    registry.registerFactory(frmAbout::Name, [] { return new frmAbout; });
+    registry.registerFactory(MainMenu::Name, [] { return new MainMenu; });
+    registry.registerFactory(AgreementWindow::Name, [] { return new AgreementWindow; });
+    registry.registerFactory(AboutBox::Name, [] { return new AboutBox; });
 }
 
 void registerAllWindows() {
@@ -43,8 +43,8 @@ bool startProgram() {
             MessageService::Icon::Critical);
         return false;
     }
-    return WindowRegistry::instance().show(first == FirstWindow::MainMenu ? MAINM::Name
-                                                                          : KYODAKU::Name);
+    return WindowRegistry::instance().show(first == FirstWindow::MainMenu ? MainMenu::Name
+                                                                          : AgreementWindow::Name);
 }
 
 } // namespace hondana

@@ -2,7 +2,7 @@
 
 namespace hondana {
 
-// Registers the windows of the start-up and shell subsystem (MAINM, KYODAKU, frmAbout).
+// Registers the windows of the start-up and shell subsystem (MainMenu, AgreementWindow, AboutBox).
 void registerShellWindows();
 
 // Registers every window of the program, so each screen finds the others by name.

@@ -1,4 +1,5 @@
 #include "masters/MasterDescription.h"
+#include "widgets/WindowNames.h"
 
 namespace hondana {
 
@@ -9,7 +10,7 @@ constexpr std::array<double, 4> EvenButtons{120, 1440, 2760, 4080};
 
 QList<MasterDescription> buildDescriptions() {
     return {
-        {QStringLiteral("CHOSHA"),
+        {windows::AuthorEditor,
          QStringLiteral("著者名登録"),
          {QStringLiteral("CHOSHA"), QStringLiteral("著者NO")},
          QStringLiteral("select 著者NO,著者名,国 from CHOSHA Order by 著者NO"),
@@ -20,7 +21,7 @@ QList<MasterDescription> buildDescriptions() {
          {290, 1675, 3060, 4445},
          360,
          QColor(250, 252, 160)},
-        {QStringLiteral("HAKKO"),
+        {windows::PublisherEditor,
          QStringLiteral("発行所登録"),
          {QStringLiteral("HAKKOU"), QStringLiteral("発行所NO")},
          QStringLiteral("select 発行所NO,発行所 from HAKKOU Order by 発行所NO"),
@@ -29,7 +30,7 @@ QList<MasterDescription> buildDescriptions() {
          EvenButtons,
          330,
          QColor(255, 255, 162)},
-        {QStringLiteral("BUNYA"),
+        {windows::CategoryEditor,
          QStringLiteral("分野登録"),
          {QStringLiteral("BUNYA"), QStringLiteral("分野NO")},
          QStringLiteral("select 分野NO,分野名 from BUNYA Order by 分野NO"),
@@ -38,7 +39,7 @@ QList<MasterDescription> buildDescriptions() {
          EvenButtons,
          360,
          QColor(255, 255, 130)},
-        {QStringLiteral("SAIZU"),
+        {windows::SizeEditor,
          QStringLiteral("サイズ登録"),
          {QStringLiteral("SAIZU"), QStringLiteral("ｻｲｽﾞNO")},
          QStringLiteral("select ｻｲｽﾞNO,ｻｲｽﾞ名 from SAIZU Order by ｻｲｽﾞNO"),

@@ -1,4 +1,5 @@
 #include "register/RegisterForm.h"
+#include "widgets/WindowNames.h"
 
 namespace hondana::registerform {
 
@@ -115,27 +116,28 @@ QList<Lookup> buildLookups() {
     };
 }
 
-MenuCommand command(const char *name, const char *caption, Opening opening, const char *form = "") {
-    return {QString::fromUtf8(name), QString::fromUtf8(caption), opening, QString::fromUtf8(form)};
+MenuCommand command(const char *name, const char *caption, Opening opening,
+                    const QString &window = {}) {
+    return {QString::fromUtf8(name), QString::fromUtf8(caption), opening, window};
 }
 
 QList<MenuTitle> buildMenuBar() {
     return {
-        {command("CHOSHA", "著者名", Opening::Beside, "CHOSHA")},
-        {command("HAKKOU", "発行所", Opening::Beside, "HAKKO")},
-        {command("BUNYA", "分野", Opening::Beside, "BUNYA")},
-        {command("SAIZU", "サイズ", Opening::Beside, "SAIZU")},
+        {command("CHOSHA", "著者名", Opening::Beside, windows::AuthorEditor)},
+        {command("HAKKOU", "発行所", Opening::Beside, windows::PublisherEditor)},
+        {command("BUNYA", "分野", Opening::Beside, windows::CategoryEditor)},
+        {command("SAIZU", "サイズ", Opening::Beside, windows::SizeEditor)},
         {command("CHUUSHU", "抽出...", Opening::Beside),
-         {command("DAIMEIQ", "題名・抽出", Opening::Beside, "DAIMEIQ"),
-          command("CHOSHAQ", "著者名・抽出", Opening::Beside, "CHOSHAQ"),
-          command("KANRIQ", "管理番号・抽出", Opening::Beside, "KANRIQ")}},
+         {command("DAIMEIQ", "題名・抽出", Opening::Beside, windows::TitleSearch),
+          command("CHOSHAQ", "著者名・抽出", Opening::Beside, windows::AuthorSearch),
+          command("KANRIQ", "管理番号・抽出", Opening::Beside, windows::NumberSearch)}},
         {command("ICHIRAN", "一覧...", Opening::InPlace),
-         {command("CHOSHA1", "著者名別一覧", Opening::InPlace, "CHOSHA2"),
-          command("HAKKOU1", "発行所別一覧", Opening::InPlace, "HAKKO2"),
-          command("BUNYA1", "分野別一覧", Opening::InPlace, "BUNYA2"),
-          command("未読一覧", "未読一覧", Opening::InPlace, "MIDOKU")}},
+         {command("CHOSHA1", "著者名別一覧", Opening::InPlace, windows::ListByAuthor),
+          command("HAKKOU1", "発行所別一覧", Opening::InPlace, windows::ListByPublisher),
+          command("BUNYA1", "分野別一覧", Opening::InPlace, windows::ListByCategory),
+          command("未読一覧", "未読一覧", Opening::InPlace, windows::UnreadList)}},
         {command("REPIX", "レポート...", Opening::Report),
-         {command("MEISAIPR", "明細・ﾚﾎﾟｰﾄ", Opening::Report, "MEIPR")}},
+         {command("MEISAIPR", "明細・ﾚﾎﾟｰﾄ", Opening::Report, windows::Report)}},
         {command("MEIHELP", "ﾍﾙﾌﾟ", Opening::Help),
          {command("HELPMEI", "目次", Opening::Help),
           command("VERDSP", "ﾊﾞｰｼﾞｮﾝ情報", Opening::About)}},

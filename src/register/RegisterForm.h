@@ -6,7 +6,7 @@
 
 // The register's layout and its menu bar as data: which control shows which column, where it
 // stands (in twips), how it reads and what the user is told about it, and what each menu item
-// opens. MEISAI builds itself from these tables.
+// opens. The book register builds itself from these tables.
 namespace hondana::registerform {
 
 enum class Control { Text, Notes, Lookup };

@@ -1,4 +1,5 @@
 #include "retrieval/GroupedListDescription.h"
+#include "widgets/WindowNames.h"
 
 namespace hondana {
 
@@ -25,7 +26,7 @@ ParentField hiddenKey(const char *field, QRectF at, const QString &format = {}) 
 
 GroupedListDescription byCategory() {
     return {
-        QStringLiteral("BUNYA2"),
+        windows::ListByCategory,
         QStringLiteral("分野一覧"),
         lines("SHAPE {select 分野NO,分野名 from BUNYA} AS ParentCMD APPEND ({select BOOK.購入日, "
               "BOOK.題名, BOOK.ｼﾘｰｽﾞ, BOOK.SEQNO, CHOSHA.著者名, HAKKOU.発行所, BUNYA.分野名, "
@@ -46,7 +47,7 @@ GroupedListDescription byCategory() {
 
 GroupedListDescription byAuthor() {
     return {
-        QStringLiteral("CHOSHA2"),
+        windows::ListByAuthor,
         QStringLiteral("著者一覧"),
         lines("SHAPE {select 著者NO,著者名,国 from CHOSHA Order by 著者NO} AS ParentCMD APPEND "
               "({select BOOK.購入日, BOOK.題名, BOOK.ｼﾘｰｽﾞ, BOOK.SEQNO, CHOSHA.著者名, "
@@ -70,7 +71,7 @@ GroupedListDescription byAuthor() {
 
 GroupedListDescription byPublisher() {
     return {
-        QStringLiteral("HAKKO2"),
+        windows::ListByPublisher,
         QStringLiteral("発行所一覧"),
         lines("SHAPE {select 発行所NO,発行所 from HAKKOU Order by 発行所NO} AS ParentCMD APPEND "
               "({select BOOK.購入日, BOOK.題名, BOOK.ｼﾘｰｽﾞ, BOOK.SEQNO, CHOSHA.著者名, "

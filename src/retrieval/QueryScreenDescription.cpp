@@ -2,6 +2,7 @@
 
 #include "db/FilterExpression.h"
 
+#include "widgets/WindowNames.h"
 #include <array>
 
 namespace hondana {
@@ -45,7 +46,7 @@ QList<GridColumn> shownColumns(const QList<std::pair<const char *, double>> &fie
 // Where the title and the author-name search differ: both have a heading, a hint, one box, the
 // search and the close button, and list the twenty columns.
 struct OneBoxSearch {
-    const char *form;
+    QString form;
     const char *caption;
     const char *heading;
     QRectF headingAt;
@@ -65,7 +66,7 @@ struct OneBoxSearch {
 
 QueryScreenDescription oneBoxSearch(const OneBoxSearch &s) {
     QueryScreenDescription d;
-    d.formName = QString::fromUtf8(s.form);
+    d.formName = s.form;
     d.caption = QString::fromUtf8(s.caption);
     d.storedQuery = QStringLiteral("TQ1");
     d.labels = {{QStringLiteral("Label1"), QString::fromUtf8(s.heading), s.headingAt,
@@ -89,7 +90,7 @@ QueryScreenDescription oneBoxSearch(const OneBoxSearch &s) {
 
 QueryScreenDescription titleSearch() {
     QueryScreenDescription d =
-        oneBoxSearch({"DAIMEIQ",
+        oneBoxSearch({windows::TitleSearch,
                       "題名抽出",
                       "題名・抽出",
                       {2520, 120, 4455, 375},
@@ -118,7 +119,7 @@ QueryScreenDescription titleSearch() {
 }
 
 QueryScreenDescription authorSearch() {
-    QueryScreenDescription d = oneBoxSearch({"CHOSHAQ",
+    QueryScreenDescription d = oneBoxSearch({windows::AuthorSearch,
                                              "著者名抽出",
                                              "著者名・抽出",
                                              {1920, 240, 3972, 372},
@@ -143,7 +144,7 @@ QueryScreenDescription authorSearch() {
 
 QueryScreenDescription numberSearch() {
     QueryScreenDescription d;
-    d.formName = QStringLiteral("KANRIQ");
+    d.formName = windows::NumberSearch;
     // The window's own caption was never settled; it carries its heading.
     d.caption = QStringLiteral("管理番号検索");
     d.storedQuery = QStringLiteral("TQ3");
@@ -210,7 +211,7 @@ QueryScreenDescription numberSearch() {
 
 QueryScreenDescription unreadList() {
     QueryScreenDescription d;
-    d.formName = QStringLiteral("MIDOKU");
+    d.formName = windows::UnreadList;
     d.caption = QStringLiteral("未読一覧");
     d.storedQuery = QStringLiteral("TQ2");
     d.clientTwips = {9465, 5370};

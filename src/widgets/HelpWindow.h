@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/WindowNames.h"
 #include <QWidget>
 
 class QTextBrowser;
@@ -11,7 +12,7 @@ namespace hondana {
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString Name = QStringLiteral("HelpWindow");
+    static inline const QString Name = windows::Help;
 
     explicit HelpWindow(QWidget *parent = nullptr);
 

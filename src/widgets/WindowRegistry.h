@@ -9,9 +9,9 @@
 
 namespace hondana {
 
-// The single process-wide windows (MAINM, MEISAI, ALLDEL, KYODAKU, frmAbout, MEIPR), each
-// created by its subsystem's factory on first use. A window that unloads (deletes itself on
-// close) is created anew the next time it is asked for.
+// The single process-wide windows (MainMenu, BookRegister, UtilitiesWindow, AgreementWindow,
+// AboutBox, DetailReport), each created by its subsystem's factory on first use. A window that
+// unloads (deletes itself on close) is created anew the next time it is asked for.
 class WindowRegistry {
 public:
     using Factory = std::function<QWidget *()>;

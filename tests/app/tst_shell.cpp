@@ -1,8 +1,8 @@
+#include "app/AboutBox.h"
+#include "app/AgreementWindow.h"
 #include "app/ApplicationSetup.h"
-#include "app/KYODAKU.h"
-#include "app/MAINM.h"
+#include "app/MainMenu.h"
 #include "app/Shell.h"
-#include "app/frmAbout.h"
 #include "base/Failure.h"
 #include "core/AppState.h"
 #include "core/HelpContext.h"
@@ -56,7 +56,7 @@ void click(QWidget *form, const QString &name) {
 }
 
 void clickOnAgreement(const QString &name) {
-    click(registry().existing(KYODAKU::Name), name);
+    click(registry().existing(AgreementWindow::Name), name);
 }
 
 HelpWindow *helpWindow() {
@@ -124,25 +124,25 @@ private Q_SLOTS:
             QTest::addRow("%s %s", qPrintable(window), control)
                 << window << u8(control) << u8(text);
         };
-        row(MAINM::Name, "", "本棚帖");
-        row(MAINM::Name, "Label2", "ﾊﾞｰｼﾞｮﾝ");
-        row(MAINM::Name, "VERDSP", "1.02");
-        row(MAINM::Name, "Command4", "?");
-        row(MAINM::Name, "Command2", "蔵書登録");
-        row(MAINM::Name, "Command3", "ユーティリティ");
-        row(MAINM::Name, "Command1", "終了");
-        row(frmAbout::Name, "", "ﾊﾞｰｼﾞｮﾝ情報");
-        row(frmAbout::Name, "lblVersion", "ﾊﾞｰｼﾞｮﾝ 1.02");
-        row(frmAbout::Name, "cmdOK", "OK");
-        row(frmAbout::Name, "cmdSysInfo", "ｼｽﾃﾑ情報(&S)...");
-        row(KYODAKU::Name, "", "使用許諾");
-        row(KYODAKU::Name, "Label1", "ソフトウェア使用許諾契約書");
-        row(KYODAKU::Name, "Label2",
+        row(MainMenu::Name, "", "本棚帖");
+        row(MainMenu::Name, "Label2", "ﾊﾞｰｼﾞｮﾝ");
+        row(MainMenu::Name, "VERDSP", "1.02");
+        row(MainMenu::Name, "Command4", "?");
+        row(MainMenu::Name, "Command2", "蔵書登録");
+        row(MainMenu::Name, "Command3", "ユーティリティ");
+        row(MainMenu::Name, "Command1", "終了");
+        row(AboutBox::Name, "", "ﾊﾞｰｼﾞｮﾝ情報");
+        row(AboutBox::Name, "lblVersion", "ﾊﾞｰｼﾞｮﾝ 1.02");
+        row(AboutBox::Name, "cmdOK", "OK");
+        row(AboutBox::Name, "cmdSysInfo", "ｼｽﾃﾑ情報(&S)...");
+        row(AgreementWindow::Name, "", "使用許諾");
+        row(AgreementWindow::Name, "Label1", "ソフトウェア使用許諾契約書");
+        row(AgreementWindow::Name, "Label2",
             "上記内容をスクロールして最後まで確認の上、"
             "同意の場合は「同意する」のボタンをクリックして下さい。");
-        row(KYODAKU::Name, "Command1", "同意する");
-        row(KYODAKU::Name, "Command3", "同意しない");
-        row(KYODAKU::Name, "cmdClose", "閉じる(&C)");
+        row(AgreementWindow::Name, "Command1", "同意する");
+        row(AgreementWindow::Name, "Command3", "同意しない");
+        row(AgreementWindow::Name, "cmdClose", "閉じる(&C)");
     }
 
     void showsItsTexts() {
@@ -208,9 +208,9 @@ private Q_SLOTS:
     void declineTouchesNoFile() {
         QFETCH(QString, button);
         QVERIFY(start());
-        QWidget *screen = registry().existing(KYODAKU::Name);
-        QVERIFY(isShown(KYODAKU::Name));
-        QVERIFY(!isShown(MAINM::Name));
+        QWidget *screen = registry().existing(AgreementWindow::Name);
+        QVERIFY(isShown(AgreementWindow::Name));
+        QVERIFY(!isShown(MainMenu::Name));
         QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
         QCOMPARE(screen->findChild<DataNavigator *>("datPrimaryRS")->caption(), u8("Record: 1"));
         auto *text = screen->findChild<BoundTextArea *>("txtFields(1)");
@@ -236,14 +236,14 @@ private Q_SLOTS:
         QCOMPARE(programEnded(), !button.isEmpty());
         QCOMPARE(AppState::instance().admission,
                  button.isEmpty() ? AppState::Admission::Pending : AppState::Admission::No);
-        QVERIFY(!isShown(KYODAKU::Name));
-        QVERIFY(!isShown(MAINM::Name));
+        QVERIFY(!isShown(AgreementWindow::Name));
+        QVERIFY(!isShown(MainMenu::Name));
         QVERIFY(m_messages->texts.isEmpty());
         QCOMPARE(folderSnapshot(), before);
         finishProgram();
-        QVERIFY(!registry().existing(KYODAKU::Name));
+        QVERIFY(!registry().existing(AgreementWindow::Name));
         QVERIFY(start());
-        QVERIFY(isShown(KYODAKU::Name));
+        QVERIFY(isShown(AgreementWindow::Name));
     }
 
     void firstAcceptance_data() {
@@ -270,15 +270,15 @@ private Q_SLOTS:
                  version.isEmpty() ? contents("intdef.ver") : earlierVersion);
         QCOMPARE(AppState::instance().admission, AppState::Admission::Yes);
         QCOMPARE(AppState::instance().subWindowFlag, qint16(0));
-        QVERIFY(isShown(MAINM::Name));
+        QVERIFY(isShown(MainMenu::Name));
         finishProgram();
-        QVERIFY(!registry().existing(KYODAKU::Name));
+        QVERIFY(!registry().existing(AgreementWindow::Name));
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         // The next start goes straight to the main menu only where the version is the current one.
-        registry().existing(MAINM::Name)->hide();
+        registry().existing(MainMenu::Name)->hide();
         QVERIFY(start());
-        QCOMPARE(isShown(MAINM::Name), version.isEmpty());
-        QCOMPARE(isShown(KYODAKU::Name), !version.isEmpty());
+        QCOMPARE(isShown(MainMenu::Name), version.isEmpty());
+        QCOMPARE(isShown(AgreementWindow::Name), !version.isEmpty());
     }
 
     // "同意する" on an earlier release's catalogue or where something is missing: one message and
@@ -347,7 +347,7 @@ private Q_SLOTS:
         QFETCH(bool, askedAgain);
         prepare();
         QVERIFY(start());
-        QVERIFY(isShown(KYODAKU::Name));
+        QVERIFY(isShown(AgreementWindow::Name));
         meanwhile();
         const auto before = folderSnapshot();
         // Screens that hold the catalogue open must not stop its replacement.
@@ -364,8 +364,8 @@ private Q_SLOTS:
             QCOMPARE(m_messages->texts[0], message);
         QCOMPARE(m_messages->titles, QStringList{QString()});
         QVERIFY(programEnded());
-        QVERIFY(!isShown(KYODAKU::Name));
-        QVERIFY(!isShown(MAINM::Name));
+        QVERIFY(!isShown(AgreementWindow::Name));
+        QVERIFY(!isShown(MainMenu::Name));
         QVERIFY(!catalogue.isOpen());
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         if (unchanged == QStringList{u8("*")})
@@ -390,8 +390,8 @@ private Q_SLOTS:
         finishProgram();
         m_messages->texts.clear();
         QVERIFY(start());
-        QCOMPARE(isShown(KYODAKU::Name), askedAgain);
-        QCOMPARE(isShown(MAINM::Name), !askedAgain);
+        QCOMPARE(isShown(AgreementWindow::Name), askedAgain);
+        QCOMPARE(isShown(MainMenu::Name), !askedAgain);
         QVERIFY(m_messages->texts.isEmpty());
     }
 
@@ -413,7 +413,7 @@ private Q_SLOTS:
         QFETCH(bool, provided);
         registry().registerFactory(
             screen, [provided]() -> QWidget * { return provided ? new QWidget : nullptr; });
-        QWidget *menu = shown(MAINM::Name);
+        QWidget *menu = shown(MainMenu::Name);
 
         click(menu, button);
 
@@ -456,7 +456,7 @@ private Q_SLOTS:
             QVERIFY(help.remove(damage));
 
         if (id == 1)
-            click(shown(MAINM::Name), u8("Command4"));
+            click(shown(MainMenu::Name), u8("Command4"));
         else
             showHelp(id);
 
@@ -478,14 +478,14 @@ private Q_SLOTS:
     // The about box is one window, unloaded by OK; 終了 ends the program with it and the help
     // window open, and closes the catalogue.
     void aboutBoxAndQuit() {
-        QPointer<QWidget> about = shown(frmAbout::Name);
-        QCOMPARE(shown(frmAbout::Name), about);
+        QPointer<QWidget> about = shown(AboutBox::Name);
+        QCOMPARE(shown(AboutBox::Name), about);
         click(about, u8("cmdOK"));
         finishProgram();
         QVERIFY(!about);
         QVERIFY(!programEnded());
-        QPointer<QWidget> menu = shown(MAINM::Name);
-        about = shown(frmAbout::Name);
+        QPointer<QWidget> menu = shown(MainMenu::Name);
+        about = shown(AboutBox::Name);
         QVERIFY(about->isVisible());
         showHelp(1);
         QVERIFY(QFile::copy(u8("TOSHOINI.MDB"), u8("TOSHO.MDB")));
@@ -531,7 +531,7 @@ private Q_SLOTS:
                 started << path;
                 return starts;
             });
-        auto *about = static_cast<frmAbout *>(shown(frmAbout::Name));
+        auto *about = static_cast<AboutBox *>(shown(AboutBox::Name));
         about->setSystemInformation(standIn);
 
         click(about, u8("cmdSysInfo"));

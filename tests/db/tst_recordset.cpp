@@ -2,7 +2,7 @@
 #include "db/Connection.h"
 #include "db/RecordSet.h"
 #include "db/SqliteLibrary.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "support/DataFolder.h"
 #include "support/TestSql.h"
 
@@ -20,7 +20,8 @@ struct Catalogue {
     Connection connection{QStringLiteral("FILE NAME=Karobu.udl")};
     RecordSet set;
 
-    explicit Catalogue(const QStringList &titles, const QString &source = MEISAI::RecordSource) {
+    explicit Catalogue(const QStringList &titles,
+                       const QString &source = BookRegister::RecordSource) {
         folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
         connection.open();
         exec("INSERT INTO CHOSHA (著者NO, 著者名) VALUES (1, '夏目漱石'), (2, '森鴎外')");
@@ -56,7 +57,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("fields"); // -1: the source cannot be opened
         QTest::addColumn<QString>("columns");
         const QString title = QStringLiteral("-題名");
-        QTest::newRow("register") << MEISAI::RecordSource << 20 << "+題名 +価格 +購入日 +内容";
+        QTest::newRow("register") << BookRegister::RecordSource << 20
+                                  << "+題名 +価格 +購入日 +内容";
         QTest::newRow("table") << "[book]" << 20 << "+題名";
         QTest::newRow("bracketed")
             << "select [題名], [SEQNO] from [BOOK] where [SEQNO] IS NULL" << 2 << "+題名 +SEQNO";

@@ -1,6 +1,6 @@
 #include "core/AppState.h"
 #include "masters/MasterEditor.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "register/RegisterFixture.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -158,7 +158,7 @@ private Q_SLOTS:
         for (const bool linkFile : {true, false}) {
             for (const bool byButton : {true, false}) {
                 RegisterFixture fixture;
-                MEISAI *books = fixture.openRegister();
+                BookRegister *books = fixture.openRegister();
                 if (!linkFile)
                     QVERIFY(QFile::remove(fixture.folder.filePath("Karobu.udl")));
                 QPointer<MasterEditor> editor = fixture.openEditor("CHOSHA", "CHOSHA");

@@ -4,7 +4,7 @@
 #include "app/Shell.h"
 #include "core/AppState.h"
 #include "masters/MasterEditor.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
 
@@ -48,14 +48,14 @@ RegisterFixture::~RegisterFixture() {
     AppState::instance().reset();
 }
 
-MEISAI *RegisterFixture::openRegister() {
-    WindowRegistry::instance().show(MEISAI::Name);
-    auto *books = qobject_cast<MEISAI *>(visibleWindow(MEISAI::Name));
+BookRegister *RegisterFixture::openRegister() {
+    WindowRegistry::instance().show(BookRegister::Name);
+    auto *books = qobject_cast<BookRegister *>(visibleWindow(BookRegister::Name));
     return books && QTest::qWaitForWindowExposed(books) ? books : nullptr;
 }
 
 MasterEditor *RegisterFixture::openEditor(const QString &menuItem, const QString &form) {
-    if (MEISAI *books = openRegister())
+    if (BookRegister *books = openRegister())
         choose(books, menuItem);
     auto *editor = qobject_cast<MasterEditor *>(visibleWindow(form));
     return editor && QTest::qWaitForWindowExposed(editor) ? editor : nullptr;

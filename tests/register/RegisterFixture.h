@@ -8,7 +8,7 @@
 #include <memory>
 
 namespace hondana {
-class MEISAI;
+class BookRegister;
 class MasterEditor;
 } // namespace hondana
 
@@ -32,7 +32,7 @@ public:
     }
 
     // Opens the register as the main menu does, or a master editor through its menu item.
-    MEISAI *openRegister();
+    BookRegister *openRegister();
     MasterEditor *openEditor(const QString &menuItem, const QString &form);
     static QWidget *visibleWindow(const QString &name);
     // Lets windows that closed themselves go.

@@ -1,7 +1,7 @@
 #include "app/ApplicationSetup.h"
 #include "base/Failure.h"
 #include "core/AppState.h"
-#include "retrieval/MEIPR.h"
+#include "retrieval/DetailReport.h"
 #include "retrieval/ReportLayout.h"
 #include "retrieval/ReportPagination.h"
 #include "retrieval/ReportPainter.h"
@@ -76,7 +76,7 @@ class ReportTest : public QObject {
 
     std::unique_ptr<test::DataFolder> m_folder;
     std::unique_ptr<test::SqlFile> m_catalogue;
-    std::unique_ptr<MEIPR> m_report;
+    std::unique_ptr<DetailReport> m_report;
 
     QString showReport(int books) {
         addBooks(*m_catalogue, books);
@@ -95,7 +95,7 @@ private Q_SLOTS:
         m_folder->copyShipped("TOSHOINI.MDB", "TOSHO.MDB");
         AppState::instance().reset();
         m_catalogue = std::make_unique<test::SqlFile>(m_folder->filePath("TOSHO.MDB"));
-        m_report = std::make_unique<MEIPR>();
+        m_report = std::make_unique<DetailReport>();
     }
 
     void cleanup() {
@@ -186,12 +186,12 @@ private Q_SLOTS:
     // The preview paints only the pages around the one shown, wherever the user goes.
     void previewHoldsFewPages() {
         showReport(400);
-        QVERIFY(m_report->pageCount() > 2 * MEIPR::PreviewPages);
+        QVERIFY(m_report->pageCount() > 2 * DetailReport::PreviewPages);
         auto *preview = m_report->findChild<QPrintPreviewWidget *>();
-        for (int page : {1, MEIPR::PreviewPages + 2, m_report->pageCount(), 2}) {
+        for (int page : {1, DetailReport::PreviewPages + 2, m_report->pageCount(), 2}) {
             m_report->showPage(page);
             QCOMPARE(m_report->currentPage(), page);
-            QVERIFY(preview->pageCount() <= MEIPR::PreviewPages);
+            QVERIFY(preview->pageCount() <= DetailReport::PreviewPages);
         }
     }
 

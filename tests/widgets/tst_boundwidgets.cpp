@@ -1,4 +1,4 @@
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
 #include "support/TestSql.h"
@@ -28,7 +28,7 @@ private Q_SLOTS:
         DataSource books;
         books.setObjectName(DataSource::PrimaryName);
         books.setConnectionString("FILE NAME=Karobu.udl");
-        books.setRecordSource(MEISAI::RecordSource);
+        books.setRecordSource(BookRegister::RecordSource);
         DataGrid grid;
         QVERIFY(books.refresh());
         grid.bind(&books, {{"題名", "書名", 1440, {}, false, true},

@@ -17,7 +17,7 @@ class DataSource;
 // and the reading stamps, the record buttons, and a menu bar into every other screen. One
 // register for the process, shown by the main menu in its place; it shows the main menu again
 // when it closes.
-class MEISAI : public QWidget {
+class BookRegister : public QWidget {
     Q_OBJECT
 public:
     static inline const QString Name = windows::Register;
@@ -33,10 +33,10 @@ public:
 
     // The register is only for an admitted user: anything else ends the program and gives no
     // register (nullptr).
-    static MEISAI *load();
+    static BookRegister *load();
 
-    explicit MEISAI(QWidget *parent = nullptr);
-    ~MEISAI() override;
+    explicit BookRegister(QWidget *parent = nullptr);
+    ~BookRegister() override;
 
     DataSource *books() const { return m_books; }
     DataNavigator *navigator() const { return m_navigator; }

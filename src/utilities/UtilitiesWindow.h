@@ -13,7 +13,7 @@ class DataSource;
 // The utilities screen: reset of all data, backup and restore of the whole catalogue. Shown by
 // the main menu in its place; closing it, by its button or its title bar, brings the main menu
 // back. While an operation runs it cannot be closed.
-class ALLDEL : public QWidget {
+class UtilitiesWindow : public QWidget {
     Q_OBJECT
 public:
     static inline const QString Name = windows::Utilities;
@@ -27,8 +27,8 @@ public:
     static inline const QString RestoreDone =
         QStringLiteral("データの復元を完了しました、再度立ち上げてください！");
 
-    explicit ALLDEL(QWidget *parent = nullptr);
-    ~ALLDEL() override;
+    explicit UtilitiesWindow(QWidget *parent = nullptr);
+    ~UtilitiesWindow() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,4 +1,4 @@
-#include "retrieval/MEIPR.h"
+#include "retrieval/DetailReport.h"
 
 #include "base/Failure.h"
 #include "core/AppState.h"
@@ -25,7 +25,8 @@
 
 namespace hondana {
 
-MEIPR::MEIPR(QWidget *parent) : QWidget(parent, Qt::Window), m_printer(QPrinter::HighResolution) {
+DetailReport::DetailReport(QWidget *parent)
+    : QWidget(parent, Qt::Window), m_printer(QPrinter::HighResolution) {
     setObjectName(Name);
     setWindowTitle(Caption);
     setGeometry(twips::rect(210, 345, 14175, 4995));
@@ -35,8 +36,8 @@ MEIPR::MEIPR(QWidget *parent) : QWidget(parent, Qt::Window), m_printer(QPrinter:
     m_preview->setObjectName(QStringLiteral("preview"));
     m_preview->setAccessibleName(Caption);
     m_preview->fitToWidth();
-    connect(m_preview, &QPrintPreviewWidget::paintRequested, this, &MEIPR::paintPreview);
-    connect(m_preview, &QPrintPreviewWidget::previewChanged, this, &MEIPR::followPreview);
+    connect(m_preview, &QPrintPreviewWidget::paintRequested, this, &DetailReport::paintPreview);
+    connect(m_preview, &QPrintPreviewWidget::previewChanged, this, &DetailReport::followPreview);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -46,13 +47,13 @@ MEIPR::MEIPR(QWidget *parent) : QWidget(parent, Qt::Window), m_printer(QPrinter:
 }
 
 // The preview goes first: it works on the printer, which is gone before the children are.
-MEIPR::~MEIPR() {
+DetailReport::~DetailReport() {
     delete m_preview;
 }
 
 // Page moves show icons only, so the bar fits the window; every button keeps its text as its
 // accessible name and tool tip.
-QToolBar *MEIPR::buildToolBar() {
+QToolBar *DetailReport::buildToolBar() {
     auto *bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("toolBar"));
     bar->setAccessibleName(Caption);
@@ -77,10 +78,11 @@ QToolBar *MEIPR::buildToolBar() {
     const auto zoom = [&](const char *name, const QString &text, auto handler) {
         return add(name, text, {}, Qt::ToolButtonTextOnly, handler);
     };
-    command("cmdPrint", QStringLiteral("印刷..."), QStyle::SP_DialogSaveButton, &MEIPR::printReport)
+    command("cmdPrint", QStringLiteral("印刷..."), QStyle::SP_DialogSaveButton,
+            &DetailReport::printReport)
         ->setShortcut(QKeySequence::Print);
     command("cmdPdf", QStringLiteral("PDF に保存..."), QStyle::SP_DialogSaveButton,
-            &MEIPR::choosePdf);
+            &DetailReport::choosePdf);
     bar->addSeparator();
     move("cmdFirstPage", QStringLiteral("最初のページ"), QStyle::SP_MediaSkipBackward,
          [this] { showPage(1); });
@@ -90,7 +92,7 @@ QToolBar *MEIPR::buildToolBar() {
     m_page->setObjectName(QStringLiteral("page"));
     m_page->setAccessibleName(QStringLiteral("ページ"));
     m_page->setKeyboardTracking(false);
-    connect(m_page, &QSpinBox::valueChanged, this, &MEIPR::showPage);
+    connect(m_page, &QSpinBox::valueChanged, this, &DetailReport::showPage);
     bar->addWidget(m_page);
     m_pageTotal = new QLabel(bar);
     m_pageTotal->setObjectName(QStringLiteral("pageTotal"));
@@ -113,13 +115,13 @@ QToolBar *MEIPR::buildToolBar() {
     return bar;
 }
 
-void MEIPR::setVisible(bool visible) {
+void DetailReport::setVisible(bool visible) {
     if (visible && !readRows())
         return;
     QWidget::setVisible(visible);
 }
 
-bool MEIPR::readRows() {
+bool DetailReport::readRows() {
     BusyCursor busy;
     try {
         m_rows.read(AppState::instance().mainConnectionString);
@@ -135,12 +137,12 @@ bool MEIPR::readRows() {
     return true;
 }
 
-void MEIPR::repaintPreview() {
+void DetailReport::repaintPreview() {
     m_pages = report::paginate(m_printer, m_rows);
     m_preview->updatePreview();
 }
 
-void MEIPR::paintPreview(QPrinter *printer) {
+void DetailReport::paintPreview(QPrinter *printer) {
     try {
         report::print(*printer, m_rows, m_firstPreviewPage, m_firstPreviewPage + PreviewPages - 1);
     } catch (const Failure &failure) {
@@ -150,11 +152,11 @@ void MEIPR::paintPreview(QPrinter *printer) {
     }
 }
 
-int MEIPR::currentPage() const {
+int DetailReport::currentPage() const {
     return m_firstPreviewPage + m_preview->currentPage() - 1;
 }
 
-void MEIPR::showPage(int page) {
+void DetailReport::showPage(int page) {
     page = std::clamp(page, 1, pageCount());
     const int first = (page - 1) / PreviewPages * PreviewPages + 1;
     if (first != m_firstPreviewPage) {
@@ -167,18 +169,18 @@ void MEIPR::showPage(int page) {
 }
 
 // The user scrolled the preview to another of the pages it holds.
-void MEIPR::followPreview() {
+void DetailReport::followPreview() {
     showPageControls();
 }
 
-void MEIPR::showPageControls() {
+void DetailReport::showPageControls() {
     const QSignalBlocker blocker(m_page);
     m_page->setRange(1, pageCount());
     m_page->setValue(currentPage());
     m_pageTotal->setText(QStringLiteral("/ %1").arg(pageCount()));
 }
 
-void MEIPR::printReport() {
+void DetailReport::printReport() {
     QPrintDialog dialog(&m_printer, this);
     dialog.setMinMax(1, pageCount());
     dialog.setOptions(QAbstractPrintDialog::PrintPageRange |
@@ -198,7 +200,7 @@ void MEIPR::printReport() {
     });
 }
 
-void MEIPR::choosePdf() {
+void DetailReport::choosePdf() {
     QString path = QFileDialog::getSaveFileName(
         this, QStringLiteral("PDF に保存"),
         QDir::current().filePath(Caption + QStringLiteral(".pdf")), QStringLiteral("PDF (*.pdf)"));
@@ -209,7 +211,7 @@ void MEIPR::choosePdf() {
     saveAsPdf(path);
 }
 
-bool MEIPR::saveAsPdf(const QString &path) {
+bool DetailReport::saveAsPdf(const QString &path) {
     return printFromCatalogue(
         QStringLiteral("PDF を書き出しています..."),
         [&](const report::Progress &progress) { return report::savePdf(path, m_rows, progress); });
@@ -218,8 +220,8 @@ bool MEIPR::saveAsPdf(const QString &path) {
 // Prints what the catalogue holds now, not what it held when the preview opened: the rows are
 // read again, and the preview follows them (and the paper the print dialog may have changed).
 // Other windows wait meanwhile, so no book changes half-way through the pages.
-bool MEIPR::printFromCatalogue(const QString &label,
-                               const std::function<bool(const report::Progress &)> &work) {
+bool DetailReport::printFromCatalogue(const QString &label,
+                                      const std::function<bool(const report::Progress &)> &work) {
     BusyCursor busy;
     QProgressDialog dialog(label, QStringLiteral("中止"), 0, 1, this);
     dialog.setWindowTitle(Caption);
@@ -245,14 +247,14 @@ bool MEIPR::printFromCatalogue(const QString &label,
     return complete;
 }
 
-void MEIPR::closeEvent(QCloseEvent *event) {
+void DetailReport::closeEvent(QCloseEvent *event) {
     m_rows.release();
     resetMousePointer();
     event->accept();
 }
 
 void registerReport() {
-    WindowRegistry::instance().registerFactory(MEIPR::Name, [] { return new MEIPR; });
+    WindowRegistry::instance().registerFactory(DetailReport::Name, [] { return new DetailReport; });
 }
 
 } // namespace hondana

@@ -1,4 +1,4 @@
-#include "app/MAINM.h"
+#include "app/MainMenu.h"
 
 #include "core/AppState.h"
 #include "widgets/FormLayout.h"
@@ -14,7 +14,7 @@
 
 namespace hondana {
 
-MAINM::MAINM(QWidget *parent) : QWidget(parent, Qt::Window) {
+MainMenu::MainMenu(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(Name);
     setWindowTitle(ApplicationTitle);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -55,7 +55,7 @@ MAINM::MAINM(QWidget *parent) : QWidget(parent, Qt::Window) {
     connect(quit, &QPushButton::clicked, this, [] { endProgram(); });
 }
 
-void MAINM::showInstead(const QString &name) {
+void MainMenu::showInstead(const QString &name) {
     if (WindowRegistry::instance().show(name))
         hide();
 }

@@ -1,4 +1,4 @@
-#include "app/KYODAKU.h"
+#include "app/AgreementWindow.h"
 
 #include "base/Failure.h"
 #include "core/AgreementAcceptance.h"
@@ -43,7 +43,7 @@ void endWith(const QString &message) {
 
 } // namespace
 
-KYODAKU::KYODAKU(QWidget *parent) : QWidget(parent, Qt::Window) {
+AgreementWindow::AgreementWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(Name);
     setWindowTitle(QStringLiteral("使用許諾"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -91,23 +91,23 @@ KYODAKU::KYODAKU(QWidget *parent) : QWidget(parent, Qt::Window) {
         form::button(buttons, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"),
                      twips::rect(5688, 0, 1095, 300));
 
-    connect(agree, &QPushButton::clicked, this, &KYODAKU::accept);
-    connect(disagree, &QPushButton::clicked, this, &KYODAKU::decline);
-    connect(closeButton, &QPushButton::clicked, this, &KYODAKU::decline);
+    connect(agree, &QPushButton::clicked, this, &AgreementWindow::accept);
+    connect(disagree, &QPushButton::clicked, this, &AgreementWindow::decline);
+    connect(closeButton, &QPushButton::clicked, this, &AgreementWindow::decline);
 
     m_data->refresh();
 }
 
-KYODAKU::~KYODAKU() {
+AgreementWindow::~AgreementWindow() {
     resetMousePointer();
 }
 
-void KYODAKU::decline() {
+void AgreementWindow::decline() {
     AppState::instance().admission = AppState::Admission::No;
     endProgram();
 }
 
-void KYODAKU::accept() {
+void AgreementWindow::accept() {
     Acceptance outcome;
     {
         BusyCursor busy;

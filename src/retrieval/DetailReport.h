@@ -19,7 +19,7 @@ namespace hondana {
 // the user prints or saves a PDF. One instance for the process; every showing reads the
 // catalogue afresh. The preview holds a handful of pages at a time and paints the next ones when
 // the user goes there, so a catalogue of any size opens at once.
-class MEIPR : public QWidget {
+class DetailReport : public QWidget {
     Q_OBJECT
 public:
     static inline const QString Name = windows::Report;
@@ -27,8 +27,8 @@ public:
     // How many pages the preview paints at a time.
     static constexpr int PreviewPages = 10;
 
-    explicit MEIPR(QWidget *parent = nullptr);
-    ~MEIPR() override;
+    explicit DetailReport(QWidget *parent = nullptr);
+    ~DetailReport() override;
 
     // Showing reads the rows; when they cannot be read the user is told and the window stays
     // hidden.

@@ -1,4 +1,4 @@
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 
 #include "catalogue/VolumeCopy.h"
 #include "core/AppState.h"
@@ -97,15 +97,15 @@ QRect pixels(const QRectF &rect) {
 
 } // namespace
 
-MEISAI *MEISAI::load() {
+BookRegister *BookRegister::load() {
     if (AppState::instance().admission != AppState::Admission::Yes) {
         endProgram();
         return nullptr;
     }
-    return new MEISAI;
+    return new BookRegister;
 }
 
-MEISAI::MEISAI(QWidget *parent)
+BookRegister::BookRegister(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(Name);
@@ -138,9 +138,9 @@ MEISAI::MEISAI(QWidget *parent)
     m_books->refresh();
 }
 
-MEISAI::~MEISAI() = default;
+BookRegister::~BookRegister() = default;
 
-void MEISAI::buildTitle(QWidget *client) {
+void BookRegister::buildTitle(QWidget *client) {
     QLabel *title =
         form::label(client, QStringLiteral("lblTitle"), Caption, twips::rect(120, 120, 7530, 480));
     title->setFont(formFont(13.5, true));
@@ -153,14 +153,14 @@ void MEISAI::buildTitle(QWidget *client) {
                 twips::rect(2160, 1260, 2040, 330));
 }
 
-void MEISAI::buildLookups() {
+void BookRegister::buildLookups() {
     for (const Lookup &lookup : lookups()) {
         m_lookupSources.insert(
             lookup.combo, new DataSource(lookup.dataSource, ConnectionString, lookup.table, this));
     }
 }
 
-void MEISAI::buildFields(QWidget *client) {
+void BookRegister::buildFields(QWidget *client) {
     QWidget *previous = nullptr;
     int labelNumber = 0;
     for (const Field &field : fields()) {
@@ -201,7 +201,7 @@ void MEISAI::buildFields(QWidget *client) {
     }
 }
 
-void MEISAI::buildButtons(QWidget *client) {
+void BookRegister::buildButtons(QWidget *client) {
     auto *bar = new QWidget(client);
     bar->setObjectName(QStringLiteral("picButtons"));
     bar->setGeometry(twips::rect(0, ClientHeight - NavigatorHeight - ButtonBarHeight, ClientWidth,
@@ -209,13 +209,13 @@ void MEISAI::buildButtons(QWidget *client) {
     const struct {
         const char *name;
         QString caption;
-        void (MEISAI::*handler)();
+        void (BookRegister::*handler)();
     } buttons[] = {
-        {"cmdAdd", QStringLiteral("追加(&A)"), &MEISAI::addBook},
-        {"cmdUpdate", QStringLiteral("更新(&U)"), &MEISAI::saveBooks},
-        {"CMDCOPY", QStringLiteral("コピー(&O)"), &MEISAI::copyBook},
-        {"cmdDelete", QStringLiteral("削除(&D)"), &MEISAI::deleteBook},
-        {"cmdClose", QStringLiteral("閉じる(&C)"), &MEISAI::closeFromButton},
+        {"cmdAdd", QStringLiteral("追加(&A)"), &BookRegister::addBook},
+        {"cmdUpdate", QStringLiteral("更新(&U)"), &BookRegister::saveBooks},
+        {"CMDCOPY", QStringLiteral("コピー(&O)"), &BookRegister::copyBook},
+        {"cmdDelete", QStringLiteral("削除(&D)"), &BookRegister::deleteBook},
+        {"cmdClose", QStringLiteral("閉じる(&C)"), &BookRegister::closeFromButton},
     };
     const double gap = (ClientWidth - std::size(buttons) * ButtonWidth) / (std::size(buttons) + 1);
     const double top = (ButtonBarHeight - ButtonHeight) / 2;
@@ -240,7 +240,7 @@ void MEISAI::buildButtons(QWidget *client) {
     }
 }
 
-void MEISAI::buildMenuBar() {
+void BookRegister::buildMenuBar() {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
     m_menuBar->setNativeMenuBar(false);
@@ -267,7 +267,7 @@ void MEISAI::buildMenuBar() {
     }
 }
 
-void MEISAI::runMenuCommand(const MenuCommand &command) {
+void BookRegister::runMenuCommand(const MenuCommand &command) {
     switch (command.opening) {
     case Opening::Beside:
     case Opening::InPlace:
@@ -289,7 +289,7 @@ void MEISAI::runMenuCommand(const MenuCommand &command) {
 }
 
 // One screen at a time: while one is open, choosing another does nothing and says nothing.
-void MEISAI::openUnderFlag(const MenuCommand &command) {
+void BookRegister::openUnderFlag(const MenuCommand &command) {
     AppState &state = AppState::instance();
     if (state.subWindowFlag == 1)
         return;
@@ -310,7 +310,7 @@ void MEISAI::openUnderFlag(const MenuCommand &command) {
 
 // The report ignores the flag but does not open while a screen is open; whatever goes wrong on
 // the way (no printer, say) ends the command without a word.
-void MEISAI::openReport(const QString &form) {
+void BookRegister::openReport(const QString &form) {
     if (AppState::instance().subWindowFlag == 1)
         return;
     try {
@@ -319,25 +319,25 @@ void MEISAI::openReport(const QString &form) {
     }
 }
 
-void MEISAI::closeFromMenu() {
+void BookRegister::closeFromMenu() {
     WindowRegistry::instance().show(windows::MainMenu);
     close();
 }
 
-void MEISAI::closeFromButton() {
+void BookRegister::closeFromButton() {
     if (AppState::instance().subWindowFlag == 0)
         close();
 }
 
-void MEISAI::addBook() {
+void BookRegister::addBook() {
     runRecordCommand([this] { m_books->recordSet().addNew(); });
 }
 
-void MEISAI::saveBooks() {
+void BookRegister::saveBooks() {
     runRecordCommand([this] { m_books->recordSet().updateBatch(); });
 }
 
-void MEISAI::copyBook() {
+void BookRegister::copyBook() {
     runRecordCommand([this] {
         // What the user typed belongs to the book being copied.
         m_books->commitEdits();
@@ -345,11 +345,11 @@ void MEISAI::copyBook() {
     });
 }
 
-void MEISAI::deleteBook() {
+void BookRegister::deleteBook() {
     runRecordCommand([this] { deleteAndMoveOn(m_books->recordSet(), NoBookToDelete); });
 }
 
-void MEISAI::showEvent(QShowEvent *event) {
+void BookRegister::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (m_shownOnce)
         return;
@@ -362,7 +362,7 @@ void MEISAI::showEvent(QShowEvent *event) {
 
 // The register stays while a screen it opened is open, and while a change it holds cannot be
 // written; the main menu comes back before it goes, so the program never ends behind the user.
-void MEISAI::closeEvent(QCloseEvent *event) {
+void BookRegister::closeEvent(QCloseEvent *event) {
     if (AppState::instance().subWindowFlag == 1 || !savePendingChange(*m_books)) {
         event->ignore();
         return;
@@ -373,7 +373,8 @@ void MEISAI::closeEvent(QCloseEvent *event) {
 }
 
 void registerBookRegister() {
-    WindowRegistry::instance().registerFactory(MEISAI::Name, [] { return MEISAI::load(); });
+    WindowRegistry::instance().registerFactory(BookRegister::Name,
+                                               [] { return BookRegister::load(); });
 }
 
 } // namespace hondana

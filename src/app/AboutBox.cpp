@@ -1,4 +1,4 @@
-#include "app/frmAbout.h"
+#include "app/AboutBox.h"
 
 #include "app/ApplicationIcon.h"
 #include "core/AppState.h"
@@ -23,7 +23,7 @@ void addSeparator(QWidget *parent, const QString &name, QFrame::Shadow shadow, d
 
 } // namespace
 
-frmAbout::frmAbout(QWidget *parent) : QWidget(parent, Qt::Window) {
+AboutBox::AboutBox(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(Name);
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -59,14 +59,14 @@ frmAbout::frmAbout(QWidget *parent) : QWidget(parent, Qt::Window) {
                      twips::rect(4260, 3075, 1245, 345));
 
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
-    connect(sysInfo, &QPushButton::clicked, this, &frmAbout::startSysInfo);
+    connect(sysInfo, &QPushButton::clicked, this, &AboutBox::startSysInfo);
 }
 
-void frmAbout::setSystemInformation(const SystemInformation &systemInformation) {
+void AboutBox::setSystemInformation(const SystemInformation &systemInformation) {
     m_systemInformation = systemInformation;
 }
 
-void frmAbout::startSysInfo() {
+void AboutBox::startSysInfo() {
     if (!m_systemInformation.start())
         MessageService::instance().notice(Unavailable);
 }

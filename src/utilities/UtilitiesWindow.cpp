@@ -1,4 +1,4 @@
-#include "utilities/ALLDEL.h"
+#include "utilities/UtilitiesWindow.h"
 
 #include "base/Failure.h"
 #include "core/AppState.h"
@@ -26,7 +26,7 @@ const QString TitleFont = QStringLiteral("ＭＳ Ｐゴシック");
 
 } // namespace
 
-ALLDEL::ALLDEL(QWidget *parent) : QWidget(parent, Qt::Window) {
+UtilitiesWindow::UtilitiesWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(Name);
     setWindowTitle(Caption);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -56,17 +56,17 @@ ALLDEL::ALLDEL(QWidget *parent) : QWidget(parent, Qt::Window) {
     m_adobook = new DataSource(QStringLiteral("Adobook"), ResetConnectionString,
                                QStringLiteral("BOOK"), this);
 
-    connect(reset, &QPushButton::clicked, this, &ALLDEL::resetAll);
-    connect(backup, &QPushButton::clicked, this, &ALLDEL::backUp);
-    connect(restoreButton, &QPushButton::clicked, this, &ALLDEL::restore);
-    connect(closeButton, &QPushButton::clicked, this, &ALLDEL::close);
+    connect(reset, &QPushButton::clicked, this, &UtilitiesWindow::resetAll);
+    connect(backup, &QPushButton::clicked, this, &UtilitiesWindow::backUp);
+    connect(restoreButton, &QPushButton::clicked, this, &UtilitiesWindow::restore);
+    connect(closeButton, &QPushButton::clicked, this, &UtilitiesWindow::close);
 }
 
-ALLDEL::~ALLDEL() {
+UtilitiesWindow::~UtilitiesWindow() {
     resetMousePointer();
 }
 
-void ALLDEL::closeEvent(QCloseEvent *event) {
+void UtilitiesWindow::closeEvent(QCloseEvent *event) {
     // The window is repainted while an operation runs, and a close request may come through.
     if (m_busy) {
         event->ignore();
@@ -77,7 +77,7 @@ void ALLDEL::closeEvent(QCloseEvent *event) {
 }
 
 template <typename Work>
-bool ALLDEL::runLong(const QString &label, const QString &failed, Work work) {
+bool UtilitiesWindow::runLong(const QString &label, const QString &failed, Work work) {
     m_busy = true;
     QString problem;
     {
@@ -95,7 +95,7 @@ bool ALLDEL::runLong(const QString &label, const QString &failed, Work work) {
     return problem.isEmpty();
 }
 
-void ALLDEL::resetAll() {
+void UtilitiesWindow::resetAll() {
     if (!MessageService::instance().confirm(ConfirmReset))
         return;
     const bool done = runLong(
@@ -106,7 +106,7 @@ void ALLDEL::resetAll() {
         MessageService::instance().notice(ResetDone);
 }
 
-void ALLDEL::backUp() {
+void UtilitiesWindow::backUp() {
     const bool done =
         runLong(QStringLiteral("バックアップしています…"),
                 QStringLiteral("バックアップできませんでした。蔵書データベースは元のままです。書き"
@@ -118,7 +118,7 @@ void ALLDEL::backUp() {
         MessageService::instance().notice(BackupDone);
 }
 
-void ALLDEL::restore() {
+void UtilitiesWindow::restore() {
     if (!MessageService::instance().confirm(ConfirmRestore))
         return;
     const bool done =
@@ -134,7 +134,8 @@ void ALLDEL::restore() {
 }
 
 void registerUtilities() {
-    WindowRegistry::instance().registerFactory(ALLDEL::Name, [] { return new ALLDEL; });
+    WindowRegistry::instance().registerFactory(UtilitiesWindow::Name,
+                                               [] { return new UtilitiesWindow; });
 }
 
 } // namespace hondana

@@ -1,7 +1,7 @@
 // The utilities screen driven through its real buttons offscreen, with the message boxes
 // answered by a recorder.
 #include "app/ApplicationSetup.h"
-#include "app/MAINM.h"
+#include "app/MainMenu.h"
 #include "app/Shell.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
@@ -12,7 +12,7 @@
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
-#include "utilities/ALLDEL.h"
+#include "utilities/UtilitiesWindow.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
 
@@ -51,7 +51,7 @@ QWidget *openUtilities() {
 
 } // namespace
 
-class TestAlldel : public QObject {
+class TestUtilitiesWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -68,7 +68,7 @@ private:
     std::unique_ptr<MessageRecorder> m_messages;
 };
 
-void TestAlldel::init() {
+void TestUtilitiesWindow::init() {
     m_folder = std::make_unique<DataFolder>();
     makeCatalogue(m_folder->path(), Books);
     AppState::instance().reset();
@@ -79,7 +79,7 @@ void TestAlldel::init() {
     m_messages = std::make_unique<MessageRecorder>();
 }
 
-void TestAlldel::cleanup() {
+void TestUtilitiesWindow::cleanup() {
     for (QWidget *window : QApplication::topLevelWidgets()) {
         window->hide();
         window->deleteLater();
@@ -89,7 +89,7 @@ void TestAlldel::cleanup() {
     m_folder.reset();
 }
 
-void TestAlldel::actions_data() {
+void TestUtilitiesWindow::actions_data() {
     QTest::addColumn<QString>("button"); // or "title bar" for closing the window there
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QList<bool>>("answers");
@@ -106,24 +106,26 @@ void TestAlldel::actions_data() {
     };
     const QString cannotReset = u8("全データの削除ができませんでした…");
     const QString cannotRestore = u8("データの復元ができませんでした…");
-    row("reset, No", "Command1", "", {false}, {ALLDEL::ConfirmReset}, Books);
-    row("reset, Yes", "Command1", "", {true}, {ALLDEL::ConfirmReset, ALLDEL::ResetDone}, 0, 1);
+    row("reset, No", "Command1", "", {false}, {UtilitiesWindow::ConfirmReset}, Books);
+    row("reset, Yes", "Command1", "", {true},
+        {UtilitiesWindow::ConfirmReset, UtilitiesWindow::ResetDone}, 0, 1);
     row("reset of an empty catalogue", "Command1", "empty", {true},
-        {ALLDEL::ConfirmReset, ALLDEL::ResetDone}, 0, 1);
+        {UtilitiesWindow::ConfirmReset, UtilitiesWindow::ResetDone}, 0, 1);
     row("reset without its data-link file", "Command1", "no Karobu.udl", {true},
-        {ALLDEL::ConfirmReset, cannotReset}, Books);
-    row("backup", "Command4", "", {}, {ALLDEL::BackupDone}, Books);
-    row("restore, No", "Command5", "backed up", {false}, {ALLDEL::ConfirmRestore}, Books + 1);
+        {UtilitiesWindow::ConfirmReset, cannotReset}, Books);
+    row("backup", "Command4", "", {}, {UtilitiesWindow::BackupDone}, Books);
+    row("restore, No", "Command5", "backed up", {false}, {UtilitiesWindow::ConfirmRestore},
+        Books + 1);
     row("restore, Yes", "Command5", "backed up", {true},
-        {ALLDEL::ConfirmRestore, ALLDEL::RestoreDone}, Books, 1, true);
+        {UtilitiesWindow::ConfirmRestore, UtilitiesWindow::RestoreDone}, Books, 1, true);
     row("restore without HAKKO.DAT", "Command5", "no HAKKO.DAT", {true},
-        {ALLDEL::ConfirmRestore, cannotRestore}, Books + 1);
+        {UtilitiesWindow::ConfirmRestore, cannotRestore}, Books + 1);
     // Closing brings the main menu back.
     row("閉じる", "Command2", "", {}, {}, Books);
     row("title bar", "title bar", "", {}, {}, Books);
 }
 
-void TestAlldel::actions() {
+void TestUtilitiesWindow::actions() {
     QFETCH(QString, button);
     QFETCH(QString, setup);
     QFETCH(QList<bool>, answers);
@@ -177,7 +179,7 @@ void TestAlldel::actions() {
         QVERIFY(screen->isVisible());
 }
 
-void TestAlldel::everyControlHasAnAccessibleName() {
+void TestUtilitiesWindow::everyControlHasAnAccessibleName() {
     QWidget *screen = openUtilities();
     QVERIFY(screen);
     const QList<QWidget *> controls = screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
@@ -186,5 +188,5 @@ void TestAlldel::everyControlHasAnAccessibleName() {
         QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
 }
 
-QTEST_MAIN(TestAlldel)
-#include "tst_alldel.moc"
+QTEST_MAIN(TestUtilitiesWindow)
+#include "tst_utilitieswindow.moc"

@@ -9,7 +9,7 @@ class DataSource;
 
 // The agreement screen: shows the usage agreement; accepting records it (or upgrades the data
 // of an earlier release), declining or closing ends the program.
-class KYODAKU : public QWidget {
+class AgreementWindow : public QWidget {
     Q_OBJECT
 public:
     static inline const QString Name = windows::Agreement;
@@ -22,9 +22,9 @@ public:
     static inline const QString AlreadyUpgraded =
         QStringLiteral(" すでにバージョンアップ済みです！");
 
-    explicit KYODAKU(QWidget *parent = nullptr);
+    explicit AgreementWindow(QWidget *parent = nullptr);
     // Unloading gives the mouse pointer back, whatever ended the screen.
-    ~KYODAKU() override;
+    ~AgreementWindow() override;
 
 private:
     void accept();

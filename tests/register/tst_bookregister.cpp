@@ -1,9 +1,9 @@
-#include "app/MAINM.h"
-#include "app/frmAbout.h"
+#include "app/AboutBox.h"
+#include "app/MainMenu.h"
 #include "core/AppState.h"
 #include "db/RecordSet.h"
 #include "masters/MasterEditor.h"
-#include "register/MEISAI.h"
+#include "register/BookRegister.h"
 #include "register/RegisterFixture.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/HelpWindow.h"
@@ -20,11 +20,11 @@ namespace {
 
 const QString ErrorPrefix = "Data error event hit err:";
 
-QString caption(MEISAI *form) {
+QString caption(BookRegister *form) {
     return form->navigator()->caption();
 }
 
-void moveNext(MEISAI *form) {
+void moveNext(BookRegister *form) {
     QTest::mouseClick(control(form->navigator(), "cmdMoveNext"), Qt::LeftButton);
 }
 
@@ -33,7 +33,7 @@ QString spoken(QWidget *widget, QAccessible::Text what = QAccessible::Name) {
 }
 
 // What a field shows; for a lookup, what a screen reader hears as its value.
-QString textOf(MEISAI *form, const QString &name) {
+QString textOf(BookRegister *form, const QString &name) {
     QWidget *field = control(form, name);
     if (auto *notes = qobject_cast<QPlainTextEdit *>(field))
         return notes->toPlainText();
@@ -44,13 +44,13 @@ QString textOf(MEISAI *form, const QString &name) {
 
 } // namespace
 
-class MeisaiTest : public QObject {
+class BookRegisterTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void showsItsTexts() {
         RegisterFixture fixture;
-        MEISAI *form = fixture.openRegister();
+        BookRegister *form = fixture.openRegister();
         QCOMPARE(form->windowTitle(), QString("蔵書登録"));
         QStringList shown;
         for (int i = 1; i <= 20; ++i)
@@ -85,7 +85,7 @@ private Q_SLOTS:
 
     void startsOnTheTitleAndTabsInOrder() {
         RegisterFixture fixture;
-        MEISAI *form = fixture.openRegister();
+        BookRegister *form = fixture.openRegister();
         QCOMPARE(QApplication::focusWidget(), control(form, "txtFields(1)"));
         const QStringList order =
             QString("txtFields(1) txtFields(2) txtFields(3) txtFields(4) DataCombo1 DataCombo2 "
@@ -108,7 +108,7 @@ private Q_SLOTS:
     void everyFieldRoundTrips() {
         RegisterFixture fixture;
         fixture.addBook("元", 1, 1);
-        MEISAI *form = fixture.openRegister();
+        BookRegister *form = fixture.openRegister();
         const QStringList rows =
             QString(
                 "txtFields(1)|ﾃｽﾄ本　上|題名|ﾃｽﾄ本　上|ﾃｽﾄ本　上|1;txtFields(2)|上|ｼﾘｰｽﾞ|上|上|1;"
@@ -148,7 +148,7 @@ private Q_SLOTS:
             RegisterFixture fixture;
             fixture.addBook("元", 1, 1);
             fixture.addBook("次", 1, 2);
-            MEISAI *form = fixture.openRegister();
+            BookRegister *form = fixture.openRegister();
             type(form, cell[0], cell[1]);
             if (cell[2] == "1")
                 moveNext(form);
@@ -168,7 +168,7 @@ private Q_SLOTS:
     void addNewSavesThePendingChangeFirst() {
         RegisterFixture fixture;
         fixture.addBook("一", 1, 1);
-        MEISAI *form = fixture.openRegister();
+        BookRegister *form = fixture.openRegister();
         // Leaving a field hands its text over; refused text waits silently for the next write.
         for (const char *typed : {"9,999", "x"}) {
             control(form, "Text1")->setFocus();
@@ -203,7 +203,7 @@ private Q_SLOTS:
         RegisterFixture fixture;
         for (int i = 1; i <= 3; ++i)
             fixture.addBook(QString("本%1").arg(i), 1, i);
-        MEISAI *form = fixture.openRegister();
+        BookRegister *form = fixture.openRegister();
         const QStringList steps = {"本3|Record: 2", "本1|Record: 1", "|Record: -3", "|Record: -3"};
         form->books()->moveTo(2);
         for (const QString &step : steps) {
@@ -227,7 +227,7 @@ private Q_SLOTS:
                      "INSERT INTO BOOK VALUES (1, 2, '上', 'A-1', 'B-1', '2020-04-01', 54, "
                      "'源氏物語', 40000, '済', 'メモ', 3, '2019-01-10', 2, 7, 1500, '古書店', "
                      "'C-1', '2020-05-01', 4)");
-        MEISAI *form = fixture.openRegister();
+        BookRegister *form = fixture.openRegister();
         type(form, "txtFields(9)", "2024/02/30"); // a refused change starts no copy
         click(form, "CMDCOPY");
         QCOMPARE(caption(form), QString("Record: 1"));
@@ -261,7 +261,7 @@ private Q_SLOTS:
                      "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (4, '文庫');"
                      "INSERT INTO BOOK (題名, SEQNO, 著者NO, 読書ｽﾀﾝﾌﾟ) VALUES ('一', 1, 40000, "
                      "'未  '), ('二', 2, 99999, '*'), ('三', 3, NULL, NULL)");
-        MEISAI *form = fixture.openRegister(); // on 三, the book without an author
+        BookRegister *form = fixture.openRegister(); // on 三, the book without an author
         const QStringList combos = {"DataCombo1", "DataCombo2", "DataCombo3", "DataCombo4",
                                     "DataCombo5"};
         for (const QString &name : combos) {
@@ -319,7 +319,7 @@ private Q_SLOTS:
             RegisterFixture fixture;
             if (cell[2] == "1")
                 fixture.addBook("本", 1, 1);
-            MEISAI *form = fixture.openRegister();
+            BookRegister *form = fixture.openRegister();
             const QWidgetList before = QApplication::topLevelWidgets();
             AppState::instance().subWindowFlag = qint16(cell[1].toInt());
             choose(form, cell[0]);
@@ -355,7 +355,7 @@ private Q_SLOTS:
             fixture.addBook("本", 1, 1);
             if (!linkFile)
                 QVERIFY(QFile::remove(fixture.folder.filePath("Karobu.udl")));
-            QPointer<MEISAI> form = fixture.openRegister();
+            QPointer<BookRegister> form = fixture.openRegister();
             QCOMPARE(form->books()->recordSet().isOpen(), linkFile);
             AppState::instance().subWindowFlag = qint16(cell[1].toInt());
             if (linkFile)
@@ -368,7 +368,7 @@ private Q_SLOTS:
             else
                 form->close();
             RegisterFixture::settle();
-            const bool menuShown = RegisterFixture::visibleWindow(MAINM::Name);
+            const bool menuShown = RegisterFixture::visibleWindow(MainMenu::Name);
             QCOMPARE(QStringList({cell[0], cell[1], cell[2], QString::number(!form.isNull()),
                                   QString::number(menuShown)}),
                      cell);
@@ -385,8 +385,8 @@ private Q_SLOTS:
         RegisterFixture fixture;
         fixture.exec("INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (1, '岩波書店')");
         fixture.exec("INSERT INTO BOOK (題名, 発行所NO) VALUES ('本', 1)");
-        QWidget *menu = WindowRegistry::instance().window(MAINM::Name);
-        MEISAI *form = fixture.openRegister();
+        QWidget *menu = WindowRegistry::instance().window(MainMenu::Name);
+        BookRegister *form = fixture.openRegister();
         MasterEditor *editor = fixture.openEditor("CHOSHA", "CHOSHA");
         for (QWidget *window :
              {menu, static_cast<QWidget *>(form), static_cast<QWidget *>(editor)}) {
@@ -411,10 +411,10 @@ private Q_SLOTS:
     void refusesAnUnadmittedUser() {
         RegisterFixture fixture;
         AppState::instance().admission = AppState::Admission::Pending;
-        QVERIFY(!WindowRegistry::instance().show(MEISAI::Name));
+        QVERIFY(!WindowRegistry::instance().show(BookRegister::Name));
         QVERIFY(programEnded());
     }
 };
 
-QTEST_MAIN(MeisaiTest)
-#include "tst_meisai.moc"
+QTEST_MAIN(BookRegisterTest)
+#include "tst_bookregister.moc"

@@ -10,14 +10,14 @@ namespace hondana {
 
 // The main menu: opens the register and the utilities screen (hiding itself meanwhile), the
 // help, and ends the program.
-class MAINM : public QWidget {
+class MainMenu : public QWidget {
     Q_OBJECT
 public:
     static inline const QString Name = windows::MainMenu;
     static inline const QString ProductTitle = QStringLiteral("本棚帖　蔵書目録");
     static constexpr int HelpContextId = 1;
 
-    explicit MAINM(QWidget *parent = nullptr);
+    explicit MainMenu(QWidget *parent = nullptr);
 
 private:
     // Shows the screen `name` in the main menu's place, when its subsystem provides it.
