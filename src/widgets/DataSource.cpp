@@ -109,6 +109,12 @@ void DataSource::commitEdits() {
     }
 }
 
+void DataSource::discardEdits() {
+    m_recordSet.cancelUpdate();
+    for (BoundEditor *editor : std::as_const(m_editors))
+        editor->discardEdit();
+}
+
 bool DataSource::moveFirst() {
     return runReportingFailure(m_recordSet, [this] { m_recordSet.moveFirst(); });
 }
