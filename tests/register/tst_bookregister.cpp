@@ -153,27 +153,28 @@ private Q_SLOTS:
         QCOMPARE(textOf(form, text("field")), text("shown"));
     }
 
-    // A value its column cannot take is reported once, by 更新 or by a move, and the text stays
-    // pending in its field; nothing is written.
-    void refusedInputStaysPending_data() {
-        columns<QString, QString, bool>({"field", "typed", "byNavigator"});
-        row("no such day", "txtFields(9)", "2024/02/30", false);
-        row("no number", "Text1", "千円", true);
-        row("outside the code page", "Text2", "Café", false);
-        row("beyond 32 bits", "Text4", "3000000000", true);
-        row("title too long", "txtFields(1)", QString(26, QChar(u'あ')), false);
+    // A value its column cannot take is reported once, by whichever command meets it first
+    // (更新, a move, 追加, コピー); the text stays pending in its field, nothing is written and
+    // the register stays on the book.
+    void refusedInputStopsTheCommand_data() {
+        columns<QString, QString, QString>({"field", "typed", "command"});
+        row("no such day", "txtFields(9)", "2024/02/30", "cmdUpdate");
+        row("no number", "Text1", "千円", "cmdMoveNext");
+        row("outside the code page", "Text2", "Café", "cmdAdd");
+        row("beyond 32 bits", "Text4", "3000000000", "CMDCOPY");
+        row("title too long", "txtFields(1)", QString(26, QChar(u'あ')), "cmdUpdate");
     }
 
-    void refusedInputStaysPending() {
+    void refusedInputStopsTheCommand() {
         RegisterFixture fixture;
         fixture.addBook("元", 1, 1);
         fixture.addBook("次", 1, 2);
         BookRegister *form = fixture.openRegister();
         type(form, text("field"), text("typed"));
-        if (cell<bool>("byNavigator"))
-            move(form, "cmdMoveNext");
+        if (text("command").startsWith("cmdMove"))
+            move(form, qPrintable(text("command")));
         else
-            click(form, "cmdUpdate");
+            click(form, text("command"));
         QCOMPARE(fixture.messages.texts.size(), 1);
         QVERIFY(fixture.messages.texts.first().startsWith(ErrorPrefix + "「"));
         QCOMPARE(fixture.messages.titles, QStringList{QString()});
@@ -183,7 +184,8 @@ private Q_SLOTS:
     }
 
     // A restored title carries the blanks the backup padded it with: they are not shown, do not
-    // count against the width, and stay as stored unless the user changes the title.
+    // count against the width, and stay as stored unless the user changes the title. A value
+    // wider than its box shows from its beginning, a number with its leading digits.
     void paddedTextIsTheUsersToLengthen_data() {
         columns<QString, QString, QString>({"retyped", "appended", "stored"});
         const QString padded = "こころ" + QString(44, ' ');
@@ -194,10 +196,13 @@ private Q_SLOTS:
 
     void paddedTextIsTheUsersToLengthen() {
         RegisterFixture fixture;
-        fixture.exec("INSERT INTO BOOK (題名, SEQNO) VALUES ('こころ' || printf('%44s', ''), 1)");
+        fixture.exec("INSERT INTO BOOK (題名, SEQNO) VALUES ('こころ' || printf('%44s', ''), "
+                     "1790017)");
         BookRegister *form = fixture.openRegister();
         auto *title = control<QLineEdit>(form, "txtFields(1)");
         QCOMPARE(title->text(), QString("こころ"));
+        QCOMPARE(textOf(form, "txtFields(3)"), QString("1,790,017"));
+        QCOMPARE(control<QLineEdit>(form, "txtFields(3)")->cursorPosition(), 0);
         if (!text("retyped").isNull())
             type(form, "txtFields(1)", text("retyped"));
         title->end(false);
@@ -206,16 +211,6 @@ private Q_SLOTS:
         click(form, "cmdUpdate");
         QCOMPARE(fixture.messages.texts, QStringList());
         QCOMPARE(fixture.value("SELECT 題名 FROM BOOK").toString(), text("stored"));
-    }
-
-    // Values wider than their box are shown from their beginning, never cut at the front.
-    void showsLongValuesFromTheirBeginning() {
-        RegisterFixture fixture;
-        fixture.addBook(QString(25, QChar(u'本')), 1, 1790017);
-        BookRegister *form = fixture.openRegister();
-        QCOMPARE(textOf(form, "txtFields(3)"), QString("1,790,017"));
-        for (const char *name : {"txtFields(1)", "txtFields(3)"})
-            QCOMPARE(control<QLineEdit>(form, name)->cursorPosition(), 0);
     }
 
     // With no current book the fields take no typing, so nothing typed can be lost or trap
@@ -276,15 +271,6 @@ private Q_SLOTS:
         QCOMPARE(caption(form), QString("Record: 2"));
         for (const char *name : {"txtFields(1)", "txtFields(3)", "Text1", "DataCombo1"})
             QCOMPARE(textOf(form, name), QString());
-        type(form, "txtFields(1)", "新");
-        type(form, "txtFields(3)", "7");
-        type(form, "txtFields(9)", "2024/02/30"); // refused: no new book is started
-        click(form, "cmdAdd");
-        QCOMPARE(fixture.messages.texts.size(), 1);
-        QCOMPARE(caption(form), QString("Record: 2"));
-        type(form, "txtFields(9)", "");
-        click(form, "cmdUpdate");
-        QCOMPARE(fixture.value("SELECT SEQNO FROM BOOK WHERE 題名 = '新'").toInt(), 7);
     }
 
     // Deleting stands on the book that followed, or on the new last one; with no book left
@@ -316,10 +302,6 @@ private Q_SLOTS:
                      "'源氏物語', 40000, '済', 'メモ', 3, '2019-01-10', 2, 7, 1500, '古書店', "
                      "'C-1', '2020-05-01', 4)");
         BookRegister *form = fixture.openRegister();
-        type(form, "txtFields(9)", "2024/02/30"); // a refused change starts no copy
-        click(form, "CMDCOPY");
-        QCOMPARE(caption(form), QString("Record: 1"));
-        type(form, "txtFields(9)", "2020/04/01");
         click(form, "CMDCOPY");
         QCOMPARE(caption(form), QString("Record: 2"));
         QCOMPARE(textOf(form, "DataCombo1"), QString("紫式部"));
@@ -336,7 +318,7 @@ private Q_SLOTS:
         click(form, "cmdUpdate");
         QCOMPARE(fixture.value("SELECT group_concat(ifnull(SEQNO, '-')) FROM BOOK").toString(),
                  QString("1,-,3"));
-        QCOMPARE(fixture.messages.texts.size(), 1);
+        QVERIFY(fixture.messages.texts.isEmpty());
     }
 
     // Each lookup shows the name of the stored number (a stamp: the stamp) and a pick stores it.
