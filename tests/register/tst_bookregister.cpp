@@ -190,7 +190,6 @@ private Q_SLOTS:
         columns<QString, QString, QString>({"retyped", "appended", "stored"});
         const QString padded = "こころ" + QString(44, ' ');
         row("lengthened", QString(), "だ", "こころだ");
-        row("untouched", QString(), QString(), padded);
         row("retyped as shown", "こころ", QString(), padded);
     }
 
@@ -372,7 +371,6 @@ private Q_SLOTS:
             true, true);
         row("categories", "DataCombo3", "INSERT INTO BUNYA (分野NO, 分野名) VALUES (%1, '類%1')",
             true, true);
-        row("sizes", "DataCombo4", size, true, true);
         row("sizes, none at open", "DataCombo4", size, false, true);
         row("stamps", "DataCombo5", "INSERT INTO DSTMP (STMPID) VALUES ('再%1')", true, false);
     }
