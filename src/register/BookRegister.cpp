@@ -8,6 +8,7 @@
 #include "widgets/DataCombo.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
+#include "widgets/EscapeCloses.h"
 #include "widgets/FormLayout.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/MessageService.h"
@@ -21,6 +22,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -137,12 +139,33 @@ BookRegister::BookRegister(QWidget *parent)
     buildFields(client);
     buildButtons(client);
 
+    RecordSet *set = &m_books->recordSet();
+    connect(set, &RecordSet::moveComplete, this, &BookRegister::lockFieldsWithoutBook);
+    connect(set, &RecordSet::rowsReset, this, &BookRegister::lockFieldsWithoutBook);
+    connect(set, &RecordSet::rowRemoved, this, &BookRegister::lockFieldsWithoutBook);
     for (DataSource *source : std::as_const(m_lookupSources))
         source->refresh();
     m_books->refresh();
+    lockFieldsWithoutBook();
 }
 
-BookRegister::~BookRegister() = default;
+// Text typed with no current book (an empty catalogue, or past either end) could be saved
+// nowhere, and every later command would trip over it: the fields take typing only while there is
+// a book, and say how to start one.
+void BookRegister::lockFieldsWithoutBook() {
+    const bool noBook = !m_books->recordSet().hasCurrent();
+    for (BoundTextBox *box : findChildren<BoundTextBox *>())
+        box->setReadOnly(noBook);
+    for (BoundTextArea *notes : findChildren<BoundTextArea *>())
+        notes->setReadOnly(noBook);
+    if (auto *title = qobject_cast<QLineEdit *>(m_firstField))
+        title->setPlaceholderText(noBook ? NoBookHint : QString());
+}
+
+BookRegister::~BookRegister() {
+    // The record set still reports its closing while the fields are already gone.
+    disconnect(&m_books->recordSet(), nullptr, this, nullptr);
+}
 
 void BookRegister::buildTitle(QWidget *client) {
     QLabel *title =
@@ -195,11 +218,8 @@ void BookRegister::buildFields(QWidget *client) {
                 combo->setRowSource(source, lookup.listField, lookup.boundColumn);
                 if (lookup.refreshOnClick) {
                     // Re-read the master list, so names added in an editor since the register
-                    // opened appear. A list that was empty stays as it is.
-                    connect(combo, &DataCombo::clicked, source, [source] {
-                        if (!source->recordSet().eof())
-                            source->refresh();
-                    });
+                    // opened appear; also into a list that was empty.
+                    connect(combo, &DataCombo::clicked, source, &DataSource::refresh);
                 }
             }
         }
@@ -234,6 +254,7 @@ void BookRegister::buildButtons(QWidget *client) {
         connect(button, &QPushButton::clicked, this, buttons[i].handler);
         byName.insert(button->objectName(), button);
     }
+    EscapeCloses::install(this, byName.value(QStringLiteral("cmdClose")));
     byName.value(QStringLiteral("CMDCOPY"))
         ->setToolTip(QStringLiteral("新たに同じ題名のデータを作成します"));
     // The buttons follow the fields; the copy button comes last.
@@ -332,7 +353,8 @@ void BookRegister::closeFromButton() {
 }
 
 void BookRegister::addBook() {
-    runRecordCommand([this] { m_books->recordSet().addNew(); });
+    if (runRecordCommand([this] { m_books->recordSet().addNew(); }) && m_firstField)
+        m_firstField->setFocus();
 }
 
 void BookRegister::saveBooks() {
@@ -365,7 +387,7 @@ void BookRegister::showEvent(QShowEvent *event) {
 // The register stays while a screen it opened is open, and while a change it holds cannot be
 // written; the main menu comes back before it goes, so the program never ends behind the user.
 void BookRegister::closeEvent(QCloseEvent *event) {
-    if (RegisterSubWindow::isAnyOpen() || !savePendingChange(*m_books)) {
+    if (RegisterSubWindow::isAnyOpen() || !saveOrDropBeforeClosing(*m_books)) {
         event->ignore();
         return;
     }

@@ -29,6 +29,9 @@ public:
     static constexpr int HelpContextId = 2;
     static inline const QString NoBookToDelete =
         QStringLiteral("削除する蔵書がありません（蔵書はまだ1冊も登録されていません）。");
+    // In the title field while there is no book to type into.
+    static inline const QString NoBookHint =
+        QStringLiteral("追加(A)を押すと新しい蔵書を入力できます");
 
     // The register is only for an admitted user: anything else ends the program and gives no
     // register (nullptr).
@@ -60,6 +63,7 @@ private:
     void copyBook();
     void deleteBook();
     void closeFromButton();
+    void lockFieldsWithoutBook();
 
     QMenuBar *m_menuBar = nullptr;
     DataSource *m_books = nullptr;

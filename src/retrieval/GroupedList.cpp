@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace hondana {
 
 namespace {
@@ -134,8 +136,9 @@ void GroupedList::showNoPosition() {
         m_navigator->setCaption(DataNavigator::CaptionPrefix);
 }
 
-// The grid takes the window's width from where it stands, and the height left above the
-// buttons and the navigator; a window too small for it leaves it as it was.
+// The grid takes the window's width from where it stands to the right edge, so its vertical
+// scroll bar stays in sight, and the height left above the buttons and the navigator; a window
+// too small for it leaves its height as it was.
 void GroupedList::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     const int navigatorHeight = twips::toPixels(NavigatorHeight);
@@ -146,7 +149,7 @@ void GroupedList::resizeEvent(QResizeEvent *event) {
                              float(m_description.gridTwips.top()) - float(NavigatorHeight) -
                              float(GridGap) - float(StripHeight);
     const int gridPixels = gridHeight < 0 ? m_grid->height() : twips::toPixels(gridHeight);
-    m_grid->resize(width(), gridPixels);
+    m_grid->resize(std::max(0, width() - m_grid->x()), gridPixels);
 }
 
 void registerGroupedLists() {

@@ -34,6 +34,7 @@ private:
     void buildLabels();
     void buildInputs();
     void buildGrid();
+    void widenDateColumns();
     void buildButtons();
     void orderTabs();
 

@@ -96,6 +96,12 @@ void DataSource::commitEdits() {
     }
 }
 
+void DataSource::discardEdits() {
+    m_recordSet.cancelUpdate();
+    for (BoundEditor *editor : std::as_const(m_editors))
+        editor->discardEdit();
+}
+
 bool DataSource::moveFirst() {
     return runReportingFailure([this] { m_recordSet.moveFirst(); });
 }

@@ -83,6 +83,8 @@ public:
     // Hands every bound control's typed text to the record set. A refusal is reported through
     // the error event and thrown as RefusedEdit, with the text left in its control.
     void commitEdits();
+    // Forgets every bound control's typed text and the current row's pending change.
+    void discardEdits();
 
     // The navigator's moves; a failure (a refused save of the row being left, no rows) goes
     // through the error event. Returns whether the move happened.

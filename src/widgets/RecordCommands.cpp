@@ -34,4 +34,13 @@ bool savePendingChange(DataSource &source) {
     return source.runReportingFailure([&set] { set.update(); });
 }
 
+bool saveOrDropBeforeClosing(DataSource &source) {
+    if (savePendingChange(source))
+        return true;
+    if (!MessageService::instance().confirm(DropChangeQuestion))
+        return false;
+    source.discardEdits();
+    return true;
+}
+
 } // namespace hondana

@@ -123,10 +123,7 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
         } else if (set.absolutePosition() != index.row() + 1) {
             set.moveTo(index.row() + 1);
         }
-        const QVariant stored = set.value(field);
-        const bool unchanged =
-            typed.isNull() ? stored.isNull() : (!stored.isNull() && typed == stored);
-        if (!unchanged)
+        if (!input::leavesUnchanged(typed, set.value(field)))
             set.setValue(field, typed);
     });
 }

@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/EscapeCloses.h"
 #include "widgets/WindowNames.h"
 #include "widgets/WindowRegistry.h"
 
@@ -11,6 +12,8 @@ namespace hondana {
 
 RegisterSubWindow::RegisterSubWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // Its close button only closes the window, which is what Escape does here.
+    EscapeCloses::install(this);
 }
 
 bool RegisterSubWindow::isAnyOpen() {
