@@ -1,14 +1,12 @@
 #include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/RecordSet.h"
-#include "db/SqliteLibrary.h"
 #include "register/BookRegister.h"
 #include "support/DataFolder.h"
 #include "support/TestSql.h"
 
 #include <QSignalSpy>
 #include <QtTest>
-#include <sqlite3.h>
 
 using namespace hondana;
 
@@ -197,15 +195,6 @@ private Q_SLOTS:
             QVERIFY(!failureOf([&] { catalogue.set.setFilter(refused); }).isEmpty());
         QCOMPARE(catalogue.set.filter(), QStringLiteral("著者名 LIKE '*'"));
         QCOMPARE(catalogue.set.recordCount(), 2);
-    }
-
-    // The driver's SQLite is compared with the linked one by source id; another build is refused.
-    void sameLibrary() {
-        const QString linked = QString::fromUtf8(sqlite3_sourceid()),
-                      other = "2019-10-10 20:19:45 18d";
-        QVERIFY(sqlite::sameLibrary(linked, QString::fromUtf8(sqlite3_sourceid())));
-        QVERIFY(!sqlite::sameLibrary(linked, other) && !sqlite::sameLibrary(linked, QString()));
-        QVERIFY(sqlite::libraryMismatchMessage(linked, other).contains(other));
     }
 };
 
