@@ -167,11 +167,6 @@ void TestDurability::failingSystemCalls_data() {
     };
     row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
         "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
-    // A quota or a file size limit answers with another error than a full disk.
-    row("backup: BOOK.DAT over the size limit", "backup", 600, "BOOK.DAT.tmp",
-        "write:error=EFBIG:when=2+", QString(), "BOOK.DAT");
-    row("backup: BOOK.DAT cannot be created", "backup", 30, "BOOK.DAT.tmp", "openat:error=EACCES",
-        QString(), "BOOK.DAT");
     row("backup: SAIZU.DAT flush fails", "backup", 30, "SAIZU.DAT.tmp", "fsync:error=EIO", io,
         "SAIZU.DAT");
     row("backup: catalogue unreadable part-way", "backup", 600, "TOSHO.MDB",
