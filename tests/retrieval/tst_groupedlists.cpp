@@ -3,6 +3,7 @@
 #include "RetrievalFixture.h"
 
 #include "core/AppState.h"
+#include "db/ShapedRecordSet.h"
 #include "retrieval/GroupedList.h"
 #include "support/MessageRecorder.h"
 #include "widgets/DataNavigator.h"
