@@ -16,7 +16,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrintPreviewWidget>
-#include <QPrinter>
 #include <QProcess>
 #include <QSpinBox>
 #include <QtTest>
@@ -134,15 +133,6 @@ private Q_SLOTS:
             printed += pages.rowsOn(page).count;
         }
         QCOMPARE(printed, rows);
-    }
-
-    void a4LandscapeHoldsTheTable() {
-        QPrinter printer(QPrinter::HighResolution);
-        report::setUpPage(printer);
-        const QRectF printable = printer.pageLayout().paintRect(QPageLayout::Inch);
-        QVERIFY(printable.width() * 1440 >= report::LayoutWidth);
-        QVERIFY(printable.width() > printable.height());
-        QVERIFY(ReportPagination(0, int(printable.height() * 1440)).rowsPerPage() >= 10);
     }
 
     // Every page carries title, page number and headings; each row falls on one page, books

@@ -90,9 +90,6 @@ private Q_SLOTS:
                 control->parentWidget() == &screen)
                 QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
         }
-        const int seqno = describe(form).formName == QStringLiteral("KANRIQ") ? 7 : 6;
-        QCOMPARE(grid.headerData(seqno, Qt::Horizontal).toString(), QStringLiteral("SEQNO"));
-        QCOMPARE(screen.grid()->columnWidth(seqno) == 0, form == QStringLiteral("KANRIQ"));
 
         // Empty input: a beep, the message, and the list as it was.
         search(screen, describe(form).inputs.front().name + QStringLiteral("=C"));
