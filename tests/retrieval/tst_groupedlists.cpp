@@ -8,6 +8,7 @@
 #include "support/MessageRecorder.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
+#include "widgets/Twips.h"
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
