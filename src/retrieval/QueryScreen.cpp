@@ -1,6 +1,7 @@
 #include "retrieval/QueryScreen.h"
 
 #include "base/Failure.h"
+#include "db/RecordSet.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -134,7 +135,11 @@ void QueryScreen::search() {
     }
     try {
         BusyCursor busy;
-        m_data->recordSet().setFilter(filter);
+        RecordSet &rows = m_data->recordSet();
+        // The register beside the screen may have saved books since they were read.
+        if (rows.isOutOfDate())
+            rows.requery();
+        rows.setFilter(filter);
     } catch (const Failure &failure) {
         m_data->reportError(failure);
     }
