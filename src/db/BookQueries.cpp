@@ -11,6 +11,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace hondana {
@@ -117,6 +118,14 @@ std::optional<BookQuery> storedQuery(sqlite3 *db, const QString &name) {
     return std::nullopt;
 }
 
+// UTF-16 orders the characters past U+FFFF (surrogate pairs) before U+E000..U+FFFF; the engine
+// compares UTF-8 bytes, which is code point order. A unit moved so that its order is theirs.
+char16_t codePointOrdered(char16_t unit) {
+    if (unit < 0xD800)
+        return unit;
+    return unit >= 0xE000 ? char16_t(unit - 0x800) : char16_t(unit + 0x2000);
+}
+
 // The engine's order of two values under the binary collation: nulls first, then numbers by
 // value, then texts by their characters' code points (dates are stored as "YYYY-MM-DD").
 class ValueOrder {
@@ -164,20 +173,11 @@ private:
         return compareCodePoints(textOf(a), textOf(b));
     }
 
-    // UTF-16 orders the characters past U+FFFF (surrogate pairs) before U+E000..U+FFFF; the
-    // engine compares UTF-8 bytes, which is code point order.
     static int compareCodePoints(QStringView a, QStringView b) {
         const qsizetype n = std::min(a.size(), b.size());
         for (qsizetype i = 0; i < n; ++i) {
-            char16_t x = a[i].unicode();
-            char16_t y = b[i].unicode();
-            if (x == y)
-                continue;
-            if (x >= 0xD800 && y >= 0xD800) {
-                x = x >= 0xE000 ? char16_t(x - 0x800) : char16_t(x + 0x2000);
-                y = y >= 0xE000 ? char16_t(y - 0x800) : char16_t(y + 0x2000);
-            }
-            return x < y ? -1 : 1;
+            if (a[i] != b[i])
+                return codePointOrdered(a[i].unicode()) < codePointOrdered(b[i].unicode()) ? -1 : 1;
         }
         return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
     }
@@ -240,6 +240,81 @@ QString bareName(const QString &name) {
     return name.mid(name.indexOf(QLatin1Char('.')) + 1);
 }
 
+// A sort key of one column that decides most comparisons in one integer compare: its rank
+// among nulls, numbers, dates and texts, then the number, the day or a text's first three
+// characters. Equal keys leave the decision to the full comparison. A column holding more than
+// one kind besides nulls gets no keys.
+class LeadingKeys {
+public:
+    LeadingKeys(const RecordStorage &books, int column) : m_keys(size_t(books.rows()), 0) {
+        Cell::Type kind = Cell::Null;
+        for (int book = 0; book < books.rows(); ++book) {
+            const Cell &c = books.cell(book, column);
+            if (c.type == Cell::Null)
+                continue;
+            if (kind != Cell::Null && c.type != kind) {
+                std::fill(m_keys.begin(), m_keys.end(), 0);
+                return;
+            }
+            kind = c.type;
+            m_keys[size_t(book)] = keyOf(books, c);
+        }
+    }
+    quint64 operator[](qint32 book) const { return m_keys[size_t(book)]; }
+
+private:
+    static quint64 keyOf(const RecordStorage &books, const Cell &c) {
+        switch (c.type) {
+        case Cell::Integer:
+        case Cell::Date:
+            return (quint64(1) << 62) |
+                   quint64(qint64(c.value) - std::numeric_limits<qint32>::min());
+        case Cell::Text: {
+            const QStringView text = books.text(c);
+            quint64 key = quint64(2) << 62;
+            for (qsizetype i = 0; i < 3; ++i) {
+                const char16_t unit = i < text.size() ? codePointOrdered(text[i].unicode()) : 0;
+                key |= quint64(unit) << (44 - 16 * i);
+            }
+            return key;
+        }
+        default:
+            return 0;
+        }
+    }
+    std::vector<quint64> m_keys;
+};
+
+// The books sorted by `columns` (BOOK's), books they do not tell apart in their stored order;
+// kept with the rows for the next query in the same order.
+const std::vector<qint32> &booksInOrder(const CatalogueRows &rows, const QStringList &columns) {
+    std::shared_ptr<const std::vector<qint32>> &kept = rows.orders[columns.join(QLatin1Char(','))];
+    if (kept)
+        return *kept;
+    const CatalogueRows::Table &bookTable = rows.parts[Part::Books];
+    const RecordStorage &books = *bookTable.rows;
+    std::vector<int> keys;
+    for (const QString &column : columns)
+        keys.push_back(bookTable.fields.indexOf(column));
+    auto order = std::make_shared<std::vector<qint32>>(size_t(books.rows()));
+    for (qint32 book = 0; book < books.rows(); ++book)
+        (*order)[size_t(book)] = book;
+    const LeadingKeys leading(books, keys.front());
+    const ValueOrder values(books);
+    std::stable_sort(order->begin(), order->end(), [&](qint32 a, qint32 b) {
+        if (leading[a] != leading[b])
+            return leading[a] < leading[b];
+        for (int key : keys) {
+            const int c = values.compare(books.cell(a, key), books.cell(b, key));
+            if (c != 0)
+                return c < 0;
+        }
+        return false;
+    });
+    kept = std::move(order);
+    return *kept;
+}
+
 std::shared_ptr<ComposedRows> compose(const CatalogueRows &rows, const BookQuery &query,
                                       RecordFields &fields) {
     fields = {};
@@ -266,17 +341,21 @@ std::shared_ptr<ComposedRows> compose(const CatalogueRows &rows, const BookQuery
         bookNumber[size_t(part)] = bookTable.fields.indexOf(number);
     }
 
-    // Every row as picks, the masters' entries nested in the parts' order; then sorted,
-    // keeping that order among rows the sort keys do not tell apart.
+    std::vector<std::shared_ptr<const RecordStorage>> parts;
+    for (const CatalogueRows::Table &table : rows.parts)
+        parts.push_back(table.rows);
+    auto composed = std::make_shared<ComposedRows>(std::move(parts), std::move(columns));
+    composed->reserve(books.rows());
+
+    // The books in the query's order, each followed by the rows its master entries make, the
+    // masters nested in the parts' order: what a stable sort of the joined rows would give.
     const size_t width = Part::PartCount;
-    std::vector<qint32> picks;
-    picks.reserve(size_t(books.rows()) * width);
     const int title = bookTable.fields.indexOf(QStringLiteral("題名"));
     const int stamp = bookTable.fields.indexOf(QStringLiteral("読書ｽﾀﾝﾌﾟ"));
     std::vector<qint32> row(width);
     const std::vector<qint32> none{ComposedRows::NoRow};
     std::vector<std::vector<qint32>> firsts(width);
-    for (int book = 0; book < books.rows(); ++book) {
+    for (const qint32 book : booksInOrder(rows, query.order)) {
         if (!isShown(query.books, books, book, title, stamp))
             continue;
         row[Part::Books] = book;
@@ -301,50 +380,25 @@ std::shared_ptr<ComposedRows> compose(const CatalogueRows &rows, const BookQuery
         }
         if (leftOut)
             continue;
-        // Every combination of the offered entries, the last master turning fastest.
+        // Every combination of the offered entries, the masters nested as the engine joins
+        // them: categories outermost, then authors, publishers and sizes.
+        static constexpr Part Nesting[] = {Part::Categories, Part::Authors, Part::Publishers,
+                                           Part::Sizes};
         std::vector<size_t> at(width, 0);
         for (;;) {
-            for (size_t part = Part::Authors; part < width; ++part)
+            for (const Part part : Nesting)
                 row[part] = (*choices[part])[at[part]];
-            picks.insert(picks.end(), row.begin(), row.end());
-            size_t part = width;
-            while (part-- > Part::Authors) {
+            composed->append(row);
+            size_t level = std::size(Nesting);
+            while (level-- > 0) {
+                const Part part = Nesting[level];
                 if (++at[part] < choices[part]->size())
                     break;
                 at[part] = 0;
             }
-            if (part < Part::Authors)
+            if (level >= std::size(Nesting))
                 break;
         }
-    }
-
-    std::vector<int> keys;
-    for (const QString &column : query.order)
-        keys.push_back(bookTable.fields.indexOf(column));
-    std::vector<qint32> order(picks.size() / width);
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = qint32(i);
-    const ValueOrder values(books);
-    std::stable_sort(order.begin(), order.end(), [&](qint32 a, qint32 b) {
-        const int bookA = picks[size_t(a) * width];
-        const int bookB = picks[size_t(b) * width];
-        for (int key : keys) {
-            const int c = values.compare(books.cell(bookA, key), books.cell(bookB, key));
-            if (c != 0)
-                return c < 0;
-        }
-        return false;
-    });
-
-    std::vector<std::shared_ptr<const RecordStorage>> parts;
-    for (const CatalogueRows::Table &table : rows.parts)
-        parts.push_back(table.rows);
-    auto composed = std::make_shared<ComposedRows>(std::move(parts), std::move(columns));
-    composed->reserve(int(order.size()));
-    std::vector<qint32> one(width);
-    for (qint32 index : order) {
-        std::copy_n(picks.begin() + qsizetype(size_t(index) * width), width, one.begin());
-        composed->append(one);
     }
     return composed;
 }

@@ -3,7 +3,10 @@
 #include "db/RecordLoader.h"
 #include "db/RecordStorage.h"
 
+#include <QHash>
+
 #include <memory>
+#include <vector>
 
 namespace hondana {
 
@@ -19,6 +22,9 @@ struct CatalogueRows {
     // Books, then the masters in the order of schema::masterNameColumns().
     enum Part { Books, Authors, Publishers, Categories, Sizes, PartCount };
     Table parts[PartCount];
+    // The books' orders the queries over these rows asked for, by their columns: each is
+    // worked out once per read.
+    mutable QHash<QString, std::shared_ptr<const std::vector<qint32>>> orders;
 
     // The rows of the catalogue file at `path`, read again only when it was written since.
     // Throws Failure.

@@ -54,6 +54,25 @@ QString shown(sqlite3_stmt *statement, int column) {
         reinterpret_cast<const char *>(sqlite3_column_text(statement, column)));
 }
 
+// `rows` with each run of rows equal in the `order` columns sorted.
+QStringList tiesSorted(QStringList rows, const QList<int> &order) {
+    const auto key = [&](const QString &row) {
+        const QStringList values = row.split(u'|');
+        QStringList keys;
+        for (int column : order)
+            keys << values.at(column);
+        return keys;
+    };
+    for (qsizetype start = 0; start < rows.size();) {
+        qsizetype end = start + 1;
+        while (end < rows.size() && key(rows.at(end)) == key(rows.at(start)))
+            ++end;
+        std::sort(rows.begin() + start, rows.begin() + end);
+        start = end;
+    }
+    return rows;
+}
+
 } // namespace
 
 class TestBookQueries : public QObject {
@@ -61,23 +80,30 @@ class TestBookQueries : public QObject {
 private Q_SLOTS:
 
     // Each stored query and grouped list's child command gives, from memory, the rows SQLite
-    // gives running its SQL as written: the same columns, rows, order and nulls.
+    // gives running its SQL as written: the same columns, rows, order and nulls. Rows that the
+    // ORDER BY columns do not tell apart (`order`, as result columns) the SQL leaves in any
+    // order; among those the engine's plan decides, so they are compared as a set.
     void sameAsTheEngine_data() {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("sql");
+        QTest::addColumn<QList<int>>("order");
         QTest::newRow("TQ1") << "TQ1"
-                             << "SELECT * FROM TQ1";
+                             << "SELECT * FROM TQ1" << QList<int>{0, 7};
         QTest::newRow("TQ2") << "TQ2"
-                             << "SELECT * FROM TQ2";
+                             << "SELECT * FROM TQ2" << QList<int>{1, 2, 4};
         QTest::newRow("TQ3") << "TQ3"
-                             << "SELECT * FROM TQ3";
-        QTest::newRow("by category") << childcommands::ByCategory << childcommands::ByCategory;
-        QTest::newRow("by author") << childcommands::ByAuthor << childcommands::ByAuthor;
-        QTest::newRow("by publisher") << childcommands::ByPublisher << childcommands::ByPublisher;
+                             << "SELECT * FROM TQ3" << QList<int>{12, 4, 10};
+        QTest::newRow("by category")
+            << childcommands::ByCategory << childcommands::ByCategory << QList<int>{1, 3};
+        QTest::newRow("by author")
+            << childcommands::ByAuthor << childcommands::ByAuthor << QList<int>{1, 3};
+        QTest::newRow("by publisher")
+            << childcommands::ByPublisher << childcommands::ByPublisher << QList<int>{1};
     }
     void sameAsTheEngine() {
         QFETCH(QString, source);
         QFETCH(QString, sql);
+        QFETCH(QList<int>, order);
         test::DataFolder folder;
         folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
         Connection connection(QStringLiteral("FILE NAME=Karobu.udl"));
@@ -108,7 +134,7 @@ private Q_SLOTS:
             fromEngine << values.join(u'|');
         }
         QCOMPARE(fields.names, names);
-        QCOMPARE(fromMemory, fromEngine);
+        QCOMPARE(tiesSorted(fromMemory, order), tiesSorted(fromEngine, order));
     }
 
     // A view the file defines otherwise than the catalogue does is left to the engine.
