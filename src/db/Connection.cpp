@@ -90,9 +90,8 @@ void Connection::open() {
     const QString path = files::resolve(target.dataSource, m_folder);
     const QString name = uniqueName(QStringLiteral("connection"));
     QSqlDatabase db = openSqlite(name, path);
-    // Screens hold every book in memory anyway; a larger page cache spares re-reading the
-    // pages of a large catalogue while they move and save. It only grows as pages are read.
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -32768"));
+    // The engine's own page cache (2 MB) is enough: screens hold their rows in memory, and a
+    // read of every book fills a larger cache with pages that are never asked for again.
     m_name = name;
     m_filePath = canonical(path);
     registry().insert(this);

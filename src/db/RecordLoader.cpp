@@ -59,9 +59,9 @@ public:
     Cell read(int column, schema::Kind kind) {
         switch (sqlite3_column_type(m_statement, column)) {
         case SQLITE_INTEGER:
-            return Cell::ofInteger(sqlite3_column_int64(m_statement, column));
+            return m_storage.integerCell(sqlite3_column_int64(m_statement, column));
         case SQLITE_FLOAT:
-            return Cell::ofReal(sqlite3_column_double(m_statement, column));
+            return m_storage.otherCell(sqlite3_column_double(m_statement, column));
         case SQLITE_TEXT:
             return text(column, kind);
         case SQLITE_BLOB: {
@@ -81,7 +81,7 @@ private:
         if (kind == schema::Kind::Date) {
             const QDate date = storedDate(utf8, bytes);
             if (date.isValid())
-                return Cell::ofDate(date.toJulianDay());
+                return m_storage.dateCell(date.toJulianDay());
         }
         // Decoded from the stored UTF-8 straight into the shared buffer: no copy the engine or a
         // temporary string would make per value.
@@ -112,13 +112,13 @@ void loadRecords(sqlite3 *db, const SourcePlan &plan, const QString &context, Re
         const int row = storage.appendRow(first ? sqlite3_column_int64(st, 0) : 0);
         for (int i = 0; i < fields.count(); ++i) {
             const Cell cell = reader.read(i + first, fields.kinds[size_t(i)]);
+            storage.cell(row, i) = cell;
             if (!kindKnown[size_t(i)] && cell.type != Cell::Null) {
                 // A column the catalogue does not describe is read as its first value says.
-                if (cell.type == Cell::Integer)
+                if (storage.value(row, i).typeId() == QMetaType::LongLong)
                     fields.kinds[size_t(i)] = schema::Kind::Integer;
                 kindKnown[size_t(i)] = true;
             }
-            storage.cell(row, i) = cell;
         }
     }
     if (step != SQLITE_DONE) {

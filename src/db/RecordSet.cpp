@@ -1,5 +1,6 @@
 #include "db/RecordSet.h"
 
+#include "db/BookQueries.h"
 #include "db/Connection.h"
 #include "db/FilterExpression.h"
 #include "db/RecordLoader.h"
@@ -34,6 +35,8 @@ struct RecordSet::Data {
 
     RecordFields fields;
     RecordStorage storage;
+    // What the file held when the rows were read.
+    sqlite::Version version;
 
     // Visible rows (storage indexes) in order, after the filter.
     std::vector<int> visible;
@@ -105,9 +108,12 @@ void RecordSet::load() {
     Q_EMIT aboutToReset();
     d->fields = {};
     d->clearRows();
-    const QString context = QStringLiteral("「%1」を読めません").arg(d->source.trimmed());
-    loadRecords(sqlite::handleOf(d->connection->database()), d->plan, context, d->fields,
-                d->storage);
+    d->version = sqlite::versionOf(sqlite::handleOf(d->connection->database()));
+    if (!answerFromMemory(*d->connection, d->source, d->fields, d->storage)) {
+        const QString context = QStringLiteral("「%1」を読めません").arg(d->source.trimmed());
+        loadRecords(sqlite::handleOf(d->connection->database()), d->plan, context, d->fields,
+                    d->storage);
+    }
     d->rebuildVisible();
 }
 
@@ -140,6 +146,10 @@ void RecordSet::requery() {
     d->standOnFirst();
     Q_EMIT rowsReset();
     emitMoved();
+}
+
+bool RecordSet::isOutOfDate() const {
+    return d->open && sqlite::versionOf(sqlite::handleOf(d->connection->database())) != d->version;
 }
 
 QString RecordSet::source() const {

@@ -44,6 +44,8 @@ public:
     // Runs the source again; pending changes and the filter's hidden rows are dropped, the
     // filter itself stays. Throws Failure.
     void requery();
+    // Whether the file has been written since the rows were read (by any set or program).
+    bool isOutOfDate() const;
     QString source() const;
     // Whether rows can be written (one table, found by rowid).
     bool isUpdatable() const;

@@ -1,30 +1,12 @@
 #include "db/RecordStorage.h"
 
+#include "db/ComposedRows.h"
+
 #include <QDate>
 
 #include <limits>
 
 namespace hondana {
-
-Cell Cell::ofInteger(qint64 value) {
-    Cell c;
-    c.type = Integer;
-    c.integer = value;
-    return c;
-}
-
-Cell Cell::ofReal(double value) {
-    Cell c;
-    c.type = Real;
-    c.real = value;
-    return c;
-}
-
-Cell Cell::ofDate(qint64 julianDay) {
-    Cell c = ofInteger(julianDay);
-    c.type = Date;
-    return c;
-}
 
 void RecordStorage::reset(int columns) {
     m_columns = columns;
@@ -33,6 +15,18 @@ void RecordStorage::reset(int columns) {
     m_removed.clear();
     m_texts.clear();
     m_others.clear();
+    m_composed.reset();
+}
+
+void RecordStorage::compose(std::shared_ptr<const ComposedRows> rows) {
+    reset(rows->columns());
+    m_rowIds.assign(size_t(rows->rows()), 0);
+    m_removed.assign(size_t(rows->rows()), false);
+    m_composed = std::move(rows);
+}
+
+QVariant RecordStorage::value(int row, int column) const {
+    return m_composed ? m_composed->value(row, column) : toVariant(cell(row, column));
 }
 
 int RecordStorage::appendRow(qint64 rowId) {
@@ -51,15 +45,13 @@ QVariant RecordStorage::toVariant(const Cell &c) const {
     case Cell::Null:
         return {};
     case Cell::Integer:
-        return QVariant::fromValue<qint64>(c.integer);
-    case Cell::Real:
-        return c.real;
+        return QVariant::fromValue<qint64>(c.value);
     case Cell::Text:
-        return QString(m_texts.constData() + c.text.offset, c.text.length);
+        return text(c).toString();
     case Cell::Date:
-        return QDate::fromJulianDay(c.integer);
+        return QDate::fromJulianDay(c.value);
     case Cell::Other:
-        return m_others.at(c.integer);
+        return m_others.at(c.value);
     }
     return {};
 }
@@ -73,21 +65,19 @@ Cell RecordStorage::toCell(const QVariant &value, schema::Kind kind) {
     case QMetaType::UInt:
     case QMetaType::Short:
     case QMetaType::Bool:
-        return Cell::ofInteger(value.toLongLong());
+        return integerCell(value.toLongLong());
     case QMetaType::ULongLong:
         if (value.toULongLong() <= quint64(std::numeric_limits<qint64>::max()))
-            return Cell::ofInteger(value.toLongLong());
+            return integerCell(value.toLongLong());
         break;
-    case QMetaType::Double:
-        return Cell::ofReal(value.toDouble());
     case QMetaType::QDate:
-        return Cell::ofDate(value.toDate().toJulianDay());
+        return dateCell(value.toDate().toJulianDay());
     case QMetaType::QString: {
         const QString text = value.toString();
         if (kind == schema::Kind::Date && text.size() == 10) {
             const QDate date = QDate::fromString(text, Qt::ISODate);
             if (date.isValid())
-                return Cell::ofDate(date.toJulianDay());
+                return dateCell(date.toJulianDay());
         }
         return appendText(text.size(), [&](QChar *out) {
             std::copy(text.cbegin(), text.cend(), out);
@@ -97,19 +87,36 @@ Cell RecordStorage::toCell(const QVariant &value, schema::Kind kind) {
     default:
         break;
     }
-    Cell c;
-    c.type = Cell::Other;
-    c.integer = m_others.size();
+    return otherCell(value);
+}
+
+Cell RecordStorage::integerCell(qint64 value) {
+    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+        return otherCell(QVariant::fromValue<qint64>(value));
+    return {Cell::Integer, 0, qint32(value)};
+}
+
+Cell RecordStorage::dateCell(qint64 julianDay) {
+    if (julianDay < std::numeric_limits<qint32>::min() ||
+        julianDay > std::numeric_limits<qint32>::max())
+        return otherCell(QDate::fromJulianDay(julianDay));
+    return Cell::ofDate(qint32(julianDay));
+}
+
+Cell RecordStorage::otherCell(const QVariant &value) {
+    const Cell c{Cell::Other, 0, qint32(m_others.size())};
     m_others.append(value);
     return c;
 }
 
-Cell RecordStorage::textCell(qsizetype start) const {
-    Cell c;
-    c.type = Cell::Text;
-    c.text.offset = quint32(start);
-    c.text.length = quint32(m_texts.size() - start);
-    return c;
+Cell RecordStorage::textCell(qsizetype start) {
+    const qsizetype length = m_texts.size() - start;
+    if (length <= std::numeric_limits<quint16>::max() &&
+        start <= std::numeric_limits<quint32>::max())
+        return {Cell::Text, quint16(length), qint32(quint32(start))};
+    const QString text = m_texts.mid(start);
+    m_texts.truncate(start);
+    return otherCell(text);
 }
 
 } // namespace hondana

@@ -6,35 +6,37 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
 #include <vector>
 
 namespace hondana {
 
-// One stored value in 16 bytes; texts live in one shared buffer per set, so 100,000 books take
-// a few tens of megabytes instead of one heap block per field.
+class ComposedRows;
+
+// One stored value in 8 bytes: its type and a 32-bit number, a date's day or where a text
+// stands in the set's shared buffer. What does not fit (numbers past 32 bits, reals, texts longer
+// than 65,535 characters, anything else) stands in a list beside, as the variant it is. 100,000
+// books of twenty columns take 16 MB of cells.
 struct Cell {
-    enum Type : quint8 { Null, Integer, Real, Text, Date, Other };
+    enum Type : quint8 { Null, Integer, Text, Date, Other };
     Type type = Null;
-    union {
-        qint64 integer;
-        double real;
-        struct {
-            quint32 offset;
-            quint32 length;
-        } text;
-    };
-    Cell() : integer(0) {}
-    static Cell ofInteger(qint64 value);
-    static Cell ofReal(double value);
-    static Cell ofDate(qint64 julianDay);
+    quint16 length = 0; // a text's length
+    qint32 value = 0;   // an integer, a Julian day, a text's offset, an index into the list
+    static Cell ofDate(qint32 julianDay) { return {Date, 0, julianDay}; }
 };
+static_assert(sizeof(Cell) == 8);
 
 // The rows of a record set, each `columns` cells wide with the rowid it has in its table.
 // Rows are never reordered; a removed row keeps its place, marked, so that storage indexes held
 // elsewhere stay valid until the next clear().
+//
+// The rows are either the set's own or, for a read-only set, rows composed of rows other sets
+// share (see ComposedRows): then value() reads through them and there are no cells of its own.
 class RecordStorage {
 public:
     void reset(int columns);
+    // Takes `rows` as the rows, read only; reset() drops them.
+    void compose(std::shared_ptr<const ComposedRows> rows);
     int columns() const { return m_columns; }
     int rows() const { return int(m_rowIds.size()); }
 
@@ -49,12 +51,20 @@ public:
     bool isRemoved(int row) const { return m_removed[size_t(row)]; }
     void markRemoved(int row) { m_removed[size_t(row)] = true; }
 
-    QVariant value(int row, int column) const { return toVariant(cell(row, column)); }
+    QVariant value(int row, int column) const;
     // Stores `value` as the cell's kind reads it: a "YYYY-MM-DD" text in a date column is a date.
     void setValue(int row, int column, const QVariant &value, schema::Kind kind);
 
     QVariant toVariant(const Cell &cell) const;
+    // The characters of a text cell.
+    QStringView text(const Cell &cell) const {
+        return QStringView(m_texts.constData() + quint32(cell.value), cell.length);
+    }
     Cell toCell(const QVariant &value, schema::Kind kind);
+    Cell integerCell(qint64 value);
+    Cell dateCell(qint64 julianDay);
+    // A variant kept as it is, in the list beside the cells.
+    Cell otherCell(const QVariant &value);
     // A text cell whose characters `decode` writes straight into the shared buffer: it gets at
     // most `maxChars` of room and returns where it stopped.
     template <typename Decode> Cell appendText(qsizetype maxChars, Decode decode) {
@@ -66,7 +76,7 @@ public:
     }
 
 private:
-    Cell textCell(qsizetype start) const;
+    Cell textCell(qsizetype start);
 
     int m_columns = 0;
     std::vector<Cell> m_cells;
@@ -74,6 +84,7 @@ private:
     std::vector<bool> m_removed;
     QString m_texts;
     QList<QVariant> m_others;
+    std::shared_ptr<const ComposedRows> m_composed;
 };
 
 } // namespace hondana

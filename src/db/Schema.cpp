@@ -69,6 +69,44 @@ const char *const MasterNames = "(SELECT 著者名 FROM CHOSHA WHERE CHOSHA.著�
 
 } // namespace
 
+const QList<StoredQuery> &storedQueries() {
+    const auto columns = [](const char *list) {
+        return QString::fromUtf8(list).split(QStringLiteral(", "));
+    };
+    static const QList<StoredQuery> queries = {
+        {QStringLiteral("TQ1"),
+         columns("題名, ｼﾘｰｽﾞ, *, 読書ｽﾀﾝﾌﾟ, SEQNO, 全体NO, 発行日, 購入日, 版数, 管理番号1, "
+                 "管理番号2, 内容, 価格, 請求番号, 購入先, 読書完了日, 読感ﾗﾝｸ, 著者NO, 発行所NO, "
+                 "分野NO, ｻｲｽﾞNO"),
+         BookCondition::Every, columns("題名, SEQNO")},
+        {QStringLiteral("TQ2"),
+         columns("読書ｽﾀﾝﾌﾟ, 購入日, 題名, ｼﾘｰｽﾞ, SEQNO, *, 管理番号1, 管理番号2, 請求番号"),
+         BookCondition::Unread, columns("購入日, 題名, SEQNO")},
+        {QStringLiteral("TQ3"),
+         columns("*, 題名, ｼﾘｰｽﾞ, 管理番号1, 管理番号2, 請求番号, 購入日, SEQNO, 読書ｽﾀﾝﾌﾟ, "
+                 "著者NO"),
+         BookCondition::Every, columns("著者NO, 題名, SEQNO")},
+    };
+    return queries;
+}
+
+QString createView(const StoredQuery &query) {
+    QStringList columns = query.columns;
+    columns.replace(columns.indexOf(QStringLiteral("*")), QString::fromUtf8(MasterNames));
+    QString where;
+    // Restore brings stamps back padded with blanks, so the blanks are not part of the stamp.
+    if (query.condition == BookCondition::Unread)
+        where = QStringLiteral("WHERE 読書ｽﾀﾝﾌﾟ IS NULL OR rtrim(読書ｽﾀﾝﾌﾟ) IN ('', '未') ");
+    return QStringLiteral("CREATE VIEW %1 AS SELECT %2 FROM BOOK %3ORDER BY %4")
+        .arg(query.name, columns.join(QStringLiteral(", ")), where,
+             query.order.join(QStringLiteral(", ")));
+}
+
+QStringList masterNameColumns() {
+    return {QStringLiteral("著者名"), QStringLiteral("発行所"), QStringLiteral("分野名"),
+            QStringLiteral("ｻｲｽﾞ名")};
+}
+
 QString identifier(const QString &name) {
     if (!name.contains(QLatin1Char(']')))
         return QLatin1Char('[') + name + QLatin1Char(']');
@@ -128,25 +166,8 @@ QStringList catalogueStatements() {
                << QStringLiteral("CREATE INDEX HAKKOU_NO ON HAKKOU (発行所NO)")
                << QStringLiteral("CREATE INDEX BUNYA_NO ON BUNYA (分野NO)")
                << QStringLiteral("CREATE INDEX SAIZU_NO ON SAIZU (ｻｲｽﾞNO)");
-    const QString names = QString::fromUtf8(MasterNames);
-    statements << QStringLiteral(
-                      "CREATE VIEW TQ1 AS SELECT 題名, ｼﾘｰｽﾞ, %1, 読書ｽﾀﾝﾌﾟ, SEQNO, 全体NO, "
-                      "発行日, 購入日, 版数, 管理番号1, 管理番号2, 内容, 価格, 請求番号, 購入先, "
-                      "読書完了日, 読感ﾗﾝｸ, 著者NO, 発行所NO, 分野NO, ｻｲｽﾞNO FROM BOOK "
-                      "ORDER BY 題名, SEQNO")
-                      .arg(names);
-    // Restore brings stamps back padded with blanks, so the blanks are not part of the stamp.
-    statements << QStringLiteral(
-                      "CREATE VIEW TQ2 AS SELECT 読書ｽﾀﾝﾌﾟ, 購入日, 題名, ｼﾘｰｽﾞ, SEQNO, %1, "
-                      "管理番号1, 管理番号2, 請求番号 FROM BOOK "
-                      "WHERE 読書ｽﾀﾝﾌﾟ IS NULL OR rtrim(読書ｽﾀﾝﾌﾟ) IN ('', '未') "
-                      "ORDER BY 購入日, 題名, SEQNO")
-                      .arg(names);
-    statements << QStringLiteral(
-                      "CREATE VIEW TQ3 AS SELECT %1, 題名, ｼﾘｰｽﾞ, 管理番号1, 管理番号2, 請求番号, "
-                      "購入日, SEQNO, 読書ｽﾀﾝﾌﾟ, 著者NO FROM BOOK "
-                      "ORDER BY 著者NO, 題名, SEQNO")
-                      .arg(names);
+    for (const StoredQuery &query : storedQueries())
+        statements << createView(query);
     statements << QStringLiteral("INSERT INTO DSTMP (STMPID) VALUES ('未')")
                << QStringLiteral("INSERT INTO DSTMP (STMPID) VALUES ('済')");
     return statements;

@@ -30,6 +30,29 @@ const Table &table(const QString &name);
 // tables except the master numbers, which have the same kind wherever they stand.
 const Column *findColumn(const QString &name);
 
+// Which books a stored query shows.
+enum class BookCondition {
+    Every,
+    // No reading stamp, or 未, trailing blanks aside.
+    Unread,
+};
+
+// A stored query over the books: BOOK's columns with "*" where the four master names stand
+// (looked up per book: the first entry of the number by rowid, or null), which books, and the
+// columns it is ordered by.
+struct StoredQuery {
+    QString name;
+    QStringList columns;
+    BookCondition condition;
+    QStringList order;
+};
+
+// TQ1 to TQ3, and the statement that creates each as a view.
+const QList<StoredQuery> &storedQueries();
+QString createView(const StoredQuery &query);
+// The names "*" stands for, in the masters' order: authors, publishers, categories, sizes.
+QStringList masterNameColumns();
+
 // Statements that create an empty catalogue: tables, indexes, the stored queries TQ1 to TQ3
 // and the reading-stamp rows.
 QStringList catalogueStatements();

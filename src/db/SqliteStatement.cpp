@@ -18,6 +18,17 @@ sqlite3 *handleOf(const QSqlDatabase &db) {
     return result;
 }
 
+Version versionOf(sqlite3 *handle) {
+    Version version;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(handle, "PRAGMA data_version", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        version.byOthers = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    version.byThis = sqlite3_total_changes64(handle);
+    return version;
+}
+
 QString lastError(sqlite3 *handle) {
     return describeSqlError(QString::fromUtf8(sqlite3_errmsg(handle)));
 }

@@ -20,6 +20,15 @@ QString lastError(sqlite3 *handle);
 // Runs statements without results. Throws Failure starting with `context`.
 void execute(sqlite3 *handle, const char *sql, const QString &context);
 
+// What a connection's file held when it looked: commits by any other connection (or program)
+// and by this one change it; equal versions mean nothing was written in between.
+struct Version {
+    qint64 byOthers = -1;
+    qint64 byThis = -1;
+    bool operator==(const Version &) const = default;
+};
+Version versionOf(sqlite3 *handle);
+
 // One prepared statement, finalized on destruction.
 class Statement {
 public:

@@ -1,15 +1,17 @@
 #include "retrieval/GroupedListDescription.h"
+
+#include "db/BookQueries.h"
 #include "widgets/WindowNames.h"
 
 namespace hondana {
 
 namespace {
 
-// The three lines of each command end with a carriage return and a line feed; the first line
-// also with a blank before it.
-QString lines(const char *first, const char *second, const char *third) {
-    return QString::fromUtf8(first) + QStringLiteral(" \r\n") + QString::fromUtf8(second) +
-           QStringLiteral("\r\n") + QString::fromUtf8(third);
+// The child command is the record-set layer's, which answers it from memory.
+QString shape(const char *parent, const QString &child, const char *key) {
+    return QStringLiteral("SHAPE {%1} AS ParentCMD APPEND ({%2} AS ChildCMD RELATE %3 TO %3) AS "
+                          "ChildCMD")
+        .arg(QString::fromUtf8(parent), child, QString::fromUtf8(key));
 }
 
 ParentField shown(const char *name, const char *field, QRectF at, const char *label,
@@ -28,13 +30,7 @@ GroupedListDescription byCategory() {
     return {
         windows::ListByCategory,
         QStringLiteral("分野一覧"),
-        lines("SHAPE {select 分野NO,分野名 from BUNYA} AS ParentCMD APPEND ({select BOOK.購入日, "
-              "BOOK.題名, BOOK.ｼﾘｰｽﾞ, BOOK.SEQNO, CHOSHA.著者名, HAKKOU.発行所, BUNYA.分野名, "
-              "BOOK.管理番号1, BOOK.管理番号2, BOOK.請求番号,BOOK.分野NO",
-              "FROM ((BUNYA RIGHT JOIN BOOK ON BUNYA.分野NO = BOOK.分野NO) LEFT JOIN CHOSHA ON "
-              "BOOK.著者NO = CHOSHA.著者NO) LEFT JOIN HAKKOU ON BOOK.発行所NO = HAKKOU.発行所NO",
-              "WHERE (((BOOK.題名) Is Not Null)) ORDER BY BOOK.題名, BOOK.SEQNO } AS ChildCMD "
-              "RELATE 分野NO TO 分野NO) AS ChildCMD"),
+        shape("select 分野NO,分野名 from BUNYA", childcommands::ByCategory, "分野NO"),
         {8985, 5040},
         {shown("txtFields(1)", "分野名", {960, 120, 3375, 285}, "lblLabels(1)",
                "分野名:", {120, 120, 852, 252}),
@@ -49,14 +45,8 @@ GroupedListDescription byAuthor() {
     return {
         windows::ListByAuthor,
         QStringLiteral("著者一覧"),
-        lines("SHAPE {select 著者NO,著者名,国 from CHOSHA Order by 著者NO} AS ParentCMD APPEND "
-              "({select BOOK.購入日, BOOK.題名, BOOK.ｼﾘｰｽﾞ, BOOK.SEQNO, CHOSHA.著者名, "
-              "HAKKOU.発行所, BUNYA.分野名, BOOK.管理番号1, BOOK.管理番号2, "
-              "BOOK.請求番号,BOOK.著者NO",
-              "FROM BOOK, BUNYA, CHOSHA, HAKKOU",
-              "WHERE (((BOOK.分野NO)=[BUNYA].[分野NO]) AND ((BOOK.著者NO)=[CHOSHA].[著者NO]) AND "
-              "((BOOK.発行所NO)=[HAKKOU].[発行所NO])) ORDER BY BOOK.題名,BOOK.題名, BOOK.SEQNO } "
-              "AS ChildCMD RELATE 著者NO TO 著者NO) AS ChildCMD"),
+        shape("select 著者NO,著者名,国 from CHOSHA Order by 著者NO", childcommands::ByAuthor,
+              "著者NO"),
         {8655, 4635},
         {shown("txtFields(1)", "著者名", {1080, 120, 3375, 285}, "lblLabels(1)",
                "著者名:", {120, 120, 972, 252}),
@@ -73,14 +63,8 @@ GroupedListDescription byPublisher() {
     return {
         windows::ListByPublisher,
         QStringLiteral("発行所一覧"),
-        lines("SHAPE {select 発行所NO,発行所 from HAKKOU Order by 発行所NO} AS ParentCMD APPEND "
-              "({select BOOK.購入日, BOOK.題名, BOOK.ｼﾘｰｽﾞ, BOOK.SEQNO, CHOSHA.著者名, "
-              "HAKKOU.発行所, BUNYA.分野名, BOOK.管理番号1, BOOK.管理番号2, "
-              "BOOK.請求番号,BOOK.発行所NO",
-              "FROM BOOK, BUNYA, CHOSHA, HAKKOU",
-              "WHERE (((BOOK.分野NO)=[BUNYA].[分野NO]) AND ((BOOK.著者NO)=[CHOSHA].[著者NO]) AND "
-              "((BOOK.発行所NO)=[HAKKOU].[発行所NO])) ORDER BY BOOK.題名  } AS ChildCMD RELATE "
-              "発行所NO TO 発行所NO) AS ChildCMD"),
+        shape("select 発行所NO,発行所 from HAKKOU Order by 発行所NO", childcommands::ByPublisher,
+              "発行所NO"),
         {7860, 4110},
         {shown("txtFields(1)", "発行所", {1320, 120, 3375, 285}, "lblLabels(1)",
                "発行所:", {120, 120, 1212, 252}),

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "db/ConnectionString.h"
 #include "db/InputParsing.h"
+#include "db/RecordSet.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -168,7 +169,11 @@ void QueryScreen::search() {
     }
     try {
         BusyCursor busy;
-        m_data->recordSet().setFilter(filter);
+        RecordSet &rows = m_data->recordSet();
+        // The register beside the screen may have saved books since they were read.
+        if (rows.isOutOfDate())
+            rows.requery();
+        rows.setFilter(filter);
     } catch (const Failure &failure) {
         m_data->reportError(failure);
     }

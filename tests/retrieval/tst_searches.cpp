@@ -159,6 +159,17 @@ private Q_SLOTS:
         QCOMPARE(messages.texts, QStringList());
     }
 
+    // A search finds the books as they are now: the register beside it may have saved some
+    // since the screen opened.
+    void findsWhatWasSavedMeanwhile() {
+        test::RetrievalCatalogue catalogue;
+        test::MessageRecorder messages;
+        QueryScreen screen(describe(QStringLiteral("DAIMEIQ")));
+        catalogue.exec(QStringLiteral("UPDATE BOOK SET 題名 = 'Zebra' WHERE 題名 = 'あ'"));
+        search(screen, QStringLiteral("DAIMEI=z"));
+        QCOMPARE(shown(*screen.grid()->model(), QStringLiteral("題名")), QStringList{"Zebra"});
+    }
+
     // Unread are books stamped "未" (blanks after it or not), with an empty stamp or none.
     void unreadList() {
         test::RetrievalCatalogue catalogue;

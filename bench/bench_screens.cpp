@@ -1,0 +1,217 @@
+// bench_screens [books] [authors]: every screen that shows the books, timed as the user meets
+// it: from the click on the main menu's 蔵書登録 or on the register's menu item until the window
+// is shown and the program has gone idle (the end of the last event it handled, before 300 ms
+// of quiet; a text box's blinking caret does not count). Medians of three, wall-clock and
+// processor time. Peak memory is measured in fresh processes: the register alone from the
+// start to its first book, and the register with each screen opened from it. Run it on a real
+// X server (DISPLAY, e.g. Xvfb). 100,000 books and 12,500 authors by default; a run of
+// 1,000,000 books is opt-in: `bench_screens 1000000`.
+
+#include "BenchSupport.h"
+#include "CatalogueGenerator.h"
+#include "app/MainMenu.h"
+#include "app/Shell.h"
+#include "core/AppState.h"
+#include "register/BookRegister.h"
+#include "widgets/WindowRegistry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <ctime>
+
+using namespace hondana;
+using namespace hondana::bench;
+
+namespace {
+
+double cpuMs() {
+    return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
+}
+
+// Notes when the program last finished handling an event.
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    QElapsedTimer clock;
+    qint64 lastWork = 0;
+    double lastCpu = 0;
+
+    bool notify(QObject *receiver, QEvent *event) override {
+        const bool caret = event->type() == QEvent::Timer &&
+                           qstrcmp(receiver->metaObject()->className(), "QWidgetLineControl") == 0;
+        const bool handled = QApplication::notify(receiver, event);
+        if (!caret && clock.isValid()) {
+            lastWork = clock.nsecsElapsed();
+            lastCpu = cpuMs();
+        }
+        return handled;
+    }
+};
+
+struct Timing {
+    double wall;
+    double cpu;
+};
+
+TimedApplication &app() {
+    return *static_cast<TimedApplication *>(qApp);
+}
+
+// Runs `action`, then the event loop until it has been quiet for 300 ms (10 s at most); the
+// time from the action to the end of the last event handled.
+Timing untilIdle(const std::function<void()> &action) {
+    TimedApplication &a = app();
+    a.clock.start();
+    const double cpu = cpuMs();
+    a.lastWork = 0;
+    a.lastCpu = cpu;
+    action();
+    a.lastWork = a.clock.nsecsElapsed();
+    a.lastCpu = cpuMs();
+    while (a.clock.nsecsElapsed() - a.lastWork < 300'000'000 &&
+           a.clock.nsecsElapsed() < 10'000'000'000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return {double(a.lastWork) / 1e6, a.lastCpu - cpu};
+}
+
+QWidget *window(const QString &name) {
+    return WindowRegistry::instance().existing(name);
+}
+
+void startAtMainMenu() {
+    AppState::instance().admission = AppState::Admission::Yes;
+    registerAllWindows();
+    WindowRegistry::instance().show(MainMenu::Name);
+    untilIdle([] {});
+}
+
+Timing openRegister() {
+    auto *button = window(MainMenu::Name)->findChild<QPushButton *>(QStringLiteral("Command2"));
+    return untilIdle([button] { button->click(); });
+}
+
+struct Screen {
+    const char *caption;
+    const char *item; // the register's menu item
+    const char *window;
+};
+
+const Screen Screens[] = {
+    {"題名・抽出", "DAIMEIQ", "DAIMEIQ"},   {"著者名・抽出", "CHOSHAQ", "CHOSHAQ"},
+    {"管理番号・抽出", "KANRIQ", "KANRIQ"}, {"未読一覧", "未読一覧", "MIDOKU"},
+    {"著者名別一覧", "CHOSHA1", "CHOSHA2"}, {"分野別一覧", "BUNYA1", "BUNYA2"},
+    {"発行所別一覧", "HAKKOU1", "HAKKO2"},
+};
+
+Timing openScreen(const Screen &screen) {
+    QAction *action =
+        window(BookRegister::Name)->findChild<QAction *>(QString::fromUtf8(screen.item));
+    return untilIdle([action] { action->trigger(); });
+}
+
+void closeScreen(const Screen &screen) {
+    if (QWidget *open = window(QString::fromUtf8(screen.window)))
+        untilIdle([open] { open->close(); });
+}
+
+double medianOf(const std::vector<Timing> &runs, double Timing::*which) {
+    std::vector<double> values;
+    for (const Timing &run : runs)
+        values.push_back(run.*which);
+    return median(values);
+}
+
+void printTimes(const char *what, const std::vector<Timing> &runs) {
+    std::printf("%-16s %8.0f ms wall %8.0f ms processor  (runs:", what,
+                medianOf(runs, &Timing::wall), medianOf(runs, &Timing::cpu));
+    for (const Timing &run : runs)
+        std::printf(" %.0f/%.0f", run.wall, run.cpu);
+    std::printf(")\n");
+}
+
+// In a process of its own: the times of every screen.
+int measureTimes() {
+    startAtMainMenu();
+    std::vector<Timing> registers;
+    for (int i = 0; i < 3; ++i) {
+        registers.push_back(openRegister());
+        if (i < 2)
+            untilIdle([] { window(BookRegister::Name)->close(); });
+    }
+    printTimes("蔵書登録", registers);
+    for (const Screen &screen : Screens) {
+        std::vector<Timing> runs;
+        for (int i = 0; i < 3; ++i) {
+            runs.push_back(openScreen(screen));
+            closeScreen(screen);
+        }
+        printTimes(screen.caption, runs);
+    }
+    return 0;
+}
+
+// In a process of its own: the peak memory of the register alone, or with screen `item` open.
+int measureMemory(const QString &item) {
+    startAtMainMenu();
+    openRegister();
+    for (const Screen &screen : Screens) {
+        if (item == QString::fromUtf8(screen.item))
+            openScreen(screen);
+    }
+    std::printf("%.1f\n", double(peakMemoryKb()) / 1024.0);
+    return 0;
+}
+
+QString runChild(const QString &program, const QStringList &arguments) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(program, arguments);
+    child.waitForFinished(-1);
+    return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+}
+
+QString loadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(u' ', 0, 2)
+                                          : QStringLiteral("?");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    TimedApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    if (arguments.size() > 2 && arguments.at(1) == QStringLiteral("--child")) {
+        QDir::setCurrent(arguments.at(2));
+        return arguments.size() > 3 ? measureMemory(arguments.at(3)) : measureTimes();
+    }
+    test::CatalogueShape shape;
+    shape.books = arguments.size() > 1 ? arguments.at(1).toInt() : 100000;
+    shape.authors = arguments.size() > 2 ? arguments.at(2).toInt() : 12500;
+    QTemporaryDir dir;
+    test::seedDataFolder(dir.path(), shape);
+    std::printf("catalogue: %d books, %d authors; platform %s; load average %s\n", shape.books,
+                shape.authors, qPrintable(QGuiApplication::platformName()),
+                qPrintable(loadAverage()));
+
+    const QString self = QCoreApplication::applicationFilePath();
+    const QStringList child = {QStringLiteral("--child"), dir.path()};
+    std::printf("peak memory, register alone, start to first book: %s MiB (goal 120)\n",
+                qPrintable(runChild(self, child + QStringList{QStringLiteral("-")})));
+    for (const Screen &screen : Screens)
+        std::printf(
+            "peak memory, register + %s: %s MiB (goal 250)\n", screen.caption,
+            qPrintable(runChild(self, child + QStringList{QString::fromUtf8(screen.item)})));
+    std::printf("from the click until shown and idle (median of 3; goals 蔵書登録 200 ms, "
+                "searches and 未読一覧 300 ms, lists 500 ms):\n");
+    std::fflush(stdout);
+    std::printf("%s\n", qPrintable(runChild(self, child)));
+    std::printf("load average after: %s\n", qPrintable(loadAverage()));
+    return 0;
+}
