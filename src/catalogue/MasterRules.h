@@ -19,10 +19,10 @@ struct MasterKey {
 };
 
 // What a row must be to be saved: it has a number (a backup leaves a row without one out), it
-// does not take away a number books refer to (unless another row holds it too), and the number
-// stands in no other row (unless the row had it before, so that lists restored from an
-// older installation with a number twice stay editable). `rowId` 0 is a row not yet written. Throws
-// Failure saying what to correct.
+// does not take away a number books refer to (unless another row holds it too), and no other
+// row holds its number (unless the row had it before, so that lists restored from an older
+// installation with a number twice stay editable). `rowId` 0 is a row not yet written.
+// Throws Failure saying what to correct.
 void checkSavable(Connection &connection, const MasterKey &key, const QVariant &number,
                   qint64 rowId);
 

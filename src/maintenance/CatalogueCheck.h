@@ -24,9 +24,9 @@ struct CatalogueCheckReport {
 };
 
 // Checks the catalogue `connectionString` reaches: SQLite's integrity check, books that refer
-// to a master number no master list holds, master numbers that stand twice, reading stamps the
-// stamp list (DSTMP) does not offer. Only reads. Throws Failure when the catalogue cannot be
-// opened or read at all.
+// to a master number no master list holds, master numbers that stand twice, master rows without
+// a number, reading stamps the stamp list (DSTMP) does not offer. Only reads. Throws Failure
+// when the catalogue cannot be opened or read at all.
 CatalogueCheckReport checkCatalogue(const QString &connectionString, const QString &folder = {},
                                     const Progress &progress = {});
 
