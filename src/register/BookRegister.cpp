@@ -2,6 +2,7 @@
 
 #include "catalogue/VolumeCopy.h"
 #include "core/AppState.h"
+#include "db/ConnectionString.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataCombo.h"
@@ -9,8 +10,10 @@
 #include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
 #include "widgets/HelpWindow.h"
+#include "widgets/MessageService.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/RecordCommands.h"
+#include "widgets/RegisterSubWindow.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
 
@@ -123,7 +126,8 @@ BookRegister::BookRegister(QWidget *parent)
     setFixedSize(client->width(), client->geometry().bottom() + 1);
     m_menuBar->setGeometry(0, 0, width(), m_menuBar->sizeHint().height());
 
-    m_books = new DataSource(DataSource::PrimaryName, ConnectionString, RecordSource, this);
+    m_books = new DataSource(DataSource::Role::Primary, DataSource::PrimaryName,
+                             CatalogueLinkConnection, RecordSource, this);
     m_navigator = new DataNavigator(m_books, client);
     m_navigator->setGeometry(
         twips::rect(0, ClientHeight - NavigatorHeight, ClientWidth, NavigatorHeight));
@@ -155,8 +159,9 @@ void BookRegister::buildTitle(QWidget *client) {
 
 void BookRegister::buildLookups() {
     for (const Lookup &lookup : lookups()) {
-        m_lookupSources.insert(
-            lookup.combo, new DataSource(lookup.dataSource, ConnectionString, lookup.table, this));
+        m_lookupSources.insert(lookup.combo,
+                               new DataSource(DataSource::Role::Secondary, lookup.dataSource,
+                                              CatalogueLinkConnection, lookup.table, this));
     }
 }
 
@@ -290,8 +295,7 @@ void BookRegister::runMenuCommand(const MenuCommand &command) {
 
 // One screen at a time: while one is open, choosing another does nothing and says nothing.
 void BookRegister::openUnderFlag(const MenuCommand &command) {
-    AppState &state = AppState::instance();
-    if (state.subWindowFlag == 1)
+    if (RegisterSubWindow::isAnyOpen())
         return;
     const bool inPlace = command.opening == Opening::InPlace;
     // A list of an empty catalogue would have nothing to show.
@@ -300,22 +304,20 @@ void BookRegister::openUnderFlag(const MenuCommand &command) {
     QWidget *screen = WindowRegistry::instance().window(command.form);
     if (!screen)
         return;
-    state.subWindowFlag = 1;
-    screen->show();
-    screen->raise();
-    screen->activateWindow();
+    RegisterSubWindow::openFromRegister(screen);
     if (inPlace)
         hide();
 }
 
-// The report ignores the flag but does not open while a screen is open; whatever goes wrong on
-// the way (no printer, say) ends the command without a word.
+// The report is no screen of the register's, but does not open while one is. It says itself why
+// it cannot show the catalogue; anything else that stops it opening is said here.
 void BookRegister::openReport(const QString &form) {
-    if (AppState::instance().subWindowFlag == 1)
+    if (RegisterSubWindow::isAnyOpen())
         return;
     try {
         WindowRegistry::instance().show(form);
-    } catch (const std::exception &) {
+    } catch (const Failure &failure) {
+        MessageService::instance().notice(failure.message(), {}, MessageService::Icon::Critical);
     }
 }
 
@@ -325,7 +327,7 @@ void BookRegister::closeFromMenu() {
 }
 
 void BookRegister::closeFromButton() {
-    if (AppState::instance().subWindowFlag == 0)
+    if (!RegisterSubWindow::isAnyOpen())
         close();
 }
 
@@ -334,7 +336,7 @@ void BookRegister::addBook() {
 }
 
 void BookRegister::saveBooks() {
-    runRecordCommand([this] { m_books->recordSet().updateBatch(); });
+    runRecordCommand([this] { m_books->recordSet().update(); });
 }
 
 void BookRegister::copyBook() {
@@ -363,7 +365,7 @@ void BookRegister::showEvent(QShowEvent *event) {
 // The register stays while a screen it opened is open, and while a change it holds cannot be
 // written; the main menu comes back before it goes, so the program never ends behind the user.
 void BookRegister::closeEvent(QCloseEvent *event) {
-    if (AppState::instance().subWindowFlag == 1 || !savePendingChange(*m_books)) {
+    if (RegisterSubWindow::isAnyOpen() || !savePendingChange(*m_books)) {
         event->ignore();
         return;
     }

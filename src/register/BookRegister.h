@@ -22,7 +22,6 @@ class BookRegister : public QWidget {
 public:
     static inline const QString Name = windows::Register;
     static inline const QString Caption = QStringLiteral("蔵書登録");
-    static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
     static inline const QString RecordSource = QStringLiteral(
         "select SEQNO,ｻｲｽﾞNO,ｼﾘｰｽﾞ,管理番号1,管理番号2,購入日,全体NO,題名,著者NO,読書ｽﾀﾝﾌﾟ,内容,"
         "発行所NO,発行日,版数,分野NO, 価格, 購入先, 請求番号, 読書完了日, 読感ﾗﾝｸ   from BOOK "

@@ -1,7 +1,6 @@
 #include "retrieval/GroupedList.h"
 
 #include "base/Failure.h"
-#include "core/AppState.h"
 #include "db/ShapedRecordSet.h"
 #include "retrieval/ChapterModel.h"
 #include "widgets/BoundTextBox.h"
@@ -39,7 +38,8 @@ GroupedList::GroupedList(const GroupedListDescription &description, QWidget *par
     colours.setColor(QPalette::Window, LightBlue);
     setPalette(colours);
 
-    m_data = new DataSource(DataSource::PrimaryName, ConnectionString, {}, this);
+    m_data = new DataSource(DataSource::Role::Primary, DataSource::PrimaryName, ConnectionString,
+                            {}, this);
     m_records = new ShapedRecordSet(m_data->recordSet(), this);
     m_navigator = new DataNavigator(m_data, this);
     // After the navigator's own caption, which would name a position it does not have.
@@ -115,7 +115,7 @@ void GroupedList::load() {
     } catch (const Failure &failure) {
         m_data->reportError(failure);
         MessageService::instance().notice(failure.message());
-        AppState::instance().subWindowFlag = 0;
+        releaseRegister();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "retrieval/QueryScreen.h"
 
 #include "base/Failure.h"
+#include "db/ConnectionString.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -31,8 +32,8 @@ QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *par
     setWindowTitle(description.caption);
     resize(twips::size(description.clientTwips.width(), description.clientTwips.height()));
 
-    m_data =
-        new DataSource(QStringLiteral("Adodc1"), ConnectionString, description.storedQuery, this);
+    m_data = new DataSource(DataSource::Role::Secondary, QStringLiteral("Adodc1"),
+                            CatalogueLinkConnection, description.storedQuery, this);
     // The screen handles nothing itself, but what the data control meets (no catalogue, no
     // stored query) is said, not swallowed: the grid would just stay empty.
     connect(m_data, &DataSource::error, this, [](int, const QString &description) {

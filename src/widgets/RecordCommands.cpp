@@ -31,7 +31,7 @@ bool savePendingChange(DataSource &source) {
     RecordSet &set = source.recordSet();
     if (!set.isOpen())
         return true;
-    return runReportingFailure(set, [&set] { set.update(); });
+    return source.runReportingFailure([&set] { set.update(); });
 }
 
 } // namespace hondana

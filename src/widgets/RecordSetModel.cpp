@@ -3,11 +3,12 @@
 #include "db/InputParsing.h"
 #include "db/RecordSet.h"
 #include "widgets/DataSource.h"
+#include "widgets/RecordCommands.h"
 
 namespace hondana {
 
-RecordSetModel::RecordSetModel(RecordSet *set, QObject *parent)
-    : QAbstractTableModel(parent), m_set(set) {
+RecordSetModel::RecordSetModel(RecordSet *set, DataSource *source, QObject *parent)
+    : QAbstractTableModel(parent), m_set(set), m_source(source) {
     connect(set, &RecordSet::aboutToReset, this, [this] {
         if (!m_resetting) {
             m_resetting = true;
@@ -126,7 +127,7 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
     const bool intoNewRow = index.row() == newRowIndex();
     if (intoNewRow && text.isEmpty())
         return false;
-    const bool written = runReportingFailure(set, [&] {
+    const bool written = runReportingFailure([&] {
         const QVariant typed = input::parse(text, set.fieldKind(field), field);
         if (intoNewRow) {
             set.addNew();
@@ -165,6 +166,10 @@ Qt::ItemFlags RecordSetModel::flags(const QModelIndex &index) const {
     if (!m_readOnly && set().isUpdatable() && !m_columns.at(index.column()).locked)
         flags |= Qt::ItemIsEditable;
     return flags;
+}
+
+bool RecordSetModel::runReportingFailure(const std::function<void()> &step) {
+    return m_source ? m_source->runReportingFailure(step) : runRecordCommand(step);
 }
 
 } // namespace hondana

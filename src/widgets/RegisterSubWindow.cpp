@@ -13,12 +13,27 @@ RegisterSubWindow::RegisterSubWindow(QWidget *parent) : QWidget(parent, Qt::Wind
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
+bool RegisterSubWindow::isAnyOpen() {
+    return AppState::instance().subWindowFlag == 1;
+}
+
+void RegisterSubWindow::openFromRegister(QWidget *screen) {
+    AppState::instance().subWindowFlag = 1;
+    screen->show();
+    screen->raise();
+    screen->activateWindow();
+}
+
+void RegisterSubWindow::releaseRegister() {
+    AppState::instance().subWindowFlag = 0;
+}
+
 void RegisterSubWindow::closeEvent(QCloseEvent *event) {
     if (!prepareToClose()) {
         event->ignore();
         return;
     }
-    AppState::instance().subWindowFlag = 0;
+    releaseRegister();
     if (QWidget *bookRegister = WindowRegistry::instance().existing(windows::Register);
         bookRegister && bookRegister->isHidden())
         bookRegister->show();

@@ -216,7 +216,7 @@ private Q_SLOTS:
         rows.read(AppState::instance().mainConnectionString);
         const QDir folder(m_folder->filePath("出力"));
         const QString path = folder.filePath("a.pdf");
-        const auto stopAfterOnePage = [](int done, int) { return done < 1; };
+        const Progress stopAfterOnePage([](qint64 done, qint64) { return done < 1; });
         QVERIFY_THROWS_EXCEPTION(Failure, report::savePdf(path, rows, stopAfterOnePage));
         QVERIFY(!folder.exists());
         QVERIFY(folder.mkpath("."));
