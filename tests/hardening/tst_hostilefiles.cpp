@@ -29,6 +29,13 @@ Spoil write(const QString &file, const QByteArray &bytes) {
     return [=](const DataFolder &folder) { writeFile(folder.filePath(file), bytes); };
 }
 
+// The file without its last `bytes` bytes.
+Spoil cut(const QString &file, int bytes) {
+    return [=](const DataFolder &folder) {
+        writeFile(folder.filePath(file), contents(folder.filePath(file)).chopped(bytes));
+    };
+}
+
 Spoil execute(const QString &file, const QStringList &statements) {
     return [=](const DataFolder &folder) {
         const test::SqlFile database(folder.filePath(file));
@@ -121,7 +128,7 @@ private Q_SLOTS:
 void TestHostileFiles::refusedOrSurvived_data() {
     QTest::addColumn<QString>("operation"); // start, link, backup or restore
     QTest::addColumn<Spoil>("spoil");
-    QTest::addColumn<QStringList>("says"); // what the refusal must say
+    QTest::addColumn<QStringList>("says"); // what the refusal, or the restore, must say
     QTest::addColumn<int>("books");        // after a restore that goes through, or Refused
     const QString tosho = files::Catalogue;
     const QString version = files::VersionDatabase;
@@ -208,9 +215,19 @@ void TestHostileFiles::refusedOrSurvived_data() {
     // Restore reads the backup files into a copy of the template.
     const QString bookFile = u8("BOOK.DAT");
     const QByteArray record = bookRecord();
+    // A damaged set goes through with --yes, saying per file what was read and left over.
     addRow("restore", "fragment after 3 books", write(bookFile, record + record + record + "tail"),
-           {}, 3);
-    addRow("restore", "only a fragment", write(bookFile, record.left(323)), {}, 0);
+           {u8("BOOK.DAT: 3 件"), u8("4 バイト")}, 3);
+    addRow("restore", "only a fragment", write(bookFile, record.left(323)),
+           {u8("BOOK.DAT: 0 件"), u8("323 バイト")}, 0);
+    addRow("restore", "CHOSHA.DAT empty: books without their authors", write(u8("CHOSHA.DAT"), {}),
+           {u8("CHOSHA.DAT: 0 件"), u8("著者NO")}, 10);
+    addRow("restore", "BUNYA.DAT cut short", cut(u8("BUNYA.DAT"), 1),
+           {u8("BUNYA.DAT: "), u8("53 バイト")}, 10);
+    addRow("restore", "HAKKO.DAT cut short", cut(u8("HAKKO.DAT"), 1),
+           {u8("HAKKO.DAT: "), u8("53 バイト")}, 10);
+    addRow("restore", "SAIZU.DAT cut short", cut(u8("SAIZU.DAT"), 1),
+           {u8("SAIZU.DAT: "), u8("33 バイト")}, 10);
     addRow("restore", "NaN date",
            write(bookFile, record + withDate(std::numeric_limits<double>::quiet_NaN())),
            {bookFile, u8("2 件目")});
@@ -283,6 +300,8 @@ void TestHostileFiles::refusedOrSurvived() {
         checkRefused(folder.path(), before, message, says);
         return;
     }
+    for (const QString &part : says)
+        QVERIFY2(message.contains(part), qPrintable(message));
     QCOMPARE(integrityCheck(folder.filePath(files::Catalogue)), u8("ok"));
     QCOMPARE(test::SqlFile(folder.filePath(files::Catalogue))
                  .value(u8("SELECT count(*) FROM BOOK"))
