@@ -3,6 +3,7 @@
 #include "admin/Console.h"
 #include "base/FileNames.h"
 #include "core/Configuration.h"
+#include "core/DataFolderLock.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
 #include "maintenance/RestoreData.h"
@@ -32,6 +33,7 @@ int runBackup(const Invocation &call) {
 }
 
 int runRestore(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("本当にﾃﾞｰﾀの復元を実施していいですか？ 今の TOSHO.MDB は"
                                 "置き換わります。"),
@@ -49,6 +51,7 @@ int runRestore(const Invocation &call) {
 }
 
 int runReset(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("本当にﾃﾞｰﾀを全て初期値に戻してもいいですか？ 蔵書と4つの"
                                 "マスターが空になります。"),
@@ -93,6 +96,7 @@ int runSnapshots(const Invocation &call) {
 
 int runRestoreSnapshot(const Invocation &call) {
     const QString name = call.arguments.value(0);
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("スナップショット「%1」を戻しますか？ 今の TOSHO.MDB は"
                                 "置き換わります。")

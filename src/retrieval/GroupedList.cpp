@@ -124,6 +124,7 @@ void GroupedList::reread() {
         BusyCursor busy;
         m_records->requery();
     } catch (const Failure &failure) {
+        showNoPosition();
         MessageService::instance().notice(failure.message());
     }
 }

@@ -91,7 +91,9 @@ void TestAdminCommands::commands_data() {
     row("help", "--help", "", 0, "使い方");
     row("no command", "", "", 2, "使い方");
     row("unknown command", "frobnicate", "", 2, "frobnicate");
-    row("two commands", "backup restore", "", 2, "コマンドを1つ");
+    row("two commands", "backup restore", "", 2, "余分な引数「restore」");
+    row("export to a path without --output", "export /tmp/a.csv", "", 2, "「/tmp/a.csv」");
+    row("-- ends the options", "restore-snapshot -y -- -x.MDB", "", 1, "「-x.MDB」はありません");
     row("backup", "backup", "", 0, "バックアップを完了");
     row("backup without JETDB.VER", "backup", "no configuration", 1, "JETDB.VER");
     row("restore unconfirmed", "restore", "backed up", 3, "--yes");

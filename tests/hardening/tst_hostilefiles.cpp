@@ -6,6 +6,7 @@
 
 #include "base/Failure.h"
 #include "base/FileNames.h"
+#include "core/DataFolderLock.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/FilterExpression.h"
@@ -17,7 +18,10 @@
 #include <QDir>
 #include <QtEndian>
 #include <QtTest>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace hondana;
 using namespace hondana::hardening;
@@ -121,6 +125,10 @@ private Q_SLOTS:
     void refusedOrSurvived_data();
     void refusedOrSurvived();
     void foundByFuzzing();
+    void secondProgramOnTheFolder_data();
+    void secondProgramOnTheFolder();
+    void userNamedOutput_data();
+    void userNamedOutput();
 };
 
 void TestHostileFiles::refusedOrSurvived_data() {
@@ -308,6 +316,97 @@ void TestHostileFiles::refusedOrSurvived() {
     // What was restored backs up again.
     const Outcome again = runAdmin(folder.path(), {u8("backup")});
     QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+}
+
+// One program on a data folder at a time: while another holds it, a second start and the
+// commands that replace the catalogue are refused, naming the holder, and change nothing. A
+// lock its program left behind when it ended stops nobody.
+void TestHostileFiles::secondProgramOnTheFolder_data() {
+    QTest::addColumn<QStringList>("arguments"); // of hondana-admin; none: the program's start
+    QTest::newRow("start") << QStringList();
+    QTest::newRow("restore") << QStringList{u8("restore"), u8("--yes")};
+    QTest::newRow("reset") << QStringList{u8("reset"), u8("--yes")};
+    QTest::newRow("restore-snapshot") << QStringList{u8("restore-snapshot"), u8("x"), u8("-y")};
+}
+
+void TestHostileFiles::secondProgramOnTheFolder() {
+    QFETCH(QStringList, arguments);
+    DataFolder folder;
+    prepareCatalogue(folder.path(), 10);
+    backUp(folder.path());
+    const QByteArray before = contents(folder.filePath(files::Catalogue));
+    const auto attempt = [&] {
+        return arguments.isEmpty() ? runDriver(folder.path()) : runAdmin(folder.path(), arguments);
+    };
+    const QString held = u8("既に開いています");
+    {
+        const DataFolderLock lock(folder.path());
+        const Outcome refused = attempt();
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(held) && refused.err.contains(u8("tst_hostilefiles")),
+                 qPrintable(refused.err));
+        QCOMPARE(contents(folder.filePath(files::Catalogue)), before);
+    }
+    writeFile(folder.filePath(files::FolderLock), "999999999\nhondana\n\n");
+    const Outcome after = attempt();
+    QVERIFY2(!after.err.contains(held), qPrintable(after.err));
+}
+
+namespace {
+
+mode_t kindOf(const QString &path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+}
+
+} // namespace
+
+// Output to a file the user names: a regular file (through a link too) is replaced whole, a
+// device or FIFO is written into with every error reported, and nothing else is replaced.
+void TestHostileFiles::userNamedOutput_data() {
+    QTest::addColumn<QString>("target"); // a path, or a "fifo", "link" or "folder" of the test's
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("full device") << u8("/dev/full") << 1 << u8("ディスクがいっぱい");
+    QTest::newRow("FIFO with a reader") << u8("fifo") << 0 << u8("10 冊");
+    QTest::newRow("link to a file") << u8("link") << 0 << u8("10 冊");
+    QTest::newRow("folder") << u8("folder") << 1 << u8("フォルダー");
+    QTest::newRow("empty name") << QString() << 2 << u8("--output");
+}
+
+void TestHostileFiles::userNamedOutput() {
+    QFETCH(QString, target);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    DataFolder folder;
+    prepareCatalogue(folder.path(), 10);
+    QString path = target;
+    int reader = -1;
+    if (target == u8("fifo")) {
+        path = folder.filePath(target);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    } else if (target == u8("link")) {
+        path = folder.filePath(u8("link.csv"));
+        writeFile(folder.filePath(u8("file.csv")), "earlier");
+        QVERIFY(QFile::link(folder.filePath(u8("file.csv")), path));
+    } else if (target == u8("folder")) {
+        path = folder.filePath(u8("出力"));
+        QVERIFY(QDir().mkdir(path));
+    }
+    const mode_t kind = kindOf(path);
+    const Outcome outcome = runAdmin(folder.path(), {u8("export"), u8("--output"), path});
+    QVERIFY2(outcome.exitCode == exitCode && (outcome.out + outcome.err).contains(says),
+             qPrintable(outcome.out + outcome.err));
+    QCOMPARE(kindOf(path), kind);
+    if (target == u8("link"))
+        QVERIFY(contents(folder.filePath(u8("file.csv"))).contains("SEQNO,"));
+    if (reader >= 0) {
+        QByteArray got(1 << 16, '\0');
+        got.resize(std::max<qsizetype>(0, ::read(reader, got.data(), size_t(got.size()))));
+        ::close(reader);
+        QVERIFY(got.contains("SEQNO,"));
+    }
 }
 
 // Inputs that once broke a fuzz target, kept as tests of the functions concerned.
