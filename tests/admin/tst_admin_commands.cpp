@@ -138,7 +138,7 @@ void TestAdminCommands::commands() {
     // Run from elsewhere, naming the data folder, as a script would.
     DataFolder elsewhere(DataFolder::Empty);
     if (!arguments.contains(u8("--folder")))
-        arguments << u8("--folder") << folder.path();
+        arguments = QStringList{u8("--folder"), folder.path()} + arguments;
     const Outcome outcome = runAdmin(elsewhere.path(), arguments);
     QVERIFY(!outcome.crashed);
     QCOMPARE(outcome.exitCode, exitCode);
