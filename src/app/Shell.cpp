@@ -42,6 +42,7 @@ bool startProgram() {
         holdDataFolder(QDir::currentPath());
         first = decideFirstWindow();
     } catch (const Failure &failure) {
+        releaseDataFolder();
         MessageService::instance().notice(
             QStringLiteral("本棚帖を起動できません。\n\n%1").arg(failure.message()), {},
             MessageService::Icon::Critical);

@@ -40,8 +40,21 @@ DataFolderLock::DataFolderLock(const QString &folder)
 
 DataFolderLock::~DataFolderLock() = default;
 
+namespace {
+
+std::unique_ptr<DataFolderLock> &held() {
+    static std::unique_ptr<DataFolderLock> lock;
+    return lock;
+}
+
+} // namespace
+
+void releaseDataFolder() {
+    held().reset();
+}
+
 void holdDataFolder(const QString &folder) {
-    static std::unique_ptr<DataFolderLock> held;
+    auto &held = hondana::held();
     const QString absolute = QDir(folder).absolutePath();
     if (held && held->folder() == absolute)
         return;

@@ -31,5 +31,7 @@ private:
 // The program's own hold on its data folder, kept until the process ends or holds another
 // folder. Holding the folder it already holds does nothing. Throws Failure as DataFolderLock.
 void holdDataFolder(const QString &folder);
+// Lets go of the folder the program holds, when its start fails.
+void releaseDataFolder();
 
 } // namespace hondana
