@@ -39,7 +39,10 @@ bool confirm(const QString &question, const QString &what) {
 
 TerminalProgress::TerminalProgress(const QString &label)
     : m_label(label), m_terminal(::isatty(STDERR_FILENO)),
-      m_progress([this](qint64 done, qint64 total) { show(done, total); }) {
+      m_progress([this](qint64 done, qint64 total) {
+          show(done, total);
+          return true;
+      }) {
     m_sinceLast.start();
 }
 

@@ -4,6 +4,7 @@
 #include "base/FileNames.h"
 #include "core/Configuration.h"
 #include "core/DataFolderLock.h"
+#include "db/ConnectionString.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
 #include "maintenance/RestoreData.h"
@@ -60,7 +61,7 @@ int runReset(const Invocation &call) {
     QString kept;
     {
         TerminalProgress progress(QStringLiteral("削除中"));
-        kept = resetData(ResetConnectionString, call.folder, progress.progress());
+        kept = resetData(CatalogueLinkConnection, call.folder, progress.progress());
     }
     print(stdout, QStringLiteral("データの削除が完了しました。"));
     print(stdout, keptIn(kept));

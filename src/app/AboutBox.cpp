@@ -2,6 +2,7 @@
 
 #include "app/ApplicationIcon.h"
 #include "core/AppState.h"
+#include "widgets/EscapeCloses.h"
 #include "widgets/FormLayout.h"
 #include "widgets/MessageService.h"
 #include "widgets/Twips.h"
@@ -59,6 +60,7 @@ AboutBox::AboutBox(QWidget *parent) : QWidget(parent, Qt::Window) {
                      twips::rect(4260, 3075, 1245, 345));
 
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    EscapeCloses::install(this, ok);
     connect(sysInfo, &QPushButton::clicked, this, &AboutBox::startSysInfo);
 }
 

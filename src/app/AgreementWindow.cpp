@@ -4,17 +4,16 @@
 #include "core/AgreementAcceptance.h"
 #include "core/AppState.h"
 #include "widgets/BoundTextBox.h"
-#include "widgets/BusyCursor.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
 #include "widgets/FormLayout.h"
+#include "widgets/LongOperation.h"
 #include "widgets/MessageService.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QLabel>
-#include <QProgressDialog>
 #include <QPushButton>
 
 namespace hondana {
@@ -22,19 +21,6 @@ namespace hondana {
 namespace {
 
 const QString AgreementTitle = QStringLiteral("ソフトウェア使用許諾契約書");
-
-// The rebuild blocks the window for a few seconds on a large catalogue; say what is going on.
-std::unique_ptr<QProgressDialog> showUpgradeProgress(QWidget *parent) {
-    auto dialog = std::make_unique<QProgressDialog>(
-        QStringLiteral("蔵書データベースを新しい形式に作り直しています。しばらくお待ちください…"),
-        QString(), 0, 0, parent);
-    dialog->setWindowTitle(ApplicationTitle);
-    dialog->setMinimumDuration(0);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->show();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return dialog;
-}
 
 void endWith(const QString &message) {
     MessageService::instance().notice(message);
@@ -53,7 +39,8 @@ AgreementWindow::AgreementWindow(QWidget *parent) : QWidget(parent, Qt::Window) 
                                 twips::rect(1080, 108, 4800, 408));
     form::setFontSize(title, 13.5, true);
 
-    m_data = new DataSource(DataSource::PrimaryName, AgreementConnection, AgreementSource, this);
+    m_data = new DataSource(DataSource::Role::Primary, DataSource::PrimaryName, AgreementConnection,
+                            AgreementSource, this);
     form::place(new DataNavigator(m_data, this), DataSource::PrimaryName,
                 QStringLiteral("使用許諾の記録"), twips::rect(0, 6345, 7650, 360));
 
@@ -110,13 +97,14 @@ void AgreementWindow::decline() {
 void AgreementWindow::accept() {
     Acceptance outcome;
     {
-        BusyCursor busy;
-        std::unique_ptr<QProgressDialog> progress;
+        // Only an upgrade, which rebuilds the catalogue, reports progress and so shows the dialog.
+        LongOperation upgrade(
+            this, QStringLiteral(
+                      "蔵書データベースを新しい形式に作り直しています。しばらくお待ちください…"));
         try {
-            outcome = acceptAgreement([&] { progress = showUpgradeProgress(this); });
+            outcome = acceptAgreement(upgrade.progress());
         } catch (const Failure &failure) {
-            progress.reset();
-            busy.release();
+            upgrade.finish();
             MessageService::instance().notice(failure.message(), {},
                                               MessageService::Icon::Critical);
             endProgram();

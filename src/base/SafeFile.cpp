@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -242,41 +243,32 @@ void renameReplacing(const QString &from, const QString &to) {
 }
 
 void copyFile(const QString &from, const QString &to) {
-    const auto failure = [&](int error) {
-        return Failure(QStringLiteral("「%1」を「%2」にコピーできません: %3")
-                           .arg(fileName(from), fileName(to), describeError(error)));
-    };
-    const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        throw failure(errno);
-    const int out = ::open(native(to).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        throw failure(error);
-    }
-    QByteArray buffer(BufferSize, Qt::Uninitialized);
-    int error = 0;
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), size_t(buffer.size()));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            break;
+    const QByteArray step = "copy." + fileName(to).toUtf8();
+    try {
+        const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC);
+        if (in < 0)
+            throw Failure(describeError(errno));
+        const auto closeSource = qScopeGuard([in] { ::close(in); });
+        ReplacingFileWriter target(to);
+        QByteArray buffer(BufferSize, Qt::Uninitialized);
+        for (;;) {
+            const ssize_t got = ::read(in, buffer.data(), size_t(buffer.size()));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                throw Failure(describeError(errno));
+            if (got == 0)
+                break;
+            target.write(buffer.constData(), got);
         }
-        if (!writeAll(out, buffer.constData(), got)) {
-            error = errno;
-            break;
-        }
+        faultpoint(step.constData());
+        target.commit();
+        syncFolder(QFileInfo(to).absolutePath());
+    } catch (const Failure &failure) {
+        throw Failure(QStringLiteral("「%1」を「%2」にコピーできません: %3")
+                          .arg(fileName(from), fileName(to), failure.message()));
     }
-    ::close(in);
-    if (::close(out) != 0 && error == 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(native(to).constData());
-        throw failure(error);
-    }
+    faultpoint((step + ".done").constData());
 }
 
 void removeFile(const QString &path) {

@@ -74,8 +74,9 @@ void syncFile(const QString &path);
 // missing. Throws Failure naming both files.
 void renameReplacing(const QString &from, const QString &to);
 
-// Copies `from` to a new file `to` (replacing one), writable by its owner. A failed copy leaves
-// no `to` behind. Throws Failure naming both files and the reason in Japanese.
+// Copies `from` to `to`, writable by its owner even when `from` is not. The copy is written
+// under a temporary name, flushed and renamed into place, so `to` is either the earlier file (or
+// none) or the whole copy. Throws Failure naming both files and the reason in Japanese.
 void copyFile(const QString &from, const QString &to);
 
 // Removes a file, also when it is marked read-only; a missing file is no error. Throws Failure.

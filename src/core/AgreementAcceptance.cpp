@@ -2,8 +2,8 @@
 
 #include "base/Failure.h"
 #include "base/FaultPoint.h"
-#include "base/FileCopy.h"
 #include "base/FileNames.h"
+#include "base/SafeFile.h"
 #include "core/AcceptanceRecord.h"
 #include "core/AppState.h"
 #include "db/Connection.h"
@@ -26,8 +26,8 @@ QString versionDatabaseFolder(const AppState &state) {
 }
 
 void installVersionDatabase(const AppState &state) {
-    copyFileReplacing(files::VersionTemplate, versionDatabaseName(state),
-                      versionDatabaseFolder(state));
+    safefile::copyFile(files::resolve(files::VersionTemplate, versionDatabaseFolder(state)),
+                       files::resolve(versionDatabaseName(state), versionDatabaseFolder(state)));
 }
 
 Acceptance recordFirstAcceptance(AcceptanceRecord &record, AppState &state) {
@@ -44,7 +44,6 @@ Acceptance recordFirstAcceptance(AcceptanceRecord &record, AppState &state) {
     }
     record.close();
     state.admission = AppState::Admission::Yes;
-    state.subWindowFlag = 0;
     state.workingDirectory = QDir::currentPath();
     return Acceptance::Recorded;
 }
@@ -56,13 +55,13 @@ void releaseReplacedFiles(const AppState &state) {
 
 // Backup writes the data in the layout every release reads; restore rebuilds the catalogue from
 // it in the current layout. The version database is replaced only after both succeeded.
-Acceptance upgrade(AcceptanceRecord &record, const AppState &state) {
+Acceptance upgrade(AcceptanceRecord &record, const AppState &state, const Progress &progress) {
     record.close();
     releaseReplacedFiles(state);
     try {
-        backupData(AppState::instance().mainConnectionString);
+        backupData(AppState::instance().mainConnectionString, {}, progress);
         faultpoint("upgrade.backedup");
-        restoreData();
+        restoreData({}, {false, progress});
         faultpoint("upgrade.restored");
     } catch (const Failure &failure) {
         throw Failure(QStringLiteral("バージョンアップできませんでした。蔵書データベースと"
@@ -85,7 +84,7 @@ Acceptance upgrade(AcceptanceRecord &record, const AppState &state) {
 
 } // namespace
 
-Acceptance acceptAgreement(const std::function<void()> &upgradeStarting) {
+Acceptance acceptAgreement(const Progress &progress) {
     AppState &state = AppState::instance();
     AcceptanceRecord record(state.mainConnectionString);
     if (!record.exists())
@@ -95,9 +94,7 @@ Acceptance acceptAgreement(const std::function<void()> &upgradeStarting) {
             state.admission = AppState::Admission::No;
             return Acceptance::NoUpgradeInformation;
         }
-        if (upgradeStarting)
-            upgradeStarting();
-        return upgrade(record, state);
+        return upgrade(record, state, progress);
     }
     state.admission = AppState::Admission::No;
     return Acceptance::AlreadyUpgraded;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <functional>
+#include "base/Progress.h"
 
 namespace hondana {
 
@@ -21,8 +21,7 @@ enum class Acceptance {
 // the version database), and updates the admission. Before the catalogue and the version
 // database are replaced, every connection to them is closed. Throws Failure with a Japanese
 // message; a failing upgrade leaves the version database as it was, so the upgrade is offered
-// again at the next start. `upgradeStarting` runs just before a rebuild begins, so the screen can
-// tell the user that this takes a while.
-Acceptance acceptAgreement(const std::function<void()> &upgradeStarting = {});
+// again at the next start. Only the rebuild, which takes a while, reports to `progress`.
+Acceptance acceptAgreement(const Progress &progress = {});
 
 } // namespace hondana

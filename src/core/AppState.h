@@ -14,8 +14,9 @@ struct AppState {
     enum class Admission { No, Pending, Yes };
 
     Admission admission = Admission::No;
-    // 1 while a screen opened from the register is open; the register opens no other screen
-    // and cannot close meanwhile. Kept 16-bit: older data and scripts know it as such.
+    // 1 while a screen the register opened (a master editor, a search, a grouped list) is open:
+    // the register then opens no other screen and does not close. Nothing stores it; only
+    // RegisterSubWindow sets and clears it.
     qint16 subWindowFlag = 0;
     QString workingDirectory;
     QString installedVersion = DefaultInstalledVersion;

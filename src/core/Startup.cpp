@@ -1,8 +1,8 @@
 #include "core/Startup.h"
 
 #include "base/Failure.h"
-#include "base/FileCopy.h"
 #include "base/FileNames.h"
+#include "base/SafeFile.h"
 #include "core/AcceptanceRecord.h"
 #include "core/AppState.h"
 #include "core/Configuration.h"
@@ -61,7 +61,6 @@ FirstWindow decideFirstWindow() {
     state.mainConnectionString = line;
     state.providerClause = providerClause(line);
     state.admission = AppState::Admission::No;
-    state.subWindowFlag = 0;
     state.workingDirectory = QDir::currentPath();
     state.versionDatabasePath = QDir(state.workingDirectory).filePath(files::VersionDatabase);
 
@@ -74,7 +73,8 @@ FirstWindow decideFirstWindow() {
 
     if (state.installedVersion != AppState::CurrentVersion) {
         if (!files::exists(files::Catalogue))
-            copyFileReplacing(files::CatalogueTemplate, files::Catalogue);
+            safefile::copyFile(files::resolve(files::CatalogueTemplate),
+                               files::resolve(files::Catalogue));
         return openAgreement(state);
     }
 
@@ -90,7 +90,6 @@ FirstWindow decideFirstWindow() {
         return openAgreement(state);
     acceptance.close();
     state.admission = AppState::Admission::Yes;
-    state.subWindowFlag = 0;
     state.workingDirectory = QDir::currentPath();
     return FirstWindow::MainMenu;
 }

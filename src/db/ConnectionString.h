@@ -1,8 +1,13 @@
 #pragma once
 
+#include "base/FileNames.h"
+
 #include <QString>
 
 namespace hondana {
+
+// The connection of the screens and the reset: through the catalogue's data-link file.
+inline const QString CatalogueLinkConnection = QStringLiteral("FILE NAME=") + files::CatalogueLink;
 
 // What a connection string says, once data-link files are followed: which database file and
 // whether the connection shapes hierarchical record sets.

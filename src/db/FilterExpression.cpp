@@ -218,10 +218,6 @@ QString FilterExpression::literal(const QString &typedText) {
     return text.replace(QLatin1Char('\''), QStringLiteral("''"));
 }
 
-QString FilterExpression::prefixCondition(const QString &column, const QString &typedText) {
-    return QStringLiteral("%1 LIKE '%2*'").arg(column, literal(typedText));
-}
-
 bool FilterExpression::isEmpty() const {
     return !m_root;
 }

@@ -27,8 +27,6 @@ public:
     // What a user typed, ready to stand between the apostrophes of a pattern: it then matches
     // literally, whatever characters it holds.
     static QString literal(const QString &typedText);
-    // The condition `column LIKE 'text*'`: values that begin with what a user typed.
-    static QString prefixCondition(const QString &column, const QString &typedText);
 
     bool isEmpty() const;
     QString text() const;

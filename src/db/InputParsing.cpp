@@ -94,6 +94,19 @@ QVariant parseDate(const QString &text, const QString &field) {
     return date;
 }
 
+namespace {
+
+// Only the ASCII blank pads: a trailing full-width blank is part of a Japanese text.
+QString withoutPadding(QString text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+} // namespace
+
 QVariant parse(const QString &text, schema::Kind kind, const QString &field) {
     switch (kind) {
     case schema::Kind::Integer:
@@ -134,7 +147,16 @@ QString format(const QVariant &value, const QString &displayFormat) {
         if (date.isValid())
             return date.toString(dateForm);
     }
-    return value.toString();
+    return withoutPadding(value.toString());
+}
+
+bool leavesUnchanged(const QVariant &typed, const QVariant &stored) {
+    if (typed.isNull() || stored.isNull())
+        return typed.isNull() == stored.isNull();
+    if (typed == stored)
+        return true;
+    return typed.typeId() == QMetaType::QString && stored.typeId() == QMetaType::QString &&
+           typed.toString() == withoutPadding(stored.toString());
 }
 
 } // namespace hondana::input

@@ -33,7 +33,14 @@ QString toHalfWidthDigits(const QString &text);
 
 // The display form of a stored value: "#,##0" groups an integer by thousands, "yyyy/MM/dd"
 // writes a date, "yyyy/m/d" writes it without leading zeros; any other format (or none) gives
-// the plain form (dates still as "yyyy/MM/dd"). Null gives "".
+// the plain form (dates still as "yyyy/MM/dd"). Null gives "". Text is shown without the
+// blanks a backup pads it with at its end, so that they do not count against the column's width
+// when the user edits it.
 QString format(const QVariant &value, const QString &displayFormat = {});
+
+// Whether the value read from what the user typed leaves the stored one as it is: the same
+// value, or the same text as the stored one without its padding. An untouched value is not
+// written back, so the backup of a row the user did not change stays byte for byte the same.
+bool leavesUnchanged(const QVariant &typed, const QVariant &stored);
 
 } // namespace hondana::input

@@ -347,10 +347,6 @@ void RecordSet::setValue(const QString &field, const QVariant &value) {
     Q_EMIT rowChanged(d->position);
 }
 
-bool RecordSet::isDirty() const {
-    return hasCurrent() && !d->pending.isEmpty();
-}
-
 void RecordSet::cancelUpdate() {
     if (!hasCurrent())
         return;
@@ -434,11 +430,6 @@ void RecordSet::update() {
         writePending();
 }
 
-void RecordSet::updateBatch() {
-    // A move writes the row it leaves, so only the current row can hold a pending change.
-    update();
-}
-
 void RecordSet::deleteCurrent() {
     requireCurrent();
     requireUpdatable();
@@ -491,10 +482,6 @@ QString RecordSet::filter() const {
 
 void RecordSet::setEditCommitter(std::function<void()> committer) {
     d->committer = std::move(committer);
-}
-
-void RecordSet::reportError(const Failure &failure) {
-    Q_EMIT errorOccurred(ErrorNumber, failure.message());
 }
 
 void RecordSet::setSaveCheck(std::function<void()> check) {

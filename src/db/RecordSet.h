@@ -17,13 +17,6 @@ namespace hondana {
 class Connection;
 class FilterExpression;
 
-// A refusal that has already been shown to the user through a data source's error event.
-// Callers that show Failure messages themselves show nothing more for this one.
-class RefusedEdit : public Failure {
-public:
-    using Failure::Failure;
-};
-
 // A client-side, static record set: every row of a table, a view or an SQL text is read into
 // memory when it opens, and the screens move through it, read and assign fields by column name,
 // add, update and delete rows. Only a set that shows one table's rows one by one can be written
@@ -38,8 +31,6 @@ class RecordSet : public QObject {
     Q_OBJECT
 public:
     enum Position { PositionUnknown = -1, PositionBof = -2, PositionEof = -3 };
-    // The number errorOccurred carries for every failure of this layer.
-    static constexpr int ErrorNumber = 3000;
 
     explicit RecordSet(QObject *parent = nullptr);
     ~RecordSet() override;
@@ -90,8 +81,6 @@ public:
     // fit 32 bits, texts the column's byte width in code page 932 and the code page itself,
     // dates must be real dates. A refused value is not stored; throws Failure naming the field.
     void setValue(const QString &field, const QVariant &value);
-    // Whether the current row has a pending change.
-    bool isDirty() const;
     // Drops the pending change; a new row that was never written disappears.
     void cancelUpdate();
 
@@ -99,8 +88,6 @@ public:
     void addNew();
     // Writes the current row's pending change (nothing to do when there is none). Throws.
     void update();
-    // Writes every pending change of the set. Throws.
-    void updateBatch();
     // Deletes the current row from the table and the set. The position stays on the deleted
     // slot (no current row) until the caller moves: moveNext goes to the row that followed.
     void deleteCurrent();
@@ -114,8 +101,6 @@ public:
     // Called before every move and write, so bound controls can hand over what the user typed.
     // The hook throws Failure to stop the operation.
     void setEditCommitter(std::function<void()> committer);
-    // Sends a failure met by a bound control through errorOccurred.
-    void reportError(const Failure &failure);
 
     // Checks of the screen that run before the current row is written (saveCheck: insert or
     // update, the pending values readable through value()) or deleted (deleteCheck). A check
@@ -138,7 +123,6 @@ Q_SIGNALS:
     void rowChanged(int row);
     // The current row's pending change was dropped (cancelUpdate).
     void editCancelled();
-    void errorOccurred(int number, const QString &description);
 
 private:
     struct Data;

@@ -31,7 +31,6 @@ public:
     bool isOpen() const;
 
     RecordSet &parentRows() { return m_parent; }
-    const QString &relatingKey() const { return m_command.childKey; }
     const RecordSet &childRows() const { return m_children; }
     QString chapterName() const { return m_command.chapterName; }
     // Rows of childRows() (0-based, in the child command's order) in the chapter of the

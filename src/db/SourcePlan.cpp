@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace hondana {
@@ -51,7 +52,8 @@ std::optional<QString> schemaObject(sqlite3 *db, const QString &name) {
     return text(sqlite3_column_text(query.get(), 0));
 }
 
-// The bare words of an SQL text with where each ends; texts, quoted names and comments skipped.
+// The bare words and commas of an SQL text with where each ends; texts, quoted names and
+// comments skipped.
 struct Word {
     QString text;
     qsizetype end;
@@ -84,6 +86,8 @@ std::vector<Word> bareWords(const QString &sql) {
                 ++i;
             words.push_back({sql.mid(start, i - start), i});
         } else {
+            if (c == u',')
+                words.push_back({QStringLiteral(","), i + 1});
             ++i;
         }
     }
@@ -131,31 +135,6 @@ std::optional<Footprint> footprintOf(sqlite3 *db, const QString &sql) {
     return footprint;
 }
 
-// The tables whose rows or indexes the compiled statement opens. A table of the FROM clause
-// that no column names (a cross join, a join by USING) shows up here and not in the footprint.
-QSet<QString> tablesOpened(sqlite3 *db, const QString &sql) {
-    const QString context = QStringLiteral("「%1」を調べられません").arg(sql);
-    sqlite::Statement program(db, QStringLiteral("EXPLAIN ") + sql, context);
-    sqlite::Statement owner(
-        db, QStringLiteral("SELECT tbl_name FROM sqlite_schema WHERE rootpage = ?1"), context);
-    QSet<QString> tables;
-    while (program.step() == SQLITE_ROW) {
-        if (qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(program.get(), 1)),
-                    "OpenRead") != 0)
-            continue;
-        // p3 is the database; one other than the main file counts as a table of its own.
-        if (const int database = sqlite3_column_int(program.get(), 4); database != 0) {
-            tables.insert(QStringLiteral("database %1").arg(database));
-            continue;
-        }
-        sqlite3_bind_int64(owner.get(), 1, sqlite3_column_int64(program.get(), 3));
-        if (owner.step() == SQLITE_ROW)
-            tables.insert(text(sqlite3_column_text(owner.get(), 0)).toLower());
-        owner.reset();
-    }
-    return tables;
-}
-
 // Whether the engine knows `function` as one that folds many rows into one value.
 bool isAggregate(sqlite3 *db, const QString &function) {
     sqlite::Statement query(db,
@@ -167,13 +146,30 @@ bool isAggregate(sqlite3 *db, const QString &function) {
     return query.step() == SQLITE_ROW;
 }
 
+// Whether the FROM clause of a select without subqueries names more than one table. The
+// footprint misses a table that no column names, such as the right side of a join by USING, and
+// a table named twice counts once there.
+bool joinsTables(const std::vector<Word> &words) {
+    const auto from = std::find_if(words.begin(), words.end(),
+                                   [](const Word &word) { return isWord(word, "FROM"); });
+    for (auto word = from; word != words.end(); ++word) {
+        for (const char *clauseAfterFrom : {"WHERE", "GROUP", "ORDER", "LIMIT", "WINDOW"}) {
+            if (isWord(*word, clauseAfterFrom))
+                return false;
+        }
+        if (word->text == QLatin1String(",") || isWord(*word, "JOIN"))
+            return true;
+    }
+    return false;
+}
+
 // The table whose rows `sql` shows one by one, or empty. The engine's footprint tells how many
-// selects and tables there are and which functions run; grouping and DISTINCT leave no trace
-// there, so those two clauses are looked for among the words.
+// selects and tables there are and which functions run; joins, grouping and DISTINCT leave no
+// sure trace there, so those are looked for among the words.
 QString singleTableOf(sqlite3 *db, const QString &sql, const std::vector<Word> &words) {
     const std::optional<Footprint> footprint = footprintOf(db, sql);
     if (!footprint || footprint->selects != 1 || footprint->tables.size() != 1 ||
-        footprint->outsideMain || (footprint->tables | tablesOpened(db, sql)).size() != 1)
+        footprint->outsideMain || joinsTables(words))
         return {};
     for (const Word &word : words) {
         if (isWord(word, "GROUP") || isWord(word, "DISTINCT") || isWord(word, "HAVING"))

@@ -7,9 +7,6 @@
 
 namespace hondana {
 
-// The connection of the reset: the data-link file the screens use.
-inline const QString ResetConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
-
 // The tables a reset empties, books before the master lists they refer to.
 const QStringList &resetTables();
 

@@ -58,12 +58,4 @@ const QList<MasterDescription> &masterDescriptions() {
     return descriptions;
 }
 
-const MasterDescription *findMasterDescription(const QString &formName) {
-    for (const MasterDescription &description : masterDescriptions()) {
-        if (description.formName == formName)
-            return &description;
-    }
-    return nullptr;
-}
-
 } // namespace hondana

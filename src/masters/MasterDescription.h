@@ -28,7 +28,5 @@ struct MasterDescription {
 
 // Authors, publishers, categories and sizes, in the order of the register's menu bar.
 const QList<MasterDescription> &masterDescriptions();
-// The description of the editor `formName`; nullptr when there is none.
-const MasterDescription *findMasterDescription(const QString &formName);
 
 } // namespace hondana

@@ -1,5 +1,6 @@
 #include "masters/MasterEditor.h"
 
+#include "db/ConnectionString.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -32,7 +33,8 @@ MasterEditor::MasterEditor(const MasterDescription &description, QWidget *parent
     setObjectName(description.formName);
     setWindowTitle(description.caption);
 
-    m_data = new DataSource(DataSource::PrimaryName, ConnectionString, description.sql, this);
+    m_data = new DataSource(DataSource::Role::Primary, DataSource::PrimaryName,
+                            CatalogueLinkConnection, description.sql, this);
 
     buildGrid();
     buildButtons();
@@ -134,7 +136,7 @@ void MasterEditor::addRow() {
 void MasterEditor::saveAll() {
     runRecordCommand([this] {
         commitOpenCell();
-        m_data->recordSet().updateBatch();
+        m_data->recordSet().update();
     });
 }
 

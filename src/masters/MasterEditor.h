@@ -17,16 +17,12 @@ class DataGrid;
 class MasterEditor : public RegisterSubWindow {
     Q_OBJECT
 public:
-    static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
-
     explicit MasterEditor(const MasterDescription &description, QWidget *parent = nullptr);
     ~MasterEditor() override;
 
     const MasterDescription &description() const { return m_description; }
     DataSource *dataSource() const { return m_data; }
     DataGrid *grid() const { return m_grid; }
-    // The grid with its caption bar: what the sizing rule sizes.
-    QWidget *gridArea() const { return m_gridArea; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -2,15 +2,19 @@
 
 #include "catalogue/VolumeCopy.h"
 #include "core/AppState.h"
+#include "db/ConnectionString.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataCombo.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
+#include "widgets/EscapeCloses.h"
 #include "widgets/FormLayout.h"
 #include "widgets/HelpWindow.h"
+#include "widgets/MessageService.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/RecordCommands.h"
+#include "widgets/RegisterSubWindow.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
 
@@ -18,6 +22,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -123,7 +128,8 @@ BookRegister::BookRegister(QWidget *parent)
     setFixedSize(client->width(), client->geometry().bottom() + 1);
     m_menuBar->setGeometry(0, 0, width(), m_menuBar->sizeHint().height());
 
-    m_books = new DataSource(DataSource::PrimaryName, ConnectionString, RecordSource, this);
+    m_books = new DataSource(DataSource::Role::Primary, DataSource::PrimaryName,
+                             CatalogueLinkConnection, RecordSource, this);
     m_navigator = new DataNavigator(m_books, client);
     m_navigator->setGeometry(
         twips::rect(0, ClientHeight - NavigatorHeight, ClientWidth, NavigatorHeight));
@@ -133,12 +139,33 @@ BookRegister::BookRegister(QWidget *parent)
     buildFields(client);
     buildButtons(client);
 
+    RecordSet *set = &m_books->recordSet();
+    connect(set, &RecordSet::moveComplete, this, &BookRegister::lockFieldsWithoutBook);
+    connect(set, &RecordSet::rowsReset, this, &BookRegister::lockFieldsWithoutBook);
+    connect(set, &RecordSet::rowRemoved, this, &BookRegister::lockFieldsWithoutBook);
     for (DataSource *source : std::as_const(m_lookupSources))
         source->refresh();
     m_books->refresh();
+    lockFieldsWithoutBook();
 }
 
-BookRegister::~BookRegister() = default;
+// Text typed with no current book (an empty catalogue, or past either end) could be saved
+// nowhere, and every later command would trip over it: the fields take typing only while there is
+// a book, and say how to start one.
+void BookRegister::lockFieldsWithoutBook() {
+    const bool noBook = !m_books->recordSet().hasCurrent();
+    for (BoundTextBox *box : findChildren<BoundTextBox *>())
+        box->setReadOnly(noBook);
+    for (BoundTextArea *notes : findChildren<BoundTextArea *>())
+        notes->setReadOnly(noBook);
+    if (auto *title = qobject_cast<QLineEdit *>(m_firstField))
+        title->setPlaceholderText(noBook ? NoBookHint : QString());
+}
+
+BookRegister::~BookRegister() {
+    // The record set still reports its closing while the fields are already gone.
+    disconnect(&m_books->recordSet(), nullptr, this, nullptr);
+}
 
 void BookRegister::buildTitle(QWidget *client) {
     QLabel *title =
@@ -155,8 +182,9 @@ void BookRegister::buildTitle(QWidget *client) {
 
 void BookRegister::buildLookups() {
     for (const Lookup &lookup : lookups()) {
-        m_lookupSources.insert(
-            lookup.combo, new DataSource(lookup.dataSource, ConnectionString, lookup.table, this));
+        m_lookupSources.insert(lookup.combo,
+                               new DataSource(DataSource::Role::Secondary, lookup.dataSource,
+                                              CatalogueLinkConnection, lookup.table, this));
     }
 }
 
@@ -190,11 +218,8 @@ void BookRegister::buildFields(QWidget *client) {
                 combo->setRowSource(source, lookup.listField, lookup.boundColumn);
                 if (lookup.refreshOnClick) {
                     // Re-read the master list, so names added in an editor since the register
-                    // opened appear. A list that was empty stays as it is.
-                    connect(combo, &DataCombo::clicked, source, [source] {
-                        if (!source->recordSet().eof())
-                            source->refresh();
-                    });
+                    // opened appear; also into a list that was empty.
+                    connect(combo, &DataCombo::clicked, source, &DataSource::refresh);
                 }
             }
         }
@@ -229,6 +254,7 @@ void BookRegister::buildButtons(QWidget *client) {
         connect(button, &QPushButton::clicked, this, buttons[i].handler);
         byName.insert(button->objectName(), button);
     }
+    EscapeCloses::install(this, byName.value(QStringLiteral("cmdClose")));
     byName.value(QStringLiteral("CMDCOPY"))
         ->setToolTip(QStringLiteral("新たに同じ題名のデータを作成します"));
     // The buttons follow the fields; the copy button comes last.
@@ -290,8 +316,7 @@ void BookRegister::runMenuCommand(const MenuCommand &command) {
 
 // One screen at a time: while one is open, choosing another does nothing and says nothing.
 void BookRegister::openUnderFlag(const MenuCommand &command) {
-    AppState &state = AppState::instance();
-    if (state.subWindowFlag == 1)
+    if (RegisterSubWindow::isAnyOpen())
         return;
     const bool inPlace = command.opening == Opening::InPlace;
     // A list of an empty catalogue would have nothing to show.
@@ -300,22 +325,20 @@ void BookRegister::openUnderFlag(const MenuCommand &command) {
     QWidget *screen = WindowRegistry::instance().window(command.form);
     if (!screen)
         return;
-    state.subWindowFlag = 1;
-    screen->show();
-    screen->raise();
-    screen->activateWindow();
+    RegisterSubWindow::openFromRegister(screen);
     if (inPlace)
         hide();
 }
 
-// The report ignores the flag but does not open while a screen is open; whatever goes wrong on
-// the way (no printer, say) ends the command without a word.
+// The report is no screen of the register's, but does not open while one is. It says itself why
+// it cannot show the catalogue; anything else that stops it opening is said here.
 void BookRegister::openReport(const QString &form) {
-    if (AppState::instance().subWindowFlag == 1)
+    if (RegisterSubWindow::isAnyOpen())
         return;
     try {
         WindowRegistry::instance().show(form);
-    } catch (const std::exception &) {
+    } catch (const Failure &failure) {
+        MessageService::instance().notice(failure.message(), {}, MessageService::Icon::Critical);
     }
 }
 
@@ -325,16 +348,17 @@ void BookRegister::closeFromMenu() {
 }
 
 void BookRegister::closeFromButton() {
-    if (AppState::instance().subWindowFlag == 0)
+    if (!RegisterSubWindow::isAnyOpen())
         close();
 }
 
 void BookRegister::addBook() {
-    runRecordCommand([this] { m_books->recordSet().addNew(); });
+    if (runRecordCommand([this] { m_books->recordSet().addNew(); }) && m_firstField)
+        m_firstField->setFocus();
 }
 
 void BookRegister::saveBooks() {
-    runRecordCommand([this] { m_books->recordSet().updateBatch(); });
+    runRecordCommand([this] { m_books->recordSet().update(); });
 }
 
 void BookRegister::copyBook() {
@@ -363,7 +387,7 @@ void BookRegister::showEvent(QShowEvent *event) {
 // The register stays while a screen it opened is open, and while a change it holds cannot be
 // written; the main menu comes back before it goes, so the program never ends behind the user.
 void BookRegister::closeEvent(QCloseEvent *event) {
-    if (AppState::instance().subWindowFlag == 1 || !savePendingChange(*m_books)) {
+    if (RegisterSubWindow::isAnyOpen() || !saveOrDropBeforeClosing(*m_books)) {
         event->ignore();
         return;
     }

@@ -22,7 +22,6 @@ class BookRegister : public QWidget {
 public:
     static inline const QString Name = windows::Register;
     static inline const QString Caption = QStringLiteral("蔵書登録");
-    static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
     static inline const QString RecordSource = QStringLiteral(
         "select SEQNO,ｻｲｽﾞNO,ｼﾘｰｽﾞ,管理番号1,管理番号2,購入日,全体NO,題名,著者NO,読書ｽﾀﾝﾌﾟ,内容,"
         "発行所NO,発行日,版数,分野NO, 価格, 購入先, 請求番号, 読書完了日, 読感ﾗﾝｸ   from BOOK "
@@ -30,6 +29,9 @@ public:
     static constexpr int HelpContextId = 2;
     static inline const QString NoBookToDelete =
         QStringLiteral("削除する蔵書がありません（蔵書はまだ1冊も登録されていません）。");
+    // In the title field while there is no book to type into.
+    static inline const QString NoBookHint =
+        QStringLiteral("追加(A)を押すと新しい蔵書を入力できます");
 
     // The register is only for an admitted user: anything else ends the program and gives no
     // register (nullptr).
@@ -61,6 +63,7 @@ private:
     void copyBook();
     void deleteBook();
     void closeFromButton();
+    void lockFieldsWithoutBook();
 
     QMenuBar *m_menuBar = nullptr;
     DataSource *m_books = nullptr;

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "core/AppState.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/LongOperation.h"
 #include "widgets/MessageService.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
-#include <QProgressDialog>
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolBar>
@@ -195,7 +195,7 @@ void DetailReport::printReport() {
     } else if (m_printer.printRange() == QPrinter::CurrentPage) {
         from = to = currentPage();
     }
-    printFromCatalogue(QStringLiteral("印刷しています..."), [&](const report::Progress &progress) {
+    printFromCatalogue(QStringLiteral("印刷しています..."), [&](const Progress &progress) {
         return report::print(m_printer, m_rows, from, to, progress);
     });
 }
@@ -214,30 +214,21 @@ void DetailReport::choosePdf() {
 bool DetailReport::saveAsPdf(const QString &path) {
     return printFromCatalogue(
         QStringLiteral("PDF を書き出しています..."),
-        [&](const report::Progress &progress) { return report::savePdf(path, m_rows, progress); });
+        [&](const Progress &progress) { return report::savePdf(path, m_rows, progress); });
 }
 
 // Prints what the catalogue holds now, not what it held when the preview opened: the rows are
 // read again, and the preview follows them (and the paper the print dialog may have changed).
 // Other windows wait meanwhile, so no book changes half-way through the pages.
 bool DetailReport::printFromCatalogue(const QString &label,
-                                      const std::function<bool(const report::Progress &)> &work) {
-    BusyCursor busy;
-    QProgressDialog dialog(label, QStringLiteral("中止"), 0, 1, this);
-    dialog.setWindowTitle(Caption);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setMinimumDuration(1000);
+                                      const std::function<bool(const Progress &)> &work) {
+    LongOperation operation(this, label, QStringLiteral("中止"));
     bool complete = false;
     try {
         m_rows.read(AppState::instance().mainConnectionString);
-        complete = work([&dialog](int done, int total) {
-            dialog.setMaximum(total);
-            dialog.setValue(done);
-            return !dialog.wasCanceled();
-        });
+        complete = work(operation.progress());
     } catch (const Failure &failure) {
-        dialog.reset();
-        busy.release();
+        operation.finish();
         MessageService::instance().notice(failure.message(), Caption,
                                           MessageService::Icon::Critical);
     }

@@ -55,7 +55,7 @@ private:
     void printReport();
     void choosePdf();
     bool printFromCatalogue(const QString &label,
-                            const std::function<bool(const report::Progress &)> &work);
+                            const std::function<bool(const Progress &)> &work);
 
     QPrinter m_printer;
     ReportRows m_rows;

@@ -1,7 +1,6 @@
 #include "retrieval/GroupedList.h"
 
 #include "base/Failure.h"
-#include "core/AppState.h"
 #include "db/ShapedRecordSet.h"
 #include "retrieval/ChapterModel.h"
 #include "widgets/BoundTextBox.h"
@@ -17,6 +16,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace hondana {
 
@@ -39,7 +40,8 @@ GroupedList::GroupedList(const GroupedListDescription &description, QWidget *par
     colours.setColor(QPalette::Window, LightBlue);
     setPalette(colours);
 
-    m_data = new DataSource(DataSource::PrimaryName, ConnectionString, {}, this);
+    m_data = new DataSource(DataSource::Role::Primary, DataSource::PrimaryName, ConnectionString,
+                            {}, this);
     m_records = new ShapedRecordSet(m_data->recordSet(), this);
     m_navigator = new DataNavigator(m_data, this);
     // After the navigator's own caption, which would name a position it does not have.
@@ -115,7 +117,7 @@ void GroupedList::load() {
     } catch (const Failure &failure) {
         m_data->reportError(failure);
         MessageService::instance().notice(failure.message());
-        AppState::instance().subWindowFlag = 0;
+        releaseRegister();
     }
 }
 
@@ -135,8 +137,9 @@ void GroupedList::showNoPosition() {
         m_navigator->setCaption(DataNavigator::CaptionPrefix);
 }
 
-// The grid takes the window's width from where it stands, and the height left above the
-// buttons and the navigator; a window too small for it leaves it as it was.
+// The grid takes the window's width from where it stands to the right edge, so its vertical
+// scroll bar stays in sight, and the height left above the buttons and the navigator; a window
+// too small for it leaves its height as it was.
 void GroupedList::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     const int navigatorHeight = twips::toPixels(NavigatorHeight);
@@ -147,7 +150,7 @@ void GroupedList::resizeEvent(QResizeEvent *event) {
                              float(m_description.gridTwips.top()) - float(NavigatorHeight) -
                              float(GridGap) - float(StripHeight);
     const int gridPixels = gridHeight < 0 ? m_grid->height() : twips::toPixels(gridHeight);
-    m_grid->resize(width(), gridPixels);
+    m_grid->resize(std::max(0, width() - m_grid->x()), gridPixels);
 }
 
 void registerGroupedLists() {

@@ -1,6 +1,8 @@
 #include "retrieval/QueryScreen.h"
 
 #include "base/Failure.h"
+#include "db/ConnectionString.h"
+#include "db/InputParsing.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
@@ -13,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 
 #include <algorithm>
 
@@ -29,10 +33,11 @@ QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *par
     : RegisterSubWindow(parent), m_description(description) {
     setObjectName(description.formName);
     setWindowTitle(description.caption);
-    resize(twips::size(description.clientTwips.width(), description.clientTwips.height()));
+    // The grid scrolls; a larger window would only show empty ground around it.
+    setFixedSize(twips::size(description.clientTwips.width(), description.clientTwips.height()));
 
-    m_data =
-        new DataSource(QStringLiteral("Adodc1"), ConnectionString, description.storedQuery, this);
+    m_data = new DataSource(DataSource::Role::Secondary, QStringLiteral("Adodc1"),
+                            CatalogueLinkConnection, description.storedQuery, this);
     // The screen handles nothing itself, but what the data control meets (no catalogue, no
     // stored query) is said, not swallowed: the grid would just stay empty.
     // The message may come while the screen reads its rows under the busy cursor.
@@ -90,6 +95,7 @@ void QueryScreen::buildGrid() {
     form::place(m_grid, GridName, m_description.caption, twips::rect(m_description.gridTwips));
     m_grid->bind(m_data, m_description.columns);
     m_grid->setReadOnly(true);
+    widenDateColumns();
     // Rows as high as their text needs, so the grid shows as many books as it can.
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     if (m_description.gridBackground.isValid()) {
@@ -98,6 +104,34 @@ void QueryScreen::buildGrid() {
         m_grid->setPalette(colours);
     }
     m_tabOrder << qMakePair(m_description.gridTab, static_cast<QWidget *>(m_grid));
+}
+
+// A date cut short ("2024/0…") tells nothing: a date column is at least as wide as any date
+// it shows, whatever width the screen gives it.
+void QueryScreen::widenDateColumns() {
+    const QFontMetrics metrics = m_grid->fontMetrics();
+    QChar widestDigit = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widestDigit))
+            widestDigit = QLatin1Char(digit);
+    }
+    QStyleOptionViewItem cell;
+    cell.initFrom(m_grid);
+    cell.features = QStyleOptionViewItem::HasDisplay;
+    const int gridLine = m_grid->showGrid() ? 1 : 0;
+    for (int i = 0; i < m_description.columns.size(); ++i) {
+        const GridColumn &column = m_description.columns.at(i);
+        if (column.hidden || m_data->recordSet().fieldKind(column.field) != schema::Kind::Date)
+            continue;
+        cell.text = input::format(QDate(2000, 12, 28), column.displayFormat);
+        for (QChar &character : cell.text) {
+            if (character.isDigit())
+                character = widestDigit;
+        }
+        const int needed =
+            m_grid->style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, {}, m_grid).width();
+        m_grid->setColumnWidth(i, std::max(m_grid->columnWidth(i), needed + gridLine));
+    }
 }
 
 void QueryScreen::buildButtons() {

@@ -20,8 +20,6 @@ class DataGrid;
 class QueryScreen : public RegisterSubWindow {
     Q_OBJECT
 public:
-    static inline const QString ConnectionString = QStringLiteral("FILE NAME=Karobu.udl");
-
     explicit QueryScreen(const QueryScreenDescription &description, QWidget *parent = nullptr);
     ~QueryScreen() override;
 
@@ -36,6 +34,7 @@ private:
     void buildLabels();
     void buildInputs();
     void buildGrid();
+    void widenDateColumns();
     void buildButtons();
     void orderTabs();
 

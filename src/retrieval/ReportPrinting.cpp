@@ -52,7 +52,7 @@ bool print(QPrinter &printer, const ReportRows &rows, int from, int to, const Pr
         if (page > from && !printer.newPage())
             throw failed;
         painter.paintPage(device, page, width);
-        if (progress && !progress(page - from + 1, to - from + 1)) {
+        if (!progress.report(page - from + 1, to - from + 1)) {
             printer.abort();
             device.end();
             return false;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "base/Progress.h"
 
-#include <functional>
+#include <QString>
 
 class QPrinter;
 
@@ -19,12 +19,9 @@ void setUpPage(QPrinter &printer);
 // The pages as they fall on the printer's paper.
 ReportPagination paginate(const QPrinter &printer, const ReportRows &rows);
 
-// Told after each page (pages done, pages to do); false stops the printing.
-using Progress = std::function<bool(int done, int total)>;
-
-// Prints pages `from` to `to` (1-based, both included; clamped to the report) on `printer`.
-// Returns false when `progress` stopped it. Throws Failure when the printer cannot start or
-// fails on the way.
+// Prints pages `from` to `to` (1-based, both included; clamped to the report) on `printer`,
+// telling `progress` after each page. Returns false when `progress` stopped it. Throws Failure when
+// the printer cannot start or fails on the way.
 bool print(QPrinter &printer, const ReportRows &rows, int from, int to,
            const Progress &progress = {});
 

@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "core/AppState.h"
+#include "db/ConnectionString.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
 #include "maintenance/RestoreData.h"
@@ -53,8 +54,8 @@ UtilitiesWindow::UtilitiesWindow(QWidget *parent) : QWidget(parent, Qt::Window) 
                      twips::rect(1188, 4440, 1416, 480));
 
     // Only the holder of the reset's connection string; it never opens the books.
-    m_adobook = new DataSource(QStringLiteral("Adobook"), ResetConnectionString,
-                               QStringLiteral("BOOK"), this);
+    m_adobook = new DataSource(DataSource::Role::Secondary, QStringLiteral("Adobook"),
+                               CatalogueLinkConnection, QStringLiteral("BOOK"), this);
 
     connect(reset, &QPushButton::clicked, this, &UtilitiesWindow::resetAll);
     connect(backup, &QPushButton::clicked, this, &UtilitiesWindow::backUp);

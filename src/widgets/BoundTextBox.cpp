@@ -13,6 +13,9 @@ QString textOf(const QLineEdit *edit) {
 }
 void setTextOf(QLineEdit *edit, const QString &text) {
     edit->setText(text);
+    // A value wider than its box is read from its beginning: a name by its first words, a
+    // number by its leading digits.
+    edit->setCursorPosition(0);
 }
 void watchEdits(QLineEdit *edit, FieldBinding *binding) {
     // Only the user's edits: text set by the binding itself does not count.

@@ -27,12 +27,16 @@ DataGrid::~DataGrid() = default;
 void DataGrid::bind(DataSource *source, const QList<GridColumn> &columns) {
     if (accessibleName().isEmpty())
         setAccessibleName(source->objectName());
-    bind(&source->recordSet(), columns);
+    bind(&source->recordSet(), source, columns);
 }
 
 void DataGrid::bind(RecordSet *set, const QList<GridColumn> &columns) {
+    bind(set, nullptr, columns);
+}
+
+void DataGrid::bind(RecordSet *set, DataSource *source, const QList<GridColumn> &columns) {
     delete m_model;
-    m_model = new RecordSetModel(set, this);
+    m_model = new RecordSetModel(set, source, this);
     m_model->setColumns(columns);
     m_model->setReadOnly(m_readOnly);
     setModel(m_model);
@@ -90,10 +94,10 @@ void DataGrid::onCurrentRowChanged(const QModelIndex &current, const QModelIndex
     bool moved = true;
     if (current.row() == m_model->newRowIndex()) {
         // The empty row is no record yet; leaving the edited row still writes it.
-        moved = runReportingFailure(set, [&set] { set.update(); });
+        moved = m_model->runReportingFailure([&set] { set.update(); });
     } else if (set.absolutePosition() != current.row() + 1) {
         const int position = current.row() + 1;
-        moved = runReportingFailure(set, [&set, position] { set.moveTo(position); });
+        moved = m_model->runReportingFailure([&set, position] { set.moveTo(position); });
     }
     if (!moved) {
         // The view is still busy with the click that moved it; step back once it is done.

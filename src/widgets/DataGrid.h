@@ -38,6 +38,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void bind(RecordSet *set, DataSource *source, const QList<GridColumn> &columns);
     void applyColumnLayout(const QList<GridColumn> &columns);
     void onCurrentRowChanged(const QModelIndex &current, const QModelIndex &previous);
     void followRecordSet();

@@ -4,28 +4,15 @@
 
 namespace hondana {
 
-bool runReportingFailure(RecordSet &set, const std::function<void()> &step) {
-    try {
-        step();
-        return true;
-    } catch (const RefusedEdit &) {
-        return false; // already reported by the bound control's data source
-    } catch (const Failure &failure) {
-        set.reportError(failure);
-        return false;
-    }
-}
-
-DataSource::DataSource(QObject *parent) : QObject(parent) {
-    connect(&m_recordSet, &RecordSet::errorOccurred, this, &DataSource::onError);
+DataSource::DataSource(Role role, QObject *parent) : QObject(parent), m_role(role) {
     connect(&m_recordSet, &RecordSet::moveComplete, this, &DataSource::moveComplete);
     connect(&m_recordSet, &RecordSet::willChangeRecord, this, &DataSource::willChangeRecord);
     m_recordSet.setEditCommitter([this] { commitEdits(); });
 }
 
-DataSource::DataSource(const QString &name, const QString &connectionString,
+DataSource::DataSource(Role role, const QString &name, const QString &connectionString,
                        const QString &recordSource, QObject *parent)
-    : DataSource(parent) {
+    : DataSource(role, parent) {
     setObjectName(name);
     setConnectionString(connectionString);
     setRecordSource(recordSource);
@@ -59,7 +46,7 @@ QString DataSource::recordSource() const {
 bool DataSource::refresh() {
     for (BoundEditor *editor : std::as_const(m_editors))
         editor->discardEdit();
-    return runReportingFailure(m_recordSet, [this] {
+    return runReportingFailure([this] {
         if (!m_connection.isOpen())
             m_connection.open();
         m_recordSet.open(m_connection, m_recordSource);
@@ -84,7 +71,7 @@ Connection &DataSource::connection() {
 }
 
 bool DataSource::isPrimary() const {
-    return objectName() == PrimaryName;
+    return m_role == Role::Primary;
 }
 
 void DataSource::addBoundEditor(BoundEditor *editor) {
@@ -109,34 +96,48 @@ void DataSource::commitEdits() {
     }
 }
 
+void DataSource::discardEdits() {
+    m_recordSet.cancelUpdate();
+    for (BoundEditor *editor : std::as_const(m_editors))
+        editor->discardEdit();
+}
+
 bool DataSource::moveFirst() {
-    return runReportingFailure(m_recordSet, [this] { m_recordSet.moveFirst(); });
+    return runReportingFailure([this] { m_recordSet.moveFirst(); });
 }
 
 bool DataSource::movePrevious() {
-    return runReportingFailure(m_recordSet, [this] { m_recordSet.movePrevious(); });
+    return runReportingFailure([this] { m_recordSet.movePrevious(); });
 }
 
 bool DataSource::moveNext() {
-    return runReportingFailure(m_recordSet, [this] { m_recordSet.moveNext(); });
+    return runReportingFailure([this] { m_recordSet.moveNext(); });
 }
 
 bool DataSource::moveLast() {
-    return runReportingFailure(m_recordSet, [this] { m_recordSet.moveLast(); });
+    return runReportingFailure([this] { m_recordSet.moveLast(); });
 }
 
 bool DataSource::moveTo(int position) {
-    return runReportingFailure(m_recordSet, [this, position] { m_recordSet.moveTo(position); });
+    return runReportingFailure([this, position] { m_recordSet.moveTo(position); });
 }
 
 void DataSource::reportError(const Failure &failure) {
-    m_recordSet.reportError(failure);
+    Q_EMIT error(ErrorNumber, failure.message());
+    if (isPrimary())
+        MessageService::instance().notice(ErrorPrefix + failure.message());
 }
 
-void DataSource::onError(int number, const QString &description) {
-    Q_EMIT error(number, description);
-    if (isPrimary())
-        MessageService::instance().notice(ErrorPrefix + description);
+bool DataSource::runReportingFailure(const std::function<void()> &step) {
+    try {
+        step();
+        return true;
+    } catch (const RefusedEdit &) {
+        return false; // already reported by the bound control's data source
+    } catch (const Failure &failure) {
+        reportError(failure);
+        return false;
+    }
 }
 
 } // namespace hondana

@@ -85,8 +85,7 @@ void FieldBinding::commitEdit() {
     RecordSet &set = m_source->recordSet();
     const QVariant typed = input::parse(m_readText(), set.fieldKind(m_field), m_field);
     const QVariant stored = set.hasCurrent() ? set.value(m_field) : QVariant();
-    const bool unchanged = typed.isNull() ? stored.isNull() : (!stored.isNull() && typed == stored);
-    if (!unchanged)
+    if (!input::leavesUnchanged(typed, stored))
         set.setValue(m_field, typed);
     m_edited = false;
     show();

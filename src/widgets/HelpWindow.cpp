@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "core/HelpContext.h"
+#include "widgets/EscapeCloses.h"
 #include "widgets/Twips.h"
 
 #include <QFileInfo>
@@ -26,6 +27,7 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     resize(twips::size(9600, 7200));
+    EscapeCloses::install(this);
 }
 
 void HelpWindow::showTopic(int id) {

@@ -12,15 +12,17 @@ namespace {
 constexpr qint64 DialogAfterMilliseconds = 500;
 constexpr qint64 RepaintMilliseconds = 50;
 
-void repaint() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+// Input waits until the dialog is up; then only the dialog takes it, being application-modal.
+void repaint(bool dialogShown = false) {
+    QCoreApplication::processEvents(dialogShown ? QEventLoop::AllEvents
+                                                : QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace
 
-LongOperation::LongOperation(QWidget *window, const QString &label)
-    : m_window(window), m_label(label),
-      m_progress([this](qint64 done, qint64 total) { update(done, total); }) {
+LongOperation::LongOperation(QWidget *window, const QString &label, const QString &stopButton)
+    : m_window(window), m_label(label), m_stopButton(stopButton),
+      m_progress([this](qint64 done, qint64 total) { return update(done, total); }) {
     m_started.start();
     m_sinceRepaint.start();
     // What a message box covered a moment ago is drawn again before the work starts.
@@ -36,17 +38,16 @@ void LongOperation::finish() {
     m_busy.release();
 }
 
-void LongOperation::update(qint64 done, qint64 total) {
+bool LongOperation::update(qint64 done, qint64 total) {
     if (m_sinceRepaint.elapsed() < RepaintMilliseconds)
-        return;
+        return !(m_dialog && m_dialog->wasCanceled());
     m_sinceRepaint.restart();
     if (!m_dialog && m_started.elapsed() >= DialogAfterMilliseconds) {
-        // No cancel button: the operations finish or fail whole, and stop only at their end.
-        m_dialog = new QProgressDialog(m_label, QString(), 0, 0, m_window,
+        m_dialog = new QProgressDialog(m_label, m_stopButton, 0, 0, m_window,
                                        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
         m_dialog->setWindowTitle(ApplicationTitle);
         m_dialog->setAccessibleName(m_label);
-        m_dialog->setWindowModality(Qt::WindowModal);
+        m_dialog->setWindowModality(Qt::ApplicationModal);
         m_dialog->setMinimumDuration(0);
         m_dialog->show();
     }
@@ -57,7 +58,8 @@ void LongOperation::update(qint64 done, qint64 total) {
         if (total > 0)
             m_dialog->setValue(int(qMin(done, total) * scale / total));
     }
-    repaint();
+    repaint(!m_dialog.isNull());
+    return !(m_dialog && m_dialog->wasCanceled());
 }
 
 } // namespace hondana

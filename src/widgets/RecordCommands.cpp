@@ -31,7 +31,16 @@ bool savePendingChange(DataSource &source) {
     RecordSet &set = source.recordSet();
     if (!set.isOpen())
         return true;
-    return runReportingFailure(set, [&set] { set.update(); });
+    return source.runReportingFailure([&set] { set.update(); });
+}
+
+bool saveOrDropBeforeClosing(DataSource &source) {
+    if (savePendingChange(source))
+        return true;
+    if (!MessageService::instance().confirm(DropChangeQuestion))
+        return false;
+    source.discardEdits();
+    return true;
 }
 
 } // namespace hondana

@@ -26,4 +26,11 @@ void deleteAndMoveOn(RecordSet &set, const QString &nothingToDelete);
 // nothing: that is no refusal.
 bool savePendingChange(DataSource &source);
 
+// Saves a pending change before a window closes. When it cannot be written, the refusal is
+// shown and the user is asked whether to close without it (No is the default): Yes drops the
+// change, No keeps it and the window. Returns whether the window may close.
+bool saveOrDropBeforeClosing(DataSource &source);
+inline const QString DropChangeQuestion =
+    QStringLiteral("変更を保存できません。変更を取り消して閉じますか？");
+
 } // namespace hondana

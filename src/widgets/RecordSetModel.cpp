@@ -3,11 +3,12 @@
 #include "db/InputParsing.h"
 #include "db/RecordSet.h"
 #include "widgets/DataSource.h"
+#include "widgets/RecordCommands.h"
 
 namespace hondana {
 
-RecordSetModel::RecordSetModel(RecordSet *set, QObject *parent)
-    : QAbstractTableModel(parent), m_set(set) {
+RecordSetModel::RecordSetModel(RecordSet *set, DataSource *source, QObject *parent)
+    : QAbstractTableModel(parent), m_set(set), m_source(source) {
     connect(set, &RecordSet::aboutToReset, this, [this] {
         if (!m_resetting) {
             m_resetting = true;
@@ -115,17 +116,14 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
     const bool intoNewRow = index.row() == newRowIndex();
     if (intoNewRow && text.isEmpty())
         return false;
-    return runReportingFailure(set, [&] {
+    return runReportingFailure([&] {
         const QVariant typed = input::parse(text, set.fieldKind(field), field);
         if (intoNewRow) {
             set.addNew();
         } else if (set.absolutePosition() != index.row() + 1) {
             set.moveTo(index.row() + 1);
         }
-        const QVariant stored = set.value(field);
-        const bool unchanged =
-            typed.isNull() ? stored.isNull() : (!stored.isNull() && typed == stored);
-        if (!unchanged)
+        if (!input::leavesUnchanged(typed, set.value(field)))
             set.setValue(field, typed);
     });
 }
@@ -151,6 +149,10 @@ Qt::ItemFlags RecordSetModel::flags(const QModelIndex &index) const {
     if (!m_readOnly && set().isUpdatable() && !m_columns.at(index.column()).locked)
         flags |= Qt::ItemIsEditable;
     return flags;
+}
+
+bool RecordSetModel::runReportingFailure(const std::function<void()> &step) {
+    return m_source ? m_source->runReportingFailure(step) : runRecordCommand(step);
 }
 
 } // namespace hondana

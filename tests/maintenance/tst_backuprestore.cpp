@@ -119,9 +119,6 @@ private Q_SLOTS:
             "SELECT length(題名), rtrim(題名) FROM BOOK", "49|夜");
         row("category with empty name stays", "INSERT INTO BUNYA (分野NO, 分野名) VALUES (3, NULL)",
             "SELECT 分野NO, length(分野名), trim(分野名) FROM BUNYA", "3|50|");
-        row("publisher number and name",
-            "INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (-7, 'ｱｵｿﾞﾗ書房')",
-            "SELECT 発行所NO, rtrim(発行所) FROM HAKKOU", "-7|ｱｵｿﾞﾗ書房");
         row("JIS wave dash comes back in its Windows form",
             "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (1, 'A〜B')",
             "SELECT rtrim(ｻｲｽﾞ名) FROM SAIZU", "A～B");

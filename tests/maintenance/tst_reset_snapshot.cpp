@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "base/FileNames.h"
+#include "db/ConnectionString.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
 #include "maintenance/RestoreData.h"
@@ -80,14 +81,14 @@ void TestResetSnapshot::reset() {
                                              .arg(failingTable)
                                              .toUtf8()
                                              .constData());
-    backupData(ResetConnectionString);
+    backupData(CatalogueLinkConnection);
     const QMap<QString, QByteArray> backupBefore = backupFiles(folder.path());
     const QByteArray before = catalogueDigest(catalogue(folder));
     const test::Rows kept = untouched(catalogue(folder));
 
     QString snapshot;
     try {
-        snapshot = resetData(ResetConnectionString);
+        snapshot = resetData(CatalogueLinkConnection);
         QVERIFY2(failingTable.isEmpty(), "the reset reported success over a failure");
     } catch (const Failure &failure) {
         QVERIFY2(!failingTable.isEmpty(), qPrintable(failure.message()));
@@ -141,7 +142,7 @@ void TestResetSnapshot::snapshotsRotateAtFive() {
 void TestResetSnapshot::restoreKeepsASnapshotThatComesBack() {
     DataFolder folder;
     test::makeCatalogue(folder.path(), 30);
-    backupData(ResetConnectionString);
+    backupData(CatalogueLinkConnection);
     // The version upgrade keeps none; the screen and the command line do.
     QCOMPARE(restoreData(), QString());
     QCOMPARE(snapshots::list(catalogue(folder)).size(), 0);

@@ -109,8 +109,6 @@ void TestUtilitiesWindow::actions_data() {
     row("reset, No", "Command1", "", {false}, {UtilitiesWindow::ConfirmReset}, Books);
     row("reset, Yes", "Command1", "", {true},
         {UtilitiesWindow::ConfirmReset, UtilitiesWindow::ResetDone}, 0, 1);
-    row("reset of an empty catalogue", "Command1", "empty", {true},
-        {UtilitiesWindow::ConfirmReset, UtilitiesWindow::ResetDone}, 0, 1);
     row("reset without its data-link file", "Command1", "no Karobu.udl", {true},
         {UtilitiesWindow::ConfirmReset, cannotReset}, Books);
     row("backup", "Command4", "", {}, {UtilitiesWindow::BackupDone}, Books);
@@ -133,8 +131,6 @@ void TestUtilitiesWindow::actions() {
     QFETCH(int, booksAfter);
     QFETCH(int, snapshots);
     QFETCH(bool, ended);
-    if (setup == u8("empty"))
-        SqlFile(catalogue()).exec(u8("DELETE FROM BOOK"));
     if (setup == u8("no Karobu.udl"))
         QVERIFY(QFile::remove(files::CatalogueLink));
     if (setup == u8("backed up") || setup == u8("no HAKKO.DAT")) {

@@ -25,8 +25,7 @@ private Q_SLOTS:
             .exec("INSERT INTO BOOK (SEQNO, 題名, 著者NO, 価格, 発行日) VALUES "
                   "(1, 'こころ', 1, 1500, '2024-04-01'), (2, '舞姫', 2, NULL, NULL), "
                   "(3, '雁', 3, 0, '1899-12-30')");
-        DataSource books;
-        books.setObjectName(DataSource::PrimaryName);
+        DataSource books(DataSource::Role::Primary);
         books.setConnectionString("FILE NAME=Karobu.udl");
         books.setRecordSource(BookRegister::RecordSource);
         DataGrid grid;
