@@ -93,6 +93,7 @@ QString take(sqlite3 *handle, const QString &catalogue, const QString &occasion,
             sqlite::copyDatabase(handle, partial, Progress([&progress](qint64 done, qint64 total) {
                                      progress.report(done, total);
                                      faultpoint("snapshot.copying");
+                                     return true;
                                  }));
         } catch (const Failure &failure) {
             throw cannotTake(path, failure.message());
