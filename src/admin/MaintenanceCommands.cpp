@@ -3,6 +3,7 @@
 #include "admin/Console.h"
 #include "base/FileNames.h"
 #include "core/Configuration.h"
+#include "core/DataFolderLock.h"
 #include "db/ConnectionString.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
@@ -33,6 +34,7 @@ int runBackup(const Invocation &call) {
 }
 
 int runRestore(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("本当にﾃﾞｰﾀの復元を実施していいですか？ 今の TOSHO.MDB は"
                                 "置き換わります。"),
@@ -63,6 +65,7 @@ int runRestore(const Invocation &call) {
 }
 
 int runReset(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("本当にﾃﾞｰﾀを全て初期値に戻してもいいですか？ 蔵書と4つの"
                                 "マスターが空になります。"),
@@ -107,6 +110,7 @@ int runSnapshots(const Invocation &call) {
 
 int runRestoreSnapshot(const Invocation &call) {
     const QString name = call.arguments.value(0);
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("スナップショット「%1」を戻しますか？ 今の TOSHO.MDB は"
                                 "置き換わります。")

@@ -92,7 +92,9 @@ void TestAdminCommands::commands_data() {
     row("help", "--help", "", 0, "使い方");
     row("no command", "", "", 2, "使い方");
     row("unknown command", "frobnicate", "", 2, "frobnicate");
-    row("two commands", "backup restore", "", 2, "コマンドを1つ");
+    row("two commands", "backup restore", "", 2, "余分な引数「restore」");
+    row("export to a path without --output", "export /tmp/a.csv", "", 2, "「/tmp/a.csv」");
+    row("-- ends the options", "restore-snapshot -y -- -x.MDB", "", 1, "「-x.MDB」はありません");
     row("backup", "backup", "", 0, "バックアップを完了");
     row("backup without JETDB.VER", "backup", "no configuration", 1, "JETDB.VER");
     row("restore unconfirmed", "restore", "backed up", 3, "--yes");
@@ -137,7 +139,7 @@ void TestAdminCommands::commands() {
     // Run from elsewhere, naming the data folder, as a script would.
     DataFolder elsewhere(DataFolder::Empty);
     if (!arguments.contains(u8("--folder")))
-        arguments << u8("--folder") << folder.path();
+        arguments = QStringList{u8("--folder"), folder.path()} + arguments;
     const Outcome outcome = runAdmin(elsewhere.path(), arguments);
     QVERIFY(!outcome.crashed);
     QCOMPARE(outcome.exitCode, exitCode);
