@@ -54,146 +54,141 @@ QWidget *openUtilities() {
 class TestUtilitiesWindow : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase() { setUpApplication(*qApp); }
-    void init();
-    void cleanup();
-
-    void actions_data();
-    void actions();
-    void everyControlHasAnAccessibleName();
-
-private:
     std::unique_ptr<DataFolder> m_folder;
     std::unique_ptr<MessageRecorder> m_messages;
-};
 
-void TestUtilitiesWindow::init() {
-    m_folder = std::make_unique<DataFolder>();
-    makeCatalogue(m_folder->path(), Books);
-    AppState::instance().reset();
-    AppState::instance().admission = AppState::Admission::Yes;
-    AppState::instance().workingDirectory = QDir::currentPath();
-    setEventLoopExit([] {});
-    registerAllWindows();
-    m_messages = std::make_unique<MessageRecorder>();
-}
+private Q_SLOTS:
+    void initTestCase() { setUpApplication(*qApp); }
 
-void TestUtilitiesWindow::cleanup() {
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        window->hide();
-        window->deleteLater();
+    void init() {
+        m_folder = std::make_unique<DataFolder>();
+        makeCatalogue(m_folder->path(), Books);
+        AppState::instance().reset();
+        AppState::instance().admission = AppState::Admission::Yes;
+        AppState::instance().workingDirectory = QDir::currentPath();
+        setEventLoopExit([] {});
+        registerAllWindows();
+        m_messages = std::make_unique<MessageRecorder>();
     }
-    finishProgram();
-    m_messages.reset();
-    m_folder.reset();
-}
 
-void TestUtilitiesWindow::actions_data() {
-    QTest::addColumn<QString>("button"); // or "title bar" for closing the window there
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<QList<bool>>("answers");
-    QTest::addColumn<QStringList>("shown"); // texts shown; one ending in "…" is a beginning
-    QTest::addColumn<int>("booksAfter");
-    QTest::addColumn<int>("snapshots");
-    QTest::addColumn<bool>("ended");
-
-    auto row = [](const char *name, const char *button, const char *setup,
-                  const QList<bool> &answers, const QStringList &shown, int booksAfter,
-                  int snapshots = 0, bool ended = false) {
-        QTest::newRow(name) << u8(button) << u8(setup) << answers << shown << booksAfter
-                            << snapshots << ended;
-    };
-    const QString cannotReset = u8("全データの削除ができませんでした…");
-    const QString cannotRestore = u8("データの復元ができませんでした…");
-    row("reset, No", "Command1", "", {false}, {UtilitiesWindow::ConfirmReset}, Books);
-    row("reset, Yes", "Command1", "", {true},
-        {UtilitiesWindow::ConfirmReset, UtilitiesWindow::ResetDone}, 0, 1);
-    row("reset without its data-link file", "Command1", "no Karobu.udl", {true},
-        {UtilitiesWindow::ConfirmReset, cannotReset}, Books);
-    row("backup", "Command4", "", {}, {UtilitiesWindow::BackupDone}, Books);
-    row("restore, No", "Command5", "backed up", {false}, {UtilitiesWindow::ConfirmRestore},
-        Books + 1);
-    row("restore, Yes", "Command5", "backed up", {true},
-        {UtilitiesWindow::ConfirmRestore, UtilitiesWindow::RestoreDone}, Books, 1, true);
-    // A damaged set is restored only when the user says so, knowing what was read.
-    const QString damaged = u8("バックアップファイルの一部が欠けているか壊れています。…");
-    row("damaged restore, No", "Command5", "BOOK.DAT cut", {true, false},
-        {UtilitiesWindow::ConfirmRestore, damaged}, Books + 1);
-    row("damaged restore, Yes", "Command5", "BOOK.DAT cut", {true, true},
-        {UtilitiesWindow::ConfirmRestore, damaged, UtilitiesWindow::RestoreDone}, 30, 1, true);
-    row("restore without HAKKO.DAT", "Command5", "no HAKKO.DAT", {true},
-        {UtilitiesWindow::ConfirmRestore, cannotRestore}, Books + 1);
-    // Closing brings the main menu back.
-    row("閉じる", "Command2", "", {}, {}, Books);
-    row("title bar", "title bar", "", {}, {}, Books);
-}
-
-void TestUtilitiesWindow::actions() {
-    QFETCH(QString, button);
-    QFETCH(QString, setup);
-    QFETCH(QList<bool>, answers);
-    QFETCH(QStringList, shown);
-    QFETCH(int, booksAfter);
-    QFETCH(int, snapshots);
-    QFETCH(bool, ended);
-    if (setup == u8("no Karobu.udl"))
-        QVERIFY(QFile::remove(files::CatalogueLink));
-    if (setup == u8("backed up") || setup == u8("no HAKKO.DAT") || setup == u8("BOOK.DAT cut")) {
-        backupData(AppState::instance().mainConnectionString);
-        SqlFile(catalogue()).exec(u8("INSERT INTO BOOK (題名) VALUES ('あとから足した本')"));
+    void cleanup() {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            window->hide();
+            window->deleteLater();
+        }
+        finishProgram();
+        m_messages.reset();
+        m_folder.reset();
     }
-    if (setup == u8("no HAKKO.DAT"))
-        QVERIFY(QFile::remove(u8("HAKKO.DAT")));
-    if (setup == u8("BOOK.DAT cut"))
-        QVERIFY(QFile::resize(u8("BOOK.DAT"), 324 * 30 + 50));
-    QWidget *screen = openUtilities();
-    QVERIFY(screen);
-    m_messages->answers = answers;
 
-    QPointer<QWidget> watched(screen);
-    if (button == u8("title bar"))
-        screen->close();
-    else
-        click(screen, button);
-    QCOMPARE(m_messages->texts.size(), shown.size());
-    for (int i = 0; i < shown.size(); ++i) {
-        if (shown[i].endsWith(u'…'))
-            QVERIFY2(m_messages->texts[i].startsWith(shown[i].chopped(1)),
-                     qPrintable(m_messages->texts[i]));
+    void actions_data() {
+        QTest::addColumn<QString>("button"); // or "title bar" for closing the window there
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<QStringList>("shown"); // texts shown; one ending in "…" is a beginning
+        QTest::addColumn<int>("booksAfter");
+        QTest::addColumn<int>("snapshots");
+        QTest::addColumn<bool>("ended");
+
+        auto row = [](const char *name, const char *button, const char *setup,
+                      const QList<bool> &answers, const QStringList &shown, int booksAfter,
+                      int snapshots = 0, bool ended = false) {
+            QTest::newRow(name) << u8(button) << u8(setup) << answers << shown << booksAfter
+                                << snapshots << ended;
+        };
+        const QString cannotReset = u8("全データの削除ができませんでした…");
+        const QString cannotRestore = u8("データの復元ができませんでした…");
+        row("reset, No", "Command1", "", {false}, {UtilitiesWindow::ConfirmReset}, Books);
+        row("reset, Yes", "Command1", "", {true},
+            {UtilitiesWindow::ConfirmReset, UtilitiesWindow::ResetDone}, 0, 1);
+        row("reset without its data-link file", "Command1", "no Karobu.udl", {true},
+            {UtilitiesWindow::ConfirmReset, cannotReset}, Books);
+        row("backup", "Command4", "", {}, {UtilitiesWindow::BackupDone}, Books);
+        row("restore, No", "Command5", "backed up", {false}, {UtilitiesWindow::ConfirmRestore},
+            Books + 1);
+        row("restore, Yes", "Command5", "backed up", {true},
+            {UtilitiesWindow::ConfirmRestore, UtilitiesWindow::RestoreDone}, Books, 1, true);
+        // A damaged set is restored only when the user says so, knowing what was read.
+        const QString damaged = u8("バックアップファイルの一部が欠けているか壊れています。…");
+        row("damaged restore, No", "Command5", "BOOK.DAT cut", {true, false},
+            {UtilitiesWindow::ConfirmRestore, damaged}, Books + 1);
+        row("damaged restore, Yes", "Command5", "BOOK.DAT cut", {true, true},
+            {UtilitiesWindow::ConfirmRestore, damaged, UtilitiesWindow::RestoreDone}, 30, 1, true);
+        row("restore without HAKKO.DAT", "Command5", "no HAKKO.DAT", {true},
+            {UtilitiesWindow::ConfirmRestore, cannotRestore}, Books + 1);
+        // Closing brings the main menu back.
+        row("閉じる", "Command2", "", {}, {}, Books);
+        row("title bar", "title bar", "", {}, {}, Books);
+    }
+
+    void actions() {
+        QFETCH(QString, button);
+        QFETCH(QString, setup);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QStringList, shown);
+        QFETCH(int, booksAfter);
+        QFETCH(int, snapshots);
+        QFETCH(bool, ended);
+        if (setup == u8("no Karobu.udl"))
+            QVERIFY(QFile::remove(files::CatalogueLink));
+        if (setup == u8("backed up") || setup == u8("no HAKKO.DAT") ||
+            setup == u8("BOOK.DAT cut")) {
+            backupData(AppState::instance().mainConnectionString);
+            SqlFile(catalogue()).exec(u8("INSERT INTO BOOK (題名) VALUES ('あとから足した本')"));
+        }
+        if (setup == u8("no HAKKO.DAT"))
+            QVERIFY(QFile::remove(u8("HAKKO.DAT")));
+        if (setup == u8("BOOK.DAT cut"))
+            QVERIFY(QFile::resize(u8("BOOK.DAT"), 324 * 30 + 50));
+        QWidget *screen = openUtilities();
+        QVERIFY(screen);
+        m_messages->answers = answers;
+
+        QPointer<QWidget> watched(screen);
+        if (button == u8("title bar"))
+            screen->close();
         else
-            QCOMPARE(m_messages->texts[i], shown[i]);
-        QCOMPARE(m_messages->titles[i], QString()); // the application's title
+            click(screen, button);
+        QCOMPARE(m_messages->texts.size(), shown.size());
+        for (int i = 0; i < shown.size(); ++i) {
+            if (shown[i].endsWith(u'…'))
+                QVERIFY2(m_messages->texts[i].startsWith(shown[i].chopped(1)),
+                         qPrintable(m_messages->texts[i]));
+            else
+                QCOMPARE(m_messages->texts[i], shown[i]);
+            QCOMPARE(m_messages->titles[i], QString()); // the application's title
+        }
+        if (setup == u8("BOOK.DAT cut"))
+            QVERIFY2(m_messages->texts[1].contains(u8("BOOK.DAT: 30 件、末尾の 50 バイト")),
+                     qPrintable(m_messages->texts[1]));
+        if (setup == u8("no HAKKO.DAT") || setup == u8("no Karobu.udl"))
+            QVERIFY2(m_messages->texts.last().contains(setup.mid(3)),
+                     qPrintable(m_messages->texts.last()));
+        if (QFileInfo::exists(files::CatalogueLink))
+            QCOMPARE(books(), booksAfter);
+        QCOMPARE(snapshots::list(catalogue()).size(), snapshots);
+        QCOMPARE(programEnded(), ended);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        if (ended)
+            return;
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const bool closed = button == u8("Command2") || button == u8("title bar");
+        QCOMPARE(watched.isNull(), closed);
+        QCOMPARE(WindowRegistry::instance().existing(windows::MainMenu)->isVisible(), closed);
+        if (!closed)
+            QVERIFY(screen->isVisible());
     }
-    if (setup == u8("BOOK.DAT cut"))
-        QVERIFY2(m_messages->texts[1].contains(u8("BOOK.DAT: 30 件、末尾の 50 バイト")),
-                 qPrintable(m_messages->texts[1]));
-    if (setup == u8("no HAKKO.DAT") || setup == u8("no Karobu.udl"))
-        QVERIFY2(m_messages->texts.last().contains(setup.mid(3)),
-                 qPrintable(m_messages->texts.last()));
-    if (QFileInfo::exists(files::CatalogueLink))
-        QCOMPARE(books(), booksAfter);
-    QCOMPARE(snapshots::list(catalogue()).size(), snapshots);
-    QCOMPARE(programEnded(), ended);
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    if (ended)
-        return;
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    const bool closed = button == u8("Command2") || button == u8("title bar");
-    QCOMPARE(watched.isNull(), closed);
-    QCOMPARE(WindowRegistry::instance().existing(windows::MainMenu)->isVisible(), closed);
-    if (!closed)
-        QVERIFY(screen->isVisible());
-}
 
-void TestUtilitiesWindow::everyControlHasAnAccessibleName() {
-    QWidget *screen = openUtilities();
-    QVERIFY(screen);
-    const QList<QWidget *> controls = screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-    QVERIFY(controls.size() >= 5);
-    for (const QWidget *control : controls)
-        QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
-}
+    void everyControlHasAnAccessibleName() {
+        QWidget *screen = openUtilities();
+        QVERIFY(screen);
+        const QList<QWidget *> controls =
+            screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        QVERIFY(controls.size() >= 5);
+        for (const QWidget *control : controls)
+            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+    }
+};
 
 QTEST_MAIN(TestUtilitiesWindow)
 #include "tst_utilitieswindow.moc"
