@@ -3,6 +3,7 @@
 #include "admin/Console.h"
 #include "base/FileNames.h"
 #include "core/Configuration.h"
+#include "core/DataFolderLock.h"
 #include "db/ConnectionString.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
@@ -33,15 +34,29 @@ int runBackup(const Invocation &call) {
 }
 
 int runRestore(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("本当にﾃﾞｰﾀの復元を実施していいですか？ 今の TOSHO.MDB は"
                                 "置き換わります。"),
                  QStringLiteral("復元")))
         return NotConfirmed;
+    CatalogueRestore restore(call.folder, true);
+    RestoreSummary summary;
+    {
+        TerminalProgress progress(QStringLiteral("読み込み中"));
+        summary = restore.read(progress.progress());
+    }
+    // A damaged set is said where a script's warnings go, and asked about unless --yes said so.
+    print(summary.damaged() ? stderr : stdout, summary.text());
+    if (summary.damaged() && !call.yes &&
+        !confirm(QStringLiteral("バックアップファイルの一部が欠けているか壊れています。"
+                                "このまま復元しますか？ 読めなかった分は失われます。"),
+                 QStringLiteral("欠けたバックアップからの復元")))
+        return NotConfirmed;
     QString kept;
     {
         TerminalProgress progress(QStringLiteral("復元中"));
-        kept = restoreData(call.folder, {true, progress.progress()});
+        kept = restore.replace(progress.progress());
     }
     print(stdout, QStringLiteral("データの復元を完了しました。"));
     if (!kept.isEmpty())
@@ -50,6 +65,7 @@ int runRestore(const Invocation &call) {
 }
 
 int runReset(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("本当にﾃﾞｰﾀを全て初期値に戻してもいいですか？ 蔵書と4つの"
                                 "マスターが空になります。"),
@@ -94,6 +110,7 @@ int runSnapshots(const Invocation &call) {
 
 int runRestoreSnapshot(const Invocation &call) {
     const QString name = call.arguments.value(0);
+    const DataFolderLock lock(call.folder);
     if (!call.yes &&
         !confirm(QStringLiteral("スナップショット「%1」を戻しますか？ 今の TOSHO.MDB は"
                                 "置き換わります。")
@@ -126,7 +143,9 @@ QList<Command> maintenanceCommands() {
                         "バックアップファイルと TOSHODEF.MDB から TOSHO.MDB を作り直します。今の "
                         "TOSHO.MDB の内容は\nバックアップファイルの内容で置き換わります。置き換える"
                         "前の内容はスナップショットに残ります。\n端末では確認します。--yes で確認を"
-                        "省きます (端末以外から実行するときは必須)。"),
+                        "省きます (端末以外から実行するときは必須)。\n読んだ件数をファイルごとに"
+                        "表示します。ファイルの末尾が欠けているとき、本の指すマスターの番号が"
+                        "\nないときは、もう一度確認します。"),
          0, runRestore},
         {QStringLiteral("reset"),
          QStringLiteral("蔵書と4つのマスターを空にします (全データの削除)"),

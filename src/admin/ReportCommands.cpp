@@ -27,13 +27,13 @@ CsvEncoding encodingOf(const QString &name) {
 int runExport(const Invocation &call) {
     const CsvEncoding encoding = encodingOf(call.encoding);
     const QString connectionString = readConfigurationLine(call.folder);
-    std::unique_ptr<safefile::ReplacingFileWriter> file;
+    std::unique_ptr<safefile::OutputFile> file;
     CsvSink sink = [](QByteArrayView bytes) {
         std::fwrite(bytes.data(), 1, size_t(bytes.size()), stdout);
     };
     if (!call.output.isEmpty()) {
         // A failed export leaves an earlier file of that name as it was.
-        file = std::make_unique<safefile::ReplacingFileWriter>(call.output);
+        file = std::make_unique<safefile::OutputFile>(call.output);
         sink = [&file](QByteArrayView bytes) { file->write(bytes.data(), bytes.size()); };
     }
     qint64 books = 0;

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <csignal>
+
 using namespace hondana;
 using namespace hondana::admin;
 
@@ -36,6 +38,7 @@ QString usage() {
         "  --yes, -y          restore、reset、restore-snapshot の確認を省きます\n"
         "                     (端末以外から実行するときは必須)。\n"
         "  --help, -h         この説明を表示します。コマンドの後に付けるとコマンドの説明です。\n"
+        "  --                 これより後はすべて引数です (- で始まる名前にも使えます)。\n"
         "\n"
         "終了コード: 0 成功、1 失敗、2 使い方の誤り、3 取りやめ、4 check で問題あり");
     return text;
@@ -55,15 +58,22 @@ struct Parsed {
 
 Parsed parse(const QStringList &arguments) {
     Parsed parsed;
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
+        // An empty value is a script's unset variable, never "the default".
         const auto value = [&](QString &into) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(u"--"))
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(u"--") ||
+                arguments[i + 1].isEmpty())
                 parsed.problem = QStringLiteral("%1 の後に値を指定してください。").arg(argument);
             else
                 into = arguments[++i];
         };
-        if (argument == u"--help" || argument == u"-h")
+        if (optionsEnded)
+            parsed.words << argument;
+        else if (argument == u"--")
+            optionsEnded = true;
+        else if (argument == u"--help" || argument == u"-h")
             parsed.help = true;
         else if (argument == u"--yes" || argument == u"-y")
             parsed.call.yes = true;
@@ -84,6 +94,8 @@ Parsed parse(const QStringList &arguments) {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // Output whose reader has gone (a FIFO, a pipe) is a failure to report, like a full disk.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     Parsed parsed = parse(app.arguments().mid(1));
     const QList<Command> commands = allCommands();
@@ -107,7 +119,9 @@ int main(int argc, char *argv[]) {
             QStringLiteral("「%1」というコマンドはありません。").arg(parsed.words.first()));
     parsed.call.arguments = parsed.words.mid(1);
     if (parsed.call.arguments.size() > command->arguments)
-        return usageError(QStringLiteral("コマンドを1つ指定してください。"));
+        return usageError(
+            QStringLiteral("%1 に余分な引数「%2」があります。\n\n%3")
+                .arg(command->name, parsed.call.arguments.at(command->arguments), command->usage));
     if (parsed.call.arguments.size() < command->arguments)
         return usageError(
             QStringLiteral("%1 には引数が必要です。\n\n%2").arg(command->name, command->usage));

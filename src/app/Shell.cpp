@@ -4,6 +4,7 @@
 #include "app/AgreementWindow.h"
 #include "app/MainMenu.h"
 #include "base/Failure.h"
+#include "core/DataFolderLock.h"
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
 #include "register/BookRegister.h"
@@ -13,6 +14,8 @@
 #include "utilities/UtilitiesWindow.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
+
+#include <QDir>
 
 namespace hondana {
 
@@ -36,8 +39,10 @@ void registerAllWindows() {
 bool startProgram() {
     FirstWindow first;
     try {
+        holdDataFolder(QDir::currentPath());
         first = decideFirstWindow();
     } catch (const Failure &failure) {
+        releaseDataFolder();
         MessageService::instance().notice(
             QStringLiteral("本棚帖を起動できません。\n\n%1").arg(failure.message()), {},
             MessageService::Icon::Critical);

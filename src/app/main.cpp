@@ -5,7 +5,12 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char **argv) {
+    // A PDF saved into a FIFO whose reader has gone is a failed save to report, not the end of
+    // the program.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     hondana::setUpApplication(application);
     QApplication::setWindowIcon(hondana::applicationIcon());

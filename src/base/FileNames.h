@@ -16,6 +16,8 @@ inline const QString CatalogueLink = QStringLiteral("Karobu.udl");
 inline const QString AgreementLink = QStringLiteral("KYODAKU.udl");
 inline const QString AgreementDatabase = QStringLiteral("KYODAKU.MDB");
 inline const QString HelpFolder = QStringLiteral("KAROBU.chm");
+// Held while a program uses the folder (see DataFolderLock).
+inline const QString FolderLock = QStringLiteral("hondana.lock");
 
 // True when `name` is a plain file name: no folder part, not "." or "..". Every file the
 // program touches lies in the working folder, so anything else is refused.

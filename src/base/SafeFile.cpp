@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace hondana::safefile {
 
@@ -40,6 +42,27 @@ bool writeAll(int fd, const char *data, qsizetype size) {
     return true;
 }
 
+// 0, or the errno of the write that failed.
+int flushBuffer(int fd, QByteArray &buffer) {
+    const int error =
+        buffer.isEmpty() || writeAll(fd, buffer.constData(), buffer.size()) ? 0 : errno;
+    buffer.resize(0);
+    return error;
+}
+
+// Collects small writes into `buffer` and hands them to `fd` a buffer at a time. 0, or the
+// errno of the write that failed.
+int bufferedWrite(int fd, QByteArray &buffer, const char *data, qsizetype size) {
+    if (buffer.size() + size > BufferSize) {
+        if (const int error = flushBuffer(fd, buffer))
+            return error;
+    }
+    if (size >= BufferSize)
+        return writeAll(fd, data, size) ? 0 : errno;
+    buffer.append(data, size);
+    return 0;
+}
+
 } // namespace
 
 QString describeError(int error) {
@@ -60,6 +83,8 @@ QString describeError(int error) {
         return QStringLiteral("ファイルかフォルダーがありません");
     case EIO:
         return QStringLiteral("ディスクの読み書きに失敗しました");
+    case EPIPE:
+        return QStringLiteral("読み手がいなくなりました");
     default:
         return QStringLiteral("ファイル操作に失敗しました（%1）")
             .arg(QString::fromLocal8Bit(std::strerror(error)));
@@ -68,6 +93,14 @@ QString describeError(int error) {
 
 ReplacingFileWriter::ReplacingFileWriter(const QString &path)
     : m_path(path), m_temporary(temporaryPath(path)) {
+    struct stat status {};
+    if (::lstat(native(path).constData(), &status) == 0 && !S_ISREG(status.st_mode) &&
+        !S_ISLNK(status.st_mode)) {
+        if (S_ISDIR(status.st_mode))
+            fail(QStringLiteral("置き換えられません"), EISDIR);
+        throw Failure(QStringLiteral("「%1」は普通のファイルではないので置き換えられません。")
+                          .arg(fileName(path)));
+    }
     m_fd = ::open(native(m_temporary).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_fd < 0)
         fail(QStringLiteral("作れません"), errno);
@@ -86,25 +119,14 @@ QString ReplacingFileWriter::temporaryPath(const QString &path) {
 }
 
 void ReplacingFileWriter::write(const char *data, qsizetype size) {
-    if (m_buffer.size() + size > BufferSize)
-        flushBuffer();
-    if (size >= BufferSize) {
-        if (!writeAll(m_fd, data, size))
-            fail(QStringLiteral("書けません"), errno);
-        return;
-    }
-    m_buffer.append(data, size);
-}
-
-void ReplacingFileWriter::flushBuffer() {
-    if (!m_buffer.isEmpty() && !writeAll(m_fd, m_buffer.constData(), m_buffer.size()))
-        fail(QStringLiteral("書けません"), errno);
-    m_buffer.clear();
+    if (const int error = bufferedWrite(m_fd, m_buffer, data, size))
+        fail(QStringLiteral("書けません"), error);
 }
 
 void ReplacingFileWriter::commit() {
     const QByteArray step = "replace." + fileName(m_path).toUtf8();
-    flushBuffer();
+    if (const int error = flushBuffer(m_fd, m_buffer))
+        fail(QStringLiteral("書けません"), error);
     if (::fsync(m_fd) != 0)
         fail(QStringLiteral("ディスクに書き切れません"), errno);
     faultpoint((step + ".flushed").constData());
@@ -128,6 +150,67 @@ void ReplacingFileWriter::commit() {
 void ReplacingFileWriter::fail(const QString &what, int error) {
     throw Failure(
         QStringLiteral("「%1」を%2: %3").arg(fileName(m_path), what, describeError(error)));
+}
+
+OutputTarget outputTarget(const QString &path) {
+    if (path.isEmpty())
+        throw Failure(QStringLiteral("出力先のファイル名が空です。"));
+    const QFileInfo info(path);
+    OutputTarget target{path};
+    if (info.isSymLink())
+        target.path = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+    struct stat status {};
+    if (::stat(native(target.path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return target;
+    if (S_ISDIR(status.st_mode))
+        throw Failure(
+            QStringLiteral("「%1」はフォルダーです。ファイルの名前を指定してください。").arg(path));
+    if (!S_ISCHR(status.st_mode) && !S_ISBLK(status.st_mode) && !S_ISFIFO(status.st_mode))
+        throw Failure(QStringLiteral("「%1」には書き出せません（ファイルでも装置でもありません）。")
+                          .arg(path));
+    target.stream = true;
+    return target;
+}
+
+OutputFile::OutputFile(const QString &path) : m_path(path) {
+    const OutputTarget target = outputTarget(path);
+    if (!target.stream) {
+        m_whole = std::make_unique<ReplacingFileWriter>(target.path);
+        return;
+    }
+    do
+        m_fd = ::open(native(target.path).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0)
+        fail(errno);
+}
+
+OutputFile::~OutputFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void OutputFile::write(const char *data, qsizetype size) {
+    if (m_whole)
+        m_whole->write(data, size);
+    else if (const int error = bufferedWrite(m_fd, m_buffer, data, size))
+        fail(error);
+}
+
+void OutputFile::commit() {
+    if (m_whole) {
+        m_whole->commit();
+        return;
+    }
+    int error = flushBuffer(m_fd, m_buffer);
+    if (::close(std::exchange(m_fd, -1)) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        fail(error);
+}
+
+void OutputFile::fail(int error) {
+    throw Failure(QStringLiteral("「%1」に書けません: %2").arg(m_path, describeError(error)));
 }
 
 void syncFile(const QString &path) {

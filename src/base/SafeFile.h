@@ -3,12 +3,16 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 // File steps that must either happen completely or leave the earlier file as it was.
 namespace hondana::safefile {
 
 // Writes a file under a temporary name beside the real one and renames it into place on
 // commit(), after flushing it to disk. Until then the earlier file stays as it was; a writer
-// destroyed without commit() removes its temporary file. Throws Failure naming the file.
+// destroyed without commit() removes its temporary file. Only a regular file (or none) is
+// replaced: a folder, device or FIFO of that name is refused before anything is written.
+// Throws Failure naming the file.
 class ReplacingFileWriter {
 public:
     explicit ReplacingFileWriter(const QString &path);
@@ -21,11 +25,42 @@ public:
     static QString temporaryPath(const QString &path);
 
 private:
-    void flushBuffer();
     [[noreturn]] void fail(const QString &what, int error);
 
     QString m_path;
     QString m_temporary;
+    int m_fd = -1;
+    QByteArray m_buffer;
+};
+
+// Where output to a file the user named goes. A new or regular file is replaced whole (the file
+// a link names, not the link); a device, FIFO or terminal is written straight into, as a shell's
+// redirection would, since renaming over it would put a plain file in its place. Throws Failure
+// for an empty name, a folder and anything else that takes no output.
+struct OutputTarget {
+    QString path;
+    bool stream = false;
+};
+OutputTarget outputTarget(const QString &path);
+
+// Writes a file the user named (see OutputTarget): a regular file through ReplacingFileWriter,
+// a stream straight, with every write error (a full disk, a reader gone) reported by write()
+// or commit(). Throws Failure naming the file.
+class OutputFile {
+public:
+    explicit OutputFile(const QString &path);
+    ~OutputFile();
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    void write(const char *data, qsizetype size);
+    void commit();
+
+private:
+    [[noreturn]] void fail(int error);
+
+    QString m_path;
+    std::unique_ptr<ReplacingFileWriter> m_whole;
     int m_fd = -1;
     QByteArray m_buffer;
 };

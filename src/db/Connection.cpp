@@ -4,8 +4,10 @@
 #include "base/FileNames.h"
 #include "db/ConnectionString.h"
 #include "db/SqliteLibrary.h"
+#include "db/SqliteStatement.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -97,6 +99,10 @@ void Connection::open() {
     registry().insert(this);
 }
 
+void Connection::copyTo(const QString &path) const {
+    sqlite::copyDatabase(sqlite::handleOf(database()), path);
+}
+
 void Connection::close() {
     if (m_name.isEmpty())
         return;
@@ -156,27 +162,45 @@ QString describeSqlError(const QString &driverText) {
         const char *fragment;
         const char *japanese;
     };
+    // The first fragment found decides, so the narrower ones stand before the wider.
     static const Known known[] = {
-        {"file is not a database",
+        {"is not a database",
          "データベースファイルではありません（壊れているか別の種類のファイルです）"},
         {"database disk image is malformed", "データベースファイルが壊れています"},
         {"unable to open database file", "ファイルを開けません（場所か権限を確かめてください）"},
         {"database or disk is full", "ディスクがいっぱいです"},
         {"disk I/O error", "ディスクの読み書きに失敗しました"},
-        {"attempt to write a readonly database", "読み取り専用のため書き込めません"},
+        {"readonly database",
+         "読み取り専用のため書き込めません（ファイルの権限か、ほかのプログラムが置き換えて"
+         "いないかを確かめてください）"},
         {"database is locked", "ほかのプログラムがデータベースを使用中です"},
+        {"table is locked", "ほかの処理が表を使用中です"},
         {"no such table", "必要な表がありません（データベースの形式が違います）"},
         {"no such column", "必要な列がありません（データベースの形式が違います）"},
         {"has no column named", "必要な列がありません（データベースの形式が違います）"},
         {"CHECK constraint failed", "値が列の範囲外です"},
+        {"UNIQUE constraint failed", "同じ値がすでにあります（重複できない列です）"},
+        {"NOT NULL constraint failed", "空にできない列が空です"},
+        {"constraint failed", "値がデータベースの制約に合いません"},
         {"cannot store", "値の種類が列に合いません"},
+        {"string or blob too big", "値が大きすぎます"},
+        {"out of memory", "メモリが足りません"},
+        {"interrupted", "処理が中断されました"},
     };
+    // "no such table: TQ3", "UNIQUE constraint failed: index 'CHOSHA_NO'": the name that
+    // follows the engine's words, without the driver's own words after it.
+    static const QRegularExpression named(QStringLiteral("^:\\s*(index '[^']*'|\\S+)"));
     for (const Known &k : known) {
-        if (driverText.contains(QLatin1String(k.fragment), Qt::CaseInsensitive))
-            return QString::fromUtf8(k.japanese) + QStringLiteral("（") + driverText.trimmed() +
-                   QStringLiteral("）");
+        const qsizetype at = driverText.indexOf(QLatin1String(k.fragment), 0, Qt::CaseInsensitive);
+        if (at < 0)
+            continue;
+        const QRegularExpressionMatch name =
+            named.match(driverText.mid(at + qsizetype(qstrlen(k.fragment))));
+        return QString::fromUtf8(k.japanese) +
+               (name.hasMatch() ? QStringLiteral(": ") + name.captured(1) : QString());
     }
-    return driverText.trimmed();
+    // What no entry above foresaw is said in the engine's words, after a Japanese lead.
+    return QStringLiteral("データベースの処理に失敗しました: ") + driverText.trimmed();
 }
 
 } // namespace hondana

@@ -31,6 +31,8 @@ public:
     QString filePath() const { return m_filePath; }
     // The open database; invalid while closed.
     QSqlDatabase database() const;
+    // Copies the open database, as one state of it, into a new file at `path`. Throws Failure.
+    void copyTo(const QString &path) const;
 
 private:
     QString m_connectionString;

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "db/Connection.h"
 
+#include <QFile>
 #include <QSqlDriver>
 #include <QVariant>
 
@@ -36,6 +37,40 @@ QString lastError(sqlite3 *handle) {
 void execute(sqlite3 *handle, const char *sql, const QString &context) {
     if (sqlite3_exec(handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         throw Failure(context + QStringLiteral(": ") + lastError(handle));
+}
+
+void copyDatabase(sqlite3 *source, const QString &target, const Progress &progress) {
+    // Pages copied per step: small enough to report progress often.
+    constexpr int PagesPerStep = 512;
+    sqlite3 *copy = nullptr;
+    const QByteArray native = QFile::encodeName(target);
+    const int result = sqlite3_open_v2(native.constData(), &copy,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    QString problem;
+    if (result == SQLITE_OK) {
+        sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr,
+                     nullptr);
+        sqlite3_backup *backup = sqlite3_backup_init(copy, "main", source, "main");
+        int stepped = SQLITE_ERROR;
+        if (backup) {
+            do {
+                stepped = sqlite3_backup_step(backup, PagesPerStep);
+                const int total = sqlite3_backup_pagecount(backup);
+                progress.report(total - sqlite3_backup_remaining(backup), total);
+            } while (stepped == SQLITE_OK);
+            sqlite3_backup_finish(backup);
+        }
+        // Only a copy that ran to its end counts; a busy source stops it too.
+        if (stepped != SQLITE_DONE)
+            problem = sqlite3_errcode(copy) != SQLITE_OK
+                          ? lastError(copy)
+                          : describeSqlError(QString::fromUtf8(sqlite3_errstr(stepped)));
+    } else {
+        problem = describeSqlError(QString::fromUtf8(sqlite3_errmsg(copy)));
+    }
+    sqlite3_close(copy);
+    if (!problem.isEmpty())
+        throw Failure(problem);
 }
 
 Statement::Statement(sqlite3 *handle, const QString &sql, const QString &context) {

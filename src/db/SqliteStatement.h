@@ -29,6 +29,12 @@ struct Version {
 };
 Version versionOf(sqlite3 *handle);
 
+// SQLite's online backup of the open database `source` into a new file at `target`, without a
+// journal (the caller flushes or discards it as a whole). The copy is one state of the
+// database, even when another connection writes meanwhile. Throws Failure with the engine's
+// reason; a copy cut short is left for the caller to remove.
+void copyDatabase(sqlite3 *source, const QString &target, const Progress &progress = {});
+
 // One prepared statement, finalized on destruction.
 class Statement {
 public:

@@ -90,6 +90,8 @@ public:
     const char *next();
     // 1-based number of the record next() returned last.
     qint64 recordNumber() const { return m_recordNumber; }
+    // Once next() returned nullptr: the bytes of the trailing fragment it ignored.
+    qint64 leftOver() const { return m_used - m_position; }
 
 private:
     const Layout &m_layout;

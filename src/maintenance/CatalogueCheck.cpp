@@ -123,6 +123,24 @@ void checkDuplicateKeys(Checker &checker, CatalogueCheckReport &report) {
     }
 }
 
+// A backup leaves a master row without a number out: it would be gone after the next restore.
+void checkUnnumberedRows(Checker &checker, CatalogueCheckReport &report) {
+    for (const Master &master : Masters) {
+        const qint64 rows =
+            checker.count(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 IS NULL")
+                              .arg(u(master.table), schema::identifier(u(master.key))));
+        if (rows == 0)
+            continue;
+        report.problems.append(
+            {QStringLiteral("%1 表の %2 行に %3 がありません。バックアップには書かれません。")
+                 .arg(u(master.table))
+                 .arg(rows)
+                 .arg(u(master.key)),
+             QStringLiteral("%1の一覧でその行に使われていない番号を入力してください。")
+                 .arg(u(master.description))});
+    }
+}
+
 void checkStamps(Checker &checker, CatalogueCheckReport &report) {
     // Restore pads stamps with blanks, and "*" is an older way of writing "read".
     const QString outside =
@@ -142,16 +160,27 @@ void checkStamps(Checker &checker, CatalogueCheckReport &report) {
          QStringLiteral("蔵書登録でその本の読書ｽﾀﾝﾌﾟを「未」か「済」に選び直してください。")});
 }
 
+QString cannotRead(const QString &file) {
+    return QStringLiteral("「%1」を読めません").arg(file);
+}
+
 } // namespace
+
+QList<CatalogueCheckReport::Problem> missingMasterReferences(sqlite3 *handle) {
+    Checker checker(
+        handle,
+        cannotRead(QFileInfo(QString::fromUtf8(sqlite3_db_filename(handle, "main"))).fileName()));
+    CatalogueCheckReport report;
+    checkMasterReferences(checker, report);
+    return report.problems;
+}
 
 CatalogueCheckReport checkCatalogue(const QString &connectionString, const QString &folder,
                                     const Progress &progress) {
     Connection connection(connectionString, folder);
     connection.open();
     sqlite3 *handle = sqlite::handleOf(connection.database());
-    Checker checker(
-        handle,
-        QStringLiteral("「%1」を読めません").arg(QFileInfo(connection.filePath()).fileName()));
+    Checker checker(handle, cannotRead(QFileInfo(connection.filePath()).fileName()));
     sqlite::ProgressHandler ticks(handle, progress);
     CatalogueCheckReport report;
     checkIntegrity(checker, report);
@@ -161,6 +190,7 @@ CatalogueCheckReport checkCatalogue(const QString &connectionString, const QStri
     countRows(checker, report);
     checkMasterReferences(checker, report);
     checkDuplicateKeys(checker, report);
+    checkUnnumberedRows(checker, report);
     checkStamps(checker, report);
     return report;
 }

@@ -9,6 +9,7 @@
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
+#include "maintenance/CatalogueCheck.h"
 #include "maintenance/CatalogueReplacement.h"
 #include "maintenance/Snapshots.h"
 
@@ -100,8 +101,8 @@ qint64 recordTotal(const QString &folder) {
     return total;
 }
 
-void fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder,
-               RecordProgress &progress) {
+RestoreSummary::File fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder,
+                               RecordProgress &progress) {
     backup::RecordReader reader(layout, files::resolve(layout.fileName, folder));
     sqlite::Statement insert(handle, insertStatement(layout),
                              QStringLiteral("%1 表に行を追加できません").arg(layout.table));
@@ -119,6 +120,7 @@ void fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &fol
         insert.reset();
         progress.advance();
     }
+    return {layout.fileName, reader.recordNumber(), reader.leftOver()};
 }
 
 // A restored catalogue never asks for the agreement again: it holds the acceptance row.
@@ -174,7 +176,9 @@ void rebuildIndexes(sqlite3 *handle, const QList<Index> &indexes) {
             QStringLiteral("%1 表の索引「%2」を作れません").arg(index.table, index.name));
 }
 
-void fillWorkCopy(const QString &workCopy, const QString &folder, const Progress &progress) {
+RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
+                            const Progress &progress) {
+    RestoreSummary summary;
     QString name;
     try {
         name = openDatabaseFile(workCopy, QStringLiteral("restore"));
@@ -192,11 +196,13 @@ void fillWorkCopy(const QString &workCopy, const QString &folder, const Progress
             const QList<Index> indexes = dropIndexes(handle);
             RecordProgress records{progress, recordTotal(folder)};
             for (const backup::Layout &layout : backup::layouts()) {
-                fillTable(handle, layout, folder, records);
+                summary.files.append(fillTable(handle, layout, folder, records));
                 faultpoint("restore.fill");
             }
             sqlite::ProgressHandler indexing(handle, progress);
             rebuildIndexes(handle, indexes);
+            for (const CatalogueCheckReport::Problem &problem : missingMasterReferences(handle))
+                summary.missingMasters << problem.what;
             ensureAcceptance(handle);
             faultpoint("restore.commit");
             sqlite::execute(handle, "COMMIT", cannotBuild());
@@ -209,14 +215,15 @@ void fillWorkCopy(const QString &workCopy, const QString &folder, const Progress
         throw;
     }
     closeDatabase(name);
+    return summary;
 }
 
 // A damaged catalogue is what many restores are for: SQLite cannot copy it, and there is nothing
 // in it a snapshot could give back, so the restore goes on without one. Any other failure (a
 // full disk, say) stops the restore before anything is replaced.
-QString keepSnapshot(const QString &catalogue, const RestoreOptions &options) {
+QString keepSnapshot(const QString &catalogue, const Progress &progress) {
     try {
-        return snapshots::take(catalogue, snapshots::BeforeRestore, options.progress);
+        return snapshots::take(catalogue, snapshots::BeforeRestore, progress);
     } catch (const Failure &) {
         if (snapshots::quickCheck(catalogue) == QLatin1String("ok"))
             throw;
@@ -226,26 +233,62 @@ QString keepSnapshot(const QString &catalogue, const RestoreOptions &options) {
 
 } // namespace
 
-QString restoreData(const QString &folder, const RestoreOptions &options) {
-    faultpoint("restore.check");
-    checkInputs(folder);
-    const QString workCopy = files::resolve(files::WorkCopy, folder);
-    const QString catalogue = files::resolve(files::Catalogue, folder);
-    try {
-        makeWorkCopy(workCopy, folder);
-        fillWorkCopy(workCopy, folder, options.progress);
-        faultpoint("restore.sync");
-        safefile::syncFile(workCopy);
-        // Only now, with a complete work copy: a restore that cannot start pushes no older
-        // snapshot out of the rotation.
-        const QString snapshot =
-            options.keepSnapshot ? keepSnapshot(catalogue, options) : QString();
-        replaceCatalogue(workCopy, catalogue, "restore");
-        return snapshot;
-    } catch (...) {
-        QFile::remove(workCopy);
-        throw;
+bool RestoreSummary::damaged() const {
+    if (!missingMasters.isEmpty())
+        return true;
+    for (const File &file : files) {
+        if (file.leftOverBytes > 0)
+            return true;
     }
+    return false;
+}
+
+QString RestoreSummary::text() const {
+    QStringList lines;
+    for (const File &file : files) {
+        QString line = QStringLiteral("%1: %2 件").arg(file.name).arg(file.records);
+        if (file.leftOverBytes > 0)
+            line += QStringLiteral("、末尾の %1 バイトは1件に満たないため読みませんでした")
+                        .arg(file.leftOverBytes);
+        lines << line;
+    }
+    return (lines + missingMasters).join(u'\n');
+}
+
+CatalogueRestore::CatalogueRestore(const QString &folder, bool keepSnapshot)
+    : m_folder(folder), m_keepSnapshot(keepSnapshot),
+      m_workCopy(files::resolve(files::WorkCopy, folder)) {}
+
+CatalogueRestore::~CatalogueRestore() {
+    if (m_madeWorkCopy && !m_replaced)
+        QFile::remove(m_workCopy);
+}
+
+RestoreSummary CatalogueRestore::read(const Progress &progress) {
+    faultpoint("restore.check");
+    checkInputs(m_folder);
+    m_madeWorkCopy = true;
+    makeWorkCopy(m_workCopy, m_folder);
+    RestoreSummary summary = fillWorkCopy(m_workCopy, m_folder, progress);
+    faultpoint("restore.sync");
+    safefile::syncFile(m_workCopy);
+    return summary;
+}
+
+QString CatalogueRestore::replace(const Progress &progress) {
+    const QString catalogue = files::resolve(files::Catalogue, m_folder);
+    // Only now, with a complete work copy: a restore that cannot start pushes no older snapshot
+    // out of the rotation.
+    const QString snapshot = m_keepSnapshot ? keepSnapshot(catalogue, progress) : QString();
+    replaceCatalogue(m_workCopy, catalogue, "restore");
+    m_replaced = true;
+    return snapshot;
+}
+
+QString restoreData(const QString &folder, const RestoreOptions &options) {
+    CatalogueRestore restore(folder, options.keepSnapshot);
+    restore.read(options.progress);
+    return restore.replace(options.progress);
 }
 
 } // namespace hondana

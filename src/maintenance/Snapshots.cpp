@@ -21,8 +21,6 @@ const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
 const QString Suffix = QStringLiteral(".MDB");
 // A snapshot being written; never listed, and removed by the next snapshot if it was left.
 const QString PartialSuffix = QStringLiteral(".partial");
-// Pages copied per step: small enough to report progress often.
-constexpr int PagesPerStep = 512;
 
 const QRegularExpression &namePattern() {
     // "20261207-013000-reset.MDB"; a second snapshot within the same second gets "-2" and so on.
@@ -66,41 +64,6 @@ void removeLeftovers(const QDir &folder) {
         safefile::removeFile(folder.filePath(name));
 }
 
-// SQLite's online backup of the open database into a new file at `target`.
-void copyDatabase(sqlite3 *source, const QString &target, const Progress &progress) {
-    sqlite3 *copy = nullptr;
-    const QByteArray native = QFile::encodeName(target);
-    int result = sqlite3_open_v2(native.constData(), &copy,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    QString problem;
-    if (result == SQLITE_OK) {
-        // The copy is flushed as a whole before it gets its real name; it needs no journal.
-        sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr,
-                     nullptr);
-        sqlite3_backup *backup = sqlite3_backup_init(copy, "main", source, "main");
-        int stepped = SQLITE_ERROR;
-        if (backup) {
-            do {
-                stepped = sqlite3_backup_step(backup, PagesPerStep);
-                const int total = sqlite3_backup_pagecount(backup);
-                progress.report(total - sqlite3_backup_remaining(backup), total);
-                faultpoint("snapshot.copying");
-            } while (stepped == SQLITE_OK);
-            sqlite3_backup_finish(backup);
-        }
-        // Only a copy that ran to its end is a snapshot; a busy source stops it too.
-        if (stepped != SQLITE_DONE)
-            problem = sqlite3_errcode(copy) != SQLITE_OK
-                          ? sqlite::lastError(copy)
-                          : describeSqlError(QString::fromUtf8(sqlite3_errstr(stepped)));
-    } else {
-        problem = describeSqlError(QString::fromUtf8(sqlite3_errmsg(copy)));
-    }
-    sqlite3_close(copy);
-    if (!problem.isEmpty())
-        throw cannotTake(target.chopped(PartialSuffix.size()), problem);
-}
-
 void dropOldest(const QString &catalogue) {
     const QList<Snapshot> all = list(catalogue);
     for (qsizetype i = Kept; i < all.size(); ++i)
@@ -126,7 +89,15 @@ QString take(sqlite3 *handle, const QString &catalogue, const QString &occasion,
     const QString partial = path + PartialSuffix;
     try {
         faultpoint("snapshot.start");
-        copyDatabase(handle, partial, progress);
+        try {
+            sqlite::copyDatabase(handle, partial, Progress([&progress](qint64 done, qint64 total) {
+                                     progress.report(done, total);
+                                     faultpoint("snapshot.copying");
+                                     return true;
+                                 }));
+        } catch (const Failure &failure) {
+            throw cannotTake(path, failure.message());
+        }
         faultpoint("snapshot.copied");
         safefile::syncFile(partial);
         faultpoint("snapshot.flushed");

@@ -126,6 +126,7 @@ void GroupedList::reread() {
         BusyCursor busy;
         m_records->requery();
     } catch (const Failure &failure) {
+        showNoPosition();
         MessageService::instance().notice(failure.message());
     }
 }

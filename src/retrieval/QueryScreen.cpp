@@ -41,7 +41,9 @@ QueryScreen::QueryScreen(const QueryScreenDescription &description, QWidget *par
                             CatalogueLinkConnection, description.storedQuery, this);
     // The screen handles nothing itself, but what the data control meets (no catalogue, no
     // stored query) is said, not swallowed: the grid would just stay empty.
+    // The message may come while the screen reads its rows under the busy cursor.
     connect(m_data, &DataSource::error, this, [](int, const QString &description) {
+        resetMousePointer();
         MessageService::instance().notice(description);
     });
 

@@ -10,6 +10,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -63,23 +64,30 @@ bool print(QPrinter &printer, const ReportRows &rows, int from, int to, const Pr
     return true;
 }
 
-bool savePdf(const QString &path, const ReportRows &rows, const Progress &progress) {
+namespace {
+
+// Prints the whole report as a PDF into `fileName`; false when stopped.
+bool printPdf(const QString &fileName, const ReportRows &rows, const Progress &progress) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(fileName);
+    setUpPage(printer);
+    return print(printer, rows, 1, paginate(printer, rows).pageCount(), progress);
+}
+
+// A regular file is printed beside its place and renamed into it when complete.
+bool replacePdf(const QString &path, const ReportRows &rows, const Progress &progress) {
     {
         // Says plainly, before any page is painted, when the folder takes no file.
         safefile::ReplacingFileWriter probe(path);
     }
     const QString partial = safefile::ReplacingFileWriter::temporaryPath(path);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(partial);
-    setUpPage(printer);
     bool complete = false;
     try {
-        complete = print(printer, rows, 1, paginate(printer, rows).pageCount(), progress);
-    } catch (const Failure &failure) {
+        complete = printPdf(partial, rows, progress);
+    } catch (const Failure &) {
         QFile::remove(partial);
-        throw Failure(QStringLiteral("PDF ファイル %1 を保存できません。\n\n%2")
-                          .arg(path, failure.message()));
+        throw;
     }
     if (!complete) {
         QFile::remove(partial);
@@ -87,6 +95,39 @@ bool savePdf(const QString &path, const ReportRows &rows, const Progress &progre
     }
     safefile::renameReplacing(partial, path);
     return true;
+}
+
+// A device or FIFO gets the bytes of a complete PDF, and every write to it is checked.
+bool streamPdf(const QString &path, const ReportRows &rows, const Progress &progress) {
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        throw Failure(QStringLiteral("一時フォルダーを作れません。"));
+    const QString printed = folder.filePath(QStringLiteral("report.pdf"));
+    if (!printPdf(printed, rows, progress))
+        return false;
+    QFile pdf(printed);
+    if (!pdf.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("一時ファイルを読めません。"));
+    safefile::OutputFile out(path);
+    while (!pdf.atEnd()) {
+        const QByteArray chunk = pdf.read(1 << 16);
+        out.write(chunk.constData(), chunk.size());
+    }
+    out.commit();
+    return true;
+}
+
+} // namespace
+
+bool savePdf(const QString &path, const ReportRows &rows, const Progress &progress) {
+    try {
+        const safefile::OutputTarget target = safefile::outputTarget(path);
+        return target.stream ? streamPdf(target.path, rows, progress)
+                             : replacePdf(target.path, rows, progress);
+    } catch (const Failure &failure) {
+        throw Failure(QStringLiteral("PDF ファイル %1 を保存できません。\n\n%2")
+                          .arg(path, failure.message()));
+    }
 }
 
 } // namespace hondana::report

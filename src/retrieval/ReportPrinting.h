@@ -25,9 +25,10 @@ ReportPagination paginate(const QPrinter &printer, const ReportRows &rows);
 bool print(QPrinter &printer, const ReportRows &rows, int from, int to,
            const Progress &progress = {});
 
-// Writes the whole report as a PDF file with its fonts embedded. The file appears only when
-// complete: a failed or stopped save leaves an earlier file of that name as it was. Returns
-// false when stopped; throws Failure naming the file.
+// Writes the whole report as a PDF file with its fonts embedded. A regular file appears only
+// when complete: a failed or stopped save leaves an earlier file of that name as it was. A
+// device or FIFO gets the complete file written into it; a folder is refused. Returns false
+// when stopped; throws Failure naming the file.
 bool savePdf(const QString &path, const ReportRows &rows, const Progress &progress = {});
 
 } // namespace report

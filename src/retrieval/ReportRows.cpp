@@ -1,9 +1,12 @@
 #include "retrieval/ReportRows.h"
 
 #include "base/Failure.h"
+#include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/RecordSet.h"
 #include "db/Schema.h"
+
+#include <QTemporaryDir>
 
 namespace hondana {
 
@@ -15,6 +18,19 @@ QString query(const QString &columns, const QString &rest = {}) {
         .trimmed();
 }
 
+// The catalogue as it stands now, copied whole into a folder of its own: every block read
+// later comes from this one state, whatever is saved meanwhile. Copying pages costs far less
+// than reading every row through the query, so a large catalogue still opens at once.
+std::unique_ptr<QTemporaryDir> copyOfCatalogue(const QString &connectionString) {
+    auto folder = std::make_unique<QTemporaryDir>();
+    if (!folder->isValid())
+        throw Failure(QStringLiteral("一時フォルダーを作れません: %1").arg(folder->errorString()));
+    Connection live(connectionString);
+    live.open();
+    live.copyTo(folder->filePath(files::Catalogue));
+    return folder;
+}
+
 } // namespace
 
 ReportRows::ReportRows() = default;
@@ -22,7 +38,9 @@ ReportRows::~ReportRows() = default;
 
 void ReportRows::read(const QString &connectionString) {
     release();
-    auto connection = std::make_unique<Connection>(connectionString);
+    auto copy = copyOfCatalogue(connectionString);
+    auto connection = std::make_unique<Connection>(
+        QStringLiteral("Data Source=%1").arg(files::Catalogue), copy->path());
     connection->open();
     RecordSet columns;
     columns.open(*connection, query(QStringLiteral("*"), QStringLiteral("LIMIT 0")));
@@ -37,11 +55,13 @@ void ReportRows::read(const QString &connectionString) {
     rows.open(*connection, query(QStringLiteral("1")));
     m_count = rows.recordCount();
     m_connection = std::move(connection);
+    m_copy = std::move(copy);
 }
 
 void ReportRows::release() {
     m_block.reset();
     m_connection.reset();
+    m_copy.reset();
     m_count = 0;
 }
 

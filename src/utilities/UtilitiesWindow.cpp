@@ -122,13 +122,23 @@ void UtilitiesWindow::backUp() {
 void UtilitiesWindow::restore() {
     if (!MessageService::instance().confirm(ConfirmRestore))
         return;
-    const bool done =
-        runLong(QStringLiteral("データを復元しています…"),
-                QStringLiteral("データの復元ができませんでした。蔵書データベースは元のままです。"),
-                [](const Progress &progress) {
-                    restoreData({}, {true, progress});
-                });
-    if (!done)
+    const QString failed =
+        QStringLiteral("データの復元ができませんでした。蔵書データベースは元のままです。");
+    CatalogueRestore restore({}, true);
+    RestoreSummary summary;
+    if (!runLong(QStringLiteral("バックアップファイルを読んでいます…"), failed,
+                 [&](const Progress &progress) { summary = restore.read(progress); }))
+        return;
+    // A damaged set would silently cost books or names: the user decides with the counts in view.
+    if (summary.damaged() &&
+        !MessageService::instance().confirm(
+            QStringLiteral("バックアップファイルの一部が欠けているか壊れています。\n\n%1\n\n"
+                           "このまま復元しますか？ 今の蔵書データベースは置き換わり、"
+                           "読めなかった分は失われます。")
+                .arg(summary.text())))
+        return;
+    if (!runLong(QStringLiteral("データを復元しています…"), failed,
+                 [&](const Progress &progress) { restore.replace(progress); }))
         return;
     MessageService::instance().notice(RestoreDone);
     endProgram();

@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 namespace hondana {
 
@@ -43,6 +44,15 @@ void DataGrid::bind(RecordSet *set, DataSource *source, const QList<GridColumn> 
     applyColumnLayout(columns);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &DataGrid::onCurrentRowChanged);
+    // Once the refused editor has closed, it opens again with the text the user typed.
+    connect(
+        m_model, &RecordSetModel::refused, this,
+        [this](const QModelIndex &cell, const QString &typed) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, cell = QPersistentModelIndex(cell), typed] { reopenWithText(cell, typed); },
+                Qt::QueuedConnection);
+        });
     connect(set, &RecordSet::moveComplete, this, &DataGrid::followRecordSet);
     connect(set, &RecordSet::rowsReset, this, &DataGrid::followRecordSet);
     followRecordSet();
@@ -103,6 +113,15 @@ void DataGrid::onCurrentRowChanged(const QModelIndex &current, const QModelIndex
         // The view is still busy with the click that moved it; step back once it is done.
         QMetaObject::invokeMethod(this, &DataGrid::followRecordSet, Qt::QueuedConnection);
     }
+}
+
+void DataGrid::reopenWithText(const QPersistentModelIndex &cell, const QString &typed) {
+    if (!cell.isValid())
+        return;
+    setCurrentIndex(cell);
+    edit(cell);
+    if (auto *box = qobject_cast<QLineEdit *>(indexWidget(cell)))
+        box->setText(typed);
 }
 
 void DataGrid::followRecordSet() {

@@ -9,9 +9,10 @@ namespace hondana {
 class DataSource;
 
 // A grid bound to a record set (usually a data source's): shows it in the columns a list of
-// GridColumn describes through a RecordSetModel, moves
-// the record set with the grid's current row (leaving a row writes it; a refusal goes through the
-// error event and the grid stays on that row), and follows the record set's moves.
+// GridColumn describes through a RecordSetModel, moves the record set with the grid's current
+// row (leaving a row writes it; a refusal goes through the error event and the grid stays on
+// that row), and follows the record set's moves. A cell whose typed value was refused opens
+// again with that text, for correction.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -42,6 +43,7 @@ private:
     void applyColumnLayout(const QList<GridColumn> &columns);
     void onCurrentRowChanged(const QModelIndex &current, const QModelIndex &previous);
     void followRecordSet();
+    void reopenWithText(const QPersistentModelIndex &cell, const QString &typed);
 
     RecordSetModel *m_model = nullptr;
     bool m_following = false;

@@ -24,9 +24,20 @@ RecordSetModel::RecordSetModel(RecordSet *set, DataSource *source, QObject *pare
         m_resetting = false;
         endResetModel();
     });
-    connect(set, &RecordSet::aboutToInsertRow, this,
-            [this](int row) { beginInsertRows({}, row, row); });
-    connect(set, &RecordSet::rowInserted, this, [this] { endInsertRows(); });
+    // A record added at the end takes the place of the empty row the user is typing into, and a
+    // new empty row appears below it: the open cell and the current index stay where they are.
+    connect(set, &RecordSet::aboutToInsertRow, this, [this](int row) {
+        m_fillsNewRow = hasNewRow() && row == newRowIndex();
+        beginInsertRows({}, m_fillsNewRow ? row + 1 : row, m_fillsNewRow ? row + 1 : row);
+    });
+    connect(set, &RecordSet::rowInserted, this, [this](int row) {
+        endInsertRows();
+        if (!m_fillsNewRow)
+            return;
+        if (!m_columns.isEmpty())
+            Q_EMIT dataChanged(index(row, 0), index(row, int(m_columns.size()) - 1));
+        Q_EMIT headerDataChanged(Qt::Vertical, row, row + 1);
+    });
     connect(set, &RecordSet::aboutToRemoveRow, this,
             [this](int row) { beginRemoveRows({}, row, row); });
     connect(set, &RecordSet::rowRemoved, this, [this] { endRemoveRows(); });
@@ -116,7 +127,7 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
     const bool intoNewRow = index.row() == newRowIndex();
     if (intoNewRow && text.isEmpty())
         return false;
-    return runReportingFailure([&] {
+    const bool written = runReportingFailure([&] {
         const QVariant typed = input::parse(text, set.fieldKind(field), field);
         if (intoNewRow) {
             set.addNew();
@@ -126,6 +137,9 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
         if (!input::leavesUnchanged(typed, set.value(field)))
             set.setValue(field, typed);
     });
+    if (!written)
+        Q_EMIT refused(index, text);
+    return written;
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -17,8 +17,9 @@ class RecordSet;
 // cells shown in their display formats and editable where the set can be written. An updatable
 // set gets an empty row at the bottom: typing into it starts a new record (add-new). What the
 // user types is read by the column's kind; a refusal goes through the data source's error
-// event and the cell keeps its value. Editing a cell of another row first moves the record set
-// there, which writes the row being left.
+// event, the cell keeps its value and refused() hands the typed text back for correction.
+// Editing a cell of another row first moves the record set there, which writes the row being
+// left.
 class RecordSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -49,6 +50,10 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+Q_SIGNALS:
+    // What the user typed into `cell` was not taken (the error event has said why).
+    void refused(const QModelIndex &cell, const QString &typed);
+
 private:
     const RecordSet &set() const { return *m_set; }
     bool hasNewRow() const;
@@ -62,6 +67,7 @@ private:
     bool m_explicitColumns = false;
     QList<int> m_fieldIndexes;
     bool m_resetting = false;
+    bool m_fillsNewRow = false;
 };
 
 } // namespace hondana

@@ -53,6 +53,7 @@ void arrange(const DataFolder &folder, const QString &setup) {
         {u8("duplicate"), u8("INSERT INTO BUNYA (分野NO, 分野名) SELECT 分野NO, 'もう一つ' FROM "
                              "BUNYA LIMIT 1")},
         {u8("stamp"), u8("UPDATE BOOK SET 読書ｽﾀﾝﾌﾟ = '途中' WHERE rowid = 1")},
+        {u8("unnumbered"), u8("INSERT INTO SAIZU (ｻｲｽﾞ名) VALUES ('番号なし')")},
         {u8("emoji"), u8("UPDATE BOOK SET 内容 = '栞🔖' WHERE rowid = 1")},
         {u8("plain"), u8("UPDATE BOOK SET 内容 = '上下巻' WHERE rowid = 1")},
         {u8("comma"), u8("UPDATE BOOK SET 内容 = '上巻,下巻' WHERE rowid = 1")},
@@ -91,7 +92,9 @@ void TestAdminCommands::commands_data() {
     row("help", "--help", "", 0, "使い方");
     row("no command", "", "", 2, "使い方");
     row("unknown command", "frobnicate", "", 2, "frobnicate");
-    row("two commands", "backup restore", "", 2, "コマンドを1つ");
+    row("two commands", "backup restore", "", 2, "余分な引数「restore」");
+    row("export to a path without --output", "export /tmp/a.csv", "", 2, "「/tmp/a.csv」");
+    row("-- ends the options", "restore-snapshot -y -- -x.MDB", "", 1, "「-x.MDB」はありません");
     row("backup", "backup", "", 0, "バックアップを完了");
     row("backup without JETDB.VER", "backup", "no configuration", 1, "JETDB.VER");
     row("restore unconfirmed", "restore", "backed up", 3, "--yes");
@@ -108,6 +111,7 @@ void TestAdminCommands::commands_data() {
     row("check, missing author", "check", "orphan", 4, "99999");
     row("check, number twice", "check", "duplicate", 4, "重複");
     row("check, stamp outside DSTMP", "check", "stamp", 4, "途中");
+    row("check, master row without a number", "check", "unnumbered", 4, "SAIZU 表の 1 行に");
     row("check, damaged file", "check", "damaged", 1, "TOSHO.MDB");
     // A field is quoted only when it must be.
     row("export of plain notes", "export", "plain", 0, ",上下巻,");
@@ -135,7 +139,7 @@ void TestAdminCommands::commands() {
     // Run from elsewhere, naming the data folder, as a script would.
     DataFolder elsewhere(DataFolder::Empty);
     if (!arguments.contains(u8("--folder")))
-        arguments << u8("--folder") << folder.path();
+        arguments = QStringList{u8("--folder"), folder.path()} + arguments;
     const Outcome outcome = runAdmin(elsewhere.path(), arguments);
     QVERIFY(!outcome.crashed);
     QCOMPARE(outcome.exitCode, exitCode);

@@ -194,6 +194,15 @@ private Q_SLOTS:
         QCOMPARE(catalogue.set.filter(), QStringLiteral("著者名 LIKE '*'"));
         QCOMPARE(catalogue.set.recordCount(), 2);
     }
+
+    // An engine error reaches the user in Japanese; only a name the engine gives is kept.
+    void engineErrorsInJapanese() {
+        QCOMPARE(describeSqlError("attempt to write a readonly database Unable to fetch row"),
+                 "読み取り専用のため書き込めません（ファイルの権限か、ほかのプログラムが置き換えて"
+                 "いないかを確かめてください）");
+        QCOMPARE(describeSqlError("no such table: TQ3 Unable to execute statement"),
+                 "必要な表がありません（データベースの形式が違います）: TQ3");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordSet)

@@ -6,6 +6,7 @@
 
 #include "base/Failure.h"
 #include "base/FileNames.h"
+#include "core/DataFolderLock.h"
 #include "db/Connection.h"
 #include "maintenance/BackupFormat.h"
 #include "support/DataFolder.h"
@@ -14,7 +15,11 @@
 #include <QDir>
 #include <QtEndian>
 #include <QtTest>
+#include <fcntl.h>
 #include <limits>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace hondana;
 using namespace hondana::hardening;
@@ -27,6 +32,13 @@ using Spoil = std::function<void(const DataFolder &)>;
 
 Spoil write(const QString &file, const QByteArray &bytes) {
     return [=](const DataFolder &folder) { writeFile(folder.filePath(file), bytes); };
+}
+
+// The file without its last `bytes` bytes.
+Spoil cut(const QString &file, int bytes) {
+    return [=](const DataFolder &folder) {
+        writeFile(folder.filePath(file), contents(folder.filePath(file)).chopped(bytes));
+    };
 }
 
 Spoil execute(const QString &file, const QStringList &statements) {
@@ -116,12 +128,16 @@ class TestHostileFiles : public QObject {
 private Q_SLOTS:
     void refusedOrSurvived_data();
     void refusedOrSurvived();
+    void secondProgramOnTheFolder_data();
+    void secondProgramOnTheFolder();
+    void userNamedOutput_data();
+    void userNamedOutput();
 };
 
 void TestHostileFiles::refusedOrSurvived_data() {
     QTest::addColumn<QString>("operation"); // start, link, backup or restore
     QTest::addColumn<Spoil>("spoil");
-    QTest::addColumn<QStringList>("says"); // what the refusal must say
+    QTest::addColumn<QStringList>("says"); // what the refusal, or the restore, must say
     QTest::addColumn<int>("books");        // after a restore that goes through, or Refused
     const QString tosho = files::Catalogue;
     const QString version = files::VersionDatabase;
@@ -208,9 +224,19 @@ void TestHostileFiles::refusedOrSurvived_data() {
     // Restore reads the backup files into a copy of the template.
     const QString bookFile = u8("BOOK.DAT");
     const QByteArray record = bookRecord();
+    // A damaged set goes through with --yes, saying per file what was read and left over.
     addRow("restore", "fragment after 3 books", write(bookFile, record + record + record + "tail"),
-           {}, 3);
-    addRow("restore", "only a fragment", write(bookFile, record.left(323)), {}, 0);
+           {u8("BOOK.DAT: 3 件"), u8("4 バイト")}, 3);
+    addRow("restore", "only a fragment", write(bookFile, record.left(323)),
+           {u8("BOOK.DAT: 0 件"), u8("323 バイト")}, 0);
+    addRow("restore", "CHOSHA.DAT empty: books without their authors", write(u8("CHOSHA.DAT"), {}),
+           {u8("CHOSHA.DAT: 0 件"), u8("著者NO")}, 10);
+    addRow("restore", "BUNYA.DAT cut short", cut(u8("BUNYA.DAT"), 1),
+           {u8("BUNYA.DAT: "), u8("53 バイト")}, 10);
+    addRow("restore", "HAKKO.DAT cut short", cut(u8("HAKKO.DAT"), 1),
+           {u8("HAKKO.DAT: "), u8("53 バイト")}, 10);
+    addRow("restore", "SAIZU.DAT cut short", cut(u8("SAIZU.DAT"), 1),
+           {u8("SAIZU.DAT: "), u8("33 バイト")}, 10);
     addRow("restore", "NaN date",
            write(bookFile, record + withDate(std::numeric_limits<double>::quiet_NaN())),
            {bookFile, u8("2 件目")});
@@ -283,6 +309,8 @@ void TestHostileFiles::refusedOrSurvived() {
         checkRefused(folder.path(), before, message, says);
         return;
     }
+    for (const QString &part : says)
+        QVERIFY2(message.contains(part), qPrintable(message));
     QCOMPARE(integrityCheck(folder.filePath(files::Catalogue)), u8("ok"));
     QCOMPARE(test::SqlFile(folder.filePath(files::Catalogue))
                  .value(u8("SELECT count(*) FROM BOOK"))
@@ -291,6 +319,85 @@ void TestHostileFiles::refusedOrSurvived() {
     // What was restored backs up again.
     const Outcome again = runAdmin(folder.path(), {u8("backup")});
     QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+}
+
+// One program on a data folder at a time: while another holds it, a second start and the
+// commands that replace the catalogue are refused, naming the holder, and change nothing. A
+// lock left by a program that has ended stops nobody.
+void TestHostileFiles::secondProgramOnTheFolder_data() {
+    QTest::addColumn<QStringList>("arguments"); // of hondana-admin; none: the program's start
+    QTest::newRow("start") << QStringList();
+    for (const char *command : {"restore", "reset", "restore-snapshot x"})
+        QTest::newRow(command) << (u8(command).split(u' ') << u8("-y"));
+}
+
+void TestHostileFiles::secondProgramOnTheFolder() {
+    QFETCH(QStringList, arguments);
+    DataFolder folder;
+    prepareCatalogue(folder.path(), 10);
+    const QByteArray before = contents(folder.filePath(files::Catalogue));
+    const auto attempt = [&] {
+        return arguments.isEmpty() ? runDriver(folder.path()) : runAdmin(folder.path(), arguments);
+    };
+    std::optional<DataFolderLock> lock(folder.path());
+    const Outcome refused = attempt();
+    QVERIFY2(refused.exitCode == 1 && refused.err.contains(u8("既に開いています")) &&
+                 refused.err.contains(u8("tst_hostilefiles")),
+             qPrintable(refused.err));
+    QCOMPARE(contents(folder.filePath(files::Catalogue)), before);
+    lock.reset();
+    writeFile(folder.filePath(files::FolderLock), "999999999\nhondana\n\n");
+    QVERIFY(!attempt().err.contains(u8("既に開いています")));
+}
+
+// Output to a file the user names: a regular file (a link's too) is replaced whole, a device or
+// FIFO is written into with its errors reported, and nothing else is replaced.
+void TestHostileFiles::userNamedOutput_data() {
+    QTest::addColumn<QString>("target"); // a path, or a "fifo", "link" or "folder" made here
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("full device") << u8("/dev/full") << 1 << u8("ディスクがいっぱい");
+    QTest::newRow("FIFO with a reader") << u8("fifo") << 0 << u8("10 冊");
+    QTest::newRow("link to a file") << u8("link") << 0 << u8("10 冊");
+    QTest::newRow("folder") << u8("folder") << 1 << u8("フォルダー");
+    QTest::newRow("empty name") << QString() << 2 << u8("--output");
+}
+
+void TestHostileFiles::userNamedOutput() {
+    QFETCH(QString, target);
+    DataFolder folder;
+    prepareCatalogue(folder.path(), 10);
+    const QString path =
+        target.startsWith(u'/') || target.isEmpty() ? target : folder.filePath(target);
+    const QByteArray native = QFile::encodeName(path);
+    const QString file = folder.filePath(u8("file.csv"));
+    if (target == u8("fifo"))
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    if (target == u8("link"))
+        QVERIFY(QFile::link(file, path));
+    if (target == u8("folder"))
+        QVERIFY(QDir().mkdir(path));
+    // Opened before the export, so the export's output waits in the pipe.
+    const int reader =
+        target == u8("fifo") ? ::open(native.constData(), O_RDONLY | O_NONBLOCK) : -1;
+    const auto kind = [&] {
+        struct stat status {};
+        return ::lstat(native.constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+    };
+    const mode_t before = kind();
+    const Outcome outcome = runAdmin(folder.path(), {u8("export"), u8("--output"), path});
+    QFETCH(QString, says);
+    QTEST(outcome.exitCode, "exitCode");
+    QVERIFY2((outcome.out + outcome.err).contains(says), qPrintable(outcome.out + outcome.err));
+    QCOMPARE(kind(), before);
+    if (target == u8("link"))
+        QVERIFY(contents(file).contains("SEQNO,"));
+    if (reader >= 0) {
+        QByteArray got(1 << 16, '\0');
+        got.resize(std::max<qsizetype>(0, ::read(reader, got.data(), size_t(got.size()))));
+        ::close(reader);
+        QVERIFY(got.contains("SEQNO,"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHostileFiles)

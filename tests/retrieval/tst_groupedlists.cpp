@@ -115,6 +115,21 @@ private Q_SLOTS:
         QCOMPARE(AppState::instance().subWindowFlag, 0);
     }
 
+    // A re-read that fails names no position over the fields it emptied.
+    void failedRereadNamesNoRecord() {
+        test::RetrievalCatalogue catalogue;
+        test::MessageRecorder messages;
+        test::RegisterStandIn registerWindow;
+        GroupedList list(describe(QStringLiteral("CHOSHA2")));
+        list.show();
+        QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: 1"));
+        catalogue.exec(QStringLiteral("DROP TABLE CHOSHA"));
+        list.reread();
+        QCOMPARE(messages.texts.size(), 1);
+        QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
+        QCOMPARE(messages.shownBusy, 0);
+    }
+
     void emptyAndUnreadable() {
         {
             test::RetrievalCatalogue catalogue;

@@ -199,6 +199,30 @@ private Q_SLOTS:
         QCOMPARE(rows.text(rows.count(), 0), QString());
     }
 
+    // The rows are the catalogue as it was when read: books saved since then move no row
+    // across a block's edge.
+    void rowsKeepOneState() {
+        m_catalogue->exec("BEGIN");
+        addBooks(*m_catalogue, ReportRows::BlockRows + 10);
+        m_catalogue->exec("COMMIT");
+        ReportRows rows;
+        rows.read(AppState::instance().mainConnectionString);
+        QCOMPARE(rows.text(0, 0), bookTitle(1));
+        m_catalogue->exec("INSERT INTO BOOK (題名, 著者NO) VALUES ('本0000', 1)");
+        m_catalogue->exec("DELETE FROM BOOK WHERE 題名 = '本2010'");
+        QCOMPARE(rows.text(ReportRows::BlockRows, 0), bookTitle(ReportRows::BlockRows + 1));
+        QCOMPARE(rows.text(ReportRows::BlockRows + 9, 0), bookTitle(ReportRows::BlockRows + 10));
+    }
+
+    // A PDF goes straight into a device; a folder is refused.
+    void pdfIntoDeviceOrFolder() {
+        ReportRows rows;
+        rows.read(AppState::instance().mainConnectionString);
+        QVERIFY(report::savePdf("/dev/null", rows));
+        QVERIFY(!QFileInfo("/dev/null").isFile());
+        QVERIFY_THROWS_EXCEPTION(Failure, report::savePdf(m_folder->path(), rows));
+    }
+
     // A save that cannot write or is stopped leaves an earlier file of that name as it was.
     void failedSaveKeepsEarlierPdf() {
         addBooks(*m_catalogue, 100);

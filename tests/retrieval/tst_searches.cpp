@@ -104,6 +104,15 @@ private Q_SLOTS:
         QCOMPARE(AppState::instance().subWindowFlag, 0);
     }
 
+    // A screen that cannot read its rows says so with the normal cursor back.
+    void unreadableCatalogueIsSaidWithoutBusyCursor() {
+        test::DataFolder folder(test::DataFolder::Empty);
+        test::MessageRecorder messages;
+        QueryScreen screen(describe(QStringLiteral("KANRIQ")));
+        QVERIFY(!messages.texts.isEmpty());
+        QCOMPARE(messages.shownBusy, 0);
+    }
+
     // The filter installed is the one of the typed text (an apostrophe doubled), and matches it
     // literally and folded. Each row searches after a search that found nothing, which it replaces.
     void finds_data() {

@@ -2,6 +2,7 @@
 
 #include "widgets/MessageService.h"
 
+#include <QGuiApplication>
 #include <QList>
 #include <QStringList>
 
@@ -17,6 +18,8 @@ public:
     void notice(const QString &text, const QString &title, Icon) override {
         texts << text;
         titles << title;
+        if (QGuiApplication::overrideCursor())
+            ++shownBusy;
     }
     bool confirm(const QString &text, const QString &title) override {
         texts << text;
@@ -29,6 +32,7 @@ public:
     QStringList titles;
     QList<bool> answers;
     int beeps = 0;
+    int shownBusy = 0; // notices shown while a busy cursor was still set
 };
 
 } // namespace hondana::test

@@ -116,6 +116,12 @@ void TestUtilitiesWindow::actions_data() {
         Books + 1);
     row("restore, Yes", "Command5", "backed up", {true},
         {UtilitiesWindow::ConfirmRestore, UtilitiesWindow::RestoreDone}, Books, 1, true);
+    // A damaged set is restored only when the user says so, knowing what was read.
+    const QString damaged = u8("バックアップファイルの一部が欠けているか壊れています。…");
+    row("damaged restore, No", "Command5", "BOOK.DAT cut", {true, false},
+        {UtilitiesWindow::ConfirmRestore, damaged}, Books + 1);
+    row("damaged restore, Yes", "Command5", "BOOK.DAT cut", {true, true},
+        {UtilitiesWindow::ConfirmRestore, damaged, UtilitiesWindow::RestoreDone}, 30, 1, true);
     row("restore without HAKKO.DAT", "Command5", "no HAKKO.DAT", {true},
         {UtilitiesWindow::ConfirmRestore, cannotRestore}, Books + 1);
     // Closing brings the main menu back.
@@ -133,12 +139,14 @@ void TestUtilitiesWindow::actions() {
     QFETCH(bool, ended);
     if (setup == u8("no Karobu.udl"))
         QVERIFY(QFile::remove(files::CatalogueLink));
-    if (setup == u8("backed up") || setup == u8("no HAKKO.DAT")) {
+    if (setup == u8("backed up") || setup == u8("no HAKKO.DAT") || setup == u8("BOOK.DAT cut")) {
         backupData(AppState::instance().mainConnectionString);
         SqlFile(catalogue()).exec(u8("INSERT INTO BOOK (題名) VALUES ('あとから足した本')"));
     }
     if (setup == u8("no HAKKO.DAT"))
         QVERIFY(QFile::remove(u8("HAKKO.DAT")));
+    if (setup == u8("BOOK.DAT cut"))
+        QVERIFY(QFile::resize(u8("BOOK.DAT"), 324 * 30 + 50));
     QWidget *screen = openUtilities();
     QVERIFY(screen);
     m_messages->answers = answers;
@@ -157,6 +165,9 @@ void TestUtilitiesWindow::actions() {
             QCOMPARE(m_messages->texts[i], shown[i]);
         QCOMPARE(m_messages->titles[i], QString()); // the application's title
     }
+    if (setup == u8("BOOK.DAT cut"))
+        QVERIFY2(m_messages->texts[1].contains(u8("BOOK.DAT: 30 件、末尾の 50 バイト")),
+                 qPrintable(m_messages->texts[1]));
     if (setup == u8("no HAKKO.DAT") || setup == u8("no Karobu.udl"))
         QVERIFY2(m_messages->texts.last().contains(setup.mid(3)),
                  qPrintable(m_messages->texts.last()));
