@@ -11,6 +11,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -134,7 +135,7 @@ public:
 
     int compare(const Cell &a, const Cell &b) const {
         if (a.type == Cell::Text && b.type == Cell::Text)
-            return compareCodePoints(m_rows.text(a), m_rows.text(b));
+            return compareBytes(m_rows.utf8(a), m_rows.utf8(b));
         if (a.type == b.type && (a.type == Cell::Integer || a.type == Cell::Date))
             return a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
         return compareValues(m_rows.toVariant(a), m_rows.toVariant(b));
@@ -173,6 +174,14 @@ private:
         return compareCodePoints(textOf(a), textOf(b));
     }
 
+    // UTF-8 bytes in byte order are code points in code point order.
+    static int compareBytes(QByteArrayView a, QByteArrayView b) {
+        const int c = std::memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
+        if (c != 0)
+            return c;
+        return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    }
+
     static int compareCodePoints(QStringView a, QStringView b) {
         const qsizetype n = std::min(a.size(), b.size());
         for (qsizetype i = 0; i < n; ++i) {
@@ -197,10 +206,10 @@ bool isShown(const Books books, const RecordStorage &rows, int row, int title, i
             return true;
         if (c.type != Cell::Text)
             return false;
-        QStringView text = rows.text(c);
-        while (text.endsWith(QLatin1Char(' ')))
+        QByteArrayView text = rows.utf8(c);
+        while (text.endsWith(' '))
             text.chop(1);
-        return text.isEmpty() || text == u"未";
+        return text.isEmpty() || text == QByteArrayView("未");
     }
     }
     return false;
@@ -241,8 +250,8 @@ QString bareName(const QString &name) {
 }
 
 // A sort key of one column that decides most comparisons in one integer compare: its rank
-// among nulls, numbers, dates and texts, then the number, the day or a text's first three
-// characters. Equal keys leave the decision to the full comparison. A column holding more than
+// among nulls, numbers, dates and texts, then the number, the day or a text's first seven UTF-8
+// bytes. Equal keys leave the decision to the full comparison. A column holding more than
 // one kind besides nulls gets no keys.
 class LeadingKeys {
 public:
@@ -270,11 +279,11 @@ private:
             return (quint64(1) << 62) |
                    quint64(qint64(c.value) - std::numeric_limits<qint32>::min());
         case Cell::Text: {
-            const QStringView text = books.text(c);
+            const QByteArrayView text = books.utf8(c);
             quint64 key = quint64(2) << 62;
-            for (qsizetype i = 0; i < 3; ++i) {
-                const char16_t unit = i < text.size() ? codePointOrdered(text[i].unicode()) : 0;
-                key |= quint64(unit) << (44 - 16 * i);
+            for (qsizetype i = 0; i < 7; ++i) {
+                const quint8 byte = i < text.size() ? quint8(text[i]) : 0;
+                key |= quint64(byte) << (48 - 8 * i);
             }
             return key;
         }

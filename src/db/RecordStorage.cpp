@@ -47,7 +47,7 @@ QVariant RecordStorage::toVariant(const Cell &c) const {
     case Cell::Integer:
         return QVariant::fromValue<qint64>(c.value);
     case Cell::Text:
-        return text(c).toString();
+        return QString::fromUtf8(utf8(c));
     case Cell::Date:
         return QDate::fromJulianDay(c.value);
     case Cell::Other:
@@ -79,10 +79,7 @@ Cell RecordStorage::toCell(const QVariant &value, schema::Kind kind) {
             if (date.isValid())
                 return dateCell(date.toJulianDay());
         }
-        return appendText(text.size(), [&](QChar *out) {
-            std::copy(text.cbegin(), text.cend(), out);
-            return out + text.size();
-        });
+        return textCell(text.toUtf8());
     }
     default:
         break;
@@ -109,14 +106,13 @@ Cell RecordStorage::otherCell(const QVariant &value) {
     return c;
 }
 
-Cell RecordStorage::textCell(qsizetype start) {
-    const qsizetype length = m_texts.size() - start;
-    if (length <= std::numeric_limits<quint16>::max() &&
-        start <= std::numeric_limits<quint32>::max())
-        return {Cell::Text, quint16(length), qint32(quint32(start))};
-    const QString text = m_texts.mid(start);
-    m_texts.truncate(start);
-    return otherCell(text);
+Cell RecordStorage::textCell(QByteArrayView utf8) {
+    const qsizetype start = m_texts.size();
+    if (utf8.size() > std::numeric_limits<quint16>::max() ||
+        start > std::numeric_limits<quint32>::max())
+        return otherCell(QString::fromUtf8(utf8));
+    m_texts.append(utf8);
+    return {Cell::Text, quint16(utf8.size()), qint32(quint32(start))};
 }
 
 } // namespace hondana

@@ -15,12 +15,12 @@ class ComposedRows;
 
 // One stored value in 8 bytes: its type and a 32-bit number, a date's day or where a text
 // stands in the set's shared buffer. What does not fit (numbers past 32 bits, reals, texts longer
-// than 65,535 characters, anything else) stands in a list beside, as the variant it is. 100,000
+// than 65,535 bytes, anything else) stands in a list beside, as the variant it is. 100,000
 // books of twenty columns take 16 MB of cells.
 struct Cell {
     enum Type : quint8 { Null, Integer, Text, Date, Other };
     Type type = Null;
-    quint16 length = 0; // a text's length
+    quint16 length = 0; // a text's length in bytes
     qint32 value = 0;   // an integer, a Julian day, a text's offset, an index into the list
     static Cell ofDate(qint32 julianDay) { return {Date, 0, julianDay}; }
 };
@@ -56,33 +56,26 @@ public:
     void setValue(int row, int column, const QVariant &value, schema::Kind kind);
 
     QVariant toVariant(const Cell &cell) const;
-    // The characters of a text cell.
-    QStringView text(const Cell &cell) const {
-        return QStringView(m_texts.constData() + quint32(cell.value), cell.length);
+    // A text cell as the engine stored it, in UTF-8: a set holds the text of every row but shows
+    // few, so a text is decoded when it is read, not when it is loaded. Its bytes compare as the
+    // engine's binary collation compares.
+    QByteArrayView utf8(const Cell &cell) const {
+        return QByteArrayView(m_texts.constData() + quint32(cell.value), cell.length);
     }
     Cell toCell(const QVariant &value, schema::Kind kind);
     Cell integerCell(qint64 value);
     Cell dateCell(qint64 julianDay);
     // A variant kept as it is, in the list beside the cells.
     Cell otherCell(const QVariant &value);
-    // A text cell whose characters `decode` writes straight into the shared buffer: it gets at
-    // most `maxChars` of room and returns where it stopped.
-    template <typename Decode> Cell appendText(qsizetype maxChars, Decode decode) {
-        const qsizetype start = m_texts.size();
-        m_texts.resize(start + maxChars);
-        QChar *end = decode(m_texts.data() + start);
-        m_texts.truncate(end - m_texts.constData());
-        return textCell(start);
-    }
+    // A text cell of the UTF-8 text `utf8`.
+    Cell textCell(QByteArrayView utf8);
 
 private:
-    Cell textCell(qsizetype start);
-
     int m_columns = 0;
     std::vector<Cell> m_cells;
     std::vector<qint64> m_rowIds;
     std::vector<bool> m_removed;
-    QString m_texts;
+    QByteArray m_texts;
     QList<QVariant> m_others;
     std::shared_ptr<const ComposedRows> m_composed;
 };
