@@ -166,10 +166,7 @@ private Q_SLOTS:
                              control<QLabel>(editor, "grdDataGridCaption")->text()};
         for (int i = 0; i < editor->grid()->model()->columnCount(); ++i)
             shown << editor->grid()->model()->headerData(i, Qt::Horizontal).toString();
-        for (const char *name : {"cmdAdd", "cmdUpdate", "cmdDelete", "cmdClose"})
-            shown << control<QPushButton>(editor, name)->text();
-        QCOMPARE(shown, QStringList(2, QTest::currentDataTag()) + columns +
-                            QStringList({"追加(&A)", "更新(&U)", "削除(&D)", "閉じる(&C)"}));
+        QCOMPARE(shown, QStringList(2, QTest::currentDataTag()) + columns);
         QCOMPARE(editor->grid()->model()->index(0, 0).data().toString(), shownNumber);
         click(editor, "cmdDelete"); // a message: no row left to stand on
         click(editor, "cmdDelete");
