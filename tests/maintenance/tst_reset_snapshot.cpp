@@ -9,6 +9,7 @@
 #include "maintenance/Snapshots.h"
 #include "support/Catalogues.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
 
@@ -63,18 +64,17 @@ private Q_SLOTS:
 };
 
 void TestResetSnapshot::reset_data() {
-    QTest::addColumn<int>("books");
-    QTest::addColumn<QString>("failingTable"); // a trigger makes deleting from it fail
-    QTest::newRow("full catalogue") << 200 << QString();
-    QTest::newRow("already empty") << 0 << QString();
-    QTest::newRow("failure in the middle") << 200 << u8("CHOSHA");
+    // `failingTable`: a trigger makes deleting from it fail
+    test::columns<int, QString>({"books", "failingTable"});
+    test::row("full catalogue", 200, QString());
+    test::row("already empty", 0, QString());
+    test::row("failure in the middle", 200, "CHOSHA");
 }
 
 void TestResetSnapshot::reset() {
-    QFETCH(int, books);
-    QFETCH(QString, failingTable);
+    const QString failingTable = test::text("failingTable");
     DataFolder folder;
-    test::makeCatalogue(folder.path(), books);
+    test::makeCatalogue(folder.path(), test::cell<int>("books"));
     if (!failingTable.isEmpty())
         executeScript(catalogue(folder), u8("CREATE TRIGGER refuse BEFORE DELETE ON %1 BEGIN "
                                             "SELECT RAISE(ABORT, 'disk I/O error'); END")

@@ -73,7 +73,6 @@ private Q_SLOTS:
 
     void browse() {
         QFETCH(QString, form);
-        QFETCH(QString, expected);
         test::RetrievalCatalogue catalogue;
         test::MessageRecorder messages;
         test::RegisterStandIn registerWindow;
@@ -83,7 +82,7 @@ private Q_SLOTS:
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
         const QString first = parentName(*list);
-        QCOMPARE(chapters(*list, form != QStringLiteral("HAKKO2")), expected);
+        QTEST(chapters(*list, form != QStringLiteral("HAKKO2")), "expected");
         QCOMPARE(list->navigator()->caption(),
                  QStringLiteral("Record: %1").arg(list->dataSource()->recordSet().recordCount()));
         QVERIFY(list->findChild<QLineEdit *>(QStringLiteral("txtFields(1)"))->isReadOnly());
@@ -113,21 +112,7 @@ private Q_SLOTS:
         QCOMPARE(AppState::instance().subWindowFlag, 0);
     }
 
-    // A re-read that fails names no position over the fields it emptied.
-    void failedRereadNamesNoRecord() {
-        test::RetrievalCatalogue catalogue;
-        test::MessageRecorder messages;
-        test::RegisterStandIn registerWindow;
-        GroupedList list(describe(QStringLiteral("CHOSHA2")));
-        list.show();
-        QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: 1"));
-        catalogue.exec(QStringLiteral("DROP TABLE CHOSHA"));
-        list.reread();
-        QCOMPARE(messages.texts.size(), 1);
-        QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
-        QCOMPARE(messages.shownBusy, 0);
-    }
-
+    // An empty list names no position; nor does a re-read that fails, over the fields it emptied.
     void emptyAndUnreadable() {
         {
             test::RetrievalCatalogue catalogue;
@@ -140,6 +125,14 @@ private Q_SLOTS:
             QCOMPARE(list.grid()->model()->rowCount(), 0);
             QCOMPARE(messages.texts, QStringList());
             QCOMPARE(AppState::instance().subWindowFlag, 1);
+            catalogue.exec(QStringLiteral("INSERT INTO CHOSHA (著者NO) VALUES (1)"));
+            list.reread();
+            QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: 1"));
+            catalogue.exec(QStringLiteral("DROP TABLE CHOSHA"));
+            list.reread();
+            QCOMPARE(messages.texts.size(), 1);
+            QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
+            QCOMPARE(messages.shownBusy, 0);
         }
         {
             test::DataFolder folder(test::DataFolder::Empty); // no catalogue at all

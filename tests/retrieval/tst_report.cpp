@@ -7,6 +7,7 @@
 #include "retrieval/ReportPainter.h"
 #include "retrieval/ReportPrinting.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
@@ -22,6 +23,7 @@
 
 using namespace hondana;
 using report::ReportPagination;
+using namespace hondana::test;
 
 namespace {
 
@@ -104,24 +106,18 @@ private Q_SLOTS:
     }
 
     void pagesFollowTheLayout_data() {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("perPage");
-        QTest::addColumn<int>("pages");
-        QTest::addColumn<int>("lastCount");
+        columns<int, int, int, int, int>({"rows", "height", "perPage", "pages", "lastCount"});
         // 1144 twips of headings, then rows of 577 twips.
-        QTest::newRow("no rows still one page") << 0 << 10000 << 15 << 1 << 0;
-        QTest::newRow("page exactly full") << 30 << 10000 << 15 << 2 << 15;
-        QTest::newRow("one row over") << 31 << 10000 << 15 << 3 << 1;
-        QTest::newRow("row just fits") << 4 << 1144 + 2 * 577 << 2 << 2 << 2;
-        QTest::newRow("row just misses") << 4 << 1144 + 2 * 577 - 1 << 1 << 4 << 1;
-        QTest::newRow("page too short for a row") << 3 << 500 << 1 << 3 << 1;
+        row("no rows still one page", 0, 10000, 15, 1, 0);
+        row("page exactly full", 30, 10000, 15, 2, 15);
+        row("one row over", 31, 10000, 15, 3, 1);
+        row("row just fits", 4, 1144 + 2 * 577, 2, 2, 2);
+        row("row just misses", 4, 1144 + 2 * 577 - 1, 1, 4, 1);
+        row("page too short for a row", 3, 500, 1, 3, 1);
     }
 
     void pagesFollowTheLayout() {
-        QFETCH(int, rows);
-        QFETCH(int, height);
-        const ReportPagination pages(rows, height);
+        const ReportPagination pages(cell<int>("rows"), cell<int>("height"));
         QTEST(pages.rowsPerPage(), "perPage");
         QTEST(pages.pageCount(), "pages");
         QTEST(pages.rowsOn(pages.pageCount()).count, "lastCount");
@@ -132,7 +128,7 @@ private Q_SLOTS:
             QCOMPARE(pages.rowsOn(page).first, printed);
             printed += pages.rowsOn(page).count;
         }
-        QCOMPARE(printed, rows);
+        QTEST(printed, "rows");
     }
 
     // Every page carries title, page number and headings; each row falls on one page, books

@@ -9,6 +9,7 @@
 #include "maintenance/Snapshots.h"
 #include "support/Catalogues.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
@@ -82,19 +83,14 @@ private Q_SLOTS:
     }
 
     void actions_data() {
-        QTest::addColumn<QString>("button"); // or "title bar" for closing the window there
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<QStringList>("shown"); // texts shown; one ending in "…" is a beginning
-        QTest::addColumn<int>("booksAfter");
-        QTest::addColumn<int>("snapshots");
-        QTest::addColumn<bool>("ended");
-
+        // `button` "title bar" closes the window there; `shown`: the texts shown, one ending in
+        // "…" being a beginning
+        columns<QString, QString, QList<bool>, QStringList, int, int, bool>(
+            {"button", "setup", "answers", "shown", "booksAfter", "snapshots", "ended"});
         auto row = [](const char *name, const char *button, const char *setup,
                       const QList<bool> &answers, const QStringList &shown, int booksAfter,
                       int snapshots = 0, bool ended = false) {
-            QTest::newRow(name) << u8(button) << u8(setup) << answers << shown << booksAfter
-                                << snapshots << ended;
+            test::row(name, button, setup, answers, shown, booksAfter, snapshots, ended);
         };
         const QString cannotReset = u8("全データの削除ができませんでした…");
         const QString cannotRestore = u8("データの復元ができませんでした…");
@@ -122,13 +118,10 @@ private Q_SLOTS:
     }
 
     void actions() {
-        QFETCH(QString, button);
-        QFETCH(QString, setup);
-        QFETCH(QList<bool>, answers);
-        QFETCH(QStringList, shown);
-        QFETCH(int, booksAfter);
-        QFETCH(int, snapshots);
-        QFETCH(bool, ended);
+        const QString button = text("button");
+        const QString setup = text("setup");
+        const QStringList shown = cell<QStringList>("shown");
+        const bool ended = cell<bool>("ended");
         if (setup == u8("no Karobu.udl"))
             QVERIFY(QFile::remove(files::CatalogueLink));
         if (setup == u8("backed up") || setup == u8("no HAKKO.DAT") ||
@@ -142,7 +135,7 @@ private Q_SLOTS:
             QVERIFY(QFile::resize(u8("BOOK.DAT"), 324 * 30 + 50));
         QWidget *screen = openUtilities();
         QVERIFY(screen);
-        m_messages->answers = answers;
+        m_messages->answers = cell<QList<bool>>("answers");
 
         QPointer<QWidget> watched(screen);
         if (button == u8("title bar"))
@@ -165,8 +158,8 @@ private Q_SLOTS:
             QVERIFY2(m_messages->texts.last().contains(setup.mid(3)),
                      qPrintable(m_messages->texts.last()));
         if (QFileInfo::exists(files::CatalogueLink))
-            QCOMPARE(books(), booksAfter);
-        QCOMPARE(snapshots::list(catalogue()).size(), snapshots);
+            QTEST(int(books()), "booksAfter");
+        QTEST(int(snapshots::list(catalogue()).size()), "snapshots");
         QCOMPARE(programEnded(), ended);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         if (ended)
