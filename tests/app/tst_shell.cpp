@@ -10,6 +10,7 @@
 #include "db/Connection.h"
 #include "maintenance/BackupData.h"
 #include "support/Catalogues.h"
+#include "support/Controls.h"
 #include "support/DataRows.h"
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
@@ -20,7 +21,6 @@
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QTextBrowser>
@@ -43,13 +43,6 @@ QWidget *shown(const QString &window) {
 bool isShown(const QString &window) {
     QWidget *widget = registry().existing(window);
     return widget && widget->isVisible();
-}
-
-void click(QWidget *form, const QString &name) {
-    QVERIFY(form);
-    auto *button = form->findChild<QAbstractButton *>(name);
-    QVERIFY2(button, qPrintable(name));
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void clickOnAgreement(const QString &name) {

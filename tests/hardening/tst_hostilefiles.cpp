@@ -50,13 +50,6 @@ Spoil execute(const QString &file, const QStringList &statements) {
     };
 }
 
-Spoil remove(const QStringList &names) {
-    return [=](const DataFolder &folder) {
-        for (const QString &name : names)
-            QFile::remove(folder.filePath(name));
-    };
-}
-
 // Which of the names a hostile configuration points at exist beside the working folder or at
 // the absolute paths it names; none may appear.
 QStringList namesBeside(const QString &folder) {
@@ -103,13 +96,6 @@ QByteArray everyByteInText() {
         file += record;
     }
     return file;
-}
-
-QByteArray everyByteValue(int length) {
-    QByteArray bytes(length, '\0');
-    for (int i = 0; i < length; ++i)
-        bytes[i] = char(i & 0xFF);
-    return bytes;
 }
 
 const int Refused = -1;
@@ -192,8 +178,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
 
     // The data-link file the screens connect through may name only a file of the working folder.
     addRow("link", "parent", write(link, "[oledb]\nProvider=SQLite;Data Source=../x\n"), {outside});
-    addRow("link", "absolute", write(link, "Provider=SQLite;Data Source=/tmp/TOSHO.MDB\n"),
-           {outside});
     addRow("link", "drive letter",
            write(link, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\TOSHO.MDB\n"), {outside});
     addRow("link", "another link", write(link, "FILE NAME=KYODAKU.udl\n"), {otherLink});
@@ -231,8 +215,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
            {u8("CHOSHA.DAT: 0 件"), u8("著者NO")}, 10);
     addRow("restore", "BUNYA.DAT cut short", cut(u8("BUNYA.DAT"), 1),
            {u8("BUNYA.DAT: "), u8("53 バイト")}, 10);
-    addRow("restore", "SAIZU.DAT cut short", cut(u8("SAIZU.DAT"), 1),
-           {u8("SAIZU.DAT: "), u8("33 バイト")}, 10);
     addRow("restore", "NaN date",
            write(bookFile, record + withDate(std::numeric_limits<double>::quiet_NaN())),
            {bookFile, u8("2 件目")});
@@ -240,12 +222,15 @@ void TestHostileFiles::refusedOrSurvived_data() {
            {bookFile, outOfRange});
     addRow("restore", "last hour of 9999-12-31", write(bookFile, withDate(2958465.99)), {}, 1);
     addRow("restore", "every byte in every text field", write(bookFile, everyByteInText()), {}, 37);
-    addRow("restore", "every byte value, raw", write(bookFile, everyByteValue(324 * 8)),
-           {bookFile});
+    QByteArray everyByte(324 * 8, '\0');
+    for (int i = 0; i < everyByte.size(); ++i)
+        everyByte[i] = char(i & 0xFF);
+    addRow("restore", "every byte value, raw", write(bookFile, everyByte), {bookFile});
     // Every missing file is named at once; a leftover work copy is not touched before the check.
     addRow("restore", "missing files and a leftover work copy",
            [](const DataFolder &f) {
-               remove({u8("BUNYA.DAT"), u8("SAIZU.DAT"), files::RestoreTemplate})(f);
+               for (const QString &name : {u8("BUNYA.DAT"), u8("SAIZU.DAT"), files::RestoreTemplate})
+                   QFile::remove(f.filePath(name));
                writeFile(f.filePath(files::WorkCopy), "left over");
            },
            {u8("BUNYA.DAT"), u8("SAIZU.DAT"), u8("TOSHODEF.MDB")});

@@ -345,8 +345,10 @@ private Q_SLOTS:
         row("editor, flag set", "CHOSHA", 1, true, "-", 1, true);
         row("search, no book", "DAIMEIQ", 0, false, "DAIMEIQ", 1, true);
         row("author search", "CHOSHAQ", 0, true, "CHOSHAQ", 1, true);
+        row("number search", "KANRIQ", 0, true, "KANRIQ", 1, true);
         row("search, flag set", "KANRIQ", 1, true, "-", 1, true);
         row("author list", "CHOSHA1", 0, true, "CHOSHA2", 1, false);
+        row("publisher list", "HAKKOU1", 0, true, "HAKKO2", 1, false);
         row("category list", "BUNYA1", 0, true, "BUNYA2", 1, false);
         row("unread list", "未読一覧", 0, true, "MIDOKU", 1, false);
         row("list, no book", "BUNYA1", 0, false, "-", 0, true);

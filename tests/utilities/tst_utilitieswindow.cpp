@@ -8,6 +8,7 @@
 #include "maintenance/BackupData.h"
 #include "maintenance/Snapshots.h"
 #include "support/Catalogues.h"
+#include "support/Controls.h"
 #include "support/DataFolder.h"
 #include "support/DataRows.h"
 #include "support/MessageRecorder.h"
@@ -18,7 +19,6 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <QtTest>
 
 using namespace hondana;
@@ -34,12 +34,6 @@ QString catalogue() {
 
 qint64 books() {
     return SqlFile(catalogue()).value(u8("SELECT count(*) FROM BOOK")).toLongLong();
-}
-
-void click(QWidget *form, const QString &name) {
-    auto *button = form->findChild<QPushButton *>(name);
-    QVERIFY2(button, qPrintable(name));
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // The main menu as the user sees it, and the utilities screen opened from it.
@@ -135,6 +129,9 @@ private Q_SLOTS:
             QVERIFY(QFile::resize(u8("BOOK.DAT"), 324 * 30 + 50));
         QWidget *screen = openUtilities();
         QVERIFY(screen);
+        // A screen reader finds every control by name.
+        for (const QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
         m_messages->answers = cell<QList<bool>>("answers");
 
         QPointer<QWidget> watched(screen);
@@ -170,16 +167,6 @@ private Q_SLOTS:
         QCOMPARE(WindowRegistry::instance().existing(windows::MainMenu)->isVisible(), closed);
         if (!closed)
             QVERIFY(screen->isVisible());
-    }
-
-    void everyControlHasAnAccessibleName() {
-        QWidget *screen = openUtilities();
-        QVERIFY(screen);
-        const QList<QWidget *> controls =
-            screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-        QVERIFY(controls.size() >= 5);
-        for (const QWidget *control : controls)
-            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
     }
 };
 
