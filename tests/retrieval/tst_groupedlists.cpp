@@ -5,6 +5,7 @@
 #include "core/AppState.h"
 #include "db/ShapedRecordSet.h"
 #include "retrieval/GroupedList.h"
+#include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
@@ -57,22 +58,18 @@ class TestGroupedLists : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void browse_data() {
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<QString>("expected");
+        test::columns<QString, QString>({"form", "expected"});
         // Categories as stored; outer join (the missing author's book stays, with no name); titled
         // books only; by title, then volume. Authors and publishers by number; inner joins (the
         // missing author's book and the book of a missing category are gone); untitled books
         // listed; publishers' volumes of one title in no set order.
-        QTest::newRow("by category") << "BUNYA2"
-                                     << "2:#5 | 1:あ#3,こころ#1,こころ#2 | 3:";
-        QTest::newRow("by author") << "CHOSHA2"
-                                   << "1:(null)#4,#5 | 2:こころ#1,こころ#2";
-        QTest::newRow("by publisher") << "HAKKO2"
-                                      << "5:(null), | 10:こころ,こころ";
+        test::row("by category", "BUNYA2", "2:#5 | 1:あ#3,こころ#1,こころ#2 | 3:");
+        test::row("by author", "CHOSHA2", "1:(null)#4,#5 | 2:こころ#1,こころ#2");
+        test::row("by publisher", "HAKKO2", "5:(null), | 10:こころ,こころ");
     }
 
     void browse() {
-        QFETCH(QString, form);
+        const QString form = test::text("form");
         test::RetrievalCatalogue catalogue;
         test::MessageRecorder messages;
         test::RegisterStandIn registerWindow;
