@@ -5,6 +5,7 @@
 
 #include <QtEndian>
 #include <QtTest>
+#include <limits>
 
 using namespace hondana;
 using backup::Layout;
@@ -192,6 +193,7 @@ private Q_SLOTS:
         row("before day 0 the fraction is a time too", -1.5, QDate(1899, 12, 29));
         row("first day", -693593.0, QDate(1, 1, 1));
         row("last day", 2958465.0, QDate(9999, 12, 31));
+        row("NaN", std::numeric_limits<double>::quiet_NaN(), QDate());
         row("before year 1", -693594.0, QDate());
     }
 

@@ -73,10 +73,12 @@ private Q_SLOTS:
         columns<QString, QString, QString, QString, QString, bool>(
             {"field", "typed", "column", "stored", "shown", "inputMethod"});
         row("title", "txtFields(1)", "ﾃｽﾄ本　上", "題名", "ﾃｽﾄ本　上", "ﾃｽﾄ本　上", true);
+        row("series", "txtFields(2)", "上", "ｼﾘｰｽﾞ", "上", "上", true);
         row("number", "txtFields(3)", "１２", "SEQNO", "12", "12", false);
         row("volumes", "txtFields(4)", "1,000", "全体NO", "1000", "1,000", false);
         row("published", "txtFields(7)", "２０２４０２２９", "発行日", "2024-02-29", "2024/02/29",
             false);
+        row("edition", "txtFields(8)", "2", "版数", "2", "2", false);
         row("bought", "txtFields(9)", "2024/2/3", "購入日", "2024-02-03", "2024/02/03", false);
         row("price", "Text1", "１，５００", "価格", "1500", "1,500", false);
         row("shop", "Text2", "古書店", "購入先", "古書店", "古書店", true);
@@ -84,6 +86,7 @@ private Q_SLOTS:
         row("rank", "Text4", "0", "読感ﾗﾝｸ", "0", "0", false);
         row("call number", "Text5", "913.6", "請求番号", "913.6", "913.6", true);
         row("number 1", "txtFields(18)", "A-1", "管理番号1", "A-1", "A-1", true);
+        row("number 2", "txtFields(19)", "B-2", "管理番号2", "B-2", "B-2", true);
         row("notes", "txtFields(20)", "一行目", "内容", "一行目", "一行目", true);
     }
 
