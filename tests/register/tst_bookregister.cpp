@@ -345,11 +345,9 @@ private Q_SLOTS:
         columns<QString, int, bool, QString, int, bool>(
             {"item", "flag", "books", "opens", "flagAfter", "registerShown"});
         row("editor", "CHOSHA", 0, true, "CHOSHA", 1, true);
-        row("editor, flag set", "CHOSHA", 1, true, "-", 1, true);
         row("search, no book", "DAIMEIQ", 0, false, "DAIMEIQ", 1, true);
         row("author search", "CHOSHAQ", 0, true, "CHOSHAQ", 1, true);
         row("number search", "KANRIQ", 0, true, "KANRIQ", 1, true);
-        row("search, flag set", "KANRIQ", 1, true, "-", 1, true);
         row("author list", "CHOSHA1", 0, true, "CHOSHA2", 1, false);
         row("publisher list", "HAKKOU1", 0, true, "HAKKO2", 1, false);
         row("category list", "BUNYA1", 0, true, "BUNYA2", 1, false);
@@ -401,12 +399,10 @@ private Q_SLOTS:
         columns<QString, int, bool, QString, bool, bool, QString>(
             {"how", "flag", "linkFile", "answer", "stays", "menuShown", "title"});
         row("button", "button", 0, true, "", false, true, "改題");
-        row("button, flag set", "button", 1, true, "", true, false, "本");
         row("menu", "menu", 0, true, "", false, true, "改題");
         row("menu, flag set", "menu", 1, true, "", true, true, "本");
         row("box", "box", 0, true, "", false, true, "改題");
         row("box, flag set", "box", 1, true, "", true, false, "本");
-        row("escape, flag set", "escape", 1, true, "", true, false, "本");
         row("refused change kept", "button", 0, true, "no", true, false, "本");
         row("refused change dropped", "escape", 0, true, "yes", false, true, "本");
         row("no catalogue", "box", 0, false, "", false, true, "");
