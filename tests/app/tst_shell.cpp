@@ -11,8 +11,8 @@
 #include "maintenance/BackupData.h"
 #include "support/Catalogues.h"
 #include "support/Controls.h"
-#include "support/DataRows.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
@@ -135,7 +135,8 @@ private Q_SLOTS:
         auto *agreement = screen->findChild<BoundTextArea *>("txtFields(1)");
         QVERIFY(agreement && agreement->isReadOnly());
         QVERIFY(agreement->toPlainText().contains(u8("同意しない")));
-        QVERIFY2(!agreement->toPlainText().contains('\r'), "the text box wants one kind of line end");
+        QVERIFY2(!agreement->toPlainText().contains('\r'),
+                 "the text box wants one kind of line end");
         // The agreement text is held open through its own file, never the catalogue or the version.
         QCOMPARE(openConnectionCount(m_folder->filePath("TOSHO.MDB")), 0);
         const auto before = folderSnapshot();
@@ -194,7 +195,8 @@ private Q_SLOTS:
             test::row(name, prepare, meanwhile, message, unchanged, askedAgain);
         };
         row("first acceptance", [] {}, {});
-        row("first acceptance beside an earlier version database",
+        row(
+            "first acceptance beside an earlier version database",
             [] { writeVersionDatabase(QDir::currentPath(), u8("1.00")); }, {}, {u8("INTVER.mdb")},
             true);
         row("upgrade without version database", earlier(), upgraded);
@@ -284,10 +286,10 @@ private Q_SLOTS:
 
     void mainMenuOpensScreensInItsPlace_data() {
         columns<QString, QString, bool>({"button", "screen", "provided"});
-        for (const bool provided : {true, false}) {
-            QTest::addRow("register, provided %d", provided) << "Command2" << "MEISAI" << provided;
-            QTest::addRow("utilities, provided %d", provided) << "Command3" << "ALLDEL" << provided;
-        }
+        row("register", "Command2", "MEISAI", true);
+        row("register not provided", "Command2", "MEISAI", false);
+        row("utilities", "Command3", "ALLDEL", true);
+        row("utilities not provided", "Command3", "ALLDEL", false);
     }
 
     void mainMenuOpensScreensInItsPlace() {

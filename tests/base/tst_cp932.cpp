@@ -68,7 +68,9 @@ private Q_SLOTS:
     void encodesFields_data() {
         columns<QString, int, QByteArray, QString>({"text", "width", "bytes", "culprit"});
         auto row = [](const char *name, const QString &text, int width, const QByteArray &bytes,
-                      const QString &culprit = {}) { test::row(name, text, width, bytes, culprit); };
+                      const QString &culprit = {}) {
+            test::row(name, text, width, bytes, culprit);
+        };
         row("empty gives blanks", QString(), 4, "    ");
         row("ascii padded", u8("SF"), 6, "SF    ");
         row("ascii cut", u8("ABCDEFG"), 4, "ABCD");

@@ -17,8 +17,8 @@
 
 using namespace hondana;
 using namespace hondana::hardening;
-using test::DataFolder;
 using test::cell;
+using test::DataFolder;
 
 namespace {
 

@@ -227,13 +227,14 @@ void TestHostileFiles::refusedOrSurvived_data() {
         everyByte[i] = char(i & 0xFF);
     addRow("restore", "every byte value, raw", write(bookFile, everyByte), {bookFile});
     // Every missing file is named at once; a leftover work copy is not touched before the check.
-    addRow("restore", "missing files and a leftover work copy",
-           [](const DataFolder &f) {
-               for (const QString &name : {u8("BUNYA.DAT"), u8("SAIZU.DAT"), files::RestoreTemplate})
-                   QFile::remove(f.filePath(name));
-               writeFile(f.filePath(files::WorkCopy), "left over");
-           },
-           {u8("BUNYA.DAT"), u8("SAIZU.DAT"), u8("TOSHODEF.MDB")});
+    addRow(
+        "restore", "missing files and a leftover work copy",
+        [](const DataFolder &f) {
+            for (const QString &name : {u8("BUNYA.DAT"), u8("SAIZU.DAT"), files::RestoreTemplate})
+                QFile::remove(f.filePath(name));
+            writeFile(f.filePath(files::WorkCopy), "left over");
+        },
+        {u8("BUNYA.DAT"), u8("SAIZU.DAT"), u8("TOSHODEF.MDB")});
 
     // The template restore copies must be a catalogue that takes the rows.
     const QString restoreTemplate = files::RestoreTemplate;

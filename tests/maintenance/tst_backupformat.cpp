@@ -122,7 +122,9 @@ private Q_SLOTS:
     void records_data() {
         columns<QString, QVariantList, bool, QByteArray>({"file", "row", "written", "bytes"});
         auto row = [](const char *name, const char *file, const QVariantList &values, bool written,
-                      const QByteArray &bytes = {}) { test::row(name, file, values, written, bytes); };
+                      const QByteArray &bytes = {}) {
+            test::row(name, file, values, written, bytes);
+        };
         row("CHOSHA", "CHOSHA.DAT", {-1, u8("夏目"), u8("日本")}, true,
             hex("ffffffff89c496da") + blanks(46) + hex("93fa967b") + blanks(46));
         row("HAKKO is the file of HAKKOU", "HAKKO.DAT", {256, u8("ｱｵｿﾞﾗ")}, true,
@@ -141,7 +143,8 @@ private Q_SLOTS:
         const bool written = cell<bool>("written");
         const QByteArray bytes = cell<QByteArray>("bytes");
         bool ok = !written;
-        const QByteArray record = encode(backup::layout(text("file")), cell<QVariantList>("row"), &ok);
+        const QByteArray record =
+            encode(backup::layout(text("file")), cell<QVariantList>("row"), &ok);
         QCOMPARE(ok, written);
         if (!written)
             QCOMPARE(record, QByteArray(record.size(), '\xAA'));

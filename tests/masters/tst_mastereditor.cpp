@@ -29,11 +29,11 @@ private Q_SLOTS:
     void editing_data() {
         // `row` or NewRow, NoLinkFile; `end` a button, Delete, Enter, leave or close (title bar);
         // `list` the authors afterwards, empty: as they were; `said` in the one message shown
-        columns<int, QStringList, QString, QString, QString>({"row", "typed", "end", "list", "said"});
+        columns<int, QStringList, QString, QString, QString>(
+            {"row", "typed", "end", "list", "said"});
         auto row = [](const char *name, int row, const QStringList &typed, const char *end,
-                      const QString &list, const QString &said = {}) {
-            test::row(name, row, typed, end, list, said);
-        };
+                      const QString &list,
+                      const QString &said = {}) { test::row(name, row, typed, end, list, said); };
         const QString inUse = "著者NO 5 はすでに使われています";
         row("new row, Tab to the name", NewRow, {"３", "三"}, "cmdUpdate", Authors + ",3三");
         row("new row by leaving it", NewRow, {"7", "七"}, "leave", Authors + ",7七");
