@@ -63,16 +63,6 @@ private Q_SLOTS:
         QCOMPARE(deletes.count(), 1);
         QCOMPARE(model->rowCount(), 1); // no new row
         QVERIFY(!(model->flags(model->index(0, 1)) & Qt::ItemIsEditable));
-
-        // A set no data source owns; a read-only source.
-        RecordSet children;
-        children.open(books.connection(), "TQ1");
-        grid.setReadOnly(false);
-        grid.bind(&children);
-        model = grid.recordModel();
-        QCOMPARE(model->rowCount(), 2);
-        QCOMPARE(model->index(0, 0).data().toString(), QString("こころ"));
-        QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
     }
 };
 
