@@ -63,6 +63,13 @@ private Q_SLOTS:
         QCOMPARE(deletes.count(), 1);
         QCOMPARE(model->rowCount(), 1); // no new row
         QVERIFY(!(model->flags(model->index(0, 1)) & Qt::ItemIsEditable));
+
+        // A set that cannot be written (a stored query) has no editable cell in any grid.
+        grid.setReadOnly(false);
+        books.setRecordSource("TQ1");
+        QVERIFY(books.refresh());
+        grid.bind(&books);
+        QVERIFY(!(grid.recordModel()->flags(grid.recordModel()->index(0, 0)) & Qt::ItemIsEditable));
     }
 };
 
