@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 // The backup file of our own data, written beside the five .DAT files. A book or master entry
 // has no key the .DAT files carry, so each line names its record by the file, the record's
 // position in it and a digest of the record's bytes; restore attaches a line only where both
@@ -43,6 +45,9 @@ struct Line {
 
 QByteArray formatLine(const QString &file, qint64 position, const QByteArray &digest,
                       const QString &kind, const QStringList &values);
+// The same line from UTF-8 values, appended to `out`.
+void appendLine(QByteArray &out, QByteArrayView file, qint64 position, QByteArrayView digest,
+                QByteArrayView kind, std::initializer_list<QByteArrayView> values);
 
 // What a file of ours held. Lines that cannot be read are kept as they stood, never dropped.
 struct Contents {
