@@ -123,7 +123,7 @@ QByteArray headerLine() {
 }
 
 QByteArray recordDigest(QByteArrayView record) {
-    return QCryptographicHash::hash(record, QCryptographicHash::Sha256).left(16).toHex();
+    return QCryptographicHash::hash(record, QCryptographicHash::Md5).toHex();
 }
 
 void appendLine(QByteArray &out, QByteArrayView file, qint64 position, QByteArrayView digest,

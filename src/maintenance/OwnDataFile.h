@@ -16,10 +16,10 @@
 //   HONDANA-OWN-DATA<TAB>1
 //   <.DAT file><TAB><position><TAB><digest><TAB><kind><TAB><value>...
 //
-// position is the 1-based record number in the .DAT file; digest the first 16 bytes of the
-// SHA-256 of the record's bytes, in lower-case hex; kind says what the values are ("reading":
-// the reading and its origin, "user" or "suggested"). Tabs, line breaks and backslashes in a
-// value are written as \t, \n, \r and \\.
+// position is the 1-based record number in the .DAT file; digest the MD5 of the record's
+// bytes, in lower-case hex (a check that the record is the same, not a seal against forgery); kind
+// says what the values are ("reading": the reading and its origin, "user" or "suggested"). Tabs,
+// line breaks and backslashes in a value are written as \t, \n, \r and \\.
 namespace hondana::owndatafile {
 
 inline const QString FileName = QStringLiteral("HONDANA.DAT");
