@@ -35,6 +35,8 @@ struct RecordSet::Data {
 
     RecordFields fields;
     RecordStorage storage;
+    // Reads the rows of a large one-table source as they are first needed; null: all were read.
+    std::unique_ptr<OnDemandRecords> onDemand;
     // What the file held when the rows were read.
     sqlite::Version version;
 
@@ -55,13 +57,22 @@ struct RecordSet::Data {
     int rowCount() const { return int(visible.size()); }
 
     void clearRows() {
+        onDemand.reset();
         storage.reset(fields.count());
         visible.clear();
         pending.clear();
         newRow = false;
     }
 
+    // Makes the values of storage row `row` readable. Throws Failure.
+    void require(int row) {
+        if (onDemand)
+            onDemand->require(row);
+    }
+
     void rebuildVisible() {
+        if (onDemand && !filter.isEmpty())
+            onDemand->requireAll();
         visible.clear();
         visible.reserve(size_t(storage.rows()));
         std::vector<int> indexes;
@@ -111,8 +122,11 @@ void RecordSet::load() {
     d->version = sqlite::versionOf(sqlite::handleOf(d->connection->database()));
     if (!answerFromMemory(*d->connection, d->source, d->fields, d->storage)) {
         const QString context = QStringLiteral("「%1」を読めません").arg(d->source.trimmed());
-        loadRecords(sqlite::handleOf(d->connection->database()), d->plan, context, d->fields,
-                    d->storage);
+        d->onDemand =
+            OnDemandRecords::open(*d->connection, d->plan, context, d->fields, d->storage);
+        if (!d->onDemand)
+            loadRecords(sqlite::handleOf(d->connection->database()), d->plan, context, d->fields,
+                        d->storage);
     }
     d->rebuildVisible();
 }
@@ -183,6 +197,9 @@ void RecordSet::emitMoved() {
 }
 
 void RecordSet::standOn(int row) {
+    // A row that cannot be read refuses the move, before anything has moved.
+    if (row >= 0 && row < d->rowCount())
+        d->require(storageRow(row));
     if (row < 0) {
         d->state = Data::State::Bof;
         d->position = -1;
@@ -247,6 +264,7 @@ void RecordSet::moveTo(int position) {
         position = d->rowCount();
     if (position < 1)
         throw Failure(QStringLiteral("レコードがありません。"));
+    d->require(storageRow(position - 1));
     d->state = Data::State::OnRow;
     d->position = position - 1;
     emitMoved();
@@ -323,6 +341,7 @@ QVariant RecordSet::value(const QString &field) const {
     const int index = fieldIndex(field);
     if (index < 0)
         throw Failure(QStringLiteral("列「%1」がありません。").arg(field));
+    d->require(storageRow(d->position));
     return valueAt(d->position, index);
 }
 
@@ -340,6 +359,11 @@ QVariant RecordSet::valueAt(int row, int fieldIndex) const {
         const auto it = d->pending.constFind(fieldIndex);
         if (it != d->pending.constEnd())
             return it.value();
+    }
+    try {
+        d->require(storageRow(row));
+    } catch (const Failure &) {
+        return {}; // a list shows a row it cannot read as empty; value() says why
     }
     return d->storage.value(storageRow(row), fieldIndex);
 }
@@ -395,6 +419,8 @@ void RecordSet::writePending() {
         names << d->fields.names.at(column);
         values << d->pending.value(column);
     }
+    // The row's other values are read before the written ones take their place.
+    d->require(storage);
     RowWriter writer(d->connection->database(), d->plan.table);
     if (d->newRow)
         d->storage.setRowId(storage, writer.insert(names, values));
@@ -475,6 +501,9 @@ void RecordSet::setFilter(const QString &expression) {
     if (d->open) {
         commitEdits();
         saveBeforeLeaving();
+        // Every row is compared; one that cannot be read leaves the previous filter.
+        if (d->onDemand && !parsed.isEmpty())
+            d->onDemand->requireAll();
     }
     d->filter = parsed;
     if (!d->open)
