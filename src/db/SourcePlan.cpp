@@ -209,13 +209,16 @@ QStringList declaredColumns(sqlite3 *db, const QString &table) {
 }
 
 // `sql` (one select of `table`'s rows) showing the rowid alone: the FROM clause onward as written.
-// A LIMIT could pick other rows among equals when the engine reads fewer columns.
+// Reading fewer columns, the engine may take another way through the table: without an ORDER BY
+// the rows would come in another order, and a LIMIT could pick other rows among equals.
 QString rowIdsOf(const QString &sql, const std::vector<Word> &words, const QString &table) {
+    const auto has = [&](const char *keyword) {
+        return std::any_of(words.begin(), words.end(),
+                           [&](const Word &word) { return isWord(word, keyword); });
+    };
     const auto from = std::find_if(words.begin(), words.end(),
                                    [](const Word &word) { return isWord(word, "FROM"); });
-    const bool limited = std::any_of(words.begin(), words.end(),
-                                     [](const Word &word) { return isWord(word, "LIMIT"); });
-    if (from == words.end() || limited)
+    if (from == words.end() || !has("ORDER") || has("LIMIT"))
         return {};
     const qsizetype fromStart = from->end - from->text.size();
     return QStringLiteral("SELECT %1.rowid ").arg(schema::identifier(table)) + sql.mid(fromStart);

@@ -14,8 +14,8 @@ struct SourcePlan {
     QString sql;
     // The one table whose rows, one result row each, the statement shows; empty: read-only.
     QString table;
-    // The rowids alone of the rows `sql` reads, in its order, from the table's rowid onward:
-    // enough to know the rows before reading them. Empty without a table or with a LIMIT.
+    // The rowids alone of the rows `sql` reads, in its order: enough to know the rows before
+    // reading them. Empty without a table or an ORDER BY, or with a LIMIT.
     QString rowIds;
 };
 

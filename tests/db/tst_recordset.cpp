@@ -194,12 +194,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("title"); // at the end
         QTest::addColumn<int>("count");
-        const QString books = QStringLiteral("[book]");
+        const QString books = QStringLiteral("select * from BOOK order by 題名"); // as stored
         const QString shelf = BookRegister::RecordSource;
         QTest::newRow("register's order, last") << shelf << "last previous"
                                                 << "b001" << 562;
-        QTest::newRow("file's order, position") << books << "300"
-                                                << "b299" << 562;
+        QTest::newRow("title order, position") << books << "300"
+                                               << "b299" << 562;
         QTest::newRow("deleted elsewhere") << books << "elsewhere 401"
                                            << "" << 562;
         QTest::newRow("after deleted elsewhere") << books << "elsewhere 402"
