@@ -155,10 +155,11 @@ OnDemandRecords::OnDemandRecords(Connection &connection, RecordStorage &storage,
                                  const QString &context)
     : m_connection(connection), m_storage(storage), m_context(context) {}
 
-std::unique_ptr<OnDemandRecords> OnDemandRecords::open(Connection &connection,
-                                                       const SourcePlan &plan,
-                                                       const QString &context, RecordFields &fields,
-                                                       RecordStorage &storage) {
+std::unique_ptr<OnDemandRecords> OnDemandRecords::startReading(Connection &connection,
+                                                               const SourcePlan &plan,
+                                                               const QString &context,
+                                                               RecordFields &fields,
+                                                               RecordStorage &storage) {
     if (plan.rowIds.isEmpty())
         return nullptr;
     sqlite3 *db = sqlite::handleOf(connection.database());
@@ -174,15 +175,15 @@ std::unique_ptr<OnDemandRecords> OnDemandRecords::open(Connection &connection,
 
     // Each column must be the table's own, under its own name, of a kind known before any value
     // is read: then a row read by its rowid holds what the source would have given.
-    sqlite::Statement source(db, plan.sql, context);
+    sqlite::Statement planned(db, plan.sql, context);
     std::vector<bool> kindKnown;
-    describeColumns(db, plan, source.get(), 1, fields, kindKnown);
+    describeColumns(db, plan, planned.get(), 1, fields, kindKnown);
     QStringList columns;
     for (int i = 0; i < fields.count(); ++i) {
         if (!fields.writable[size_t(i)] || !kindKnown[size_t(i)])
             return nullptr;
         columns << schema::identifier(
-            QString::fromUtf8(sqlite3_column_origin_name(source.get(), i + 1)));
+            QString::fromUtf8(sqlite3_column_origin_name(planned.get(), i + 1)));
     }
     std::unique_ptr<OnDemandRecords> records(new OnDemandRecords(connection, storage, context));
     const QString select =
@@ -202,17 +203,17 @@ std::unique_ptr<OnDemandRecords> OnDemandRecords::open(Connection &connection,
     storage.appendRows(ids);
     records->m_rows = storage.rows();
     records->m_blockRead.assign(size_t((records->m_rows + BlockRows - 1) / BlockRows), false);
-    records->require(0);
+    records->readBlockOf(0);
     return records;
 }
 
-void OnDemandRecords::require(int row) {
+void OnDemandRecords::readBlockOf(int row) {
     if (row < 0 || row >= m_rows || m_blockRead[size_t(row / BlockRows)])
         return;
     readBlock(sqlite::handleOf(m_connection.database()), row / BlockRows);
 }
 
-void OnDemandRecords::requireAll() {
+void OnDemandRecords::readAll() {
     sqlite3 *db = sqlite::handleOf(m_connection.database());
     const ReadTransaction oneState(db);
     for (size_t block = 0; block < m_blockRead.size(); ++block) {

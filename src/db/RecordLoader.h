@@ -47,13 +47,13 @@ public:
     // columns in `fields` and reads the first block, all as one state of the file. Returns
     // nullptr when the source is not one table's own columns of known kinds, or `plan` has no
     // rowid query: then the caller reads every row. Throws Failure starting with `context`.
-    static std::unique_ptr<OnDemandRecords> open(Connection &connection, const SourcePlan &plan,
-                                                 const QString &context, RecordFields &fields,
-                                                 RecordStorage &storage);
+    static std::unique_ptr<OnDemandRecords>
+    startReading(Connection &connection, const SourcePlan &plan, const QString &context,
+                 RecordFields &fields, RecordStorage &storage);
 
     // Reads the block of storage row `row` unless it was read. Throws Failure.
-    void require(int row);
-    void requireAll();
+    void readBlockOf(int row);
+    void readAll();
 
 private:
     OnDemandRecords(Connection &connection, RecordStorage &storage, const QString &context);

@@ -65,14 +65,14 @@ struct RecordSet::Data {
     }
 
     // Makes the values of storage row `row` readable. Throws Failure.
-    void require(int row) {
+    void makeReadable(int row) {
         if (onDemand)
-            onDemand->require(row);
+            onDemand->readBlockOf(row);
     }
 
     void rebuildVisible() {
         if (onDemand && !filter.isEmpty())
-            onDemand->requireAll();
+            onDemand->readAll();
         visible.clear();
         visible.reserve(size_t(storage.rows()));
         std::vector<int> indexes;
@@ -123,7 +123,7 @@ void RecordSet::load() {
     if (!answerFromMemory(*d->connection, d->source, d->fields, d->storage)) {
         const QString context = QStringLiteral("「%1」を読めません").arg(d->source.trimmed());
         d->onDemand =
-            OnDemandRecords::open(*d->connection, d->plan, context, d->fields, d->storage);
+            OnDemandRecords::startReading(*d->connection, d->plan, context, d->fields, d->storage);
         if (!d->onDemand)
             loadRecords(sqlite::handleOf(d->connection->database()), d->plan, context, d->fields,
                         d->storage);
@@ -199,7 +199,7 @@ void RecordSet::emitMoved() {
 void RecordSet::standOn(int row) {
     // A row that cannot be read refuses the move, before anything has moved.
     if (row >= 0 && row < d->rowCount())
-        d->require(storageRow(row));
+        d->makeReadable(storageRow(row));
     if (row < 0) {
         d->state = Data::State::Bof;
         d->position = -1;
@@ -264,7 +264,7 @@ void RecordSet::moveTo(int position) {
         position = d->rowCount();
     if (position < 1)
         throw Failure(QStringLiteral("レコードがありません。"));
-    d->require(storageRow(position - 1));
+    d->makeReadable(storageRow(position - 1));
     d->state = Data::State::OnRow;
     d->position = position - 1;
     emitMoved();
@@ -341,7 +341,7 @@ QVariant RecordSet::value(const QString &field) const {
     const int index = fieldIndex(field);
     if (index < 0)
         throw Failure(QStringLiteral("列「%1」がありません。").arg(field));
-    d->require(storageRow(d->position));
+    d->makeReadable(storageRow(d->position));
     return valueAt(d->position, index);
 }
 
@@ -361,7 +361,7 @@ QVariant RecordSet::valueAt(int row, int fieldIndex) const {
             return it.value();
     }
     try {
-        d->require(storageRow(row));
+        d->makeReadable(storageRow(row));
     } catch (const Failure &) {
         return {}; // a list shows a row it cannot read as empty; value() says why
     }
@@ -420,7 +420,7 @@ void RecordSet::writePending() {
         values << d->pending.value(column);
     }
     // The row's other values are read before the written ones take their place.
-    d->require(storage);
+    d->makeReadable(storage);
     RowWriter writer(d->connection->database(), d->plan.table);
     if (d->newRow)
         d->storage.setRowId(storage, writer.insert(names, values));
@@ -503,7 +503,7 @@ void RecordSet::setFilter(const QString &expression) {
         saveBeforeLeaving();
         // Every row is compared; one that cannot be read leaves the previous filter.
         if (d->onDemand && !parsed.isEmpty())
-            d->onDemand->requireAll();
+            d->onDemand->readAll();
     }
     d->filter = parsed;
     if (!d->open)
