@@ -72,7 +72,8 @@ private:
         auto rows = std::make_shared<RecordStorage>();
         const SourcePlan plan{QStringLiteral("SELECT rowid, * FROM %1 ORDER BY %2")
                                   .arg(schema::identifier(table), order),
-                              table};
+                              table,
+                              {}};
         loadRecords(m_reader, plan, QStringLiteral("「%1」を読めません").arg(table), read.fields,
                     *rows);
         read.rows = std::move(rows);

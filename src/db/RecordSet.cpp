@@ -37,6 +37,8 @@ struct RecordSet::Data {
 
     RecordFields fields;
     RecordStorage storage;
+    // Reads the rows of a large one-table source as they are first needed; null: all were read.
+    std::unique_ptr<OnDemandRecords> onDemand;
     // What the file held when the rows were read.
     sqlite::Version version;
 
@@ -58,13 +60,22 @@ struct RecordSet::Data {
     int rowCount() const { return int(visible.size()); }
 
     void clearRows() {
+        onDemand.reset();
         storage.reset(fields.count());
         visible.clear();
         pending.clear();
         newRow = false;
     }
 
+    // Makes the values of storage row `row` readable. Throws Failure.
+    void makeReadable(int row) {
+        if (onDemand)
+            onDemand->readBlockOf(row);
+    }
+
     void rebuildVisible() {
+        if (onDemand && !filter.isEmpty())
+            onDemand->readAll();
         visible.clear();
         visible.reserve(size_t(storage.rows()));
         std::vector<int> indexes;
@@ -114,8 +125,11 @@ void RecordSet::load() {
     d->version = sqlite::versionOf(sqlite::handleOf(d->connection->database()));
     if (!answerFromMemory(*d->connection, d->source, d->fields, d->storage)) {
         const QString context = QStringLiteral("「%1」を読めません").arg(d->source.trimmed());
-        loadRecords(sqlite::handleOf(d->connection->database()), d->plan, context, d->fields,
-                    d->storage);
+        d->onDemand =
+            OnDemandRecords::startReading(*d->connection, d->plan, context, d->fields, d->storage);
+        if (!d->onDemand)
+            loadRecords(sqlite::handleOf(d->connection->database()), d->plan, context, d->fields,
+                        d->storage);
     }
     d->rebuildVisible();
 }
@@ -186,6 +200,9 @@ void RecordSet::emitMoved() {
 }
 
 void RecordSet::standOn(int row) {
+    // A row that cannot be read refuses the move, before anything has moved.
+    if (row >= 0 && row < d->rowCount())
+        d->makeReadable(storageRow(row));
     if (row < 0) {
         d->state = Data::State::Bof;
         d->position = -1;
@@ -250,6 +267,7 @@ void RecordSet::moveTo(int position) {
         position = d->rowCount();
     if (position < 1)
         throw Failure(QStringLiteral("レコードがありません。"));
+    d->makeReadable(storageRow(position - 1));
     d->state = Data::State::OnRow;
     d->position = position - 1;
     emitMoved();
@@ -326,6 +344,7 @@ QVariant RecordSet::value(const QString &field) const {
     const int index = fieldIndex(field);
     if (index < 0)
         throw Failure(QStringLiteral("列「%1」がありません。").arg(field));
+    d->makeReadable(storageRow(d->position));
     return valueAt(d->position, index);
 }
 
@@ -343,6 +362,11 @@ QVariant RecordSet::valueAt(int row, int fieldIndex) const {
         const auto it = d->pending.constFind(fieldIndex);
         if (it != d->pending.constEnd())
             return it.value();
+    }
+    try {
+        d->makeReadable(storageRow(row));
+    } catch (const Failure &) {
+        return {}; // a list shows a row it cannot read as empty; value() says why
     }
     return d->storage.value(storageRow(row), fieldIndex);
 }
@@ -434,6 +458,8 @@ qint64 RecordSet::writeRow(int storage) {
         names << d->fields.names.at(column);
         values << d->pending.value(column);
     }
+    // The row's other values are read before the written ones take their place.
+    d->makeReadable(storage);
     RowWriter writer(d->connection->database(), d->plan.table);
     if (d->newRow)
         return writer.insert(names, values);
@@ -510,6 +536,9 @@ void RecordSet::setFilter(const QString &expression) {
     if (d->open) {
         commitEdits();
         saveBeforeLeaving();
+        // Every row is compared; one that cannot be read leaves the previous filter.
+        if (d->onDemand && !parsed.isEmpty())
+            d->onDemand->readAll();
     }
     d->filter = parsed;
     if (!d->open)

@@ -36,6 +36,12 @@ int RecordStorage::appendRow(qint64 rowId) {
     return rows() - 1;
 }
 
+void RecordStorage::appendRows(const std::vector<qint64> &rowIds) {
+    m_rowIds.insert(m_rowIds.end(), rowIds.begin(), rowIds.end());
+    m_removed.resize(m_rowIds.size(), false);
+    m_cells.resize(m_rowIds.size() * size_t(m_columns));
+}
+
 void RecordStorage::setValue(int row, int column, const QVariant &value, schema::Kind kind) {
     cell(row, column) = toCell(value, kind);
 }

@@ -42,6 +42,8 @@ public:
 
     // Appends a row of null cells and returns its index.
     int appendRow(qint64 rowId);
+    // Appends a row of null cells for each rowid, in one allocation.
+    void appendRows(const std::vector<qint64> &rowIds);
     Cell &cell(int row, int column) { return m_cells[size_t(row) * m_columns + column]; }
     const Cell &cell(int row, int column) const {
         return m_cells[size_t(row) * m_columns + column];

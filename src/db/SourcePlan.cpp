@@ -208,6 +208,22 @@ QStringList declaredColumns(sqlite3 *db, const QString &table) {
     return names;
 }
 
+// `sql` (one select of `table`'s rows) showing the rowid alone: the FROM clause onward as written.
+// Reading fewer columns, the engine may take another way through the table: without an ORDER BY
+// the rows would come in another order, and a LIMIT could pick other rows among equals.
+QString rowIdsOf(const QString &sql, const std::vector<Word> &words, const QString &table) {
+    const auto has = [&](const char *keyword) {
+        return std::any_of(words.begin(), words.end(),
+                           [&](const Word &word) { return isWord(word, keyword); });
+    };
+    const auto from = std::find_if(words.begin(), words.end(),
+                                   [](const Word &word) { return isWord(word, "FROM"); });
+    if (from == words.end() || !has("ORDER") || has("LIMIT"))
+        return {};
+    const qsizetype fromStart = from->end - from->text.size();
+    return QStringLiteral("SELECT %1.rowid ").arg(schema::identifier(table)) + sql.mid(fromStart);
+}
+
 } // namespace
 
 SourcePlan planSource(sqlite3 *db, const QString &source) {
@@ -221,10 +237,10 @@ SourcePlan planSource(sqlite3 *db, const QString &source) {
     }
     const std::vector<Word> words = bareWords(sql);
     if (words.empty() || !isWord(words.front(), "SELECT"))
-        return {sql, {}};
+        return {sql, {}, {}};
     const QString table = singleTableOf(db, sql, words);
     if (table.isEmpty())
-        return {sql, {}};
+        return {sql, {}, {}};
     // The rowid goes in front of the user's columns, so their positions and names stay as written.
     const qsizetype afterSelect = words.front().end;
     const QString withRowId =
@@ -232,8 +248,8 @@ SourcePlan planSource(sqlite3 *db, const QString &source) {
         QStringLiteral(" %1.rowid AS %2,").arg(schema::identifier(table), RowIdAlias) +
         sql.mid(afterSelect);
     if (!leadsWithRowId(db, withRowId, table))
-        return {sql, {}};
-    return {withRowId, table};
+        return {sql, {}, {}};
+    return {withRowId, table, rowIdsOf(sql, words, table)};
 }
 
 std::vector<bool> writableColumns(sqlite3 *db, sqlite3_stmt *statement, int firstColumn,

@@ -14,6 +14,9 @@ struct SourcePlan {
     QString sql;
     // The one table whose rows, one result row each, the statement shows; empty: read-only.
     QString table;
+    // The rowids alone of the rows `sql` reads, in its order: enough to know the rows before
+    // reading them. Empty without a table or an ORDER BY, or with a LIMIT.
+    QString rowIds;
 };
 
 // Plans `source`: a table name, a view name or an SQL text. A table is written; a view, a join,

@@ -173,6 +173,61 @@ private Q_SLOTS:
         QTEST(catalogue.value("SELECT group_concat(題名, ',') FROM BOOK"), "stored");
     }
 
+    // More books than are read at once, "b000" first in the file and last in the register's
+    // order: a book is the book of its position however it is reached, and another
+    // connection's later writes neither shift nor add books.
+    void readOnDemand_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("title"); // at the end
+        QTest::addColumn<int>("count");
+        const QString books = QStringLiteral("select * from BOOK order by 題名"); // as stored
+        const QString shelf = BookRegister::RecordSource;
+        QTest::newRow("register's order, last") << shelf << "last previous"
+                                                << "b001" << 562;
+        QTest::newRow("title order, position") << books << "300"
+                                               << "b299" << 562;
+        QTest::newRow("deleted elsewhere") << books << "elsewhere 401"
+                                           << "" << 562;
+        QTest::newRow("after deleted elsewhere") << books << "elsewhere 402"
+                                                 << "b401" << 562;
+        QTest::newRow("filtered") << shelf << "filter"
+                                  << "b099" << 100;
+        QTest::newRow("written") << shelf << "300 =x update requery 300"
+                                 << "x" << 562;
+    }
+
+    void readOnDemand() {
+        QFETCH(QString, source);
+        QFETCH(QString, steps);
+        QFETCH(QString, title);
+        QFETCH(int, count);
+        Catalogue catalogue({}, {});
+        catalogue.exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                       "561) INSERT INTO BOOK (題名, 著者NO) SELECT printf('b%03d', i), 562 - i "
+                       "FROM n");
+        RecordSet &set = catalogue.set;
+        set.open(catalogue.connection, source);
+        for (const QString &step : steps.split(u' ')) {
+            if (step == "elsewhere") {
+                Connection other(QStringLiteral("FILE NAME=Karobu.udl"));
+                other.open();
+                test::exec(other.database(), "DELETE FROM BOOK WHERE 題名 = 'b400'");
+                test::exec(other.database(), "INSERT INTO BOOK (題名, 著者NO) VALUES ('new', 1)");
+            }
+            step == "last"       ? set.moveLast()
+            : step == "previous" ? set.movePrevious()
+            : step == "update"   ? set.update()
+            : step == "requery"  ? set.requery()
+            : step == "filter"   ? set.setFilter("題名 LIKE 'b0*'")
+            : step[0] == u'='    ? set.setValue("題名", step.mid(1))
+            : step[0].isDigit()  ? set.moveTo(step.toInt())
+                                 : void();
+        }
+        QCOMPARE(catalogue.title(), title);
+        QCOMPARE(set.recordCount(), count);
+    }
+
     void refusedFilterKeepsThePrevious() {
         Catalogue catalogue({"abc", "ABD", "吾輩は猫である"}, "TQ1");
         catalogue.set.setFilter("著者名 LIKE '*'"); // author 3 has no CHOSHA row: a null name
