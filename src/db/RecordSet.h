@@ -111,6 +111,8 @@ public:
     void setDeleteCheck(std::function<void()> check);
     // The rowid of the current row in its table; 0 for a row not yet written or no current row.
     qint64 currentRowId() const;
+    // The 1-based position of the visible row whose rowid is `rowId`; 0 when no visible row has it.
+    int positionOfRowId(qint64 rowId) const;
 
 Q_SIGNALS:
     void willChangeRecord();

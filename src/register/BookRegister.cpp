@@ -302,6 +302,9 @@ void BookRegister::runMenuCommand(const MenuCommand &command) {
     case Opening::Report:
         openReport(command.form);
         break;
+    case Opening::Alongside:
+        WindowRegistry::instance().show(command.form);
+        break;
     case Opening::Help:
         showHelp(HelpContextId);
         break;
