@@ -114,6 +114,16 @@ public:
     // The 1-based position of the visible row whose rowid is `rowId`; 0 when no visible row has it.
     int positionOfRowId(qint64 rowId) const;
 
+    // Data kept beside the row in tables of our own (a details panel's fields), saved whenever
+    // the current row is: after the row, in the same transaction, given the row's rowid. While
+    // `hasChanges` says so, a save happens even when the row's own columns are unchanged.
+    // `write` throws Failure to refuse; the row's write is undone too and stays pending.
+    struct Companion {
+        std::function<bool()> hasChanges;
+        std::function<void(qint64 rowId)> write;
+    };
+    void setCompanion(Companion companion);
+
 Q_SIGNALS:
     void willChangeRecord();
     void moveComplete();
@@ -141,7 +151,9 @@ private:
     void requireCurrent() const;
     void requireUpdatable() const;
     int storageRow(int visibleRow) const;
+    bool hasChanges() const;
     void writePending();
+    qint64 writeRow(int storage);
     void load();
 };
 
