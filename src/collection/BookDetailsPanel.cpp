@@ -92,8 +92,10 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
 }
 
 BookDetailsPanel::~BookDetailsPanel() {
-    if (m_books)
+    if (m_books) {
         m_books->removeBoundEditor(this);
+        m_books->recordSet().setCompanion({});
+    }
 }
 
 void BookDetailsPanel::attachToRegister() {
@@ -102,10 +104,13 @@ void BookDetailsPanel::attachToRegister() {
     if (m_books) {
         m_books->addBoundEditor(this);
         RecordSet *set = &m_books->recordSet();
+        // The reading is written after the book's row, in its transaction, with its rowid: a new
+        // book's reading too.
+        set->setCompanion({[this] { return m_edited; }, [this](qint64 rowId) { store(rowId); }});
+        connect(set, &RecordSet::rowChanged, this, &BookDetailsPanel::bookSaved);
         connect(set, &RecordSet::moveComplete, this, &BookDetailsPanel::showCurrentBook);
         connect(set, &RecordSet::rowsReset, this, &BookDetailsPanel::showCurrentBook);
         connect(set, &RecordSet::rowRemoved, this, &BookDetailsPanel::showCurrentBook);
-        connect(set, &RecordSet::rowChanged, this, &BookDetailsPanel::bookWritten);
         connect(set, &RecordSet::editCancelled, this, &BookDetailsPanel::showCurrentBook);
     }
     showCurrentBook();
@@ -192,39 +197,32 @@ void BookDetailsPanel::discardEdit() {
     showCurrentBook();
 }
 
-// Called before the register's book moves or is written. A book not yet written has no identity
-// to hang the reading on: the checked reading waits for the book's first write.
+// Called before the register's book moves or is written, so a reading that is no reading stops
+// the move as a field's bad value does; the record set then writes it with the book.
 void BookDetailsPanel::commitEdit() {
     const QString reading = readings::toKatakana(m_reading->text().trimmed());
-    if (!readings::isValidReading(reading))
+    if (!reading.isEmpty() && !readings::isValidReading(reading))
         throw Failure(StoredReadings::invalidReadingMessage(m_reading->text()));
     m_reading->setText(reading);
-    const qint64 rowId = m_books ? m_books->recordSet().currentRowId() : 0;
-    if (rowId > 0)
-        store(rowId);
 }
 
-void BookDetailsPanel::bookWritten() {
-    if (!m_edited || !m_books)
-        return;
-    try {
-        store(m_books->recordSet().currentRowId());
-    } catch (const Failure &failure) {
-        MessageService::instance().notice(failure.message());
-    }
+StoredReadings::Origin BookDetailsPanel::origin() const {
+    return m_userOwned ? StoredReadings::Origin::User : StoredReadings::Origin::Suggested;
 }
 
 void BookDetailsPanel::store(qint64 bookRowId) {
-    if (bookRowId <= 0)
+    m_writtenFor = 0;
+    StoredReadings(m_books->connection()).setTitle(bookRowId, m_reading->text(), origin());
+    m_writtenFor = bookRowId;
+}
+
+// Only once the book's transaction is through is the reading the stored one.
+void BookDetailsPanel::bookSaved() {
+    if (!m_edited || m_writtenFor == 0)
         return;
-    StoredReadings(m_books->connection())
-        .setTitle(bookRowId, m_reading->text(),
-                  m_userOwned ? StoredReadings::Origin::User : StoredReadings::Origin::Suggested);
+    m_bookRowId = std::exchange(m_writtenFor, 0);
     m_edited = false;
-    m_bookRowId = bookRowId;
-    m_stored = StoredReadings::Reading{m_reading->text(), m_userOwned
-                                                              ? StoredReadings::Origin::User
-                                                              : StoredReadings::Origin::Suggested};
+    m_stored = StoredReadings::Reading{m_reading->text(), origin()};
     showState();
 }
 

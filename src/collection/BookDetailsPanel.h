@@ -20,8 +20,9 @@ class ReadingSuggester;
 
 // Our own data of the register's current book, beside the register: the title's reading, with
 // whether it is the user's or only suggested. It follows the register's moves and saves with the
-// register's book (更新, moving, closing), because it is one more bound control of the register's
-// books: a reading that is no reading is refused before the book moves, as a field's bad value is.
+// register's book (更新, moving, closing): it is one more bound control of the register's books,
+// so a reading that is no reading is refused before the book moves, as a field's bad value is,
+// and the book's companion data, written with the book's row in one transaction.
 class BookDetailsPanel : public QWidget, public BoundEditor {
     Q_OBJECT
 public:
@@ -47,9 +48,10 @@ private:
     void suggest();
     void confirm();
     void readingEdited();
-    void bookWritten();
-    // Writes the reading the field holds as the book's. Throws Failure.
+    // Writes the reading the field holds as the book's, inside the book's save. Throws Failure.
     void store(qint64 bookRowId);
+    void bookSaved();
+    StoredReadings::Origin origin() const;
 
     QPointer<DataSource> m_books;
     QLabel *m_title = nullptr;
@@ -61,6 +63,7 @@ private:
     std::unique_ptr<ReadingSuggester> m_suggester;
 
     qint64 m_bookRowId = 0;
+    qint64 m_writtenFor = 0;
     std::optional<StoredReadings::Reading> m_stored;
     // Whether the field differs from what is stored, and whether what it holds is the user's.
     bool m_edited = false;
