@@ -105,7 +105,7 @@ void IndexEntries::addMasters(CatalogueRows::Part part,
 }
 
 QCollatorSortKey IndexEntries::keyOf(const IndexEntry &entry) const {
-    return JapaneseOrder::sortKey(entry.reading.isEmpty() ? entry.text : entry.reading);
+    return m_japanese.sortKey(entry.text, entry.reading);
 }
 
 void IndexEntries::sort() {
@@ -121,14 +121,14 @@ void IndexEntries::findRows() {
     m_firstOfRow.fill(-1);
     for (int position = 0; position < count(); ++position) {
         const IndexEntry &entry = at(position);
-        const int row = JapaneseOrder::rowOf(entry.reading.isEmpty() ? entry.text : entry.reading);
+        const int row = int(JapaneseOrder::rowOf(entry.text, entry.reading));
         if (m_firstOfRow[size_t(row)] < 0)
             m_firstOfRow[size_t(row)] = position;
     }
 }
 
 int IndexEntries::firstFrom(const QString &kana) const {
-    const QCollatorSortKey key = JapaneseOrder::sortKey(readings::toKatakana(kana));
+    const QCollatorSortKey key = m_japanese.sortKey(readings::toKatakana(kana), {});
     const auto found = std::lower_bound(
         m_order.begin(), m_order.end(), 0,
         [&](int entry, int) { return m_keys[size_t(entry)].compare(key) < 0; });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/JapaneseOrder.h"
 #include "catalogue/StoredReadings.h"
 #include "db/CatalogueRows.h"
 
@@ -35,8 +36,7 @@ struct IndexEntry {
 class IndexEntries {
 public:
     // The 50音 rows the index jumps to: あ か さ た な は ま や ら わ, then 他 for the rest.
-    static constexpr int RowCount = 11;
-    static constexpr int OtherRow = RowCount - 1;
+    static constexpr int RowCount = int(KanaRow::Other) + 1;
 
     IndexEntries(IndexTab tab, std::shared_ptr<const CatalogueRows> rows,
                  const QHash<qint64, StoredReadings::Reading> &readings);
@@ -46,8 +46,8 @@ public:
     const IndexEntry &at(int position) const { return m_entries[size_t(m_order[size_t(position)])]; }
     const CatalogueRows &rows() const { return *m_rows; }
 
-    // The first entry of 50音 row `row` (0 = あ … OtherRow = 他); -1 when the row has none.
-    int firstOfRow(int row) const { return m_firstOfRow[size_t(row)]; }
+    // The first entry of 50音 row `row`; -1 when the row has none.
+    int firstOfRow(KanaRow row) const { return m_firstOfRow[size_t(row)]; }
     // The first entry that does not sort before `kana` (typed in hiragana or katakana);
     // count() when every entry does.
     int firstFrom(const QString &kana) const;
@@ -64,6 +64,7 @@ private:
     void findRows();
 
     IndexTab m_tab;
+    JapaneseOrder m_japanese;
     std::shared_ptr<const CatalogueRows> m_rows;
     std::vector<IndexEntry> m_entries;
     std::vector<QCollatorSortKey> m_keys; // by entry

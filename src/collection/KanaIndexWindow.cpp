@@ -89,12 +89,13 @@ void KanaIndexWindow::buildControls() {
 
     auto *rowButtons = new QHBoxLayout;
     rowButtons->setSpacing(2);
-    for (int row = 0; row < RowCaptions.size(); ++row) {
-        const QString caption = RowCaptions.at(row);
+    for (int number = 0; number < IndexEntries::RowCount; ++number) {
+        const auto row = KanaRow(number);
+        const QString caption = JapaneseOrder::rowName(row);
         QPushButton *button =
-            makeButton(this, QStringLiteral("cmdRow(%1)").arg(row), caption,
-                       row == IndexEntries::OtherRow ? QStringLiteral("その他")
-                                                     : caption + QStringLiteral("行"));
+            makeButton(this, QStringLiteral("cmdRow(%1)").arg(number), caption,
+                       row == KanaRow::Other ? QStringLiteral("その他")
+                                             : caption + QStringLiteral("行"));
         button->setFixedWidth(button->fontMetrics().horizontalAdvance(caption) * 2 + 16);
         connect(button, &QPushButton::clicked, this, [this, row] {
             if (jumpToRow(row))
@@ -214,7 +215,7 @@ void KanaIndexWindow::showTab(IndexTab tab) {
     makeCurrent(0);
 }
 
-bool KanaIndexWindow::jumpToRow(int row) {
+bool KanaIndexWindow::jumpToRow(KanaRow row) {
     if (!m_entries)
         return false;
     const int first = m_entries->entries().firstOfRow(row);

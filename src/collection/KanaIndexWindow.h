@@ -30,18 +30,13 @@ class KanaIndexWindow : public QWidget {
 public:
     static inline const QString Name = windows::KanaIndex;
     static inline const QString Caption = QStringLiteral("50音索引");
-    // The buttons' captions, one per 50音 row of IndexEntries.
-    static inline const QStringList RowCaptions = {
-        QStringLiteral("あ"), QStringLiteral("か"), QStringLiteral("さ"), QStringLiteral("た"),
-        QStringLiteral("な"), QStringLiteral("は"), QStringLiteral("ま"), QStringLiteral("や"),
-        QStringLiteral("ら"), QStringLiteral("わ"), QStringLiteral("他")};
 
     explicit KanaIndexWindow(QWidget *parent = nullptr);
     ~KanaIndexWindow() override;
 
     void showTab(collection::IndexTab tab);
     // Makes the first entry of 50音 row `row` current; false when the row has none.
-    bool jumpToRow(int row);
+    bool jumpToRow(KanaRow row);
     // Makes the first entry from `kana` on current.
     void jumpTo(const QString &kana);
 
