@@ -9,6 +9,7 @@
 #include "base/FileNames.h"
 #include "core/AppState.h"
 #include "db/DatabaseFile.h"
+#include "db/OwnTables.h"
 #include "db/Schema.h"
 
 #include <QCoreApplication>
@@ -111,7 +112,7 @@ void makeDataSet(const QString &sourceDir, const QString &outDir) {
     if (!QDir().mkpath(outDir))
         throw Failure(QStringLiteral("%1: cannot create").arg(outDir));
     const QDir out(outDir);
-    const QStringList catalogue = schema::catalogueStatements();
+    const QStringList catalogue = schema::catalogueStatements() + owntables::statements();
     writeDatabase(out.filePath(files::CatalogueTemplate), catalogue);
     writeDatabase(out.filePath(files::RestoreTemplate), catalogue);
     writeDatabase(out.filePath(files::VersionTemplate),

@@ -46,8 +46,10 @@ int runRestore(const Invocation &call) {
         TerminalProgress progress(QStringLiteral("読み込み中"));
         summary = restore.read(progress.progress());
     }
-    // A damaged set is said where a script's warnings go, and asked about unless --yes said so.
-    print(summary.damaged() ? stderr : stdout, summary.text());
+    // A damaged set is said where a script's warnings go, and asked about unless --yes said so;
+    // so is data of ours that is kept aside rather than restored.
+    print(summary.damaged() || !summary.ownData.keptFile.isEmpty() ? stderr : stdout,
+          summary.text());
     if (summary.damaged() && !call.yes &&
         !confirm(QStringLiteral("バックアップファイルの一部が欠けているか壊れています。"
                                 "このまま復元しますか？ 読めなかった分は失われます。"),
@@ -135,6 +137,7 @@ QList<Command> maintenanceCommands() {
          QStringLiteral("使い方: hondana-admin backup [--folder フォルダー]\n\n"
                         "TOSHO.MDB の蔵書と4つのマスターをバックアップファイル (BOOK.DAT, "
                         "BUNYA.DAT, CHOSHA.DAT,\nHAKKO.DAT, SAIZU.DAT) に書き出します。"
+                        "題名・著者名・発行所の読みは HONDANA.DAT に書き出します。\n"
                         "接続先は JETDB.VER の1行目から読みます。"),
          0, runBackup},
         {QStringLiteral("restore"),
@@ -142,7 +145,9 @@ QList<Command> maintenanceCommands() {
          QStringLiteral("使い方: hondana-admin restore [--yes] [--folder フォルダー]\n\n"
                         "バックアップファイルと TOSHODEF.MDB から TOSHO.MDB を作り直します。今の "
                         "TOSHO.MDB の内容は\nバックアップファイルの内容で置き換わります。置き換える"
-                        "前の内容はスナップショットに残ります。\n端末では確認します。--yes で確認を"
+                        "前の内容はスナップショットに残ります。\nHONDANA.DAT があれば読みも戻します。"
+                        "本やマスターと一致しない読みは HONDANA-unattached-日時.DAT に\n残して"
+                        "その名前を表示します。端末では確認します。--yes で確認を"
                         "省きます (端末以外から実行するときは必須)。\n読んだ件数をファイルごとに"
                         "表示します。ファイルの末尾が欠けているとき、本の指すマスターの番号が"
                         "\nないときは、もう一度確認します。"),
@@ -150,7 +155,7 @@ QList<Command> maintenanceCommands() {
         {QStringLiteral("reset"),
          QStringLiteral("蔵書と4つのマスターを空にします (全データの削除)"),
          QStringLiteral("使い方: hondana-admin reset [--yes] [--folder フォルダー]\n\n"
-                        "BOOK, BUNYA, CHOSHA, HAKKOU, SAIZU の行をすべて削除します。"
+                        "BOOK, BUNYA, CHOSHA, HAKKOU, SAIZU の行と読みをすべて削除します。"
                         "読書ｽﾀﾝﾌﾟの一覧 (DSTMP)、\n使用許諾の記録 (DOUI)、バックアップファイルは"
                         "そのままです。削除する前の内容はスナップショットに\n残ります。端末では"
                         "確認します。--yes で確認を省きます (端末以外から実行するときは必須)。"),

@@ -8,6 +8,8 @@
 #include "core/Configuration.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
+#include "db/OwnTables.h"
+#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -45,6 +47,18 @@ void checkConfiguredConnection(const QString &connectionString) {
     } catch (const Failure &failure) {
         throw Failure(QStringLiteral("設定ファイル「%1」の接続文字列が使えません: %2")
                           .arg(files::Configuration, failure.message()));
+    }
+}
+
+// A catalogue from an older installation gains our tables on its first start here. One that
+// cannot take them (a read-only file) still opens: only what lives in them is unavailable, and
+// the windows that need them say so.
+void addOwnTables(const QString &connectionString) {
+    try {
+        Connection connection(connectionString);
+        connection.open();
+        owntables::ensure(sqlite::handleOf(connection.database()));
+    } catch (const Failure &) {
     }
 }
 
@@ -89,6 +103,7 @@ FirstWindow decideFirstWindow() {
     if (!acceptance.exists())
         return openAgreement(state);
     acceptance.close();
+    addOwnTables(state.mainConnectionString);
     state.admission = AppState::Admission::Yes;
     state.workingDirectory = QDir::currentPath();
     return FirstWindow::MainMenu;

@@ -11,6 +11,8 @@
 #include "db/ValueChecks.h"
 
 #include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <vector>
@@ -50,6 +52,7 @@ struct RecordSet::Data {
 
     std::function<void()> committer;
     std::function<void()> saveCheck;
+    Companion companion;
     std::function<void()> deleteCheck;
 
     int rowCount() const { return int(visible.size()); }
@@ -168,13 +171,13 @@ void RecordSet::commitEdits() {
 void RecordSet::saveBeforeLeaving() {
     if (d->state != Data::State::OnRow)
         return;
-    if (d->newRow && d->pending.isEmpty()) {
+    if (d->newRow && !hasChanges()) {
         // A new row the user never typed into is dropped rather than written empty.
         d->newRow = false;
         removeCurrentRow();
         return;
     }
-    if (!d->pending.isEmpty())
+    if (hasChanges())
         writePending();
 }
 
@@ -381,12 +384,48 @@ void RecordSet::cancelUpdate() {
     Q_EMIT rowChanged(d->position);
 }
 
+bool RecordSet::hasChanges() const {
+    return !d->pending.isEmpty() || (d->companion.hasChanges && d->companion.hasChanges());
+}
+
 void RecordSet::writePending() {
     requireUpdatable();
     if (d->saveCheck)
         d->saveCheck();
     Q_EMIT willChangeRecord();
     const int storage = storageRow(d->position);
+    qint64 rowId = 0;
+    if (d->companion.write && d->companion.hasChanges && d->companion.hasChanges()) {
+        // The row and its companion data are one save: both are written or neither.
+        QSqlQuery scope(d->connection->database());
+        const auto run = [&](const QString &sql) {
+            if (!scope.exec(sql))
+                throw Failure(QStringLiteral("「%1」に書き込めません: %2")
+                                  .arg(d->plan.table, describeSqlError(scope.lastError().text())));
+        };
+        run(QStringLiteral("SAVEPOINT row_and_companion"));
+        try {
+            rowId = writeRow(storage);
+            d->companion.write(rowId);
+            run(QStringLiteral("RELEASE row_and_companion"));
+        } catch (...) {
+            scope.exec(QStringLiteral("ROLLBACK TO row_and_companion"));
+            scope.exec(QStringLiteral("RELEASE row_and_companion"));
+            throw;
+        }
+    } else {
+        rowId = writeRow(storage);
+    }
+    if (d->newRow)
+        d->storage.setRowId(storage, rowId);
+    for (auto it = d->pending.cbegin(); it != d->pending.cend(); ++it)
+        d->storage.setValue(storage, it.key(), it.value(), d->fields.kinds[size_t(it.key())]);
+    d->pending.clear();
+    d->newRow = false;
+    Q_EMIT rowChanged(d->position);
+}
+
+qint64 RecordSet::writeRow(int storage) {
     QList<int> columns = d->pending.keys();
     std::sort(columns.begin(), columns.end());
     QStringList names;
@@ -397,15 +436,11 @@ void RecordSet::writePending() {
     }
     RowWriter writer(d->connection->database(), d->plan.table);
     if (d->newRow)
-        d->storage.setRowId(storage, writer.insert(names, values));
-    else
-        writer.update(d->storage.rowId(storage), names, values);
-    for (int column : std::as_const(columns))
-        d->storage.setValue(storage, column, d->pending.value(column),
-                            d->fields.kinds[size_t(column)]);
-    d->pending.clear();
-    d->newRow = false;
-    Q_EMIT rowChanged(d->position);
+        return writer.insert(names, values);
+    const qint64 rowId = d->storage.rowId(storage);
+    if (!names.isEmpty())
+        writer.update(rowId, names, values);
+    return rowId;
 }
 
 void RecordSet::addNew() {
@@ -436,7 +471,7 @@ void RecordSet::update() {
             requireCurrent();
         return;
     }
-    if (!d->pending.isEmpty())
+    if (hasChanges())
         writePending();
 }
 
@@ -500,6 +535,10 @@ void RecordSet::setSaveCheck(std::function<void()> check) {
 
 void RecordSet::setDeleteCheck(std::function<void()> check) {
     d->deleteCheck = std::move(check);
+}
+
+void RecordSet::setCompanion(Companion companion) {
+    d->companion = std::move(companion);
 }
 
 qint64 RecordSet::currentRowId() const {

@@ -112,6 +112,16 @@ public:
     // The rowid of the current row in its table; 0 for a row not yet written or no current row.
     qint64 currentRowId() const;
 
+    // Data kept beside the row in tables of our own (a details panel's fields), saved whenever
+    // the current row is: after the row, in the same transaction, given the row's rowid. While
+    // `hasChanges` says so, a save happens even when the row's own columns are unchanged.
+    // `write` throws Failure to refuse; the row's write is undone too and stays pending.
+    struct Companion {
+        std::function<bool()> hasChanges;
+        std::function<void(qint64 rowId)> write;
+    };
+    void setCompanion(Companion companion);
+
 Q_SIGNALS:
     void willChangeRecord();
     void moveComplete();
@@ -139,7 +149,9 @@ private:
     void requireCurrent() const;
     void requireUpdatable() const;
     int storageRow(int visibleRow) const;
+    bool hasChanges() const;
     void writePending();
+    qint64 writeRow(int storage);
     void load();
 };
 

@@ -8,6 +8,7 @@
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/BackupFormat.h"
+#include "maintenance/OwnDataBackup.h"
 
 #include <QDir>
 #include <QVarLengthArray>
@@ -20,8 +21,10 @@ QString selectStatement(const backup::Layout &layout) {
     QStringList quoted;
     for (const QString &column : layout.columns())
         quoted << schema::identifier(column);
-    // The table's own order; rowid says so even if an index could cover the columns.
-    return QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(quoted.join(u", "), layout.table);
+    // The table's own order; rowid says so even if an index could cover the columns. The rowid
+    // comes last, after the fields, for the data of ours that belongs to the row.
+    return QStringLiteral("SELECT %1, rowid FROM %2 ORDER BY rowid")
+        .arg(quoted.join(u", "), layout.table);
 }
 
 backup::FieldValue columnValue(sqlite3_stmt *statement, int column) {
@@ -49,7 +52,7 @@ backup::FieldValue columnValue(sqlite3_stmt *statement, int column) {
 }
 
 void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder,
-                const Progress &progress, qint64 &rowsSoFar) {
+                const Progress &progress, qint64 &rowsSoFar, OwnDataBackup &ownData) {
     const QByteArray step = "backup." + layout.fileName.toLatin1();
     const QString cannotRead =
         QStringLiteral("「%1」を書けません: %2 表を読めません").arg(layout.fileName, layout.table);
@@ -59,13 +62,17 @@ void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &fo
     QVarLengthArray<backup::FieldValue, 32> values(fieldCount);
     QByteArray record(layout.recordLength, '\0');
     qint64 row = 0;
+    qint64 written = 0;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
         ++row;
         for (int i = 0; i < fieldCount; ++i)
             values[i] = columnValue(query.get(), i);
-        if (backup::encodeRecord(layout, values.constData(), record.data(), row))
+        if (backup::encodeRecord(layout, values.constData(), record.data(), row)) {
             file.write(record.constData(), record.size());
+            ownData.recordWritten(layout, sqlite3_column_int64(query.get(), fieldCount), ++written,
+                                  record);
+        }
         if ((++rowsSoFar & 1023) == 0)
             progress.report(rowsSoFar, 0);
     }
@@ -86,8 +93,10 @@ void backupData(const QString &connectionString, const QString &folder, const Pr
     sqlite::execute(handle, "BEGIN", cannotRead);
     try {
         qint64 rows = 0;
+        OwnDataBackup ownData(handle);
         for (const backup::Layout &layout : backup::layouts())
-            writeTable(handle, layout, folder, progress, rows);
+            writeTable(handle, layout, folder, progress, rows, ownData);
+        ownData.write(folder);
     } catch (...) {
         sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;

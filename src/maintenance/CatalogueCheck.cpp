@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "db/Connection.h"
+#include "db/OwnTables.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 
@@ -160,6 +161,43 @@ void checkStamps(Checker &checker, CatalogueCheckReport &report) {
          QStringLiteral("蔵書登録でその本の読書ｽﾀﾝﾌﾟを「未」か「済」に選び直してください。")});
 }
 
+// Rows of ours whose book or master entry is gone: written, or left, by a program that deleted
+// without our triggers. A later row given the same rowid would take such a row over.
+void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &report) {
+    if (!owntables::present(handle))
+        return;
+    struct Owner {
+        const char *table;
+        const char *what;
+        QString rows;
+    };
+    const Owner owners[] = {
+        {"BOOK", "本",
+         QStringLiteral("FROM %1 r WHERE NOT EXISTS (SELECT 1 FROM BOOK b WHERE b.rowid = "
+                        "r.book_rowid)")
+             .arg(owntables::TitleReadingTable)},
+        {"CHOSHA", "著者",
+         QStringLiteral("FROM %1 r WHERE r.master = 'CHOSHA' AND NOT EXISTS (SELECT 1 FROM "
+                        "CHOSHA m WHERE m.rowid = r.master_rowid)")
+             .arg(owntables::NameReadingTable)},
+        {"HAKKOU", "発行所",
+         QStringLiteral("FROM %1 r WHERE r.master = 'HAKKOU' AND NOT EXISTS (SELECT 1 FROM "
+                        "HAKKOU m WHERE m.rowid = r.master_rowid)")
+             .arg(owntables::NameReadingTable)},
+    };
+    for (const Owner &owner : owners) {
+        const qint64 rows = checker.count(QStringLiteral("SELECT count(*) ") + owner.rows);
+        if (rows == 0)
+            continue;
+        report.problems.append(
+            {QStringLiteral("読みの %1 行が、%2 表にもうない%3を指しています（ほかのプログラムで"
+                            "削除されたようです）。")
+                 .arg(rows)
+                 .arg(u(owner.table), u(owner.what)),
+             QStringLiteral("バックアップしてから復元すると、その行は取り除かれます。")});
+    }
+}
+
 QString cannotRead(const QString &file) {
     return QStringLiteral("「%1」を読めません").arg(file);
 }
@@ -192,6 +230,7 @@ CatalogueCheckReport checkCatalogue(const QString &connectionString, const QStri
     checkDuplicateKeys(checker, report);
     checkUnnumberedRows(checker, report);
     checkStamps(checker, report);
+    checkOwnRows(handle, checker, report);
     return report;
 }
 

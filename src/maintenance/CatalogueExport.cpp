@@ -3,6 +3,7 @@
 #include "base/Cp932.h"
 #include "base/Failure.h"
 #include "db/Connection.h"
+#include "db/OwnTables.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 
@@ -18,14 +19,17 @@ struct JoinedName {
     const char *column;
     const char *table;
     const char *key;
+    const char *readingColumn; // the exported column of the entry's reading, if it has one
 };
 
 const JoinedName JoinedNames[] = {
-    {"著者名", "CHOSHA", "著者NO"},
-    {"発行所", "HAKKOU", "発行所NO"},
-    {"分野名", "BUNYA", "分野NO"},
-    {"ｻｲｽﾞ名", "SAIZU", "ｻｲｽﾞNO"},
+    {"著者名", "CHOSHA", "著者NO", "著者名読み"},
+    {"発行所", "HAKKOU", "発行所NO", "発行所読み"},
+    {"分野名", "BUNYA", "分野NO", nullptr},
+    {"ｻｲｽﾞ名", "SAIZU", "ｻｲｽﾞNO", nullptr},
 };
+
+const char *const TitleReadingColumn = "題名読み";
 
 const QList<schema::Column> &bookColumns() {
     return schema::table(QStringLiteral("BOOK")).columns;
@@ -37,16 +41,26 @@ QStringList exportedColumns() {
         columns << column.name;
     for (const JoinedName &name : JoinedNames)
         columns << QString::fromUtf8(name.column);
+    // Our columns follow the fixed ones, so readers of the earlier layout find theirs in place.
+    columns << QString::fromUtf8(TitleReadingColumn);
+    for (const JoinedName &name : JoinedNames) {
+        if (name.readingColumn)
+            columns << QString::fromUtf8(name.readingColumn);
+    }
     return columns;
 }
 
-QString bookQuery() {
+QString bookQuery(bool ownTables) {
     QStringList select;
     for (const schema::Column &column : bookColumns())
-        select << schema::identifier(column.name);
+        select << QStringLiteral("BOOK.") + schema::identifier(column.name);
     // The register's order, which one index holds with every column.
-    return QStringLiteral("SELECT %1 FROM BOOK ORDER BY [著者NO], [題名], [SEQNO]")
-        .arg(select.join(u", "));
+    if (!ownTables)
+        return QStringLiteral("SELECT %1, NULL FROM BOOK ORDER BY [著者NO], [題名], [SEQNO]")
+            .arg(select.join(u", "));
+    return QStringLiteral("SELECT %1, t.reading FROM BOOK LEFT JOIN %2 t ON t.book_rowid = "
+                          "BOOK.rowid ORDER BY BOOK.[著者NO], BOOK.[題名], BOOK.[SEQNO]")
+        .arg(select.join(u", "), owntables::TitleReadingTable);
 }
 
 // One master list by number. The lists are small next to the books, and looking a name up here
@@ -54,23 +68,34 @@ QString bookQuery() {
 // book is never repeated.
 class MasterNames {
 public:
-    MasterNames(sqlite3 *handle, const JoinedName &name, const QString &cannotRead)
+    MasterNames(sqlite3 *handle, const JoinedName &name, bool ownTables, const QString &cannotRead)
         : m_keyColumn(int(std::find_if(bookColumns().begin(), bookColumns().end(),
                                        [&](const schema::Column &c) {
                                            return c.name == QString::fromUtf8(name.key);
                                        }) -
                           bookColumns().begin())) {
+        const QString reading =
+            ownTables && name.readingColumn
+                ? QStringLiteral("(SELECT reading FROM %1 WHERE master = '%2' AND master_rowid = "
+                                 "m.rowid)")
+                      .arg(owntables::NameReadingTable, QString::fromUtf8(name.table))
+                : QStringLiteral("NULL");
         sqlite::Statement query(
             handle,
-            QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY rowid")
+            QStringLiteral("SELECT %1, %2, %3 FROM %4 m WHERE %1 IS NOT NULL ORDER BY rowid")
                 .arg(schema::identifier(QString::fromUtf8(name.key)),
-                     schema::identifier(QString::fromUtf8(name.column)),
+                     schema::identifier(QString::fromUtf8(name.column)), reading,
                      QString::fromUtf8(name.table)),
             cannotRead);
+        const auto bytes = [&](int column) {
+            const auto *text =
+                reinterpret_cast<const char *>(sqlite3_column_text(query.get(), column));
+            return QByteArray(text, text ? sqlite3_column_bytes(query.get(), column) : 0);
+        };
         while (query.step() == SQLITE_ROW) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(query.get(), 1));
-            m_names.insert(sqlite3_column_int64(query.get(), 0),
-                           QByteArray(text, text ? sqlite3_column_bytes(query.get(), 1) : 0));
+            const qint64 number = sqlite3_column_int64(query.get(), 0);
+            m_names.insert(number, bytes(1));
+            m_readings.insert(number, bytes(2));
         }
     }
 
@@ -81,11 +106,27 @@ public:
         const auto found = m_names.constFind(sqlite3_column_int64(statement, m_keyColumn));
         return found == m_names.constEnd() ? QByteArrayView() : QByteArrayView(*found);
     }
+    QByteArrayView readingFor(sqlite3_stmt *statement) const {
+        if (sqlite3_column_type(statement, m_keyColumn) == SQLITE_NULL)
+            return {};
+        const auto found = m_readings.constFind(sqlite3_column_int64(statement, m_keyColumn));
+        return found == m_readings.constEnd() ? QByteArrayView() : QByteArrayView(*found);
+    }
 
 private:
     int m_keyColumn;
     QHash<qint64, QByteArray> m_names;
+    QHash<qint64, QByteArray> m_readings;
 };
+
+int bookColumnCount() {
+    return int(bookColumns().size());
+}
+
+QByteArrayView columnText(sqlite3_stmt *statement, int column) {
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return QByteArrayView(text, text ? sqlite3_column_bytes(statement, column) : 0);
+}
 
 qint64 bookCount(sqlite3 *handle, const QString &cannotRead) {
     sqlite::Statement count(handle, QStringLiteral("SELECT count(*) FROM BOOK"), cannotRead);
@@ -164,23 +205,26 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
     sink(encoded(line, encoding, 0, columns, fields));
 
     const qint64 total = bookCount(handle, cannotRead);
+    const bool ownTables = owntables::present(handle);
     QList<MasterNames> masters;
     for (const JoinedName &name : JoinedNames)
-        masters.append(MasterNames(handle, name, cannotRead));
-    sqlite::Statement query(handle, bookQuery(), cannotRead);
-    const int bookColumnCount = int(bookColumns().size());
+        masters.append(MasterNames(handle, name, ownTables, cannotRead));
+    sqlite::Statement query(handle, bookQuery(ownTables), cannotRead);
+    const int joinedEnd = bookColumnCount() + int(std::size(JoinedNames));
     qint64 books = 0;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
         line.clear();
         for (int i = 0; i < int(columns.size()); ++i) {
             QByteArrayView field;
-            if (i < bookColumnCount) {
-                const auto *text =
-                    reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i));
-                field = QByteArrayView(text, text ? sqlite3_column_bytes(query.get(), i) : 0);
+            if (i < bookColumnCount()) {
+                field = columnText(query.get(), i);
+            } else if (i < joinedEnd) {
+                field = masters[i - bookColumnCount()].nameFor(query.get());
+            } else if (i == joinedEnd) {
+                field = columnText(query.get(), bookColumnCount());
             } else {
-                field = masters[i - bookColumnCount].nameFor(query.get());
+                field = masters[i - joinedEnd - 1].readingFor(query.get());
             }
             if (i > 0)
                 line.append(',');

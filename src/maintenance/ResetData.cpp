@@ -4,6 +4,7 @@
 #include "base/FaultPoint.h"
 #include "base/FileNames.h"
 #include "db/Connection.h"
+#include "db/OwnTables.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
 #include "maintenance/Snapshots.h"
@@ -41,6 +42,12 @@ QString resetData(const QString &connectionString, const QString &folder,
             const QByteArray sql = "DELETE FROM " + schema::identifier(table).toUtf8();
             sqlite::execute(handle, sql.constData(),
                             QStringLiteral("%1: %2 表").arg(cannotDelete, table));
+        }
+        // Our data goes too, also rows whose book was deleted by a program without our triggers.
+        if (owntables::present(handle)) {
+            for (const QString &table : {owntables::TitleReadingTable, owntables::NameReadingTable})
+                sqlite::execute(handle, ("DELETE FROM " + table.toUtf8()).constData(),
+                                QStringLiteral("%1: %2 表").arg(cannotDelete, table));
         }
         faultpoint("reset.commit");
         sqlite::execute(handle, "COMMIT", cannotDelete);

@@ -11,6 +11,7 @@
 #include "maintenance/BackupFormat.h"
 #include "maintenance/CatalogueCheck.h"
 #include "maintenance/CatalogueReplacement.h"
+#include "maintenance/OwnDataBackup.h"
 #include "maintenance/Snapshots.h"
 
 #include <QDir>
@@ -102,7 +103,7 @@ qint64 recordTotal(const QString &folder) {
 }
 
 RestoreSummary::File fillTable(sqlite3 *handle, const backup::Layout &layout, const QString &folder,
-                               RecordProgress &progress) {
+                               RecordProgress &progress, OwnDataRestore &ownData) {
     backup::RecordReader reader(layout, files::resolve(layout.fileName, folder));
     sqlite::Statement insert(handle, insertStatement(layout),
                              QStringLiteral("%1 表に行を追加できません").arg(layout.table));
@@ -117,6 +118,8 @@ RestoreSummary::File fillTable(sqlite3 *handle, const backup::Layout &layout, co
                               .arg(layout.fileName)
                               .arg(reader.recordNumber())
                               .arg(layout.table, sqlite::lastError(handle)));
+        ownData.recordRestored(layout, reader.recordNumber(), record,
+                               sqlite3_last_insert_rowid(handle));
         insert.reset();
         progress.advance();
     }
@@ -177,7 +180,7 @@ void rebuildIndexes(sqlite3 *handle, const QList<Index> &indexes) {
 }
 
 RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
-                            const Progress &progress) {
+                            const Progress &progress, OwnDataRestore &ownData) {
     RestoreSummary summary;
     QString name;
     try {
@@ -196,9 +199,10 @@ RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
             const QList<Index> indexes = dropIndexes(handle);
             RecordProgress records{progress, recordTotal(folder)};
             for (const backup::Layout &layout : backup::layouts()) {
-                summary.files.append(fillTable(handle, layout, folder, records));
+                summary.files.append(fillTable(handle, layout, folder, records, ownData));
                 faultpoint("restore.fill");
             }
+            ownData.attach(handle);
             sqlite::ProgressHandler indexing(handle, progress);
             rebuildIndexes(handle, indexes);
             for (const CatalogueCheckReport::Problem &problem : missingMasterReferences(handle))
@@ -252,6 +256,19 @@ QString RestoreSummary::text() const {
                         .arg(file.leftOverBytes);
         lines << line;
     }
+    if (ownData.present) {
+        if (!ownData.problem.isEmpty())
+            lines << QStringLiteral("%1: 読めません（%2）。ファイルはそのまま「%3」に残します")
+                         .arg(owndatafile::FileName, ownData.problem, ownData.keptFile);
+        else
+            lines << QStringLiteral("%1: %2 件").arg(owndatafile::FileName).arg(ownData.attached);
+        if (ownData.problem.isEmpty() && ownData.kept > 0)
+            lines << QStringLiteral("%1 のうち %2 件は、対応する本やマスターが見つからないか内容が"
+                                    "変わっているため戻せません。「%3」に残します")
+                         .arg(owndatafile::FileName)
+                         .arg(ownData.kept)
+                         .arg(ownData.keptFile);
+    }
     return (lines + missingMasters).join(u'\n');
 }
 
@@ -269,7 +286,9 @@ RestoreSummary CatalogueRestore::read(const Progress &progress) {
     checkInputs(m_folder);
     m_madeWorkCopy = true;
     makeWorkCopy(m_workCopy, m_folder);
-    RestoreSummary summary = fillWorkCopy(m_workCopy, m_folder, progress);
+    m_ownData = std::make_unique<OwnDataRestore>(m_folder);
+    RestoreSummary summary = fillWorkCopy(m_workCopy, m_folder, progress, *m_ownData);
+    summary.ownData = m_ownData->outcome();
     faultpoint("restore.sync");
     safefile::syncFile(m_workCopy);
     return summary;
@@ -280,6 +299,8 @@ QString CatalogueRestore::replace(const Progress &progress) {
     // Only now, with a complete work copy: a restore that cannot start pushes no older snapshot
     // out of the rotation.
     const QString snapshot = m_keepSnapshot ? keepSnapshot(catalogue, progress) : QString();
+    if (m_ownData)
+        m_ownData->writeKept();
     replaceCatalogue(m_workCopy, catalogue, "restore");
     m_replaced = true;
     return snapshot;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "base/Progress.h"
+#include "maintenance/OwnDataBackup.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace hondana {
 
@@ -24,6 +27,8 @@ struct RestoreSummary {
     QList<File> files;
     // Books that refer to a master number no master file holds, one finding per master list.
     QStringList missingMasters;
+    // What became of the file of our own data.
+    OwnDataRestore::Outcome ownData;
 
     // A fragment or a missing master: the set is damaged, and the user decides whether to go on.
     bool damaged() const;
@@ -52,6 +57,7 @@ private:
     QString m_workCopy;
     bool m_madeWorkCopy = false; // a work copy left over before the checks is not ours to take
     bool m_replaced = false;
+    std::unique_ptr<OwnDataRestore> m_ownData;
 };
 
 // Rebuilds TOSHO.MDB in `folder` (the current directory when empty) from the backup files: a copy

@@ -21,7 +21,7 @@ using test::DataFolder;
 namespace {
 
 const int Books = 30;
-const int AllFiles = 5;
+const int AllFiles = 6;
 
 enum class Data { Old, New };
 
@@ -52,8 +52,15 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
     if (operation == u8("accept"))
         return {}; // first start: no catalogue yet
     prepareCatalogue(folder.path(), Books, operation != u8("upgrade"));
-    if (operation == u8("restore") || operation == u8("restore-after-crash")) {
+    if (operation.startsWith(u8("restore-after")) || operation == u8("restore")) {
         backUp(folder.path());
+        // A line no book matches any more is kept in a file of its own by the restore.
+        if (operation == u8("restore-after-edit")) {
+            QFile own(folder.filePath(u8("HONDANA.DAT")));
+            if (!own.open(QIODevice::Append) ||
+                own.write("BOOK.DAT\t1\t00000000000000000000000000000000\treading\tア\tuser\n") < 0)
+                qFatal("cannot append to HONDANA.DAT");
+        }
         // A book added after the backup tells the old catalogue from the restored one.
         prepareCatalogue(folder.path(), Books + 1);
     }
@@ -186,6 +193,7 @@ void TestCrashInjection::killAtEveryStep_data() {
     // The old catalogue's journal must never be replayed into the new one.
     addStep("restore-after-crash", u8("restore.rename"), Data::Old, 0);
     addStep("restore-after-crash", u8("restore.renamed"), Data::New, 0);
+    addStep("restore-after-edit", u8("restore.kept"), Data::Old, 0);
 
     addBackupSteps("upgrade");
     addStep("upgrade", u8("upgrade.backedup"), Data::Old, AllFiles);

@@ -1,0 +1,32 @@
+// The backup file of our own data: any bytes give lines, unreadable lines or a problem, never a
+// crash; every line read names a position and a digest, and a line written from what was read
+// reads back the same.
+#include "FuzzSupport.h"
+
+#include "maintenance/OwnDataFile.h"
+
+using namespace hondana;
+using namespace hondana::owndatafile;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const Contents contents = parse(bytes);
+    fuzz::require(contents.problem.isEmpty() || (contents.lines.isEmpty() &&
+                                                 contents.unreadable.isEmpty()),
+                  "a file that cannot be read still gave lines");
+    for (const Line &line : contents.lines) {
+        fuzz::require(line.position > 0, "a line without a position");
+        fuzz::require(line.digest.size() == 32, "a line without a whole digest");
+        fuzz::require(line.text.size() <= MaxLineLength, "a line longer than the limit");
+        const Contents again =
+            parse(headerLine() + formatLine(line.file, line.position, line.digest, line.kind,
+                                            line.values));
+        fuzz::require(again.lines.size() == 1, "a line written from a read one does not read");
+        const Line &back = again.lines.first();
+        fuzz::require(back.file == line.file && back.position == line.position &&
+                          back.digest == line.digest && back.kind == line.kind &&
+                          back.values == line.values,
+                      "a line written from a read one reads back differently");
+    }
+    return 0;
+}

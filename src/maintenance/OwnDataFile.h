@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The backup file of our own data, written beside the five .DAT files. A book or master entry
+// has no key the .DAT files carry, so each line names its record by the file, the record's
+// position in it and a digest of the record's bytes; restore attaches a line only where both
+// still match. The format is UTF-8 text, one line per piece of data, lines ending in LF:
+//
+//   HONDANA-OWN-DATA<TAB>1
+//   <.DAT file><TAB><position><TAB><digest><TAB><kind><TAB><value>...
+//
+// position is the 1-based record number in the .DAT file; digest the first 16 bytes of the
+// SHA-256 of the record's bytes, in lower-case hex; kind says what the values are ("reading":
+// the reading and its origin, "user" or "suggested"). Tabs, line breaks and backslashes in a
+// value are written as \t, \n, \r and \\.
+namespace hondana::owndatafile {
+
+inline const QString FileName = QStringLiteral("HONDANA.DAT");
+inline constexpr int Version = 1;
+inline const QString ReadingKind = QStringLiteral("reading");
+
+// The .DAT files whose records can carry our data.
+inline const QString BookFile = QStringLiteral("BOOK.DAT");
+inline const QString AuthorFile = QStringLiteral("CHOSHA.DAT");
+inline const QString PublisherFile = QStringLiteral("HAKKO.DAT");
+
+QByteArray headerLine();
+QByteArray recordDigest(QByteArrayView record);
+
+struct Line {
+    QString file;
+    qint64 position = 0;
+    QByteArray digest; // as written: 32 hex digits
+    QString kind;
+    QStringList values;
+    QByteArray text; // the line as it stands in the file, without its LF
+};
+
+QByteArray formatLine(const QString &file, qint64 position, const QByteArray &digest,
+                      const QString &kind, const QStringList &values);
+
+// What a file of ours held. Lines that cannot be read are kept as they stood, never dropped.
+struct Contents {
+    QList<Line> lines;
+    QList<QByteArray> unreadable;
+    // Set when the file as a whole cannot be read (no header, another version, too large);
+    // then nothing is in `lines` and the whole file is to be kept.
+    QString problem;
+};
+
+// Longest line a reader takes; a longer one is unreadable.
+inline constexpr qsizetype MaxLineLength = 64 * 1024;
+inline constexpr qint64 MaxFileSize = qint64(512) * 1024 * 1024;
+
+// Reads the bytes of a file of ours. Never throws: whatever is wrong ends up in `problem` or
+// `unreadable`.
+Contents parse(QByteArrayView bytes);
+
+} // namespace hondana::owndatafile

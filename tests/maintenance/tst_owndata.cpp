@@ -1,0 +1,318 @@
+// Our data beside the fixed tables stays with its own book through everything a catalogue goes
+// through, and never lands on another book.
+#include "base/Failure.h"
+#include "base/FileNames.h"
+#include "catalogue/StoredReadings.h"
+#include "core/AgreementAcceptance.h"
+#include "core/AppState.h"
+#include "core/Startup.h"
+#include "db/Connection.h"
+#include "db/DatabaseFile.h"
+#include "db/OwnTables.h"
+#include "db/RecordSet.h"
+#include "db/Schema.h"
+#include "maintenance/BackupData.h"
+#include "maintenance/BackupFormat.h"
+#include "maintenance/CatalogueCheck.h"
+#include "maintenance/OwnDataFile.h"
+#include "maintenance/ResetData.h"
+#include "maintenance/RestoreData.h"
+#include "maintenance/Snapshots.h"
+#include "support/Catalogues.h"
+#include "support/DataFolder.h"
+#include "support/TestFiles.h"
+#include "support/TestSql.h"
+
+#include <QtTest>
+
+using namespace hondana;
+using test::DataFolder;
+using test::u8;
+using Master = StoredReadings::Master;
+
+namespace {
+
+const int Books = 12;
+const QString Kana = u8("アイウエオカキクケコサシスセソ");
+
+QString readingOf(int tag) {
+    return u8("ホン") + Kana.at(tag);
+}
+
+QString connectionString() {
+    return AppState::instance().mainConnectionString;
+}
+
+// Every book is told apart by a tag in 請求番号 that no operation below touches, and has a title
+// (a backup leaves a book without one out), so the tag of record n of BOOK.DAT is n.
+void prepare() {
+    test::makeCatalogue(QDir::currentPath(), Books);
+    test::SqlFile(files::Catalogue)
+        .exec(u8("UPDATE BOOK SET 請求番号 = rowid, 題名 = ifnull(nullif(題名, ''), 'T') || rowid"));
+}
+
+void addReadings() {
+    Connection connection(connectionString());
+    connection.open();
+    StoredReadings readings(connection);
+    for (int tag = 1; tag <= Books; ++tag)
+        readings.setTitle(tag, readingOf(tag), tag % 2 ? StoredReadings::Origin::User
+                                                       : StoredReadings::Origin::Suggested);
+    readings.setName(Master::Author, 2, u8("チョシャ"));
+    readings.setName(Master::Publisher, 3, u8("ハッコウ"), StoredReadings::Origin::Suggested);
+}
+
+// tag → reading of every book that has one; the author's and publisher's by their number.
+QMap<int, QString> attached() {
+    QMap<int, QString> found;
+    test::SqlFile file(files::Catalogue);
+    for (const QVariantList &row :
+         file.rows(u8("SELECT b.請求番号, r.reading, r.origin FROM BOOK b JOIN title_reading r "
+                      "ON r.book_rowid = b.rowid")))
+        found.insert(row[0].toInt(), row[1].toString() + u8("/") + row[2].toString());
+    for (const QVariantList &row :
+         file.rows(u8("SELECT 100 + m.著者NO, r.reading FROM CHOSHA m JOIN name_reading r ON "
+                      "r.master = 'CHOSHA' AND r.master_rowid = m.rowid UNION ALL SELECT 200 + "
+                      "m.発行所NO, r.reading FROM HAKKOU m JOIN name_reading r ON r.master = "
+                      "'HAKKOU' AND r.master_rowid = m.rowid")))
+        found.insert(row[0].toInt(), row[1].toString());
+    return found;
+}
+
+qint64 ownRows() {
+    test::SqlFile file(files::Catalogue);
+    return file.value(u8("SELECT (SELECT count(*) FROM title_reading) + (SELECT count(*) FROM "
+                         "name_reading)"))
+        .toLongLong();
+}
+
+// Applies `edit` to the bytes of BOOK.DAT, as a program that knows nothing of ours would.
+void editBookFile(const std::function<void(QByteArray &, int)> &edit) {
+    QByteArray bytes = test::contents(u8("BOOK.DAT"));
+    edit(bytes, backup::layout(u8("BOOK.DAT")).recordLength);
+    test::writeFile(u8("BOOK.DAT"), bytes);
+}
+
+void runThroughRegister(const std::function<void(RecordSet &)> &step) {
+    Connection connection(connectionString());
+    connection.open();
+    RecordSet books;
+    books.open(connection, u8("BOOK"));
+    books.setFilter(u8("請求番号 LIKE '4*'"));
+    step(books);
+    books.close();
+}
+
+} // namespace
+
+class TestOwnData : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { AppState::instance().reset(); }
+
+    // `lost`: the tags whose data cannot be proved to belong to a book of the restored set (kept
+    // in the file the message names, never put on another book); `gone`: books deleted here.
+    void identitySurvivesEveryOperation_data();
+    void identitySurvivesEveryOperation();
+    void fixedPartIsUnchanged();
+    void readingSavesWithTheBook_data();
+    void readingSavesWithTheBook();
+};
+
+void TestOwnData::identitySurvivesEveryOperation_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QList<int>>("lost");
+    QTest::addColumn<QList<int>>("gone");
+    const QList<int> none;
+    QTest::newRow("edit a column") << u8("edit") << none << none;
+    QTest::newRow("register delete") << u8("delete") << none << QList<int>{4};
+    QTest::newRow("VACUUM after deletes") << u8("vacuum") << none << QList<int>{2, 5};
+    QTest::newRow("backup and restore") << u8("restore") << none << none;
+    QTest::newRow("version upgrade") << u8("upgrade") << none << none;
+    QTest::newRow("snapshot put back") << u8("snapshot") << none << none;
+    QTest::newRow("reset") << u8("reset") << none << none;
+    QTest::newRow("set without our file") << u8("no file") << none << none;
+    QTest::newRow("book changed in BOOK.DAT") << u8("changed") << QList<int>{6} << none;
+    QTest::newRow("book inserted in BOOK.DAT") << u8("inserted") << none << none;
+    QTest::newRow("book removed from BOOK.DAT") << u8("removed") << QList<int>{3} << none;
+    QTest::newRow("book removed, another doubled") << u8("twins") << QList<int>{1, 7} << none;
+}
+
+void TestOwnData::identitySurvivesEveryOperation() {
+    QFETCH(QString, operation);
+    QFETCH(QList<int>, lost);
+    QFETCH(QList<int>, gone);
+    DataFolder folder;
+    prepare();
+    addReadings();
+    const QMap<int, QString> before = attached();
+    QCOMPARE(before.size(), Books + 2);
+    QString snapshot;
+    const auto backUp = [] { backupData(connectionString()); };
+    RestoreSummary summary;
+    const auto restore = [&] {
+        CatalogueRestore restore;
+        summary = restore.read();
+        restore.replace();
+    };
+
+    if (operation == u8("edit")) {
+        runThroughRegister([](RecordSet &books) {
+            books.setValue(u8("題名"), u8("改題"));
+            books.update();
+        });
+    } else if (operation == u8("delete")) {
+        runThroughRegister([](RecordSet &books) { books.deleteCurrent(); });
+    } else if (operation == u8("vacuum")) {
+        test::SqlFile file(files::Catalogue);
+        file.exec(u8("DELETE FROM BOOK WHERE 請求番号 IN ('2', '5')"));
+        // The tables without a key of their own keep their rowids: our identity relies on it.
+        file.exec(u8("VACUUM"));
+    } else if (operation == u8("restore")) {
+        backUp();
+        restore();
+    } else if (operation == u8("upgrade")) {
+        test::writeVersionDatabase(QDir::currentPath(), AppState::DefaultInstalledVersion);
+        QCOMPARE(int(decideFirstWindow()), int(FirstWindow::Agreement));
+        QCOMPARE(int(acceptAgreement()), int(Acceptance::Upgraded));
+    } else if (operation == u8("snapshot")) {
+        snapshot = snapshots::take(files::resolve(files::Catalogue), snapshots::BeforeReset);
+        test::SqlFile(files::Catalogue).exec(u8("DELETE FROM BOOK"));
+        test::SqlFile(files::Catalogue).exec(u8("DELETE FROM CHOSHA"));
+        test::SqlFile(files::Catalogue).exec(u8("DELETE FROM HAKKOU"));
+        QVERIFY(attached().isEmpty());
+        snapshots::restore(snapshot, files::resolve(files::Catalogue));
+    } else if (operation == u8("reset")) {
+        resetData(connectionString());
+    } else {
+        backUp();
+        QVERIFY(QFileInfo::exists(owndatafile::FileName));
+        if (operation == u8("no file"))
+            QVERIFY(QFile::remove(owndatafile::FileName));
+        editBookFile([&](QByteArray &bytes, int length) {
+            if (operation == u8("changed"))
+                bytes[5 * length] = 'X'; // the title of record 6
+            if (operation == u8("inserted"))
+                bytes.insert(2 * length, bytes.mid(0, length).replace(0, 1, "Y"));
+            if (operation == u8("removed"))
+                bytes.remove(2 * length, length);
+            if (operation == u8("twins")) {
+                // Record 7 stands twice, neither at its place: it cannot be told which it is.
+                bytes.append(bytes.mid(6 * length, length));
+                bytes.remove(0, length);
+            }
+        });
+        restore();
+    }
+
+    QMap<int, QString> expected = before;
+    for (int tag : lost + gone)
+        expected.remove(tag);
+    if (operation == u8("reset") || operation == u8("no file"))
+        expected.clear();
+    QCOMPARE(attached(), expected);
+    // Nothing is left over: no rows of ours for books that are gone.
+    QCOMPARE(ownRows(), qint64(expected.size()));
+    for (const CatalogueCheckReport::Problem &problem : checkCatalogue(connectionString()).problems)
+        QVERIFY2(!problem.what.contains(u8("読み")), qPrintable(problem.what));
+
+    const QStringList keptFiles = QDir().entryList({u8("HONDANA-unattached-*")});
+    QCOMPARE(keptFiles.size(), lost.isEmpty() ? 0 : 1);
+    if (!lost.isEmpty()) {
+        QVERIFY2(summary.text().contains(keptFiles.first()), qPrintable(summary.text()));
+        const owndatafile::Contents kept =
+            owndatafile::parse(test::contents(keptFiles.first()));
+        QCOMPARE(kept.lines.size(), lost.size());
+    }
+    if (operation == u8("no file"))
+        QVERIFY(!summary.ownData.present && !summary.damaged());
+}
+
+void TestOwnData::fixedPartIsUnchanged() {
+    DataFolder folder;
+    prepare();
+    const auto fixedSchema = [](const QString &path) {
+        return test::SqlFile(path).rows(
+            u8("SELECT type, name, sql FROM sqlite_schema WHERE name NOT IN ('%1', '%2', '%3') "
+               "AND tbl_name NOT IN ('%1', '%2', '%3') AND name NOT LIKE '%_owned_rows' "
+               "ORDER BY name")
+                .arg(owntables::VersionTable, owntables::TitleReadingTable,
+                     owntables::NameReadingTable));
+    };
+    createDatabaseFile(u8("fixed.db"), schema::catalogueStatements());
+    QCOMPARE(fixedSchema(files::Catalogue), fixedSchema(u8("fixed.db")));
+    const auto queries = [] {
+        test::Rows all;
+        for (const schema::StoredQuery &query : schema::storedQueries())
+            all += test::SqlFile(files::Catalogue).rows(u8("SELECT * FROM ") + query.name);
+        return all;
+    };
+    const test::Rows withoutReadings = queries();
+    addReadings();
+    QCOMPARE(queries(), withoutReadings);
+}
+
+// The register's save writes the book and the reading a details panel holds in one transaction:
+// both or neither, also when only the reading changed.
+void TestOwnData::readingSavesWithTheBook_data() {
+    QTest::addColumn<bool>("newBook");
+    QTest::addColumn<QString>("reading");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("new book with its reading") << true << u8("アタラシイ") << true;
+    QTest::newRow("new book, reading with kanji") << true << u8("新シイ") << false;
+    QTest::newRow("only the reading of a book changed") << false << u8("カワル") << true;
+    QTest::newRow("book changed, reading refused") << false << u8("ABC") << false;
+}
+
+void TestOwnData::readingSavesWithTheBook() {
+    QFETCH(bool, newBook);
+    QFETCH(QString, reading);
+    QFETCH(bool, saved);
+    DataFolder folder;
+    prepare();
+    Connection connection(connectionString());
+    connection.open();
+    StoredReadings readings(connection);
+    RecordSet books;
+    books.open(connection, u8("BOOK"));
+    std::optional<QString> panel; // what the panel holds and has not saved
+    books.setCompanion({[&] { return panel.has_value(); },
+                        [&](qint64 rowId) { readings.setTitle(rowId, *panel); }});
+    const QMap<int, QString> before = attached();
+    if (newBook) {
+        books.addNew();
+        books.setValue(u8("題名"), u8("新刊"));
+        books.setValue(u8("請求番号"), u8("99"));
+    } else if (!saved) {
+        books.setValue(u8("請求番号"), u8("98"));
+    }
+    panel = reading;
+    QString refusal;
+    try {
+        books.update();
+        panel.reset();
+    } catch (const Failure &failure) {
+        refusal = failure.message();
+    }
+    QCOMPARE(refusal.isEmpty(), saved);
+    const test::Rows stored = test::SqlFile(files::Catalogue)
+                                  .rows(u8("SELECT b.請求番号, r.reading FROM BOOK b LEFT JOIN "
+                                           "title_reading r ON r.book_rowid = b.rowid WHERE "
+                                           "b.rowid = %1 OR b.請求番号 IN ('98', '99')")
+                                            .arg(books.currentRowId()));
+    if (!saved) {
+        QVERIFY(refusal.contains(reading));
+        QCOMPARE(attached(), before);
+        QCOMPARE(books.currentRowId() == 0, newBook);
+        QCOMPARE(stored.size(), newBook ? 0 : 1);
+        if (!newBook) // the book's own change was undone with the refused reading
+            QCOMPARE(stored[0][0].toString(), u8("1"));
+        return;
+    }
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored[0][1].toString(), reading);
+}
+
+QTEST_GUILESS_MAIN(TestOwnData)
+#include "tst_owndata.moc"
