@@ -71,7 +71,7 @@ void measureAccuracy(const ReadingSuggester &suggester, bool showMisses) {
             ++score->total;
             score->right += suggestion == entry.reading;
             score->asWords += asWords == entry.reading;
-            score->notKana += !readings::isValidReading(suggestion);
+            score->notKana += !readings::isKatakanaOnly(suggestion);
             score->unread += suggestion.isEmpty();
         }
         if (showMisses && suggestion != entry.reading)

@@ -127,7 +127,7 @@ struct ReadingSuggester::Dictionary {
                 return {};
             reading += *part;
         }
-        return readings::isValidReading(reading) ? reading : QString();
+        return readings::isKatakanaOnly(reading) ? reading : QString();
     }
 };
 

@@ -1,5 +1,7 @@
 #include "catalogue/ReadingText.h"
 
+#include <algorithm>
+
 namespace hondana::readings {
 
 namespace {
@@ -24,12 +26,23 @@ bool isReadingLetter(QChar c) {
     return (c >= QChar(FirstKatakana) && c <= QChar(LastKatakana)) || c == QChar(LongVowelMark);
 }
 
-bool isValidReading(QStringView text) {
-    for (QChar c : text) {
-        if (!isReadingLetter(c) && !isBlank(c))
+bool isValidReading(const QString &text) {
+    bool anyKana = false;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool hiragana = u >= 0x3041 && u <= 0x3096;
+        const bool katakana = u >= 0x30A1 && u <= 0x30FA;
+        const bool mark = u == 0x30FC || u == 0x309D || u == 0x309E || u == 0x30FD || u == 0x30FE;
+        if (hiragana || katakana || mark)
+            anyKana = true;
+        else if (!isBlank(c))
             return false;
     }
-    return true;
+    return anyKana;
+}
+
+bool isKatakanaOnly(QStringView text) {
+    return std::all_of(text.begin(), text.end(), isReadingLetter);
 }
 
 QString toKatakana(QStringView text) {

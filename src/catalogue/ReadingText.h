@@ -6,9 +6,12 @@
 // What a reading (読み) may hold, and readings of text that is already kana.
 namespace hondana::readings {
 
-// Whether `text` holds only full-width katakana, the long-vowel mark ー and blanks. An empty text
-// is "no reading" and valid too.
-bool isValidReading(QStringView text);
+// Whether `text` can be stored as a reading: kana, the long-vowel mark and blanks only, and
+// something besides blanks.
+bool isValidReading(const QString &text);
+
+// Whether `text` holds only full-width katakana and ー: the form of every suggestion.
+bool isKatakanaOnly(QStringView text);
 
 // `text` with hiragana turned into katakana and half-width katakana (with its separate voicing
 // marks) into full-width; full-width Latin letters, digits and blanks become their plain forms.

@@ -100,7 +100,7 @@ private Q_SLOTS:
         QFETCH(QString, reading);
         const QString suggestion = suggester().suggest(text, ReadingKind(kind));
         QCOMPARE(suggestion, reading);
-        QVERIFY(readings::isValidReading(suggestion));
+        QVERIFY(readings::isKatakanaOnly(suggestion));
     }
 
     // Many texts at once on several threads read as one by one, in order; a stop leaves the
@@ -126,7 +126,7 @@ private Q_SLOTS:
         QVERIFY(stopped.last().isEmpty());
     }
 
-    // Text of kana alone reads directly; a reading holds katakana, ー and blanks only.
+    // Text of kana alone reads directly; a stored reading holds kana, ー and blanks only.
     void readingText_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("kanaReading");
@@ -135,14 +135,15 @@ private Q_SLOTS:
             QTest::newRow(text) << u8(text) << u8(kana) << valid;
         };
         row("ヒガシノ ケイゴ", "ヒガシノケイゴ", true);
-        row("ひがしの", "ヒガシノ", false);
+        row("ひがしの", "ヒガシノ", true);
         row("ｶﾞｲﾄﾞ", "ガイド", false);
         row("ゔぁいおりん", "ヴァイオリン", false);
         row("ラーメン・ハウス", "ラーメンハウス", false);
         row("東野", "", false);
         row("ABC", "", false);
-        row("ヽヾ", "", false);
-        row("", "", true);
+        row("ヽヾ", "", true);
+        row("　 ", "", false);
+        row("", "", false);
     }
 
     void readingText() {
@@ -151,7 +152,7 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         QCOMPARE(readings::kanaReading(text), kanaReading);
         QCOMPARE(readings::isValidReading(text), valid);
-        QVERIFY(readings::isValidReading(kanaReading));
+        QVERIFY(readings::isKatakanaOnly(kanaReading));
     }
 
 private:
