@@ -212,7 +212,7 @@ int suggest(sqlite3 *handle, const Target &target,
     int stored = 0;
     for (const StoredReadings::Suggestion &suggestion : suggestions) {
         const QString reading = suggestion.reading.trimmed();
-        if (reading.isEmpty() || !readings::isValidReading(reading))
+        if (!readings::isValidReading(reading))
             continue;
         bindText(upsert.get(), 1, reading);
         sqlite3_bind_int64(upsert.get(), 2, suggestion.rowId);

@@ -38,8 +38,7 @@ bool isOrigin(const QString &value) {
 // Attaches one line to the restored row `rowId`; false when the line is not one we can store.
 bool store(sqlite3 *handle, const Line &line, qint64 rowId) {
     if (line.kind != ReadingKind || line.values.size() != 2 ||
-        line.values[0].trimmed().isEmpty() || !readings::isValidReading(line.values[0]) ||
-        !isOrigin(line.values[1]))
+        !readings::isValidReading(line.values[0]) || !isOrigin(line.values[1]))
         return false;
     const bool title = line.file == BookFile;
     const QString master =
