@@ -1,5 +1,6 @@
 #include "collection/IndexModels.h"
 
+#include "base/Failure.h"
 #include "catalogue/ReadingText.h"
 
 namespace hondana::collection {
@@ -89,7 +90,7 @@ bool IndexEntryModel::setData(const QModelIndex &index, const QVariant &value, i
         return false;
     const QString typed = value.toString().trimmed();
     const QString reading = readings::toKatakana(typed);
-    if (!readings::isValidReading(reading)) {
+    if (!reading.isEmpty() && !readings::isValidReading(reading)) {
         Q_EMIT refused(StoredReadings::invalidReadingMessage(typed));
         return false;
     }
