@@ -1,7 +1,13 @@
 #include "catalogue/JapaneseOrder.h"
+#include "catalogue/ReadingFill.h"
 #include "catalogue/ReadingSuggester.h"
 #include "catalogue/ReadingText.h"
+#include "catalogue/StoredReadings.h"
+#include "db/Connection.h"
+#include "support/Catalogues.h"
+#include "support/DataFolder.h"
 #include "support/TestFiles.h"
+#include "support/TestSql.h"
 
 #include <QtTest>
 
@@ -137,7 +143,7 @@ private Q_SLOTS:
         row("ヒガシノ ケイゴ", "ヒガシノケイゴ", true);
         row("ひがしの", "ヒガシノ", true);
         row("ｶﾞｲﾄﾞ", "ガイド", false);
-        row("ゔぁいおりん", "ヴァイオリン", false);
+        row("ゔぁいおりん", "ヴァイオリン", true);
         row("ラーメン・ハウス", "ラーメンハウス", false);
         row("東野", "", false);
         row("ABC", "", false);
@@ -153,6 +159,50 @@ private Q_SLOTS:
         QCOMPARE(readings::kanaReading(text), kanaReading);
         QCOMPARE(readings::isValidReading(text), valid);
         QVERIFY(readings::isKatakanaOnly(kanaReading));
+    }
+
+    // Filling reads every entry without a reading once, keeps the user's readings, leaves what
+    // cannot be read without one, and finds nothing left to do the second time.
+    void fillsWhatHasNoReading() {
+        test::DataFolder folder;
+        test::makeCatalogue(folder.path(), 4);
+        {
+            test::SqlFile file(folder.filePath(QStringLiteral("TOSHO.MDB")));
+            file.exec(u8("UPDATE BOOK SET 題名 = CASE rowid WHEN 1 THEN '銀河鉄道の夜' "
+                         "WHEN 2 THEN '銀河鉄道の夜' WHEN 3 THEN 'Qt入門' ELSE '雪国' END"));
+            file.exec(u8("UPDATE CHOSHA SET 著者名 = '宮沢賢治'"));
+            file.exec(u8("UPDATE HAKKOU SET 発行所 = '新潮社'"));
+        }
+        Connection connection(QStringLiteral("Data Source=TOSHO.MDB;"), folder.path());
+        connection.open();
+        StoredReadings stored(connection);
+        stored.setTitle(4, u8("ユキグニ ユーザー"));
+        const int entries = 4 + test::Authors + test::Publishers;
+
+        bool stopRequested = false;
+        QVERIFY(fillSuggestedReadings(connection, suggester(), Progress([&](qint64, qint64) {
+                                          stopRequested = true;
+                                          return false;
+                                      })).stopped);
+        QVERIFY(stopRequested);
+        QVERIFY(stored.titles().size() == 1);
+
+        const ReadingFillSummary first = fillSuggestedReadings(connection, suggester());
+        QCOMPARE(first.filled, entries - 2);
+        QCOMPARE(first.unread, 1);
+        const StoredReadings::Reading suggested{u8("ギンガテツドウノヨル"),
+                                                StoredReadings::Origin::Suggested};
+        QCOMPARE(stored.title(1), suggested);
+        QCOMPARE(stored.title(2), suggested);
+        QVERIFY(!stored.title(3));
+        QCOMPARE(stored.title(4)->text, u8("ユキグニ ユーザー"));
+        QCOMPARE(stored.title(4)->origin, StoredReadings::Origin::User);
+        QCOMPARE(stored.name(StoredReadings::Master::Author, 1)->text, u8("ミヤザワケンジ"));
+        QCOMPARE(stored.name(StoredReadings::Master::Publisher, 1)->text, u8("シンチョウシャ"));
+
+        const ReadingFillSummary second = fillSuggestedReadings(connection, suggester());
+        QCOMPARE(second.filled, 0);
+        QCOMPARE(second.unread, 1);
     }
 
 private:
