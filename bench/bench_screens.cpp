@@ -17,12 +17,12 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QAction>
-#include <QTabBar>
-#include <QTableView>
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -109,7 +109,7 @@ const Screen Screens[] = {
     {"題名・抽出", "DAIMEIQ", "DAIMEIQ"},   {"著者名・抽出", "CHOSHAQ", "CHOSHAQ"},
     {"管理番号・抽出", "KANRIQ", "KANRIQ"}, {"未読一覧", "未読一覧", "MIDOKU"},
     {"著者名別一覧", "CHOSHA1", "CHOSHA2"}, {"分野別一覧", "BUNYA1", "BUNYA2"},
-    {"発行所別一覧", "HAKKOU1", "HAKKO2"}, {"50音索引", "GOJUONI", "GOJUON"},
+    {"発行所別一覧", "HAKKOU1", "HAKKO2"},  {"50音索引", "GOJUONI", "GOJUON"},
 };
 
 Timing openScreen(const Screen &screen) {

@@ -9,7 +9,9 @@
 #include "widgets/BusyCursor.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
+#include "widgets/RecordCommands.h"
 
+#include <QCloseEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -116,6 +118,16 @@ void BookDetailsPanel::attachToRegister() {
     showCurrentBook();
 }
 
+// A reading typed and not yet saved is saved with the book, as leaving the book would; when it
+// cannot be, the panel stays with the reason shown.
+void BookDetailsPanel::closeEvent(QCloseEvent *event) {
+    if (m_edited && m_books && !savePendingChange(*m_books)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void BookDetailsPanel::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (m_placed)
@@ -172,7 +184,8 @@ void BookDetailsPanel::suggest() {
     }
     if (suggestion.isEmpty()) {
         MessageService::instance().notice(
-            QStringLiteral("「%1」の読みを推測できません。カタカナで入力してください。").arg(title));
+            QStringLiteral("「%1」の読みを推測できません。カタカナで入力してください。")
+                .arg(title));
         m_reading->setFocus();
         return;
     }

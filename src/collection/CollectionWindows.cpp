@@ -25,18 +25,17 @@ QWidget *bookRegister() {
 
 DataSource *registerBooks() {
     QWidget *books = bookRegister();
-    return books ? books->findChild<DataSource *>(DataSource::PrimaryName,
-                                                  Qt::FindDirectChildrenOnly)
-                 : nullptr;
+    return books
+               ? books->findChild<DataSource *>(DataSource::PrimaryName, Qt::FindDirectChildrenOnly)
+               : nullptr;
 }
 
 void closeWithRegister(QWidget *window) {
     if (QWidget *books = bookRegister()) {
-        QObject::connect(books, &QObject::destroyed, window,
-                         [window = QPointer<QWidget>(window)] {
-                             if (window)
-                                 window->close();
-                         });
+        QObject::connect(books, &QObject::destroyed, window, [window = QPointer<QWidget>(window)] {
+            if (window)
+                window->close();
+        });
     }
 }
 
@@ -51,19 +50,23 @@ void placeBesideRegister(QWidget *window) {
     int left = beside.right() + 1;
     if (left + size.width() > room.right())
         left = std::max(room.left(), beside.left() - size.width());
-    const int top = std::clamp(beside.top(), room.top(), std::max(room.top(), room.bottom() - size.height()));
+    const int top =
+        std::clamp(beside.top(), room.top(), std::max(room.top(), room.bottom() - size.height()));
     window->move(left, top);
 }
 
 bool showBookInRegister(long long bookRowId) {
-    WindowRegistry::instance().show(windows::Register);
+    // A register hidden for a list standing in its place moves too, and shows the book when the
+    // list gives it back.
+    if (QWidget *books = bookRegister(); !books || books->isVisible())
+        WindowRegistry::instance().show(windows::Register);
     DataSource *books = registerBooks();
     if (!books)
         return false;
     const int position = books->recordSet().positionOfRowId(bookRowId);
     if (position == 0) {
-        MessageService::instance().notice(
-            QStringLiteral("この蔵書は登録画面にありません。削除されたか、登録画面が絞り込まれています。"));
+        MessageService::instance().notice(QStringLiteral(
+            "この蔵書は登録画面にありません。削除されたか、登録画面が絞り込まれています。"));
         return false;
     }
     if (books->recordSet().absolutePosition() == position)

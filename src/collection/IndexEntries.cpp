@@ -68,9 +68,11 @@ void IndexEntries::addTitles(const QHash<qint64, StoredReadings::Reading> &readi
         auto found = byTitle.constFind(key);
         if (found == byTitle.constEnd()) {
             found = byTitle.insert(key, int(m_entries.size()));
-            m_entries.push_back({title, readingText,
+            m_entries.push_back({title,
+                                 readingText,
                                  hasReading && reading->origin == StoredReadings::Origin::Suggested,
-                                 0, {}});
+                                 0,
+                                 {}});
         }
         m_entries[size_t(*found)].books.push_back(row);
     }
@@ -90,9 +92,11 @@ void IndexEntries::addMasters(CatalogueRows::Part part,
         const bool hasReading = reading != readings.constEnd();
         if (const auto key = numberOf(*list.rows, row, numberColumn))
             byNumber.insert(*key, int(m_entries.size()));
-        m_entries.push_back(
-            {textOf(*list.rows, row, nameColumn), hasReading ? reading->text : QString(),
-             hasReading && reading->origin == StoredReadings::Origin::Suggested, rowId, {}});
+        m_entries.push_back({textOf(*list.rows, row, nameColumn),
+                             hasReading ? reading->text : QString(),
+                             hasReading && reading->origin == StoredReadings::Origin::Suggested,
+                             rowId,
+                             {}});
     }
     const CatalogueRows::Table &books = m_rows->parts[Part::Books];
     const int reference = books.fields.indexOf(number);
@@ -112,8 +116,9 @@ void IndexEntries::sort() {
     m_order.resize(m_entries.size());
     for (size_t i = 0; i < m_order.size(); ++i)
         m_order[i] = int(i);
-    std::stable_sort(m_order.begin(), m_order.end(),
-                     [this](int a, int b) { return m_keys[size_t(a)].compare(m_keys[size_t(b)]) < 0; });
+    std::stable_sort(m_order.begin(), m_order.end(), [this](int a, int b) {
+        return m_keys[size_t(a)].compare(m_keys[size_t(b)]) < 0;
+    });
     findRows();
 }
 
@@ -129,9 +134,9 @@ void IndexEntries::findRows() {
 
 int IndexEntries::firstFrom(const QString &kana) const {
     const QCollatorSortKey key = m_japanese.sortKey(readings::toKatakana(kana), {});
-    const auto found = std::lower_bound(
-        m_order.begin(), m_order.end(), 0,
-        [&](int entry, int) { return m_keys[size_t(entry)].compare(key) < 0; });
+    const auto found = std::lower_bound(m_order.begin(), m_order.end(), 0, [&](int entry, int) {
+        return m_keys[size_t(entry)].compare(key) < 0;
+    });
     return int(found - m_order.begin());
 }
 
@@ -142,8 +147,8 @@ int IndexEntries::setReading(int position, const QString &reading, bool suggeste
     entry.suggested = suggested;
     m_keys[size_t(entryIndex)] = keyOf(entry);
     m_order.erase(m_order.begin() + position);
-    const auto place = std::upper_bound(
-        m_order.begin(), m_order.end(), entryIndex, [this](int moved, int other) {
+    const auto place =
+        std::upper_bound(m_order.begin(), m_order.end(), entryIndex, [this](int moved, int other) {
             return m_keys[size_t(moved)].compare(m_keys[size_t(other)]) < 0;
         });
     const int newPosition = int(place - m_order.begin());

@@ -43,7 +43,9 @@ public:
 
     IndexTab tab() const { return m_tab; }
     int count() const { return int(m_order.size()); }
-    const IndexEntry &at(int position) const { return m_entries[size_t(m_order[size_t(position)])]; }
+    const IndexEntry &at(int position) const {
+        return m_entries[size_t(m_order[size_t(position)])];
+    }
     const CatalogueRows &rows() const { return *m_rows; }
 
     // The first entry of 50音 row `row`; -1 when the row has none.

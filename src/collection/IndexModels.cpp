@@ -15,9 +15,9 @@ IndexEntryModel::IndexEntryModel(IndexCatalogue &catalogue, ReadingWriter writer
     : QAbstractTableModel(parent), m_catalogue(catalogue), m_writer(std::move(writer)) {}
 
 void IndexEntryModel::showTab(IndexTab tab) {
+    m_catalogue.entries(tab); // built before the reset starts, as building may fail
     beginResetModel();
     m_tab = tab;
-    entries();
     endResetModel();
 }
 

@@ -92,10 +92,9 @@ void KanaIndexWindow::buildControls() {
     for (int number = 0; number < IndexEntries::RowCount; ++number) {
         const auto row = KanaRow(number);
         const QString caption = JapaneseOrder::rowName(row);
-        QPushButton *button =
-            makeButton(this, QStringLiteral("cmdRow(%1)").arg(number), caption,
-                       row == KanaRow::Other ? QStringLiteral("その他")
-                                             : caption + QStringLiteral("行"));
+        QPushButton *button = makeButton(this, QStringLiteral("cmdRow(%1)").arg(number), caption,
+                                         row == KanaRow::Other ? QStringLiteral("その他")
+                                                               : caption + QStringLiteral("行"));
         button->setFixedWidth(button->fontMetrics().horizontalAdvance(caption) * 2 + 16);
         connect(button, &QPushButton::clicked, this, [this, row] {
             if (jumpToRow(row))
@@ -123,9 +122,9 @@ void KanaIndexWindow::buildControls() {
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("lblCount"));
     m_count->setAccessibleName(QStringLiteral("件数"));
-    QPushButton *openButton = makeButton(this, QStringLiteral("cmdOpen"),
-                                         QStringLiteral("登録画面で開く(&O)"),
-                                         QStringLiteral("登録画面で開く"));
+    QPushButton *openButton =
+        makeButton(this, QStringLiteral("cmdOpen"), QStringLiteral("登録画面で開く(&O)"),
+                   QStringLiteral("登録画面で開く"));
     openButton->setToolTip(QStringLiteral("選んだ蔵書を蔵書登録の画面に出します（Enter）"));
     QPushButton *closeButton = makeButton(this, QStringLiteral("cmdClose"),
                                           QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
@@ -140,8 +139,7 @@ void KanaIndexWindow::buildControls() {
     layout->addWidget(split, 1);
     layout->addLayout(bottom);
 
-    connect(m_tabs, &QTabBar::currentChanged, this,
-            [this](int tab) { showTab(IndexTab(tab)); });
+    connect(m_tabs, &QTabBar::currentChanged, this, [this](int tab) { showTab(IndexTab(tab)); });
     connect(m_entryView, &QAbstractItemView::activated, this, &KanaIndexWindow::entryActivated);
     connect(m_bookView, &QAbstractItemView::activated, this, &KanaIndexWindow::openBook);
     connect(openButton, &QPushButton::clicked, this, &KanaIndexWindow::openBook);
@@ -236,8 +234,8 @@ void KanaIndexWindow::makeCurrent(int position) {
     if (position < 0 || position >= m_entries->rowCount())
         return entryChosen();
     const QModelIndex index = m_entries->index(position, IndexEntryModel::TextColumn);
-    m_entryView->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_entryView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                              QItemSelectionModel::Rows);
     m_entryView->scrollTo(index, QAbstractItemView::PositionAtTop);
 }
 
@@ -261,8 +259,7 @@ void KanaIndexWindow::openBook() {
         showBookInRegister(m_books->bookRowId(current.row()));
 }
 
-void KanaIndexWindow::storeNameReading(IndexTab list, qint64 masterRowId,
-                                       const QString &reading) {
+void KanaIndexWindow::storeNameReading(IndexTab list, qint64 masterRowId, const QString &reading) {
     StoredReadings(m_connection).setName(masterOf(list), masterRowId, reading);
 }
 

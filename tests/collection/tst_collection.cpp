@@ -36,7 +36,8 @@ struct Readings {
 };
 
 qint64 rowIdOfTitle(const RegisterFixture &fixture, const QString &title) {
-    return fixture.value(QString("SELECT rowid FROM BOOK WHERE 題名 = '%1'").arg(title)).toLongLong();
+    return fixture.value(QString("SELECT rowid FROM BOOK WHERE 題名 = '%1'").arg(title))
+        .toLongLong();
 }
 
 qint64 authorRowId(const RegisterFixture &fixture, int number) {
@@ -46,13 +47,15 @@ qint64 authorRowId(const RegisterFixture &fixture, int number) {
 
 BookDetailsPanel *openPanel(BookRegister *books) {
     choose(books, "SHOUSAIP");
-    auto *panel = qobject_cast<BookDetailsPanel *>(RegisterFixture::visibleWindow(BookDetailsPanel::Name));
+    auto *panel =
+        qobject_cast<BookDetailsPanel *>(RegisterFixture::visibleWindow(BookDetailsPanel::Name));
     return panel && QTest::qWaitForWindowExposed(panel) ? panel : nullptr;
 }
 
 KanaIndexWindow *openIndex(BookRegister *books) {
     choose(books, "GOJUONI");
-    auto *index = qobject_cast<KanaIndexWindow *>(RegisterFixture::visibleWindow(KanaIndexWindow::Name));
+    auto *index =
+        qobject_cast<KanaIndexWindow *>(RegisterFixture::visibleWindow(KanaIndexWindow::Name));
     return index && QTest::qWaitForWindowExposed(index) ? index : nullptr;
 }
 
@@ -84,10 +87,14 @@ void seedAuthors(RegisterFixture &fixture) {
         const char *reading;
         int books;
     } authors[] = {
-        {1, "東野圭吾", "ヒガシノ ケイゴ", 3}, {2, "芥川龍之介", "アクタガワ リュウノスケ", 1},
-        {3, "川端康成", "カワバタ ヤスナリ", 2}, {4, "ガルシア", "ガルシア", 1},
-        {5, "山崎豊子", "ヤマザキ トヨコ", 1},   {6, "和辻哲郎", "ワツジ テツロウ", 1},
-        {7, "Zola", "", 1},                      {8, "夏目漱石", "ナツメ ソウセキ", 2},
+        {1, "東野圭吾", "ヒガシノ ケイゴ", 3},
+        {2, "芥川龍之介", "アクタガワ リュウノスケ", 1},
+        {3, "川端康成", "カワバタ ヤスナリ", 2},
+        {4, "ガルシア", "ガルシア", 1},
+        {5, "山崎豊子", "ヤマザキ トヨコ", 1},
+        {6, "和辻哲郎", "ワツジ テツロウ", 1},
+        {7, "Zola", "", 1},
+        {8, "夏目漱石", "ナツメ ソウセキ", 2},
     };
     Readings readings;
     int seq = 0;
@@ -117,6 +124,7 @@ private Q_SLOTS:
         QTest::newRow("更新") << "cmdUpdate";
         QTest::newRow("move") << "next";
         QTest::newRow("close") << "close";
+        QTest::newRow("panel closed") << "panel";
         QTest::newRow("new book, 更新") << "add";
     }
     void panelSavesWithTheRegister() {
@@ -139,6 +147,8 @@ private Q_SLOTS:
             QTest::mouseClick(control(books->navigator(), "cmdMoveNext"), Qt::LeftButton);
         else if (action == "close")
             books->close();
+        else if (action == "panel")
+            panel->close();
         else
             click(books, "cmdUpdate");
         RegisterFixture::settle();
@@ -207,16 +217,26 @@ private Q_SLOTS:
     void indexJumps_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("entry");
-        QTest::newRow("あ") << "button 0" << "芥川龍之介";
-        QTest::newRow("か (ガ sorts with カ)") << "button 1" << "ガルシア";
-        QTest::newRow("な") << "button 4" << "夏目漱石";
-        QTest::newRow("は") << "button 5" << "東野圭吾";
-        QTest::newRow("や") << "button 7" << "山崎豊子";
-        QTest::newRow("わ") << "button 9" << "和辻哲郎";
-        QTest::newRow("他: a name without reading") << "button 10" << "Zola";
-        QTest::newRow("typed かわ") << "type かわ" << "川端康成";
-        QTest::newRow("typed ひ") << "type ひ" << "東野圭吾";
-        QTest::newRow("typed before the first row") << "type ぁ" << "芥川龍之介";
+        QTest::newRow("あ") << "button 0"
+                            << "芥川龍之介";
+        QTest::newRow("か (ガ sorts with カ)") << "button 1"
+                                               << "ガルシア";
+        QTest::newRow("な") << "button 4"
+                            << "夏目漱石";
+        QTest::newRow("は") << "button 5"
+                            << "東野圭吾";
+        QTest::newRow("や") << "button 7"
+                            << "山崎豊子";
+        QTest::newRow("わ") << "button 9"
+                            << "和辻哲郎";
+        QTest::newRow("他: a name without reading") << "button 10"
+                                                    << "Zola";
+        QTest::newRow("typed かわ") << "type かわ"
+                                    << "川端康成";
+        QTest::newRow("typed ひ") << "type ひ"
+                                  << "東野圭吾";
+        QTest::newRow("typed before the first row") << "type ぁ"
+                                                    << "芥川龍之介";
     }
     void indexJumps() {
         QFETCH(QString, how);
@@ -257,7 +277,9 @@ private Q_SLOTS:
         auto *bookList = control<QTableView>(index, "grdBooks");
         QCOMPARE(bookList->model()->rowCount(), 3);
         for (int row = 0; row < 3; ++row)
-            QCOMPARE(bookList->model()->index(row, collection::IndexBookModel::AuthorReadingColumn).data(),
+            QCOMPARE(bookList->model()
+                         ->index(row, collection::IndexBookModel::AuthorReadingColumn)
+                         .data(),
                      "トウノ ケイゴ");
         QVERIFY(!entries->model()->setData(reading, "東野"));
         QCOMPARE(fixture.messages.texts.size(), 1);
