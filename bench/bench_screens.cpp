@@ -138,28 +138,6 @@ void printTimes(const char *what, const std::vector<Timing> &runs) {
     std::printf(")\n");
 }
 
-// In a process of its own: the times of every screen.
-int measureTimes() {
-    startAtMainMenu();
-    std::vector<Timing> registers;
-    for (int i = 0; i < 3; ++i) {
-        registers.push_back(openRegister());
-        if (i < 2)
-            untilIdle([] { window(BookRegister::Name)->close(); });
-    }
-    printTimes("蔵書登録", registers);
-    for (const Screen &screen : Screens) {
-        std::vector<Timing> runs;
-        for (int i = 0; i < 3; ++i) {
-            runs.push_back(openScreen(screen));
-            closeScreen(screen);
-        }
-        printTimes(screen.caption, runs);
-    }
-    measureIndex();
-    return 0;
-}
-
 // The 50音 index beside the register: each tab shown for the first time, a jump to each 50音 row,
 // and the register moved to a book far from where it stands.
 void measureIndex() {
@@ -193,6 +171,28 @@ void measureIndex() {
         moves.push_back(untilIdle([open] { open->click(); }));
     }
     printTimes("索引→登録へ移動", moves);
+}
+
+// In a process of its own: the times of every screen.
+int measureTimes() {
+    startAtMainMenu();
+    std::vector<Timing> registers;
+    for (int i = 0; i < 3; ++i) {
+        registers.push_back(openRegister());
+        if (i < 2)
+            untilIdle([] { window(BookRegister::Name)->close(); });
+    }
+    printTimes("蔵書登録", registers);
+    for (const Screen &screen : Screens) {
+        std::vector<Timing> runs;
+        for (int i = 0; i < 3; ++i) {
+            runs.push_back(openScreen(screen));
+            closeScreen(screen);
+        }
+        printTimes(screen.caption, runs);
+    }
+    measureIndex();
+    return 0;
 }
 
 // In a process of its own: the peak memory of the register alone, or with screen `item` open.
