@@ -142,7 +142,7 @@ QList<MenuTitle> buildMenuBar() {
          {command("HELPMEI", "目次", Opening::Help),
           command("VERDSP", "ﾊﾞｰｼﾞｮﾝ情報", Opening::About)}},
         {command("CLOSE1", "閉じる(&C)", Opening::Close)},
-        {command("COLLECTION", "コレクション(&K)", Opening::Alongside),
+        {command("COLLECTION", "ｺﾚｸｼｮﾝ(&K)", Opening::Alongside),
          {command("SHOUSAIP", "詳細パネル(&D)", Opening::Alongside, windows::BookDetails),
           command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex)}},
     };
