@@ -142,15 +142,16 @@ QList<Command> maintenanceCommands() {
          0, runBackup},
         {QStringLiteral("restore"),
          QStringLiteral("バックアップファイルから TOSHO.MDB を作り直します"),
-         QStringLiteral("使い方: hondana-admin restore [--yes] [--folder フォルダー]\n\n"
-                        "バックアップファイルと TOSHODEF.MDB から TOSHO.MDB を作り直します。今の "
-                        "TOSHO.MDB の内容は\nバックアップファイルの内容で置き換わります。置き換える"
-                        "前の内容はスナップショットに残ります。\nHONDANA.DAT があれば読みも戻します。"
-                        "本やマスターと一致しない読みは HONDANA-unattached-日時.DAT に\n残して"
-                        "その名前を表示します。端末では確認します。--yes で確認を"
-                        "省きます (端末以外から実行するときは必須)。\n読んだ件数をファイルごとに"
-                        "表示します。ファイルの末尾が欠けているとき、本の指すマスターの番号が"
-                        "\nないときは、もう一度確認します。"),
+         QStringLiteral(
+             "使い方: hondana-admin restore [--yes] [--folder フォルダー]\n\n"
+             "バックアップファイルと TOSHODEF.MDB から TOSHO.MDB を作り直します。今の "
+             "TOSHO.MDB の内容は\nバックアップファイルの内容で置き換わります。置き換える"
+             "前の内容はスナップショットに残ります。\nHONDANA.DAT があれば読みも戻します。"
+             "本やマスターと一致しない読みは HONDANA-unattached-日時.DAT に\n残して"
+             "その名前を表示します。端末では確認します。--yes で確認を"
+             "省きます (端末以外から実行するときは必須)。\n読んだ件数をファイルごとに"
+             "表示します。ファイルの末尾が欠けているとき、本の指すマスターの番号が"
+             "\nないときは、もう一度確認します。"),
          0, runRestore},
         {QStringLiteral("reset"),
          QStringLiteral("蔵書と4つのマスターを空にします (全データの削除)"),
