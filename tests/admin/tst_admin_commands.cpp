@@ -3,6 +3,7 @@
 
 #include "base/FileNames.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/TestSql.h"
 
 #include <QStringDecoder>
@@ -77,17 +78,14 @@ private Q_SLOTS:
 };
 
 void TestAdminCommands::commands_data() {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("said");   // in standard output, or error output when it failed
-    QTest::addColumn<int>("booksAfter"); // -1: the catalogue is unchanged
-
-    // The command line is split at blanks.
+    // `said` in standard output, or error output when it failed; `booksAfter` -1: the catalogue
+    // is unchanged. The command line is split at blanks.
+    test::columns<QStringList, QString, int, QString, int>(
+        {"arguments", "setup", "exitCode", "said", "booksAfter"});
     auto row = [](const char *name, const char *command, const char *setup, int exitCode,
                   const char *said, int booksAfter = -1) {
-        QTest::newRow(name) << u8(command).split(u' ', Qt::SkipEmptyParts) << u8(setup) << exitCode
-                            << u8(said) << booksAfter;
+        test::row(name, u8(command).split(u' ', Qt::SkipEmptyParts), setup, exitCode, said,
+                  booksAfter);
     };
     row("help", "--help", "", 0, "使い方");
     row("no command", "", "", 2, "使い方");
@@ -105,7 +103,6 @@ void TestAdminCommands::commands_data() {
     row("reset without catalogue", "reset -y", "no catalogue", 1, "TOSHO");
     row("no snapshots yet", "snapshots", "", 0, "まだありません");
     row("snapshot of a reset", "snapshots", "after reset", 0, "-reset.MDB", 0);
-    row("unknown snapshot", "restore-snapshot 20200101-000000-reset.MDB -y", "", 1, "ありません");
     row("snapshot name missing", "restore-snapshot -y", "", 2, "引数");
     row("check, sound", "check", "", 0, "問題は見つかりませんでした");
     row("check, missing author", "check", "orphan", 4, "99999");
@@ -128,14 +125,12 @@ void TestAdminCommands::commands_data() {
 }
 
 void TestAdminCommands::commands() {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, setup);
-    QFETCH(int, exitCode);
-    QFETCH(QString, said);
-    QFETCH(int, booksAfter);
+    QStringList arguments = test::cell<QStringList>("arguments");
+    const int exitCode = test::cell<int>("exitCode");
+    const int booksAfter = test::cell<int>("booksAfter");
     DataFolder folder;
     prepareCatalogue(folder.path(), 25);
-    arrange(folder, setup);
+    arrange(folder, test::text("setup"));
     const QByteArray before = contents(catalogue(folder));
 
     // Run from elsewhere, naming the data folder, as a script would.
@@ -146,7 +141,7 @@ void TestAdminCommands::commands() {
     QVERIFY(!outcome.crashed);
     QCOMPARE(outcome.exitCode, exitCode);
     const QString text = exitCode == 0 ? outcome.out : outcome.err + outcome.out;
-    QVERIFY2(text.contains(said), qPrintable(text));
+    QVERIFY2(text.contains(test::text("said")), qPrintable(text));
     if (booksAfter < 0)
         QVERIFY2(contents(catalogue(folder)) == before, "the catalogue changed");
     else

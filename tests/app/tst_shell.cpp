@@ -10,7 +10,9 @@
 #include "db/Connection.h"
 #include "maintenance/BackupData.h"
 #include "support/Catalogues.h"
+#include "support/Controls.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
@@ -19,7 +21,6 @@
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QTextBrowser>
@@ -42,13 +43,6 @@ QWidget *shown(const QString &window) {
 bool isShown(const QString &window) {
     QWidget *widget = registry().existing(window);
     return widget && widget->isVisible();
-}
-
-void click(QWidget *form, const QString &name) {
-    QVERIFY(form);
-    auto *button = form->findChild<QAbstractButton *>(name);
-    QVERIFY2(button, qPrintable(name));
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void clickOnAgreement(const QString &name) {
@@ -125,24 +119,24 @@ private Q_SLOTS:
     // Declining ends the program and touches no file. The title bar only unloads the agreement:
     // no window is left, so the program ends all the same, and the agreement is asked again.
     void declineTouchesNoFile_data() {
-        QTest::addColumn<QString>("button");
-        QTest::newRow("同意しない") << "Command3";
-        QTest::newRow("閉じる(&C)") << "cmdClose";
-        QTest::newRow("title bar") << "";
+        columns<QString>({"button"});
+        row("同意しない", "Command3");
+        row("閉じる(&C)", "cmdClose");
+        row("title bar", "");
     }
 
     void declineTouchesNoFile() {
-        QFETCH(QString, button);
+        const QString button = text("button");
         QVERIFY(start());
         QWidget *screen = registry().existing(AgreementWindow::Name);
         QVERIFY(isShown(AgreementWindow::Name));
         QVERIFY(!isShown(MainMenu::Name));
         QCOMPARE(AppState::instance().admission, AppState::Admission::Pending);
-        auto *text = screen->findChild<BoundTextArea *>("txtFields(1)");
-        QVERIFY(text && text->isReadOnly());
-        for (const char *part : {"ソフトウェア使用許諾契約書", "フリーソフトウェア", "同意しない"})
-            QVERIFY2(text->toPlainText().contains(u8(part)), part);
-        QVERIFY2(!text->toPlainText().contains('\r'), "the text box wants one kind of line end");
+        auto *agreement = screen->findChild<BoundTextArea *>("txtFields(1)");
+        QVERIFY(agreement && agreement->isReadOnly());
+        QVERIFY(agreement->toPlainText().contains(u8("同意しない")));
+        QVERIFY2(!agreement->toPlainText().contains('\r'),
+                 "the text box wants one kind of line end");
         // The agreement text is held open through its own file, never the catalogue or the version.
         QCOMPARE(openConnectionCount(m_folder->filePath("TOSHO.MDB")), 0);
         const auto before = folderSnapshot();
@@ -171,50 +165,14 @@ private Q_SLOTS:
         QVERIFY(isShown(AgreementWindow::Name));
     }
 
-    void firstAcceptance_data() {
-        QTest::addColumn<QString>("version"); // of an INTVER.mdb already there, empty for none
-        QTest::newRow("first start") << "";
-        QTest::newRow("version database already there") << "1.00";
-    }
-
-    void firstAcceptance() {
-        QFETCH(QString, version);
-        if (!version.isEmpty())
-            writeVersionDatabase(m_folder->path(), version);
-        const QByteArray earlierVersion = contents("INTVER.mdb");
-        QVERIFY(start());
-        QCOMPARE(acceptances(), 0);
-
-        clickOnAgreement("Command1");
-
-        QVERIFY(!programEnded());
-        QVERIFY(m_messages->texts.isEmpty());
-        QCOMPARE(acceptances(), 1);
-        // An existing version database is left alone; a missing one is the current version's.
-        QCOMPARE(contents("INTVER.mdb"),
-                 version.isEmpty() ? contents("intdef.ver") : earlierVersion);
-        QCOMPARE(AppState::instance().admission, AppState::Admission::Yes);
-        QCOMPARE(AppState::instance().subWindowFlag, qint16(0));
-        QVERIFY(isShown(MainMenu::Name));
-        finishProgram();
-        QVERIFY(!registry().existing(AgreementWindow::Name));
-        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-        // The next start goes straight to the main menu only where the version is the current one.
-        registry().existing(MainMenu::Name)->hide();
-        QVERIFY(start());
-        QCOMPARE(isShown(MainMenu::Name), version.isEmpty());
-        QCOMPARE(isShown(AgreementWindow::Name), !version.isEmpty());
-    }
-
-    // "同意する" on an earlier release's catalogue or where something is missing: one message and
-    // the end of the program. `unchanged` names the files that must be as they were ("*": the whole
+    // "同意する": a first acceptance goes on to the main menu, recording the acceptance and
+    // installing the current version database where none is. On an earlier release's catalogue
+    // or where something is missing: one message (the whole, or a part in brackets) and the end
+    // of the program. `unchanged` names the files that must be as they were ("*": the whole
     // folder); the upgrade rebuilds the catalogue with the same data.
-    void acceptanceEndsTheProgram_data() {
-        QTest::addColumn<Step>("prepare");
-        QTest::addColumn<Step>("meanwhile");  // between start-up and the click
-        QTest::addColumn<QString>("message"); // the whole message, or a part in brackets
-        QTest::addColumn<QStringList>("unchanged");
-        QTest::addColumn<bool>("askedAgain");
+    void acceptance_data() {
+        columns<Step, Step, QString, QStringList, bool>(
+            {"prepare", "meanwhile", "message", "unchanged", "askedAgain"});
         const QString upgraded = u8("バージョンアップを完了しました、再度立ち上げてください！");
         const auto earlier = [](const QString &version = {}) {
             return [version] {
@@ -234,8 +192,13 @@ private Q_SLOTS:
                        const char *name, const Step &prepare, const QString &message,
                        const QStringList &unchanged = {}, bool askedAgain = false,
                        const Step &meanwhile = [] {}) {
-            QTest::newRow(name) << prepare << meanwhile << message << unchanged << askedAgain;
+            test::row(name, prepare, meanwhile, message, unchanged, askedAgain);
         };
+        row("first acceptance", [] {}, {});
+        row(
+            "first acceptance beside an earlier version database",
+            [] { writeVersionDatabase(QDir::currentPath(), u8("1.00")); }, {}, {u8("INTVER.mdb")},
+            true);
         row("upgrade without version database", earlier(), upgraded);
         row("upgrade replaces earlier backup files",
             also(earlier(),
@@ -262,16 +225,14 @@ private Q_SLOTS:
             [] { SqlFile("TOSHO.MDB").exec("INSERT INTO DOUI (ID) VALUES (1)"); });
     }
 
-    void acceptanceEndsTheProgram() {
-        QFETCH(Step, prepare);
-        QFETCH(Step, meanwhile);
-        QFETCH(QString, message);
-        QFETCH(QStringList, unchanged);
-        QFETCH(bool, askedAgain);
-        prepare();
+    void acceptance() {
+        const QString message = text("message");
+        const QStringList unchanged = cell<QStringList>("unchanged");
+        const bool ends = !message.isEmpty();
+        cell<Step>("prepare")();
         QVERIFY(start());
         QVERIFY(isShown(AgreementWindow::Name));
-        meanwhile();
+        cell<Step>("meanwhile")();
         const auto before = folderSnapshot();
         // Screens that hold the catalogue open must not stop its replacement.
         Connection catalogue(AppState::instance().mainConnectionString);
@@ -279,25 +240,30 @@ private Q_SLOTS:
 
         clickOnAgreement("Command1");
 
-        QCOMPARE(m_messages->texts.size(), 1);
+        QCOMPARE(m_messages->texts.size(), int(ends));
         if (message.startsWith('['))
             QVERIFY2(m_messages->texts[0].contains(message.mid(1, message.size() - 2)),
                      qPrintable(m_messages->texts[0]));
-        else
+        else if (ends)
             QCOMPARE(m_messages->texts[0], message);
-        QCOMPARE(m_messages->titles, QStringList{QString()});
-        QVERIFY(programEnded());
+        QCOMPARE(m_messages->titles, QStringList(int(ends), QString()));
+        QCOMPARE(programEnded(), ends);
         QVERIFY(!isShown(AgreementWindow::Name));
-        QVERIFY(!isShown(MainMenu::Name));
-        QVERIFY(!catalogue.isOpen());
+        QCOMPARE(isShown(MainMenu::Name), !ends);
+        QVERIFY(!ends || !catalogue.isOpen());
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-        if (unchanged == QStringList{u8("*")})
-            QCOMPARE(AppState::instance().admission, AppState::Admission::No);
+        if (!ends || unchanged == QStringList{u8("*")})
+            QCOMPARE(AppState::instance().admission,
+                     ends ? AppState::Admission::No : AppState::Admission::Yes);
         const auto after = folderSnapshot();
         for (const QString &file : unchanged)
             QVERIFY2(file == "*" ? after == before : after.value(file) == before.value(file),
                      qPrintable(file));
-        if (unchanged.isEmpty()) {
+        if (!ends || unchanged.isEmpty())
+            QCOMPARE(acceptances(), 1);
+        if (unchanged.isEmpty())
+            QCOMPARE(contents("INTVER.mdb"), contents("intdef.ver"));
+        if (ends && unchanged.isEmpty()) {
             // The files hold the old catalogue, and the rebuilt one holds the same.
             QCOMPARE(QFileInfo("BOOK.DAT").size(), 100 * 324);
             QMap<QString, QByteArray> upgradeBackup;
@@ -306,39 +272,34 @@ private Q_SLOTS:
             backupData(AppState::instance().mainConnectionString);
             for (const QString &file : BackupFiles)
                 QVERIFY2(contents(file) == upgradeBackup[file], qPrintable(file));
-            QCOMPARE(acceptances(), 1);
-            QCOMPARE(contents("INTVER.mdb"), contents("intdef.ver"));
             QVERIFY(!QFile::exists("TOSHOCPY.MDB"));
         }
         finishProgram();
         m_messages->texts.clear();
+        if (!ends)
+            registry().existing(MainMenu::Name)->hide();
         QVERIFY(start());
-        QCOMPARE(isShown(AgreementWindow::Name), askedAgain);
-        QCOMPARE(isShown(MainMenu::Name), !askedAgain);
+        QCOMPARE(isShown(AgreementWindow::Name), cell<bool>("askedAgain"));
+        QCOMPARE(isShown(MainMenu::Name), !cell<bool>("askedAgain"));
         QVERIFY(m_messages->texts.isEmpty());
     }
 
     void mainMenuOpensScreensInItsPlace_data() {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("screen");
-        QTest::addColumn<bool>("provided");
-        for (const bool provided : {true, false}) {
-            QTest::addRow("register, provided %d", provided)
-                << u8("Command2") << u8("MEISAI") << provided;
-            QTest::addRow("utilities, provided %d", provided)
-                << u8("Command3") << u8("ALLDEL") << provided;
-        }
+        columns<QString, QString, bool>({"button", "screen", "provided"});
+        row("register", "Command2", "MEISAI", true);
+        row("register not provided", "Command2", "MEISAI", false);
+        row("utilities", "Command3", "ALLDEL", true);
+        row("utilities not provided", "Command3", "ALLDEL", false);
     }
 
     void mainMenuOpensScreensInItsPlace() {
-        QFETCH(QString, button);
-        QFETCH(QString, screen);
-        QFETCH(bool, provided);
+        const QString screen = text("screen");
+        const bool provided = cell<bool>("provided");
         registry().registerFactory(
             screen, [provided]() -> QWidget * { return provided ? new QWidget : nullptr; });
         QWidget *menu = shown(MainMenu::Name);
 
-        click(menu, button);
+        click(menu, text("button"));
 
         QCOMPARE(menu->isVisible(), !provided);
         QWidget *opened = registry().existing(screen);
@@ -354,22 +315,21 @@ private Q_SLOTS:
     // The main menu's "?" opens topic 1, the register's 2, in one help window; whatever is missing
     // is reported in that window, not in a message box.
     void helpTopics_data() {
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<QString>("shows"); // the page opened, or what the window reports
-        QTest::newRow("main menu") << "" << 1 << "mainmenu.html";
-        QTest::newRow("register") << "" << 2 << "register.html";
-        QTest::newRow("no help folder") << "folder" << 1 << "KAROBU.chm";
-        QTest::newRow("no context map") << "context.map" << 1 << "context.map";
-        QTest::newRow("no page") << "mainmenu.html" << 1 << "mainmenu.html";
-        QTest::newRow("unknown id") << "" << 99 << "99";
-        QTest::newRow("page outside the help folder") << "escape" << 1 << "../JETDB.VER";
+        // `shows`: the page opened, or what the window reports
+        columns<QString, int, QString>({"damage", "id", "shows"});
+        row("main menu", "", 1, "mainmenu.html");
+        row("register", "", 2, "register.html");
+        row("no help folder", "folder", 1, "KAROBU.chm");
+        row("no context map", "context.map", 1, "context.map");
+        row("no page", "mainmenu.html", 1, "mainmenu.html");
+        row("unknown id", "", 99, "99");
+        row("page outside the help folder", "escape", 1, "../JETDB.VER");
     }
 
     void helpTopics() {
-        QFETCH(QString, damage);
-        QFETCH(int, id);
-        QFETCH(QString, shows);
+        const QString damage = text("damage");
+        const int id = cell<int>("id");
+        const QString shows = text("shows");
         QDir help(m_folder->filePath(u8("KAROBU.chm")));
         if (damage == "folder")
             QVERIFY(help.removeRecursively());
@@ -385,12 +345,12 @@ private Q_SLOTS:
 
         HelpWindow *window = helpWindow();
         QVERIFY(window);
-        const QString text = window->browser()->toPlainText();
+        const QString page = window->browser()->toPlainText();
         if (damage.isEmpty() && id != 99) {
             QCOMPARE(window->browser()->source().fileName(), shows);
-            QVERIFY(!text.trimmed().isEmpty());
+            QVERIFY(!page.trimmed().isEmpty());
         } else {
-            QVERIFY2(text.contains(shows), qPrintable(text));
+            QVERIFY2(page.contains(shows), qPrintable(page));
             QVERIFY_THROWS_EXCEPTION(Failure, help::pagePath(id));
         }
         QVERIFY(m_messages->texts.isEmpty());
@@ -430,18 +390,17 @@ private Q_SLOTS:
     }
 
     void systemInformation_data() {
-        QTest::addColumn<QString>("installed"); // the candidate the PATH holds, empty for none
-        QTest::addColumn<bool>("starts");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("nothing installed") << "" << true << true;
-        QTest::newRow("later candidate") << "lxtask" << true << false;
-        QTest::newRow("found but will not start") << "hardinfo" << false << true;
+        // `installed`: the candidate the PATH holds, empty for none
+        columns<QString, bool>({"installed", "starts"});
+        row("nothing installed", "", true);
+        row("later candidate", "lxtask", true);
+        row("found but will not start", "hardinfo", false);
     }
 
     void systemInformation() {
-        QFETCH(QString, installed);
-        QFETCH(bool, starts);
-        QFETCH(bool, refused);
+        const QString installed = text("installed");
+        const bool starts = cell<bool>("starts");
+        const bool refused = installed.isEmpty() || !starts;
         QStringList asked;
         QStringList started;
         SystemInformation standIn(

@@ -10,6 +10,7 @@
 #include "retrieval/GroupedListDescription.h"
 #include "retrieval/QueryScreenDescription.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
 
@@ -20,7 +21,7 @@
 #include <QtTest>
 
 using namespace hondana;
-using test::u8;
+using namespace hondana::test;
 
 template <typename List, typename M> static QStringList names(const List &list, M column) {
     QStringList names;
@@ -37,10 +38,7 @@ private Q_SLOTS:
     // it shows blank). A table the backup saves has exactly its backup file's columns (`whole`),
     // and is STRICT, so no word goes into a number column for the backup to cut.
     void templatesServeTheScreens_data() {
-        QTest::addColumn<QString>("database");
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QStringList>("columns");
-        QTest::addColumn<bool>("whole");
+        columns<QString, QString, QStringList, bool>({"database", "source", "columns", "whole"});
         const auto row = [](const QString &user, const QString &source, const QStringList &columns,
                             bool whole = false) {
             for (const QString &database : {files::CatalogueTemplate, files::RestoreTemplate})
@@ -69,17 +67,15 @@ private Q_SLOTS:
     }
 
     void templatesServeTheScreens() {
-        QFETCH(QString, database);
-        QFETCH(QString, source);
-        QFETCH(QStringList, columns);
-        QFETCH(bool, whole);
+        const QString source = text("source");
         test::DataFolder folder;
-        const test::SqlFile file(folder.filePath(database));
+        const test::SqlFile file(folder.filePath(text("database")));
         QSqlQuery query(file.database());
         QVERIFY(query.exec(source.contains(u' ') ? source : u8("SELECT * FROM ") + source));
+        const QStringList columns = cell<QStringList>("columns");
         for (const QString &column : columns)
             QVERIFY2(column.isEmpty() || query.record().contains(column), qPrintable(column));
-        if (whole) {
+        if (cell<bool>("whole")) {
             QCOMPARE(query.record().count(), columns.size());
             QCOMPARE(file.value(
                          u8("SELECT strict FROM pragma_table_list WHERE name = '%1'").arg(source)),

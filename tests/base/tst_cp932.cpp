@@ -1,11 +1,12 @@
 #include "base/Cp932.h"
 #include "base/Failure.h"
+#include "support/DataRows.h"
 #include "support/TestFiles.h"
 
 #include <QtTest>
 
 using namespace hondana;
-using test::u8;
+using namespace hondana::test;
 
 class TestCp932 : public QObject {
     Q_OBJECT
@@ -16,17 +17,15 @@ private Q_SLOTS:
     // What is typed, the bytes written for it, what those bytes read back as, and the other codes
     // (NEC and IBM extensions) that read back as the same character.
     void roundTrips_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("readBack");
-        QTest::addColumn<QByteArrayList>("otherCodes");
+        columns<QString, QByteArray, QString, QByteArrayList>(
+            {"text", "bytes", "readBack", "otherCodes"});
         auto row = [](const char *name, const QString &text, const char *hex, const char *readBack,
                       const QByteArray &others = {}) {
             QByteArrayList codes;
             for (const QByteArray &code : others.split(' '))
                 if (!code.isEmpty())
                     codes << QByteArray::fromHex(code);
-            QTest::newRow(name) << text << QByteArray::fromHex(hex) << u8(readBack) << codes;
+            test::row(name, text, QByteArray::fromHex(hex), readBack, codes);
         };
         for (const char *same :
              {"\\ 5c",  "~ 7e",    "ｱ b1",    "ﾟ df",    "― 815c",  "＼ 815f", "～ 8160",
@@ -41,26 +40,24 @@ private Q_SLOTS:
         row("￢ and two more codes", u8("￢"), "81ca", "￢", "eef9 fa54");
         row("纊 and its NEC-selected code", u8("纊"), "fa5c", "纊", "ed40");
         row("№ and its IBM code", u8("№"), "8782", "№", "fa59");
-        row("JIS wave dash", QString(QChar(0x301C)), "8160", "～");
-        row("JIS double vertical line", QString(QChar(0x2016)), "8161", "∥");
-        row("JIS minus sign", QString(QChar(0x2212)), "817c", "－");
-        row("JIS cent sign", QString(QChar(0x00A2)), "8191", "￠");
-        row("JIS pound sign", QString(QChar(0x00A3)), "8192", "￡");
-        row("JIS not sign", QString(QChar(0x00AC)), "81ca", "￢");
-        row("JIS em dash", QString(QChar(0x2014)), "815c", "―");
+        // The JIS forms of characters code page 932 holds in their Windows forms.
+        for (const char *jis : {"〜 8160 ～", "‖ 8161 ∥", "− 817c －", "¢ 8191 ￠", "£ 8192 ￡",
+                                "¬ 81ca ￢", "— 815c ―"}) {
+            const QList<QByteArray> parts = QByteArray(jis).split(' ');
+            row(jis, u8(parts[0]), parts[1], parts[2]);
+        }
     }
 
     void roundTrips() {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, readBack);
-        QFETCH(QByteArrayList, otherCodes);
+        const QString text = test::text("text");
+        const QByteArray bytes = cell<QByteArray>("bytes");
+        const QString readBack = test::text("readBack");
         QCOMPARE(cp932::encode(text), bytes);
         QCOMPARE(cp932::byteLength(text), bytes.size());
         QCOMPARE(cp932::encodeField(text, bytes.size()), bytes);
         QCOMPARE(cp932::decode(bytes), readBack);
         QCOMPARE(cp932::toWindowsForms(u8("a") + text + u8("b")), u8("a") + readBack + u8("b"));
-        for (const QByteArray &code : otherCodes) {
+        for (const QByteArray &code : cell<QByteArrayList>("otherCodes")) {
             QCOMPARE(cp932::decode(code), readBack);
             QCOMPARE(cp932::encode(cp932::decode(code)), bytes);
         }
@@ -69,13 +66,10 @@ private Q_SLOTS:
     // A backup field never fails: a character code page 932 cannot hold becomes "?" there, while
     // everywhere else it is refused by name (`culprit`).
     void encodesFields_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("culprit");
+        columns<QString, int, QByteArray, QString>({"text", "width", "bytes", "culprit"});
         auto row = [](const char *name, const QString &text, int width, const QByteArray &bytes,
                       const QString &culprit = {}) {
-            QTest::newRow(name) << text << width << bytes << culprit;
+            test::row(name, text, width, bytes, culprit);
         };
         row("empty gives blanks", QString(), 4, "    ");
         row("ascii padded", u8("SF"), 6, "SF    ");
@@ -94,10 +88,10 @@ private Q_SLOTS:
     }
 
     void encodesFields() {
-        QFETCH(QString, text);
-        QFETCH(int, width);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, culprit);
+        const QString text = test::text("text");
+        const int width = cell<int>("width");
+        const QByteArray bytes = cell<QByteArray>("bytes");
+        const QString culprit = test::text("culprit");
         QCOMPARE(cp932::encodeField(text, width), bytes);
         // The writer of backup files hands over the engine's UTF-8 text instead.
         QByteArray fromUtf8(width, '\0');
@@ -119,10 +113,9 @@ private Q_SLOTS:
     // Every byte sequence at all is replayed by the fuzz target's corpus; these are the cases a
     // reader of damaged backup files meets.
     void decodesGarbageWithoutStopping_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
+        columns<QByteArray, QString>({"bytes", "text"});
         auto row = [](const char *name, const char *hex, const char *text) {
-            QTest::newRow(name) << QByteArray::fromHex(hex) << u8(text);
+            test::row(name, QByteArray::fromHex(hex), text);
         };
         row("byte 80 and A0 and FD", "80a0fd", "〓〓〓");
         row("lead byte with a blank after it", "8120967b", "〓 本");
@@ -133,12 +126,11 @@ private Q_SLOTS:
     }
 
     void decodesGarbageWithoutStopping() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        QCOMPARE(cp932::decode(bytes), text);
+        const QByteArray bytes = cell<QByteArray>("bytes");
+        QTEST(cp932::decode(bytes), "text");
         QByteArray utf8("stale contents of the buffer");
         cp932::decodeToUtf8(bytes.constData(), bytes.size(), utf8);
-        QCOMPARE(QString::fromUtf8(utf8), text);
+        QTEST(QString::fromUtf8(utf8), "text");
     }
 };
 

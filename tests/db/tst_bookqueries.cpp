@@ -5,6 +5,7 @@
 #include "db/RecordStorage.h"
 #include "db/SqliteStatement.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/TestSql.h"
 
 #include <QDate>
@@ -84,26 +85,18 @@ private Q_SLOTS:
     // ORDER BY columns do not tell apart (`order`, as result columns) the SQL leaves in any
     // order; among those the engine's plan decides, so they are compared as a set.
     void sameAsTheEngine_data() {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QList<int>>("order");
-        QTest::newRow("TQ1") << "TQ1"
-                             << "SELECT * FROM TQ1" << QList<int>{0, 7};
-        QTest::newRow("TQ2") << "TQ2"
-                             << "SELECT * FROM TQ2" << QList<int>{1, 2, 4};
-        QTest::newRow("TQ3") << "TQ3"
-                             << "SELECT * FROM TQ3" << QList<int>{12, 4, 10};
-        QTest::newRow("by category")
-            << childcommands::ByCategory << childcommands::ByCategory << QList<int>{1, 3};
-        QTest::newRow("by author")
-            << childcommands::ByAuthor << childcommands::ByAuthor << QList<int>{1, 3};
-        QTest::newRow("by publisher")
-            << childcommands::ByPublisher << childcommands::ByPublisher << QList<int>{1};
+        test::columns<QString, QString, QList<int>>({"source", "sql", "order"});
+        test::row("TQ1", "TQ1", "SELECT * FROM TQ1", QList<int>{0, 7});
+        test::row("TQ2", "TQ2", "SELECT * FROM TQ2", QList<int>{1, 2, 4});
+        test::row("TQ3", "TQ3", "SELECT * FROM TQ3", QList<int>{12, 4, 10});
+        test::row("by category", childcommands::ByCategory, childcommands::ByCategory,
+                  QList<int>{1, 3});
+        test::row("by author", childcommands::ByAuthor, childcommands::ByAuthor, QList<int>{1, 3});
+        test::row("by publisher", childcommands::ByPublisher, childcommands::ByPublisher,
+                  QList<int>{1});
     }
     void sameAsTheEngine() {
-        QFETCH(QString, source);
-        QFETCH(QString, sql);
-        QFETCH(QList<int>, order);
+        const QList<int> order = test::cell<QList<int>>("order");
         test::DataFolder folder;
         folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
         Connection connection(QStringLiteral("FILE NAME=Karobu.udl"));
@@ -113,7 +106,7 @@ private Q_SLOTS:
 
         RecordFields fields;
         RecordStorage storage;
-        QVERIFY(answerFromMemory(connection, source, fields, storage));
+        QVERIFY(answerFromMemory(connection, test::text("source"), fields, storage));
         QStringList fromMemory;
         for (int row = 0; row < storage.rows(); ++row) {
             QStringList values;
@@ -122,7 +115,8 @@ private Q_SLOTS:
             fromMemory << values.join(u'|');
         }
 
-        sqlite::Statement engine(sqlite::handleOf(connection.database()), sql, QString());
+        sqlite::Statement engine(sqlite::handleOf(connection.database()), test::text("sql"),
+                                 QString());
         QStringList names;
         for (int column = 0; column < sqlite3_column_count(engine.get()); ++column)
             names << QString::fromUtf8(sqlite3_column_name(engine.get(), column));

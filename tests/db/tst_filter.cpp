@@ -1,9 +1,11 @@
 #include "base/Failure.h"
 #include "db/FilterExpression.h"
+#include "support/DataRows.h"
 
 #include <QtTest>
 
 using namespace hondana;
+using namespace hondana::test;
 
 namespace {
 // Rows of two columns, 題名 and 著者名, as the searches filter them.
@@ -18,13 +20,10 @@ class TestFilter : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void matches_data() {
-        QTest::addColumn<QString>("expression");
-        QTest::addColumn<QVariant>("title");
-        QTest::addColumn<QVariant>("author");
-        QTest::addColumn<bool>("expected");
+        columns<QString, QVariant, QVariant, bool>({"expression", "title", "author", "expected"});
         const auto row = [](const char *name, const char *expression, const QVariant &title,
                             bool expected, const QVariant &author = {}) {
-            QTest::newRow(name) << QString(expression) << title << author << expected;
+            test::row(name, expression, title, author, expected);
         };
         row("prefix", "題名 LIKE '吾輩*'", "吾輩は猫である", true);
         row("not a prefix", "題名 LIKE '猫*'", "吾輩は猫である", false);
@@ -54,40 +53,38 @@ private Q_SLOTS:
     }
 
     void matches() {
-        QFETCH(QString, expression);
-        QFETCH(QVariant, title);
-        QFETCH(QVariant, author);
-        QTEST(matchRow(FilterExpression::parse(expression), title, author), "expected");
+        QTEST(matchRow(FilterExpression::parse(text("expression")), cell<QVariant>("title"),
+                       cell<QVariant>("author")),
+              "expected");
     }
 
     void refused_data() {
-        QTest::addColumn<QString>("expression");
-        QTest::newRow("apostrophe in the text") << "題名 LIKE 'it's*'";
-        QTest::newRow("equals") << "題名 = 'a'";
-        QTest::newRow("OR") << "題名 LIKE 'a*' OR 著者名 LIKE 'b*'";
-        QTest::newRow("open parenthesis") << "(題名 LIKE 'a*'";
-        QTest::newRow("no column") << "LIKE 'a*'";
-        QTest::newRow("unclosed quote") << "題名 LIKE 'abc";
-        QTest::newRow("dangling AND") << "題名 LIKE 'a*' AND";
+        columns<QString>({"expression"});
+        row("apostrophe in the text", "題名 LIKE 'it's*'");
+        row("equals", "題名 = 'a'");
+        row("OR", "題名 LIKE 'a*' OR 著者名 LIKE 'b*'");
+        row("open parenthesis", "(題名 LIKE 'a*'");
+        row("no column", "LIKE 'a*'");
+        row("unclosed quote", "題名 LIKE 'abc");
+        row("dangling AND", "題名 LIKE 'a*' AND");
     }
 
     void refused() {
-        QFETCH(QString, expression);
-        QVERIFY_THROWS_EXCEPTION(Failure, FilterExpression::parse(expression));
+        QVERIFY_THROWS_EXCEPTION(Failure, FilterExpression::parse(text("expression")));
     }
 
     // What a user types ends up between apostrophes and must match itself, whatever it holds.
     void literal_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::newRow("plain") << "吾輩";
-        QTest::newRow("apostrophes") << "it's '' '";
-        QTest::newRow("wildcards") << "*?#%[a-z]!";
-        QTest::newRow("ends in an asterisk") << "a*";
-        QTest::newRow("syntax words") << "x' OR 題名 LIKE 'y";
+        columns<QString>({"typed"});
+        row("plain", "吾輩");
+        row("apostrophes", "it's '' '");
+        row("wildcards", "*?#%[a-z]!");
+        row("ends in an asterisk", "a*");
+        row("syntax words", "x' OR 題名 LIKE 'y");
     }
 
     void literal() {
-        QFETCH(QString, typed);
+        const QString typed = text("typed");
         const FilterExpression filter = FilterExpression::parse(
             QStringLiteral("題名 LIKE '%1*'").arg(FilterExpression::literal(typed)));
         QCOMPARE(filter.columns(), QStringList{QStringLiteral("題名")});

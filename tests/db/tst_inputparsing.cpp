@@ -33,7 +33,6 @@ private Q_SLOTS:
             QVariant value, expected;
             QString outcome;
         } rows[] = {
-            {"価格", "1234567", number(1234567), "1,234,567"},
             {"価格", "－３", number(-3), "-3"},
             {"価格", "+7", number(7), "7"},
             {"価格", "　42 ", number(42), "42"},
@@ -46,7 +45,6 @@ private Q_SLOTS:
             {"価格", 1.5, {}, "「価格」には整数を入れてください。"},
             {"価格", "1,5000", {}, "「価格」"},
             {"発行日", "２０２４／０４／０１", QDate(2024, 4, 1), "2024/04/01"},
-            {"発行日", "2024-04-01", QDate(2024, 4, 1), "2024/04/01"},
             {"発行日", QDate(), {}, "「発行日」には正しい日付"},
             {"発行日", "20240230", {}, "「発行日」"},
             {"発行日", "0000/01/01", {}, "「発行日」"},
@@ -54,8 +52,7 @@ private Q_SLOTS:
             {"題名", QString(25, u'漢'), QString(25, u'漢'), ""},
             {"題名", QString(50, u'ｱ'), QString(50, u'ｱ'), ""},
             {"題名", " 吾輩は〜猫 ", " 吾輩は〜猫 ", ""},
-            {"題名", QString(49, u'a') + u'漢', {}, "「題名」は50バイト（全角25文字）までです。"},
-            {"内容", "寿司🍣", {}, "「内容」に使えない文字「"}};
+            {"題名", QString(49, u'a') + u'漢', {}, "「題名」は50バイト（全角25文字）までです。"}};
         for (const auto &row : rows)
             QTest::addRow("%s %s", row.field, qPrintable(row.value.toString().left(12)))
                 << QString::fromUtf8(row.field) << row.value << row.expected << row.outcome;

@@ -7,6 +7,7 @@
 #include "base/FileNames.h"
 #include "maintenance/Snapshots.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 
 #include <QDir>
 #include <QtTest>
@@ -178,10 +179,9 @@ private Q_SLOTS:
 };
 
 void TestCrashInjection::killAtEveryStep_data() {
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<QString>("step");
-    QTest::addColumn<int>("data");          // what the catalogue holds right after the kill
-    QTest::addColumn<int>("replacedFiles"); // how many backup files are new right after it
+    // `data`: what the catalogue holds right after the kill, `replacedFiles`: how many backup
+    // files are new right after it
+    test::columns<QString, QString, int, int>({"operation", "step", "data", "replacedFiles"});
 
     addBackupSteps("backup");
     const QStringList restoreBeforeRename = {u8("restore.check"), u8("restore.copy"),
@@ -226,16 +226,14 @@ void TestCrashInjection::killAtEveryStep_data() {
 }
 
 void TestCrashInjection::killAtEveryStep() {
-    QFETCH(QString, operation);
-    QFETCH(QString, step);
-    QFETCH(int, data);
-    QFETCH(int, replacedFiles);
+    const QString operation = test::text("operation");
+    const int replacedFiles = test::cell<int>("replacedFiles");
     DataFolder folder;
     const QByteArray before = prepareFor(operation, folder);
     const QMap<QString, QByteArray> earlierFiles = backupFiles(folder.path());
     const QStringList arguments = adminArguments(operation, folder);
 
-    const Outcome killed = runOperation(arguments, folder.path(), step);
+    const Outcome killed = runOperation(arguments, folder.path(), test::text("step"));
     QVERIFY2(killed.crashed, qPrintable(u8("the step was never reached: ") + killed.err));
     const QMap<QString, QByteArray> filesAfterKill = backupFiles(folder.path());
     // Only a reset killed while it deletes leaves a journal, its own, for the next reader.
@@ -250,7 +248,7 @@ void TestCrashInjection::killAtEveryStep() {
     const QByteArray after = catalogueDigest(catalogue(folder));
     checkSound(folder, {before, after});
     if (operation != u8("accept"))
-        QCOMPARE(afterKill, Data(data) == Data::Old ? before : after);
+        QCOMPARE(afterKill, Data(test::cell<int>("data")) == Data::Old ? before : after);
     else // no catalogue yet, the bare template, or the accepted one
         QVERIFY(afterKill.isEmpty() || afterKill == after ||
                 afterKill == catalogueDigest(folder.filePath(files::CatalogueTemplate)));

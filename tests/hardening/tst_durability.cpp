@@ -9,6 +9,7 @@
 
 #include "base/FileNames.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -16,6 +17,7 @@
 
 using namespace hondana;
 using namespace hondana::hardening;
+using test::cell;
 using test::DataFolder;
 
 namespace {
@@ -105,10 +107,8 @@ private Q_SLOTS:
 };
 
 void TestDurability::replacementsAreFlushedInOrder_data() {
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("sources");
-    QTest::addColumn<QStringList>("targets");
+    test::columns<QString, QStringList, QStringList, QStringList>(
+        {"program", "arguments", "sources", "targets"});
     const QStringList temporaries =
         QStringList(BackupFiles).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
     QTest::newRow("restore") << adminProgram() << QStringList{u8("restore"), u8("--yes")}
@@ -121,10 +121,9 @@ void TestDurability::replacementsAreFlushedInOrder_data() {
 }
 
 void TestDurability::replacementsAreFlushedInOrder() {
-    QFETCH(QString, program);
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, sources);
-    QFETCH(QStringList, targets);
+    const QString program = test::text("program");
+    const QStringList sources = cell<QStringList>("sources");
+    const QStringList targets = cell<QStringList>("targets");
     DataFolder folder;
     const bool upgrade = program == driverProgram();
     prepareCatalogue(folder.path(), 40, !upgrade);
@@ -135,7 +134,7 @@ void TestDurability::replacementsAreFlushedInOrder() {
     const Outcome outcome = run(
         traced({u8("-f"), u8("-y"), u8("-qq"), u8("-s"), u8("0"), u8("-o"), log, u8("-e"),
                 u8("trace=openat,close,write,pwrite64,fsync,fdatasync,rename,renameat,renameat2")},
-               program, arguments, folder.path()));
+               program, cell<QStringList>("arguments"), folder.path()));
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.err));
 
     QList<Call> calls;
@@ -152,18 +151,15 @@ void TestDurability::replacementsAreFlushedInOrder() {
 }
 
 void TestDurability::failingSystemCalls_data() {
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<int>("books");
-    QTest::addColumn<QString>("file");    // the file whose call fails
-    QTest::addColumn<QString>("inject");  // strace's -e inject= value
-    QTest::addColumn<QString>("message"); // what the user is told
-    QTest::addColumn<QString>("named");   // the file the message names
+    // `file` the one whose call fails, `inject` strace's -e inject= value, `message` what the
+    // user is told, `named` the file the message names
+    test::columns<QString, int, QString, QString, QString, QString>(
+        {"operation", "books", "file", "inject", "message", "named"});
     const QString full = u8("ディスクがいっぱい");
     const QString io = u8("ディスクの読み書きに失敗");
     auto row = [](const char *name, const char *operation, int books, const char *file,
                   const char *inject, const QString &message, const char *named) {
-        QTest::newRow(name) << u8(operation) << books << u8(file) << u8(inject) << message
-                            << u8(named);
+        test::row(name, operation, books, file, inject, message, named);
     };
     row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
         "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
@@ -180,12 +176,7 @@ void TestDurability::failingSystemCalls_data() {
 }
 
 void TestDurability::failingSystemCalls() {
-    QFETCH(QString, operation);
-    QFETCH(int, books);
-    QFETCH(QString, file);
-    QFETCH(QString, inject);
-    QFETCH(QString, message);
-    QFETCH(QString, named);
+    const int books = cell<int>("books");
     DataFolder folder;
     // A complete backup, and a catalogue that has changed since.
     prepareCatalogue(folder.path(), books);
@@ -193,16 +184,16 @@ void TestDurability::failingSystemCalls() {
     prepareCatalogue(folder.path(), books + 1);
     const QMap<QString, QByteArray> before = test::folderSnapshot(folder.path());
 
-    const QString path = QDir(QDir(folder.path()).canonicalPath()).filePath(file);
-    const QStringList arguments = operation == u8("restore")
+    const QString path = QDir(QDir(folder.path()).canonicalPath()).filePath(test::text("file"));
+    const QStringList arguments = test::text("operation") == u8("restore")
                                       ? QStringList{u8("restore"), u8("--yes")}
                                       : QStringList{u8("backup")};
     const Outcome outcome = run(traced({u8("-f"), u8("-qq"), u8("-o"), u8("/dev/null"), u8("-P"),
-                                        path, u8("-e"), u8("inject=") + inject},
+                                        path, u8("-e"), u8("inject=") + test::text("inject")},
                                        adminProgram(), arguments, folder.path()));
     QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
     QCOMPARE(outcome.exitCode, 1);
-    checkRefused(folder.path(), before, outcome.err, {named, message});
+    checkRefused(folder.path(), before, outcome.err, {test::text("named"), test::text("message")});
 }
 
 QTEST_GUILESS_MAIN(TestDurability)

@@ -1,5 +1,6 @@
 #include "base/Failure.h"
 #include "maintenance/BackupFormat.h"
+#include "support/DataRows.h"
 #include "support/TestFiles.h"
 
 #include <QtEndian>
@@ -8,7 +9,7 @@
 
 using namespace hondana;
 using backup::Layout;
-using test::u8;
+using namespace hondana::test;
 
 namespace {
 
@@ -97,17 +98,15 @@ private Q_SLOTS:
     // The two golden records fix every byte of the format: each field at its offset, in its width
     // and byte order, and what an empty value becomes.
     void wholeBookRecords_data() {
-        QTest::addColumn<QVariantList>("row");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("every column set") << bookRow() << golden("book-full.hex");
-        QTest::newRow("nothing but a title") << titleOnly(false) << golden("book-null.hex");
-        QTest::newRow("empty texts are written as nulls")
-            << titleOnly(true) << golden("book-null.hex");
+        columns<QVariantList, QByteArray>({"row", "bytes"});
+        row("every column set", bookRow(), golden("book-full.hex"));
+        row("nothing but a title", titleOnly(false), golden("book-null.hex"));
+        row("empty texts are written as nulls", titleOnly(true), golden("book-null.hex"));
     }
 
     void wholeBookRecords() {
-        QFETCH(QVariantList, row);
-        QFETCH(QByteArray, bytes);
+        const QVariantList row = cell<QVariantList>("row");
+        const QByteArray bytes = cell<QByteArray>("bytes");
         QCOMPARE(bytes.size(), book().recordLength);
         bool written = false;
         QCOMPARE(encode(book(), row, &written).toHex(' '), bytes.toHex(' '));
@@ -121,13 +120,10 @@ private Q_SLOTS:
     // Master records byte for byte, and rows that are left out of the file (`written` false):
     // the buffer is not touched for them. Empty `bytes` of a written row are not compared.
     void records_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QVariantList>("row");
-        QTest::addColumn<bool>("written");
-        QTest::addColumn<QByteArray>("bytes");
+        columns<QString, QVariantList, bool, QByteArray>({"file", "row", "written", "bytes"});
         auto row = [](const char *name, const char *file, const QVariantList &values, bool written,
                       const QByteArray &bytes = {}) {
-            QTest::newRow(name) << u8(file) << values << written << bytes;
+            test::row(name, file, values, written, bytes);
         };
         row("CHOSHA", "CHOSHA.DAT", {-1, u8("夏目"), u8("日本")}, true,
             hex("ffffffff89c496da") + blanks(46) + hex("93fa967b") + blanks(46));
@@ -144,13 +140,11 @@ private Q_SLOTS:
     }
 
     void records() {
-        QFETCH(QString, file);
-        QFETCH(QVariantList, row);
-        QFETCH(bool, written);
-        QFETCH(QByteArray, bytes);
-        const Layout &layout = backup::layout(file);
+        const bool written = cell<bool>("written");
+        const QByteArray bytes = cell<QByteArray>("bytes");
         bool ok = !written;
-        const QByteArray record = encode(layout, row, &ok);
+        const QByteArray record =
+            encode(backup::layout(text("file")), cell<QVariantList>("row"), &ok);
         QCOMPARE(ok, written);
         if (!written)
             QCOMPARE(record, QByteArray(record.size(), '\xAA'));
@@ -162,13 +156,9 @@ private Q_SLOTS:
     // by file and column. Whole numbers are 32 bits with a fraction rounded half to even, and the
     // reading stamp has rules of its own.
     void fieldValues_data() {
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QByteArray>("bytes");
+        columns<QString, QVariant, QByteArray>({"column", "value", "bytes"});
         auto row = [](const char *name, const char *column, const QVariant &value,
-                      const QByteArray &bytes) {
-            QTest::newRow(name) << u8(column) << value << bytes;
-        };
+                      const QByteArray &bytes) { test::row(name, column, value, bytes); };
         const char *stamp = "読書ｽﾀﾝﾌﾟ";
         row("stamp * is 済", stamp, u8("*"), hex("8dcf2020"));
         row("stamp 未 stays", stamp, u8("未"), hex("96a22020"));
@@ -183,12 +173,11 @@ private Q_SLOTS:
     }
 
     void fieldValues() {
-        QFETCH(QString, column);
-        QFETCH(QVariant, value);
-        QFETCH(QByteArray, bytes);
+        const QString column = text("column");
+        const QByteArray bytes = cell<QByteArray>("bytes");
         const backup::Field &field = book().fields.at(book().columns().indexOf(column));
         try {
-            const QByteArray record = encode(book(), bookRow({{column, value}}));
+            const QByteArray record = encode(book(), bookRow({{column, cell<QVariant>("value")}}));
             QCOMPARE(record.mid(field.offset, bytes.size()).toHex(' '), bytes.toHex(' '));
             QVERIFY(!bytes.isEmpty());
         } catch (const Failure &failure) {
@@ -201,23 +190,20 @@ private Q_SLOTS:
     // A date is a day count from 1899-12-30 with the time of day as its fraction; one outside the
     // years 1 to 9999 is refused, naming the file, the record and the column.
     void dates_data() {
-        QTest::addColumn<double>("days");
-        QTest::addColumn<QDate>("date"); // invalid: refused
-        QTest::newRow("day 0") << 0.0 << QDate(1899, 12, 30);
-        QTest::newRow("time of day is cut") << 1.75 << QDate(1899, 12, 31);
-        QTest::newRow("before day 0 the fraction is a time too") << -1.5 << QDate(1899, 12, 29);
-        QTest::newRow("first day") << -693593.0 << QDate(1, 1, 1);
-        QTest::newRow("last day") << 2958465.0 << QDate(9999, 12, 31);
-        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << QDate();
-        QTest::newRow("after 9999") << 2958466.0 << QDate();
-        QTest::newRow("before year 1") << -693594.0 << QDate();
+        columns<double, QDate>({"days", "date"}); // an invalid date: refused
+        row("day 0", 0.0, QDate(1899, 12, 30));
+        row("time of day is cut", 1.75, QDate(1899, 12, 31));
+        row("before day 0 the fraction is a time too", -1.5, QDate(1899, 12, 29));
+        row("first day", -693593.0, QDate(1, 1, 1));
+        row("last day", 2958465.0, QDate(9999, 12, 31));
+        row("NaN", std::numeric_limits<double>::quiet_NaN(), QDate());
+        row("before year 1", -693594.0, QDate());
     }
 
     void dates() {
-        QFETCH(double, days);
-        QFETCH(QDate, date);
+        const QDate date = cell<QDate>("date");
         QByteArray record = golden("book-full.hex");
-        qToLittleEndian<double>(days, record.data() + 312);
+        qToLittleEndian<double>(cell<double>("days"), record.data() + 312);
         try {
             QCOMPARE(decode(record, 7).at(column("読書完了日")).toDate(), date);
             QVERIFY(date.isValid());

@@ -7,6 +7,7 @@
 #include "maintenance/RestoreData.h"
 #include "support/Catalogues.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
 
@@ -15,6 +16,7 @@
 
 using namespace hondana;
 using test::BackupFiles;
+using test::cell;
 using test::contents;
 using test::DataFolder;
 using test::u8;
@@ -53,13 +55,13 @@ private Q_SLOTS:
     // Backup replaces longer earlier files whole, also with nothing to write, and lets go of the
     // catalogue; backup, restore and backup again write the same bytes.
     void backupRestoreBackupIsByteIdentical_data() {
-        QTest::addColumn<int>("books");
-        QTest::newRow("empty catalogue") << 0;
-        QTest::newRow("more than one reading block") << 1100;
+        test::columns<int>({"books"});
+        test::row("empty catalogue", 0);
+        test::row("more than one reading block", 1100);
     }
 
     void backupRestoreBackupIsByteIdentical() {
-        QFETCH(int, books);
+        const int books = cell<int>("books");
         DataFolder folder;
         test::makeCatalogue(folder.path(), books);
         if (books == 0)
@@ -100,13 +102,8 @@ private Q_SLOTS:
     }
 
     void restoreBringsBackWhatTheFileHolds_data() {
-        QTest::addColumn<QString>("insert");
-        QTest::addColumn<QString>("select");
-        QTest::addColumn<QString>("expected");
-        auto row = [](const char *name, const char *insert, const char *select,
-                      const char *expected) {
-            QTest::newRow(name) << u8(insert) << u8(select) << u8(expected);
-        };
+        test::columns<QString, QString, QString>({"insert", "select", "expected"});
+        auto row = test::row<const char *, const char *, const char *>;
         row("no stamp is 未", "INSERT INTO BOOK (題名) VALUES ('a')", "SELECT 読書ｽﾀﾝﾌﾟ FROM BOOK",
             "未  ");
         row("no 発行日 is day 0", "INSERT INTO BOOK (題名) VALUES ('a')", "SELECT 発行日 FROM BOOK",
@@ -125,28 +122,25 @@ private Q_SLOTS:
     }
 
     void restoreBringsBackWhatTheFileHolds() {
-        QFETCH(QString, insert);
-        QFETCH(QString, select);
-        QFETCH(QString, expected);
         DataFolder folder;
         folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-        test::SqlFile(catalogue()).exec(insert);
+        test::SqlFile(catalogue()).exec(test::text("insert"));
         backUp();
         restoreData();
-        QCOMPARE(rows(select), QStringList{expected});
+        QCOMPARE(rows(test::text("select")), QStringList{test::text("expected")});
     }
 
     // Restore builds the catalogue afresh from the template: whatever a broken earlier run left in
     // the work copy is gone, the template's acceptance (or a new one) is the only one, and every
     // connection to the old catalogue is closed before it is replaced.
     void restoreStartsFromTheTemplate_data() {
-        QTest::addColumn<QString>("templateRow"); // the template's own acceptance, if any
-        QTest::newRow("template without acceptance") << QString();
-        QTest::newRow("template with acceptance") << u8("7");
+        test::columns<QString>({"templateRow"}); // the template's own acceptance, if any
+        test::row("template without acceptance", QString());
+        test::row("template with acceptance", "7");
     }
 
     void restoreStartsFromTheTemplate() {
-        QFETCH(QString, templateRow);
+        const QString templateRow = test::text("templateRow");
         DataFolder folder;
         test::makeCatalogue(folder.path(), 10);
         backUp();

@@ -2,6 +2,7 @@
 #include "masters/MasterEditor.h"
 #include "register/BookRegister.h"
 #include "register/RegisterFixture.h"
+#include "support/DataRows.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
 
@@ -26,16 +27,13 @@ private Q_SLOTS:
     // One edit typed from the keyboard, from the first column on with Tab between the cells,
     // and ended one way; or a deletion.
     void editing_data() {
-        QTest::addColumn<int>("row"); // or NewRow, NoLinkFile
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QString>("end");  // a button, Delete, Enter, leave or close (title bar)
-        QTest::addColumn<QString>("list"); // the authors afterwards; empty: as they were
-        QTest::addColumn<QString>("said"); // in the one message shown; empty: none
-
+        // `row` or NewRow, NoLinkFile; `end` a button, Delete, Enter, leave or close (title bar);
+        // `list` the authors afterwards, empty: as they were; `said` in the one message shown
+        columns<int, QStringList, QString, QString, QString>(
+            {"row", "typed", "end", "list", "said"});
         auto row = [](const char *name, int row, const QStringList &typed, const char *end,
-                      const QString &list, const QString &said = {}) {
-            QTest::newRow(name) << row << typed << QString(end) << list << said;
-        };
+                      const QString &list,
+                      const QString &said = {}) { test::row(name, row, typed, end, list, said); };
         const QString inUse = "著者NO 5 はすでに使われています";
         row("new row, Tab to the name", NewRow, {"３", "三"}, "cmdUpdate", Authors + ",3三");
         row("new row by leaving it", NewRow, {"7", "七"}, "leave", Authors + ",7七");
@@ -66,11 +64,10 @@ private Q_SLOTS:
     }
 
     void editing() {
-        QFETCH(int, row);
-        QFETCH(QStringList, typed);
-        QFETCH(QString, end);
-        QFETCH(QString, list);
-        QFETCH(QString, said);
+        const int row = cell<int>("row");
+        const QStringList typed = cell<QStringList>("typed");
+        const QString end = text("end");
+        const QString said = text("said");
         QTest::failOnWarning(QRegularExpression("closeEditor"));
         RegisterFixture fixture;
         fixture.exec(
@@ -112,7 +109,7 @@ private Q_SLOTS:
         }
         RegisterFixture::settle();
         QCOMPARE(fixture.value("SELECT group_concat(著者NO || 著者名) FROM CHOSHA").toString(),
-                 list.isEmpty() ? Authors : list);
+                 text("list").isEmpty() ? Authors : text("list"));
         QCOMPARE(fixture.messages.texts.size(), said.isEmpty() ? 0 : 1);
         QVERIFY2(fixture.messages.texts.value(0).contains(said),
                  qPrintable(fixture.messages.texts.value(0)));
@@ -136,15 +133,13 @@ private Q_SLOTS:
 
     // What differs between the four lists comes from their descriptions.
     void fourLists_data() {
-        QTest::addColumn<QString>("menuItem"); // also the table
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<QStringList>("columns");
-        QTest::addColumn<QString>("shownNumber"); // how 1234 is shown
+        // `menuItem` also the table; `shownNumber` how 1234 is shown
+        columns<QString, QString, QStringList, QString>(
+            {"menuItem", "form", "columns", "shownNumber"});
 
         auto row = [](const char *menuItem, const char *form, const char *caption,
                       const QStringList &columns, const char *shownNumber) {
-            QTest::newRow(caption)
-                << QString(menuItem) << QString(form) << columns << QString(shownNumber);
+            test::row(caption, menuItem, form, columns, shownNumber);
         };
         row("CHOSHA", "CHOSHA", "著者名登録", {"著者NO", "著者名", "国"}, "1,234");
         row("HAKKOU", "HAKKO", "発行所登録", {"発行所NO", "発行所"}, "1234");
@@ -153,13 +148,11 @@ private Q_SLOTS:
     }
 
     void fourLists() {
-        QFETCH(QString, menuItem);
-        QFETCH(QString, form);
-        QFETCH(QStringList, columns);
-        QFETCH(QString, shownNumber);
+        const QString menuItem = text("menuItem");
+        const QStringList columns = cell<QStringList>("columns");
         RegisterFixture fixture;
         fixture.exec(QString("INSERT INTO %1 (%2) VALUES (1234)").arg(menuItem, columns[0]));
-        MasterEditor *editor = fixture.openEditor(menuItem, form);
+        MasterEditor *editor = fixture.openEditor(menuItem, text("form"));
         QVERIFY(editor);
         // The texts a user reads, typed out here so that a typo in the editor shows.
         QStringList shown = {editor->windowTitle(),
@@ -167,7 +160,7 @@ private Q_SLOTS:
         for (int i = 0; i < editor->grid()->model()->columnCount(); ++i)
             shown << editor->grid()->model()->headerData(i, Qt::Horizontal).toString();
         QCOMPARE(shown, QStringList(2, QTest::currentDataTag()) + columns);
-        QCOMPARE(editor->grid()->model()->index(0, 0).data().toString(), shownNumber);
+        QTEST(editor->grid()->model()->index(0, 0).data().toString(), "shownNumber");
         click(editor, "cmdDelete"); // a message: no row left to stand on
         click(editor, "cmdDelete");
         QCOMPARE(fixture.count(menuItem), 0);

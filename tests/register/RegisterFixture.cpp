@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 
 namespace hondana::test {
 
@@ -69,10 +68,6 @@ QWidget *RegisterFixture::visibleWindow(const QString &name) {
 void RegisterFixture::settle() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
-}
-
-void click(QWidget *form, const QString &button) {
-    QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
 }
 
 void type(QWidget *form, const QString &field, const QString &text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/Controls.h"
 #include "support/DataFolder.h"
 #include "support/MessageRecorder.h"
 #include "support/TestSql.h"
@@ -45,15 +46,6 @@ private:
     std::unique_ptr<SqlFile> m_sql;
 };
 
-// The object `name` of a window; the test stops when there is none.
-template <typename T = QWidget> T *control(QObject *form, const QString &name) {
-    T *found = form->findChild<T *>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
-
-void click(QWidget *form, const QString &button);
 // Types into a text box as the user does, so the box learns the text was edited.
 void type(QWidget *form, const QString &field, const QString &text);
 // Chooses the menu command `name` of a window.

@@ -7,6 +7,7 @@
 #include "retrieval/ReportPainter.h"
 #include "retrieval/ReportPrinting.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
@@ -22,6 +23,7 @@
 
 using namespace hondana;
 using report::ReportPagination;
+using namespace hondana::test;
 
 namespace {
 
@@ -104,24 +106,18 @@ private Q_SLOTS:
     }
 
     void pagesFollowTheLayout_data() {
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("perPage");
-        QTest::addColumn<int>("pages");
-        QTest::addColumn<int>("lastCount");
+        columns<int, int, int, int, int>({"rows", "height", "perPage", "pages", "lastCount"});
         // 1144 twips of headings, then rows of 577 twips.
-        QTest::newRow("no rows still one page") << 0 << 10000 << 15 << 1 << 0;
-        QTest::newRow("page exactly full") << 30 << 10000 << 15 << 2 << 15;
-        QTest::newRow("one row over") << 31 << 10000 << 15 << 3 << 1;
-        QTest::newRow("row just fits") << 4 << 1144 + 2 * 577 << 2 << 2 << 2;
-        QTest::newRow("row just misses") << 4 << 1144 + 2 * 577 - 1 << 1 << 4 << 1;
-        QTest::newRow("page too short for a row") << 3 << 500 << 1 << 3 << 1;
+        row("no rows still one page", 0, 10000, 15, 1, 0);
+        row("page exactly full", 30, 10000, 15, 2, 15);
+        row("one row over", 31, 10000, 15, 3, 1);
+        row("row just fits", 4, 1144 + 2 * 577, 2, 2, 2);
+        row("row just misses", 4, 1144 + 2 * 577 - 1, 1, 4, 1);
+        row("page too short for a row", 3, 500, 1, 3, 1);
     }
 
     void pagesFollowTheLayout() {
-        QFETCH(int, rows);
-        QFETCH(int, height);
-        const ReportPagination pages(rows, height);
+        const ReportPagination pages(cell<int>("rows"), cell<int>("height"));
         QTEST(pages.rowsPerPage(), "perPage");
         QTEST(pages.pageCount(), "pages");
         QTEST(pages.rowsOn(pages.pageCount()).count, "lastCount");
@@ -132,7 +128,7 @@ private Q_SLOTS:
             QCOMPARE(pages.rowsOn(page).first, printed);
             printed += pages.rowsOn(page).count;
         }
-        QCOMPARE(printed, rows);
+        QTEST(printed, "rows");
     }
 
     // Every page carries title, page number and headings; each row falls on one page, books
@@ -173,8 +169,9 @@ private Q_SLOTS:
         QVERIFY(m_report->pageCount() > 1);
     }
 
-    // The preview paints only the pages around the one shown, wherever the user goes.
-    void previewHoldsFewPages() {
+    // The preview paints only the pages around the one shown, wherever the user goes. A screen
+    // reader finds every control by its caption, also those the tool bar has no room for.
+    void previewHoldsFewPagesAndNamesItsControls() {
         showReport(400);
         QVERIFY(m_report->pageCount() > 2 * DetailReport::PreviewPages);
         auto *preview = m_report->findChild<QPrintPreviewWidget *>();
@@ -183,6 +180,17 @@ private Q_SLOTS:
             QCOMPARE(m_report->currentPage(), page);
             QVERIFY(preview->pageCount() <= DetailReport::PreviewPages);
         }
+        m_report->resize(200, m_report->height());
+        int named = 0;
+        for (QWidget *control : m_report->findChildren<QWidget *>()) {
+            if (!qobject_cast<QAbstractButton *>(control) && !qobject_cast<QSpinBox *>(control))
+                continue;
+            QVERIFY2(
+                !QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                qPrintable(control->objectName()));
+            ++named;
+        }
+        QVERIFY(named >= 12);
     }
 
     // Rows come a block at a time; each row is found again across the blocks' edges, and the
@@ -222,23 +230,6 @@ private Q_SLOTS:
         QVERIFY(!report::savePdf(path, rows, stopAfterOnePage));
         QCOMPARE(test::contents(path), QByteArray("earlier"));
         QCOMPARE(folder.entryList(QDir::Files), QStringList{"a.pdf"});
-    }
-
-    // A screen reader finds every control by its caption, also those the tool bar has no
-    // room for.
-    void everyControlIsNamed() {
-        m_report->show();
-        m_report->resize(200, m_report->height());
-        int named = 0;
-        for (QWidget *control : m_report->findChildren<QWidget *>()) {
-            if (!qobject_cast<QAbstractButton *>(control) && !qobject_cast<QSpinBox *>(control))
-                continue;
-            QVERIFY2(
-                !QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
-                qPrintable(control->objectName()));
-            ++named;
-        }
-        QVERIFY(named >= 12);
     }
 
     void unreadableCatalogueIsReportedAndNothingShown() {

@@ -8,7 +8,9 @@
 #include "maintenance/BackupData.h"
 #include "maintenance/Snapshots.h"
 #include "support/Catalogues.h"
+#include "support/Controls.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
@@ -17,7 +19,6 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <QtTest>
 
 using namespace hondana;
@@ -33,12 +34,6 @@ QString catalogue() {
 
 qint64 books() {
     return SqlFile(catalogue()).value(u8("SELECT count(*) FROM BOOK")).toLongLong();
-}
-
-void click(QWidget *form, const QString &name) {
-    auto *button = form->findChild<QPushButton *>(name);
-    QVERIFY2(button, qPrintable(name));
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // The main menu as the user sees it, and the utilities screen opened from it.
@@ -82,19 +77,14 @@ private Q_SLOTS:
     }
 
     void actions_data() {
-        QTest::addColumn<QString>("button"); // or "title bar" for closing the window there
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QList<bool>>("answers");
-        QTest::addColumn<QStringList>("shown"); // texts shown; one ending in "…" is a beginning
-        QTest::addColumn<int>("booksAfter");
-        QTest::addColumn<int>("snapshots");
-        QTest::addColumn<bool>("ended");
-
+        // `button` "title bar" closes the window there; `shown`: the texts shown, one ending in
+        // "…" being a beginning
+        columns<QString, QString, QList<bool>, QStringList, int, int, bool>(
+            {"button", "setup", "answers", "shown", "booksAfter", "snapshots", "ended"});
         auto row = [](const char *name, const char *button, const char *setup,
                       const QList<bool> &answers, const QStringList &shown, int booksAfter,
                       int snapshots = 0, bool ended = false) {
-            QTest::newRow(name) << u8(button) << u8(setup) << answers << shown << booksAfter
-                                << snapshots << ended;
+            test::row(name, button, setup, answers, shown, booksAfter, snapshots, ended);
         };
         const QString cannotReset = u8("全データの削除ができませんでした…");
         const QString cannotRestore = u8("データの復元ができませんでした…");
@@ -122,13 +112,10 @@ private Q_SLOTS:
     }
 
     void actions() {
-        QFETCH(QString, button);
-        QFETCH(QString, setup);
-        QFETCH(QList<bool>, answers);
-        QFETCH(QStringList, shown);
-        QFETCH(int, booksAfter);
-        QFETCH(int, snapshots);
-        QFETCH(bool, ended);
+        const QString button = text("button");
+        const QString setup = text("setup");
+        const QStringList shown = cell<QStringList>("shown");
+        const bool ended = cell<bool>("ended");
         if (setup == u8("no Karobu.udl"))
             QVERIFY(QFile::remove(files::CatalogueLink));
         if (setup == u8("backed up") || setup == u8("no HAKKO.DAT") ||
@@ -142,7 +129,10 @@ private Q_SLOTS:
             QVERIFY(QFile::resize(u8("BOOK.DAT"), 324 * 30 + 50));
         QWidget *screen = openUtilities();
         QVERIFY(screen);
-        m_messages->answers = answers;
+        // A screen reader finds every control by name.
+        for (const QWidget *control : screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        m_messages->answers = cell<QList<bool>>("answers");
 
         QPointer<QWidget> watched(screen);
         if (button == u8("title bar"))
@@ -165,8 +155,8 @@ private Q_SLOTS:
             QVERIFY2(m_messages->texts.last().contains(setup.mid(3)),
                      qPrintable(m_messages->texts.last()));
         if (QFileInfo::exists(files::CatalogueLink))
-            QCOMPARE(books(), booksAfter);
-        QCOMPARE(snapshots::list(catalogue()).size(), snapshots);
+            QTEST(int(books()), "booksAfter");
+        QTEST(int(snapshots::list(catalogue()).size()), "snapshots");
         QCOMPARE(programEnded(), ended);
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         if (ended)
@@ -177,16 +167,6 @@ private Q_SLOTS:
         QCOMPARE(WindowRegistry::instance().existing(windows::MainMenu)->isVisible(), closed);
         if (!closed)
             QVERIFY(screen->isVisible());
-    }
-
-    void everyControlHasAnAccessibleName() {
-        QWidget *screen = openUtilities();
-        QVERIFY(screen);
-        const QList<QWidget *> controls =
-            screen->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-        QVERIFY(controls.size() >= 5);
-        for (const QWidget *control : controls)
-            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
     }
 };
 
