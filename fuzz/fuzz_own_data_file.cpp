@@ -11,16 +11,16 @@ using namespace hondana::owndatafile;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const Contents contents = parse(bytes);
-    fuzz::require(contents.problem.isEmpty() || (contents.lines.isEmpty() &&
-                                                 contents.unreadable.isEmpty()),
+    fuzz::require(contents.problem.isEmpty() ||
+                      (contents.lines.isEmpty() && contents.unreadable.isEmpty()),
                   "a file that cannot be read still gave lines");
     for (const Line &line : contents.lines) {
         fuzz::require(line.position > 0, "a line without a position");
         fuzz::require(line.digest.size() == 32, "a line without a whole digest");
         fuzz::require(line.text.size() <= MaxLineLength, "a line longer than the limit");
         const Contents again =
-            parse(headerLine() + formatLine(line.file, line.position, line.digest, line.kind,
-                                            line.values));
+            parse(headerLine() +
+                  formatLine(line.file, line.position, line.digest, line.kind, line.values));
         fuzz::require(again.lines.size() == 1, "a line written from a read one does not read");
         const Line &back = again.lines.first();
         fuzz::require(back.file == line.file && back.position == line.position &&

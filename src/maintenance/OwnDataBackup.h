@@ -73,8 +73,8 @@ private:
     // record has `digest`; 0 when none has, -1 when several have.
     qint64 movedRecord(const QString &file, const QByteArray &digest);
 
-    QHash<QString, QHash<qint64, Match>> m_wanted; // per file, per position
-    QHash<QString, QList<qint64>> m_rowIds;        // per file, the rows in record order
+    QHash<QString, QHash<qint64, Match>> m_wanted;       // per file, per position
+    QHash<QString, QList<qint64>> m_rowIds;              // per file, the rows in record order
     QHash<QString, QHash<QByteArray, qint64>> m_digests; // per file: digest → movedRecord
     QList<QByteArray> m_keptLines;
     Outcome m_outcome;

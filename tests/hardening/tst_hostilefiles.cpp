@@ -35,6 +35,12 @@ Spoil write(const QString &file, const QByteArray &bytes) {
     return [=](const DataFolder &folder) { writeFile(folder.filePath(file), bytes); };
 }
 
+Spoil append(const QString &file, const QByteArray &bytes) {
+    return [=](const DataFolder &folder) {
+        writeFile(folder.filePath(file), contents(folder.filePath(file)) + bytes);
+    };
+}
+
 // The file without its last `bytes` bytes.
 Spoil cut(const QString &file, int bytes) {
     return [=](const DataFolder &folder) {
@@ -248,6 +254,25 @@ void TestHostileFiles::refusedOrSurvived_data() {
            execute(restoreTemplate, {u8("CREATE TRIGGER refuse BEFORE INSERT ON BOOK BEGIN "
                                         "SELECT RAISE(ABORT, 'no books here'); END")}),
            {bookFile});
+    // Our own file: whatever cannot be proved to belong to a restored book is kept in a file
+    // the message names; the books are restored all the same.
+    const QString own = u8("HONDANA.DAT");
+    const QStringList kept = {own, u8("HONDANA-unattached-")};
+    const auto ownLine = [](const char *position, const QByteArray &value) {
+        return QByteArray("BOOK.DAT\t") + position + "\t" + QByteArray(32, '0') + "\treading\t" +
+               value + "\tuser\n";
+    };
+    addRow("restore", "HONDANA.DAT of a later version", write(own, "HONDANA-OWN-DATA\t9\n"), kept,
+           10);
+    addRow("restore", "HONDANA.DAT of other bytes", write(own, QByteArray(300, '\xff')), kept, 10);
+    addRow("restore", "HONDANA.DAT cut in its last line", cut(own, 10), kept, 10);
+    addRow("restore", "HONDANA.DAT: bad UTF-8", append(own, ownLine("1", "\xff\xfe")), kept, 10);
+    addRow("restore", "HONDANA.DAT: huge line", append(own, QByteArray(100000, 'A') + '\n'), kept,
+           10);
+    addRow("restore", "HONDANA.DAT: no such position", append(own, ownLine("99999", "ア")), kept,
+           10);
+    addRow("restore", "HONDANA.DAT: digest of another record", append(own, ownLine("2", "ア")),
+           kept, 10);
     addRow("restore", "template with a unique index the data breaks",
            execute(restoreTemplate, {u8("DROP INDEX CHOSHA_NO"),
                                      u8("CREATE UNIQUE INDEX CHOSHA_NO ON CHOSHA (国)")}),

@@ -48,7 +48,8 @@ QString connectionString() {
 void prepare() {
     test::makeCatalogue(QDir::currentPath(), Books);
     test::SqlFile(files::Catalogue)
-        .exec(u8("UPDATE BOOK SET 請求番号 = rowid, 題名 = ifnull(nullif(題名, ''), 'T') || rowid"));
+        .exec(
+            u8("UPDATE BOOK SET 請求番号 = rowid, 題名 = ifnull(nullif(題名, ''), 'T') || rowid"));
 }
 
 void addReadings() {
@@ -56,8 +57,9 @@ void addReadings() {
     connection.open();
     StoredReadings readings(connection);
     for (int tag = 1; tag <= Books; ++tag)
-        readings.setTitle(tag, readingOf(tag), tag % 2 ? StoredReadings::Origin::User
-                                                       : StoredReadings::Origin::Suggested);
+        readings.setTitle(tag, readingOf(tag),
+                          tag % 2 ? StoredReadings::Origin::User
+                                  : StoredReadings::Origin::Suggested);
     readings.setName(Master::Author, 2, u8("チョシャ"));
     readings.setName(Master::Publisher, 3, u8("ハッコウ"), StoredReadings::Origin::Suggested);
 }
@@ -81,8 +83,9 @@ QMap<int, QString> attached() {
 
 qint64 ownRows() {
     test::SqlFile file(files::Catalogue);
-    return file.value(u8("SELECT (SELECT count(*) FROM title_reading) + (SELECT count(*) FROM "
-                         "name_reading)"))
+    return file
+        .value(u8("SELECT (SELECT count(*) FROM title_reading) + (SELECT count(*) FROM "
+                  "name_reading)"))
         .toLongLong();
 }
 
@@ -221,8 +224,7 @@ void TestOwnData::identitySurvivesEveryOperation() {
     QCOMPARE(keptFiles.size(), lost.isEmpty() ? 0 : 1);
     if (!lost.isEmpty()) {
         QVERIFY2(summary.text().contains(keptFiles.first()), qPrintable(summary.text()));
-        const owndatafile::Contents kept =
-            owndatafile::parse(test::contents(keptFiles.first()));
+        const owndatafile::Contents kept = owndatafile::parse(test::contents(keptFiles.first()));
         QCOMPARE(kept.lines.size(), lost.size());
     }
     if (operation == u8("no file"))

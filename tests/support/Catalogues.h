@@ -11,9 +11,9 @@ inline constexpr int Categories = 12;
 inline constexpr int Sizes = 12;
 
 // The files a backup writes, in the order it writes them.
-inline const QStringList BackupFiles = {QStringLiteral("BOOK.DAT"), QStringLiteral("BUNYA.DAT"),
-                                        QStringLiteral("CHOSHA.DAT"), QStringLiteral("HAKKO.DAT"),
-                                        QStringLiteral("SAIZU.DAT"), QStringLiteral("HONDANA.DAT")};
+inline const QStringList BackupFiles = {
+    QStringLiteral("BOOK.DAT"),  QStringLiteral("BUNYA.DAT"), QStringLiteral("CHOSHA.DAT"),
+    QStringLiteral("HAKKO.DAT"), QStringLiteral("SAIZU.DAT"), QStringLiteral("HONDANA.DAT")};
 
 // The shipped starting catalogue copied to `fileName` in `folder`, holding `books` books and the
 // masters above: every column used and each of them null in some row, the four kinds of reading
