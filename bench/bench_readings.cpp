@@ -77,9 +77,10 @@ void measureAccuracy(const ReadingSuggester &suggester, bool showMisses) {
             score->notKana += !readings::isKatakanaOnly(suggestion);
             score->unread += suggestion.isEmpty();
         }
-        if (showMisses && suggestion != entry.reading)
-            std::printf("  miss %-8s %s: %s (expected %s)\n", qPrintable(entry.kind),
-                        qPrintable(entry.text), qPrintable(suggestion), qPrintable(entry.reading));
+        if (showMisses && (suggestion != entry.reading || asWords != entry.reading))
+            std::printf("  miss %-8s %s: %s, as words %s (expected %s)\n", qPrintable(entry.kind),
+                        qPrintable(entry.text), qPrintable(suggestion), qPrintable(asWords),
+                        qPrintable(entry.reading));
     }
     std::printf("accuracy on %s/readings.tsv (exactly right; read as plain words):\n",
                 HONDANA_BENCH_DATA);
