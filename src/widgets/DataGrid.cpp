@@ -28,14 +28,7 @@ DataGrid::~DataGrid() = default;
 void DataGrid::bind(DataSource *source, const QList<GridColumn> &columns) {
     if (accessibleName().isEmpty())
         setAccessibleName(source->objectName());
-    bind(&source->recordSet(), source, columns);
-}
-
-void DataGrid::bind(RecordSet *set, const QList<GridColumn> &columns) {
-    bind(set, nullptr, columns);
-}
-
-void DataGrid::bind(RecordSet *set, DataSource *source, const QList<GridColumn> &columns) {
+    RecordSet *set = &source->recordSet();
     delete m_model;
     m_model = new RecordSetModel(set, source, this);
     m_model->setColumns(columns);

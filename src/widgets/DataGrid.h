@@ -8,7 +8,7 @@ namespace hondana {
 
 class DataSource;
 
-// A grid bound to a record set (usually a data source's): shows it in the columns a list of
+// A grid bound to a data source's record set: shows it in the columns a list of
 // GridColumn describes through a RecordSetModel, moves the record set with the grid's current
 // row (leaving a row writes it; a refusal goes through the error event and the grid stays on
 // that row), and follows the record set's moves. A cell whose typed value was refused opens
@@ -20,8 +20,6 @@ public:
     ~DataGrid() override;
 
     void bind(DataSource *source, const QList<GridColumn> &columns = {});
-    // A set no data source owns (the child rows of a grouped list, say).
-    void bind(RecordSet *set, const QList<GridColumn> &columns = {});
     RecordSetModel *recordModel() const { return m_model; }
     RecordSet *recordSet() const;
 
@@ -39,7 +37,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void bind(RecordSet *set, DataSource *source, const QList<GridColumn> &columns);
     void applyColumnLayout(const QList<GridColumn> &columns);
     void onCurrentRowChanged(const QModelIndex &current, const QModelIndex &previous);
     void followRecordSet();

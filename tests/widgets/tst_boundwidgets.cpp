@@ -64,15 +64,12 @@ private Q_SLOTS:
         QCOMPARE(model->rowCount(), 1); // no new row
         QVERIFY(!(model->flags(model->index(0, 1)) & Qt::ItemIsEditable));
 
-        // A set no data source owns; a read-only source.
-        RecordSet children;
-        children.open(books.connection(), "TQ1");
+        // A set that cannot be written (a stored query) has no editable cell in any grid.
         grid.setReadOnly(false);
-        grid.bind(&children);
-        model = grid.recordModel();
-        QCOMPARE(model->rowCount(), 2);
-        QCOMPARE(model->index(0, 0).data().toString(), QString("こころ"));
-        QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
+        books.setRecordSource("TQ1");
+        QVERIFY(books.refresh());
+        grid.bind(&books);
+        QVERIFY(!(grid.recordModel()->flags(grid.recordModel()->index(0, 0)) & Qt::ItemIsEditable));
     }
 };
 
