@@ -12,7 +12,8 @@ namespace {
 // A trigger per table whose rows our data belongs to. AFTER DELETE triggers run inside the
 // deleting statement, so a book and its readings go together or not at all.
 QString deleteTrigger(const QString &table, const QString &where) {
-    return QStringLiteral("CREATE TRIGGER %1_owned_rows AFTER DELETE ON %1 BEGIN DELETE FROM %2; "
+    return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_owned_rows AFTER DELETE ON %1 BEGIN "
+                          "DELETE FROM %2; "
                           "END")
         .arg(table, where);
 }
@@ -33,14 +34,17 @@ QStringList statements() {
     const QString origin = QStringLiteral("origin TEXT NOT NULL CHECK (origin IN ('%1', '%2'))")
                                .arg(OriginUser, OriginSuggested);
     return {
-        QStringLiteral("CREATE TABLE %1 (version INTEGER NOT NULL) STRICT").arg(VersionTable),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version INTEGER NOT NULL) STRICT")
+            .arg(VersionTable),
         QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
-        QStringLiteral("CREATE TABLE %1 (book_rowid INTEGER PRIMARY KEY, reading TEXT NOT NULL, "
-                       "%2) STRICT")
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS %1 (book_rowid INTEGER PRIMARY KEY, reading TEXT NOT NULL, "
+            "%2) STRICT")
             .arg(TitleReadingTable, origin),
-        QStringLiteral("CREATE TABLE %1 (master TEXT NOT NULL CHECK (master IN ('CHOSHA', "
-                       "'HAKKOU')), master_rowid INTEGER NOT NULL, reading TEXT NOT NULL, %2, "
-                       "PRIMARY KEY (master, master_rowid)) STRICT, WITHOUT ROWID")
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS %1 (master TEXT NOT NULL CHECK (master IN ('CHOSHA', "
+            "'HAKKOU')), master_rowid INTEGER NOT NULL, reading TEXT NOT NULL, %2, "
+            "PRIMARY KEY (master, master_rowid)) STRICT, WITHOUT ROWID")
             .arg(NameReadingTable, origin),
         deleteTrigger(QStringLiteral("BOOK"),
                       TitleReadingTable + QStringLiteral(" WHERE book_rowid = old.rowid")),

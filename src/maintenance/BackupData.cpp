@@ -61,6 +61,7 @@ void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &fo
     const int fieldCount = int(layout.fields.size());
     QVarLengthArray<backup::FieldValue, 32> values(fieldCount);
     QByteArray record(layout.recordLength, '\0');
+    ownData.beginTable(layout);
     qint64 row = 0;
     qint64 written = 0;
     int result;
@@ -70,8 +71,7 @@ void writeTable(sqlite3 *handle, const backup::Layout &layout, const QString &fo
             values[i] = columnValue(query.get(), i);
         if (backup::encodeRecord(layout, values.constData(), record.data(), row)) {
             file.write(record.constData(), record.size());
-            ownData.recordWritten(layout, sqlite3_column_int64(query.get(), fieldCount), ++written,
-                                  record);
+            ownData.recordWritten(sqlite3_column_int64(query.get(), fieldCount), ++written, record);
         }
         if ((++rowsSoFar & 1023) == 0)
             progress.report(rowsSoFar, 0);

@@ -18,13 +18,12 @@ namespace {
 
 using namespace owndatafile;
 
-QString text(sqlite3_stmt *statement, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                             sqlite3_column_bytes(statement, column));
-}
-
 bool carriesOwnData(const QString &file) {
     return file == BookFile || file == AuthorFile || file == PublisherFile;
+}
+
+QString cannotWriteOwnFile() {
+    return QStringLiteral("「%1」を書けません: 読みを読めません").arg(FileName);
 }
 
 QString cannotRestore() {
@@ -35,66 +34,107 @@ bool isOrigin(const QString &value) {
     return value == owntables::OriginUser || value == owntables::OriginSuggested;
 }
 
-// Attaches one line to the restored row `rowId`; false when the line is not one we can store.
-bool store(sqlite3 *handle, const Line &line, qint64 rowId) {
-    if (line.kind != ReadingKind || line.values.size() != 2 ||
-        !readings::isValidReading(line.values[0]) || !isOrigin(line.values[1]))
-        return false;
-    const bool title = line.file == BookFile;
-    const QString master =
-        line.file == AuthorFile ? QStringLiteral("CHOSHA") : QStringLiteral("HAKKOU");
-    const QString sql =
-        title ? QStringLiteral("INSERT INTO %1 (book_rowid, reading, origin) VALUES (?1, ?2, ?3)")
-                    .arg(owntables::TitleReadingTable)
-              : QStringLiteral("INSERT INTO %1 (master, master_rowid, reading, origin) "
-                               "VALUES ('%2', ?1, ?2, ?3)")
-                    .arg(owntables::NameReadingTable, master);
-    sqlite::Statement insert(handle, sql, cannotRestore());
-    sqlite3_bind_int64(insert.get(), 1, rowId);
-    for (int i = 0; i < 2; ++i) {
-        const QByteArray value = line.values[i].toUtf8();
-        sqlite3_bind_text(insert.get(), i + 2, value.constData(), int(value.size()),
+// The statements that attach a reading to a restored book or master entry, prepared once.
+class ReadingInserts {
+public:
+    explicit ReadingInserts(sqlite3 *handle)
+        : m_handle(handle),
+          m_title(handle,
+                  QStringLiteral("INSERT INTO %1 (book_rowid, reading, origin) VALUES (?1, ?2, ?3)")
+                      .arg(owntables::TitleReadingTable),
+                  cannotRestore()),
+          m_name(handle,
+                 QStringLiteral("INSERT INTO %1 (master_rowid, reading, origin, master) "
+                                "VALUES (?1, ?2, ?3, ?4)")
+                     .arg(owntables::NameReadingTable),
+                 cannotRestore()) {}
+
+    // Attaches one line to the restored row `rowId`; false when the line is not one we can
+    // store, or the row has that piece of data already.
+    bool store(const Line &line, qint64 rowId) {
+        if (line.kind != ReadingKind || line.values.size() != 2 ||
+            !readings::isValidReading(line.values[0]) || !isOrigin(line.values[1]))
+            return false;
+        sqlite::Statement &insert = line.file == BookFile ? m_title : m_name;
+        sqlite3_bind_int64(insert.get(), 1, rowId);
+        bind(insert, 2, line.values[0]);
+        bind(insert, 3, line.values[1]);
+        if (line.file != BookFile)
+            bind(insert, 4,
+                 line.file == AuthorFile ? QStringLiteral("CHOSHA") : QStringLiteral("HAKKOU"));
+        const int result = insert.step();
+        insert.reset();
+        if ((result & 0xff) == SQLITE_CONSTRAINT)
+            return false;
+        if (sqlite::Statement::failed(result))
+            throw Failure(cannotRestore() + QStringLiteral(": ") + sqlite::lastError(m_handle));
+        return true;
+    }
+
+private:
+    static void bind(sqlite::Statement &statement, int index, const QString &value) {
+        const QByteArray utf8 = value.toUtf8();
+        sqlite3_bind_text(statement.get(), index, utf8.constData(), int(utf8.size()),
                           SQLITE_TRANSIENT);
     }
-    const int result = insert.step();
-    if (result == SQLITE_CONSTRAINT || (result & 0xff) == SQLITE_CONSTRAINT)
-        return false; // a second reading for the same row
-    if (sqlite::Statement::failed(result))
-        throw Failure(cannotRestore() + QStringLiteral(": ") + sqlite::lastError(handle));
-    return true;
-}
+
+    sqlite3 *m_handle;
+    sqlite::Statement m_title;
+    sqlite::Statement m_name;
+};
 
 } // namespace
 
-OwnDataBackup::OwnDataBackup(sqlite3 *handle) {
-    if (!owntables::present(handle))
-        return;
-    const QString cannotRead = QStringLiteral("「%1」を書けません: 読みを読めません").arg(FileName);
-    sqlite::Statement titles(
-        handle,
-        QStringLiteral("SELECT 'BOOK', book_rowid, reading, origin FROM %1 UNION ALL "
-                       "SELECT master, master_rowid, reading, origin FROM %2")
-            .arg(owntables::TitleReadingTable, owntables::NameReadingTable),
-        cannotRead);
-    int result;
-    while ((result = titles.step()) == SQLITE_ROW)
-        m_data[text(titles.get(), 0)][sqlite3_column_int64(titles.get(), 1)].append(
-            {ReadingKind, text(titles.get(), 2), text(titles.get(), 3)});
-    if (sqlite::Statement::failed(result))
-        throw Failure(cannotRead + QStringLiteral(": ") + sqlite::lastError(handle));
+OwnDataBackup::OwnDataBackup(sqlite3 *handle)
+    : m_handle(handle), m_present(owntables::present(handle)) {}
+
+OwnDataBackup::~OwnDataBackup() {
+    sqlite3_finalize(m_cursor);
 }
 
-void OwnDataBackup::recordWritten(const backup::Layout &layout, qint64 rowId, qint64 position,
-                                  QByteArrayView record) {
-    const auto table = m_data.constFind(layout.table);
-    if (table == m_data.constEnd())
+void OwnDataBackup::beginTable(const backup::Layout &layout) {
+    sqlite3_finalize(m_cursor);
+    m_cursor = nullptr;
+    if (!m_present || !carriesOwnData(layout.fileName))
         return;
-    const auto pieces = table->constFind(rowId);
-    if (pieces == table->constEnd())
+    m_file = layout.fileName.toUtf8();
+    const QString sql =
+        layout.table == QLatin1String("BOOK")
+            ? QStringLiteral("SELECT book_rowid, reading, origin FROM %1 ORDER BY book_rowid")
+                  .arg(owntables::TitleReadingTable)
+            : QStringLiteral("SELECT master_rowid, reading, origin FROM %1 WHERE master = '%2' "
+                             "ORDER BY master_rowid")
+                  .arg(owntables::NameReadingTable, layout.table);
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_handle, utf8.constData(), int(utf8.size()), &m_cursor, nullptr) !=
+        SQLITE_OK)
+        throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + sqlite::lastError(m_handle));
+    step();
+}
+
+void OwnDataBackup::step() {
+    m_state = sqlite3_step(m_cursor);
+    if (sqlite::Statement::failed(m_state))
+        throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + sqlite::lastError(m_handle));
+}
+
+void OwnDataBackup::recordWritten(qint64 rowId, qint64 position, QByteArrayView record) {
+    if (!m_cursor)
         return;
-    const QByteArray digest = recordDigest(record);
-    for (const QStringList &piece : *pieces)
-        m_lines += formatLine(layout.fileName, position, digest, piece.first(), piece.mid(1));
+    // Rows of ours before this one belong to rows the .DAT file leaves out.
+    while (m_state == SQLITE_ROW && sqlite3_column_int64(m_cursor, 0) < rowId)
+        step();
+    QByteArray digest;
+    while (m_state == SQLITE_ROW && sqlite3_column_int64(m_cursor, 0) == rowId) {
+        if (digest.isEmpty())
+            digest = recordDigest(record);
+        const auto column = [&](int i) {
+            return QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_cursor, i)),
+                                  sqlite3_column_bytes(m_cursor, i));
+        };
+        appendLine(m_lines, m_file, position, digest, ReadingKind.toUtf8(), {column(1), column(2)});
+        step();
+    }
 }
 
 void OwnDataBackup::write(const QString &folder) const {
@@ -141,6 +181,7 @@ void OwnDataRestore::attach(sqlite3 *handle) {
     if (!m_outcome.present)
         return;
     owntables::ensure(handle);
+    ReadingInserts inserts(handle);
     for (const Line &line : std::as_const(m_contents.lines)) {
         const Match match = m_wanted.value(line.file).value(line.position);
         qint64 rowId = 0;
@@ -148,7 +189,7 @@ void OwnDataRestore::attach(sqlite3 *handle) {
             rowId = match.rowId != 0 && match.digest == line.digest
                         ? match.rowId
                         : movedRecord(line.file, line.digest);
-        if (rowId > 0 && store(handle, line, rowId))
+        if (rowId > 0 && inserts.store(line, rowId))
             ++m_outcome.attached;
         else
             m_keptLines.append(line.text);

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace hondana {
 
@@ -15,23 +16,33 @@ namespace backup {
 struct Layout;
 }
 
-// Backup's side of our data: reads our tables, is told where each book and master entry went
-// in the .DAT files, and writes the file of ours after them.
+// Backup's side of our data: walks our rows of a table alongside the table's own rows (both in
+// rowid order, so nothing is held in memory but the lines), is told where each row went in its
+// .DAT file, and writes the file of ours after the .DAT files.
 class OwnDataBackup {
 public:
-    // Reads our data from the catalogue open on `handle` (none when it has no tables of ours).
+    // Reads from the catalogue open on `handle`, inside the backup's read transaction.
     explicit OwnDataBackup(sqlite3 *handle);
+    ~OwnDataBackup();
+    OwnDataBackup(const OwnDataBackup &) = delete;
+    OwnDataBackup &operator=(const OwnDataBackup &) = delete;
 
-    // A row of `layout`'s table was written as record `position`.
-    void recordWritten(const backup::Layout &layout, qint64 rowId, qint64 position,
-                       QByteArrayView record);
+    // The rows of `layout`'s table come next, in rowid order. Throws Failure.
+    void beginTable(const backup::Layout &layout);
+    // The row `rowId` was written as record `position`. Throws Failure.
+    void recordWritten(qint64 rowId, qint64 position, QByteArrayView record);
     // Writes the file of ours into `folder` like the .DAT files: under a temporary name,
     // flushed, renamed. Throws Failure naming it.
     void write(const QString &folder) const;
 
 private:
-    // Per fixed table, per rowid: each piece of data as its kind and values.
-    QHash<QString, QHash<qint64, QList<QStringList>>> m_data;
+    void step();
+
+    sqlite3 *m_handle;
+    bool m_present;
+    sqlite3_stmt *m_cursor = nullptr; // our rows of the current table, or none
+    int m_state = 0;
+    QByteArray m_file;
     QByteArray m_lines;
 };
 

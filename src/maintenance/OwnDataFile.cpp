@@ -12,9 +12,8 @@ const QByteArray Magic = "HONDANA-OWN-DATA";
 constexpr qsizetype FixedFields = 4;
 constexpr qsizetype DigestLength = 32;
 
-QByteArray escaped(const QString &value) {
-    QByteArray out;
-    for (const char c : value.toUtf8()) {
+void appendEscaped(QByteArray &out, QByteArrayView value) {
+    for (const char c : value) {
         switch (c) {
         case '\\':
             out += "\\\\";
@@ -32,7 +31,6 @@ QByteArray escaped(const QString &value) {
             out += c;
         }
     }
-    return out;
 }
 
 // The value of an escaped field; false for an escape that is none of ours.
@@ -125,15 +123,34 @@ QByteArray headerLine() {
 }
 
 QByteArray recordDigest(QByteArrayView record) {
-    return QCryptographicHash::hash(record, QCryptographicHash::Sha256).left(16).toHex();
+    return QCryptographicHash::hash(record, QCryptographicHash::Md5).toHex();
+}
+
+void appendLine(QByteArray &out, QByteArrayView file, qint64 position, QByteArrayView digest,
+                QByteArrayView kind, std::initializer_list<QByteArrayView> values) {
+    appendEscaped(out, file);
+    out += '\t';
+    out += QByteArray::number(position);
+    out += '\t';
+    out += digest;
+    out += '\t';
+    appendEscaped(out, kind);
+    for (const QByteArrayView value : values) {
+        out += '\t';
+        appendEscaped(out, value);
+    }
+    out += '\n';
 }
 
 QByteArray formatLine(const QString &file, qint64 position, const QByteArray &digest,
                       const QString &kind, const QStringList &values) {
-    QByteArray line =
-        escaped(file) + '\t' + QByteArray::number(position) + '\t' + digest + '\t' + escaped(kind);
-    for (const QString &value : values)
-        line += '\t' + escaped(value);
+    QByteArray line;
+    appendLine(line, file.toUtf8(), position, digest, kind.toUtf8(), {});
+    line.chop(1);
+    for (const QString &value : values) {
+        line += '\t';
+        appendEscaped(line, value.toUtf8());
+    }
     return line + '\n';
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 // The backup file of our own data, written beside the five .DAT files. A book or master entry
 // has no key the .DAT files carry, so each line names its record by the file, the record's
 // position in it and a digest of the record's bytes; restore attaches a line only where both
@@ -14,10 +16,10 @@
 //   HONDANA-OWN-DATA<TAB>1
 //   <.DAT file><TAB><position><TAB><digest><TAB><kind><TAB><value>...
 //
-// position is the 1-based record number in the .DAT file; digest the first 16 bytes of the
-// SHA-256 of the record's bytes, in lower-case hex; kind says what the values are ("reading":
-// the reading and its origin, "user" or "suggested"). Tabs, line breaks and backslashes in a
-// value are written as \t, \n, \r and \\.
+// position is the 1-based record number in the .DAT file; digest the MD5 of the record's
+// bytes, in lower-case hex (a check that the record is the same, not a seal against forgery); kind
+// says what the values are ("reading": the reading and its origin, "user" or "suggested"). Tabs,
+// line breaks and backslashes in a value are written as \t, \n, \r and \\.
 namespace hondana::owndatafile {
 
 inline const QString FileName = QStringLiteral("HONDANA.DAT");
@@ -43,6 +45,9 @@ struct Line {
 
 QByteArray formatLine(const QString &file, qint64 position, const QByteArray &digest,
                       const QString &kind, const QStringList &values);
+// The same line from UTF-8 values, appended to `out`.
+void appendLine(QByteArray &out, QByteArrayView file, qint64 position, QByteArrayView digest,
+                QByteArrayView kind, std::initializer_list<QByteArrayView> values);
 
 // What a file of ours held. Lines that cannot be read are kept as they stood, never dropped.
 struct Contents {
