@@ -1,5 +1,6 @@
 #include "catalogue/ReadingFill.h"
 
+#include "base/FaultPoint.h"
 #include "catalogue/ReadingSuggester.h"
 #include "catalogue/StoredReadings.h"
 #include "db/Connection.h"
@@ -39,12 +40,13 @@ bool suggestAll(QList<Batch> &batches, const ReadingSuggester &suggester,
             }
         }
         bool stopped = false;
-        const QStringList readings = suggester.suggestAll(
-            texts, batch.kind, Progress([&](qint64 done, qint64 all) {
-                // Distinct texts stand for the entries that share them.
-                stopped = !progress.report(before + done * batch.unread.size() / qMax(all, 1), total);
-                return !stopped;
-            }));
+        const QStringList readings =
+            suggester.suggestAll(texts, batch.kind, Progress([&](qint64 done, qint64 all) {
+                                     // Distinct texts stand for the entries that share them.
+                                     stopped = !progress.report(
+                                         before + done * batch.unread.size() / qMax(all, 1), total);
+                                     return !stopped;
+                                 }));
         if (stopped)
             return false;
         for (const StoredReadings::Unread &entry : batch.unread) {
@@ -74,12 +76,15 @@ ReadingFillSummary fillSuggestedReadings(Connection &connection, const ReadingSu
     }
     const QString context = QStringLiteral("読みを保存できません");
     sqlite3 *handle = sqlite::handleOf(connection.database());
+    faultpoint("readings.suggested");
     sqlite::execute(handle, "BEGIN IMMEDIATE", context);
     try {
         summary.filled += stored.suggestTitles(batches[0].suggestions);
         summary.filled += stored.suggestNames(Master::Author, batches[1].suggestions);
         summary.filled += stored.suggestNames(Master::Publisher, batches[2].suggestions);
+        faultpoint("readings.commit");
         sqlite::execute(handle, "COMMIT", context);
+        faultpoint("readings.committed");
     } catch (...) {
         sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;

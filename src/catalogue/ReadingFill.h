@@ -8,8 +8,8 @@ class Connection;
 class ReadingSuggester;
 
 struct ReadingFillSummary {
-    int filled = 0;   // titles, authors and publishers that got a suggested reading
-    int unread = 0;   // those the suggester could not read: they still have none
+    int filled = 0;       // titles, authors and publishers that got a suggested reading
+    int unread = 0;       // those the suggester could not read: they still have none
     bool stopped = false; // the progress asked to stop; nothing was stored
 };
 

@@ -183,7 +183,8 @@ private Q_SLOTS:
         QVERIFY(fillSuggestedReadings(connection, suggester(), Progress([&](qint64, qint64) {
                                           stopRequested = true;
                                           return false;
-                                      })).stopped);
+                                      }))
+                    .stopped);
         QVERIFY(stopRequested);
         QVERIFY(stored.titles().size() == 1);
 
