@@ -1,6 +1,7 @@
 // hondana-admin: the catalogue's maintenance from the command line, for scripts and careful
-// users: backup, restore, reset, snapshots, export and check. Runs the same core operations as
-// the utilities screen, in the current directory or in the data folder --folder names.
+// users: backup, restore, reset, snapshots, export, check and readings. Runs the same core
+// operations as the utilities screen, in the current directory or in the data folder --folder
+// names.
 
 #include "admin/Command.h"
 #include "admin/Console.h"
@@ -18,7 +19,7 @@ using namespace hondana::admin;
 namespace {
 
 QList<Command> allCommands() {
-    return maintenanceCommands() + reportCommands();
+    return maintenanceCommands() + reportCommands() + readingCommands();
 }
 
 QString usage() {

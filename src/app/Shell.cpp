@@ -4,6 +4,7 @@
 #include "app/AgreementWindow.h"
 #include "app/MainMenu.h"
 #include "base/Failure.h"
+#include "collection/CollectionWindows.h"
 #include "core/DataFolderLock.h"
 #include "core/Startup.h"
 #include "masters/MasterEditor.h"
@@ -34,6 +35,7 @@ void registerAllWindows() {
     registerGroupedLists();
     registerReport();
     registerUtilities();
+    registerCollectionWindows();
 }
 
 bool startProgram() {

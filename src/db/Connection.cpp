@@ -7,11 +7,13 @@
 #include "db/SqliteStatement.h"
 
 #include <QFileInfo>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+
 #include <atomic>
 
 namespace hondana {
@@ -21,6 +23,12 @@ namespace {
 QSet<Connection *> &registry() {
     static QSet<Connection *> connections;
     return connections;
+}
+
+// Work off the window's thread (filling readings) opens connections of its own.
+QMutex &registryLock() {
+    static QMutex lock;
+    return lock;
 }
 
 QString uniqueName(const QString &purpose) {
@@ -96,6 +104,7 @@ void Connection::open() {
     // read of every book fills a larger cache with pages that are never asked for again.
     m_name = name;
     m_filePath = canonical(path);
+    const QMutexLocker locked(&registryLock());
     registry().insert(this);
 }
 
@@ -106,7 +115,10 @@ void Connection::copyTo(const QString &path) const {
 void Connection::close() {
     if (m_name.isEmpty())
         return;
-    registry().remove(this);
+    {
+        const QMutexLocker locked(&registryLock());
+        registry().remove(this);
+    }
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         db.close();
@@ -140,7 +152,11 @@ void closeDatabase(const QString &connectionName) {
 
 void closeAllConnectionsTo(const QString &path) {
     const QString target = canonical(path);
-    const QList<Connection *> open = registry().values();
+    QList<Connection *> open;
+    {
+        const QMutexLocker locked(&registryLock());
+        open = registry().values();
+    }
     for (Connection *connection : open) {
         if (connection->filePath() == target)
             connection->close();
@@ -150,6 +166,7 @@ void closeAllConnectionsTo(const QString &path) {
 int openConnectionCount(const QString &path) {
     const QString target = canonical(path);
     int count = 0;
+    const QMutexLocker locked(&registryLock());
     for (const Connection *connection : std::as_const(registry())) {
         if (connection->filePath() == target)
             ++count;

@@ -576,4 +576,13 @@ qint64 RecordSet::currentRowId() const {
     return d->storage.rowId(storageRow(d->position));
 }
 
+int RecordSet::positionOfRowId(qint64 rowId) const {
+    if (rowId <= 0)
+        return 0;
+    const auto found = std::find_if(d->visible.begin(), d->visible.end(), [&](int storage) {
+        return d->storage.rowId(storage) == rowId;
+    });
+    return found == d->visible.end() ? 0 : int(found - d->visible.begin()) + 1;
+}
+
 } // namespace hondana

@@ -111,6 +111,8 @@ public:
     void setDeleteCheck(std::function<void()> check);
     // The rowid of the current row in its table; 0 for a row not yet written or no current row.
     qint64 currentRowId() const;
+    // The 1-based position of the visible row whose rowid is `rowId`; 0 when no visible row has it.
+    int positionOfRowId(qint64 rowId) const;
 
     // Data kept beside the row in tables of our own (a details panel's fields), saved whenever
     // the current row is: after the row, in the same transaction, given the row's rowid. While

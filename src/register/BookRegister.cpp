@@ -291,6 +291,9 @@ void BookRegister::buildMenuBar() {
                     [this, command] { runMenuCommand(command); });
         }
     }
+    // Titles past the fixed width stand behind this button.
+    if (auto *more = m_menuBar->findChild<QWidget *>(QStringLiteral("qt_menubar_ext_button")))
+        more->setAccessibleName(QStringLiteral("その他のメニュー"));
 }
 
 void BookRegister::runMenuCommand(const MenuCommand &command) {
@@ -301,6 +304,9 @@ void BookRegister::runMenuCommand(const MenuCommand &command) {
         break;
     case Opening::Report:
         openReport(command.form);
+        break;
+    case Opening::Alongside:
+        WindowRegistry::instance().show(command.form);
         break;
     case Opening::Help:
         showHelp(HelpContextId);

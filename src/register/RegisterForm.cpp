@@ -142,6 +142,9 @@ QList<MenuTitle> buildMenuBar() {
          {command("HELPMEI", "目次", Opening::Help),
           command("VERDSP", "ﾊﾞｰｼﾞｮﾝ情報", Opening::About)}},
         {command("CLOSE1", "閉じる(&C)", Opening::Close)},
+        {command("COLLECTION", "ｺﾚｸｼｮﾝ(&K)", Opening::Alongside),
+         {command("SHOUSAIP", "詳細パネル(&D)", Opening::Alongside, windows::BookDetails),
+          command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex)}},
     };
 }
 

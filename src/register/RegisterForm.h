@@ -42,9 +42,10 @@ const QList<Lookup> &lookups();
 
 // How a menu item opens its screen.
 enum class Opening {
-    Beside,  // next to the register, under the sub-window flag
-    InPlace, // instead of the register (which hides), under the flag, only with books
-    Report,  // the report, which ignores the flag but is not opened while it is set
+    Beside,    // next to the register, under the sub-window flag
+    InPlace,   // instead of the register (which hides), under the flag, only with books
+    Report,    // the report, which ignores the flag but is not opened while it is set
+    Alongside, // a window of the collection's that stays open beside the register, flag or not
     Help,
     About,
     Close,

@@ -1,7 +1,10 @@
 #include "utilities/UtilitiesWindow.h"
 
 #include "base/Failure.h"
+#include "catalogue/ReadingFill.h"
+#include "catalogue/ReadingSuggester.h"
 #include "core/AppState.h"
+#include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
@@ -11,6 +14,7 @@
 #include "widgets/FormLayout.h"
 #include "widgets/LongOperation.h"
 #include "widgets/MessageService.h"
+#include "widgets/OffThreadWork.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
@@ -84,7 +88,10 @@ bool UtilitiesWindow::runLong(const QString &label, const QString &failed, Work 
     {
         LongOperation operation(this, label);
         try {
-            work(operation.progress());
+            if constexpr (std::is_invocable_v<Work, LongOperation &>)
+                work(operation);
+            else
+                work(operation.progress());
         } catch (const Failure &failure) {
             problem = failure.message();
         }
@@ -140,8 +147,27 @@ void UtilitiesWindow::restore() {
     if (!runLong(QStringLiteral("データを復元しています…"), failed,
                  [&](const Progress &progress) { restore.replace(progress); }))
         return;
+    fillReadings();
     MessageService::instance().notice(RestoreDone);
     endProgram();
+}
+
+// A set made by an older installation brings no readings: every title, author and publisher
+// without one gets a suggestion before the program ends, off the window's thread on a connection
+// of its own. The catalogue is restored by then, so a failure costs only suggestions.
+void UtilitiesWindow::fillReadings() {
+    const QString connectionString = AppState::instance().mainConnectionString;
+    runLong(QStringLiteral("読みの候補を付けています…"),
+            QStringLiteral("データは復元しましたが、読みの候補を付けられませんでした。"
+                           "hondana-admin readings で後から付けられます。"),
+            [&](LongOperation &operation) {
+                runOffThread(operation, [connectionString](const Progress &progress) {
+                    const ReadingSuggester suggester;
+                    Connection catalogue(connectionString);
+                    catalogue.open();
+                    fillSuggestedReadings(catalogue, suggester, progress);
+                });
+            });
 }
 
 void registerUtilities() {

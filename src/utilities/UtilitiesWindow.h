@@ -37,6 +37,7 @@ private:
     void resetAll();
     void backUp();
     void restore();
+    void fillReadings();
     // Runs `work` with a busy cursor and progress; on failure shows `failed` and the reason.
     // Returns whether it succeeded.
     template <typename Work> bool runLong(const QString &label, const QString &failed, Work work);

@@ -29,4 +29,8 @@ inline const QString ListByCategory = QStringLiteral("BUNYA2");
 inline const QString ListByAuthor = QStringLiteral("CHOSHA2");
 inline const QString ListByPublisher = QStringLiteral("HAKKO2");
 
+// Windows of our own beside the register, under its collection menu.
+inline const QString BookDetails = QStringLiteral("SHOUSAI");
+inline const QString KanaIndex = QStringLiteral("GOJUON");
+
 } // namespace hondana::windows

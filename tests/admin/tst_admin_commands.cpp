@@ -120,6 +120,8 @@ void TestAdminCommands::commands_data() {
     row("folder that does not exist", "check --folder /nonexistent/本棚", "", 1,
         "/nonexistent/本棚");
     row("command's own help", "export --help", "", 0, "--encoding");
+    row("readings", "readings", "", 0, "読めなかったものは", 25);
+    row("readings without catalogue", "readings", "no catalogue", 1, "TOSHO");
 }
 
 void TestAdminCommands::commands() {

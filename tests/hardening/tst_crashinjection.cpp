@@ -84,7 +84,7 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
 // hondana-admin's arguments for `operation`, or none for the start-up driver's operations. A
 // snapshot is named before the first run: a killed run may leave a newer one.
 QStringList adminArguments(const QString &operation, const DataFolder &folder) {
-    if (operation == u8("backup"))
+    if (operation == u8("backup") || operation == u8("readings"))
         return {operation};
     if (operation == u8("restore-snapshot"))
         return {operation, snapshots::list(catalogue(folder)).value(0).name, u8("--yes")};
@@ -220,6 +220,9 @@ void TestCrashInjection::killAtEveryStep_data() {
                                    QStringList{u8("snapshot-restore.rename")})
         addStep("restore-snapshot", step, Data::Old);
     addStep("restore-snapshot", u8("snapshot-restore.renamed"), Data::New);
+    for (const char *step : {"readings.suggested", "readings.commit"})
+        addStep("readings", u8(step), Data::Old);
+    addStep("readings", u8("readings.committed"), Data::New);
 }
 
 void TestCrashInjection::killAtEveryStep() {

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "catalogue/StoredReadings.h"
+#include "widgets/DataSource.h"
+#include "widgets/WindowNames.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace hondana {
+
+class ReadingSuggester;
+
+// Our own data of the register's current book, beside the register: the title's reading, with
+// whether it is the user's or only suggested. It follows the register's moves and saves with the
+// register's book (更新, moving, closing): it is one more bound control of the register's books,
+// so a reading that is no reading is refused before the book moves, as a field's bad value is,
+// and the book's companion data, written with the book's row in one transaction.
+class BookDetailsPanel : public QWidget, public BoundEditor {
+    Q_OBJECT
+public:
+    static inline const QString Name = windows::BookDetails;
+    static inline const QString Caption = QStringLiteral("詳細");
+    static inline const QString SuggestedMark = QStringLiteral("（候補）");
+    static inline const QString NoReadingMark = QStringLiteral("（未設定）");
+
+    explicit BookDetailsPanel(QWidget *parent = nullptr);
+    ~BookDetailsPanel() override;
+
+    void commitEdit() override;
+    bool hasPendingEdit() const override;
+    void discardEdit() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void attachToRegister();
+    void showCurrentBook();
+    void showState();
+    void suggest();
+    void confirm();
+    void readingEdited();
+    // Writes the reading the field holds as the book's, inside the book's save. Throws Failure.
+    void store(qint64 bookRowId);
+    void bookSaved();
+    StoredReadings::Origin origin() const;
+
+    QPointer<DataSource> m_books;
+    QLabel *m_title = nullptr;
+    QLineEdit *m_reading = nullptr;
+    QLabel *m_state = nullptr;
+    QPushButton *m_suggest = nullptr;
+    QPushButton *m_confirm = nullptr;
+
+    std::unique_ptr<ReadingSuggester> m_suggester;
+
+    qint64 m_bookRowId = 0;
+    qint64 m_writtenFor = 0;
+    std::optional<StoredReadings::Reading> m_stored;
+    // Whether the field differs from what is stored, and whether what it holds is the user's.
+    bool m_edited = false;
+    bool m_userOwned = false;
+    bool m_placed = false;
+};
+
+} // namespace hondana

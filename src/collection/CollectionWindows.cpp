@@ -1,0 +1,87 @@
+#include "collection/CollectionWindows.h"
+
+#include "collection/BookDetailsPanel.h"
+#include "collection/KanaIndexWindow.h"
+#include "db/RecordSet.h"
+#include "widgets/DataSource.h"
+#include "widgets/MessageService.h"
+#include "widgets/WindowNames.h"
+#include "widgets/WindowRegistry.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+
+namespace hondana::collection {
+
+namespace {
+
+QWidget *bookRegister() {
+    return WindowRegistry::instance().existing(windows::Register);
+}
+
+} // namespace
+
+DataSource *registerBooks() {
+    QWidget *books = bookRegister();
+    return books
+               ? books->findChild<DataSource *>(DataSource::PrimaryName, Qt::FindDirectChildrenOnly)
+               : nullptr;
+}
+
+void closeWithRegister(QWidget *window) {
+    if (QWidget *books = bookRegister()) {
+        QObject::connect(books, &QObject::destroyed, window, [window = QPointer<QWidget>(window)] {
+            if (window)
+                window->close();
+        });
+    }
+}
+
+void placeBesideRegister(QWidget *window) {
+    QWidget *books = bookRegister();
+    const QScreen *screen = books ? books->screen() : QGuiApplication::primaryScreen();
+    if (!books || !screen)
+        return;
+    const QRect room = screen->availableGeometry();
+    const QRect beside = books->frameGeometry();
+    const QSize size = window->frameGeometry().size().expandedTo(window->sizeHint());
+    int left = beside.right() + 1;
+    if (left + size.width() > room.right())
+        left = std::max(room.left(), beside.left() - size.width());
+    const int top =
+        std::clamp(beside.top(), room.top(), std::max(room.top(), room.bottom() - size.height()));
+    window->move(left, top);
+}
+
+bool showBookInRegister(long long bookRowId) {
+    // A register hidden for a list standing in its place moves too, and shows the book when the
+    // list gives it back.
+    if (QWidget *books = bookRegister(); !books || books->isVisible())
+        WindowRegistry::instance().show(windows::Register);
+    DataSource *books = registerBooks();
+    if (!books)
+        return false;
+    const int position = books->recordSet().positionOfRowId(bookRowId);
+    if (position == 0) {
+        MessageService::instance().notice(QStringLiteral(
+            "この蔵書は登録画面にありません。削除されたか、登録画面が絞り込まれています。"));
+        return false;
+    }
+    if (books->recordSet().absolutePosition() == position)
+        return true;
+    return books->moveTo(position);
+}
+
+} // namespace hondana::collection
+
+namespace hondana {
+
+void registerCollectionWindows() {
+    WindowRegistry &registry = WindowRegistry::instance();
+    registry.registerFactory(windows::BookDetails, [] { return new BookDetailsPanel; });
+    registry.registerFactory(windows::KanaIndex, [] { return new KanaIndexWindow; });
+}
+
+} // namespace hondana

@@ -1,0 +1,28 @@
+#pragma once
+
+class QWidget;
+
+namespace hondana {
+
+class DataSource;
+
+// What the collection's windows share: the register they stand beside, found by name through the
+// window registry, and its record set of books.
+namespace collection {
+
+// The register's books while the register exists; nullptr otherwise.
+DataSource *registerBooks();
+// Closes `window` when the register goes, so it never outlives the books it follows.
+void closeWithRegister(QWidget *window);
+// Puts `window` beside the register, on the side of the screen with room for it.
+void placeBesideRegister(QWidget *window);
+// Opens the register when it is not open and stands it on the book `bookRowId`. Says so and
+// returns false when the register cannot show that book (deleted since, or no register).
+bool showBookInRegister(long long bookRowId);
+
+} // namespace collection
+
+// Registers the details panel and the 50音 index, so the register's collection menu finds them.
+void registerCollectionWindows();
+
+} // namespace hondana
