@@ -1,6 +1,7 @@
 #include "base/Failure.h"
 #include "db/InputParsing.h"
 #include "db/ValueChecks.h"
+#include "support/DataRows.h"
 
 #include <QtTest>
 
@@ -22,10 +23,9 @@ private Q_SLOTS:
     // A typed text (from a bound text box) and an assigned value (from a screen) pass the same
     // checks of the column's kind, and a typed text gives the same result both ways.
     void acceptsValues_data() {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QVariant>("expected"); // invalid: refused
-        QTest::addColumn<QString>("outcome"); // accepted: shown in the display format; else refusal
+        // `expected` invalid: refused; `outcome` how an accepted value is shown, else the refusal
+        test::columns<QString, QVariant, QVariant, QString>(
+            {"field", "value", "expected", "outcome"});
         const auto number = [](qint64 n) { return QVariant::fromValue<qint64>(n); };
         const QString range = QStringLiteral("は -2,147,483,648 から 2,147,483,647 までの整数");
         const struct {

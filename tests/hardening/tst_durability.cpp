@@ -111,13 +111,12 @@ void TestDurability::replacementsAreFlushedInOrder_data() {
         {"program", "arguments", "sources", "targets"});
     const QStringList temporaries =
         QStringList(BackupFiles).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
-    QTest::newRow("restore") << adminProgram() << QStringList{u8("restore"), u8("--yes")}
-                             << QStringList{files::WorkCopy} << QStringList{files::Catalogue};
-    QTest::newRow("backup") << adminProgram() << QStringList{u8("backup")} << temporaries
-                            << BackupFiles;
+    const QStringList workCopy = {files::WorkCopy}, catalogue = {files::Catalogue};
+    test::row("restore", adminProgram(), QStringList{u8("restore"), u8("--yes")}, workCopy,
+              catalogue);
+    test::row("backup", adminProgram(), QStringList{u8("backup")}, temporaries, BackupFiles);
     // The upgrade has held the catalogue open to read its acceptance before it replaces it.
-    QTest::newRow("upgrade") << driverProgram() << QStringList() << QStringList{files::WorkCopy}
-                             << QStringList{files::Catalogue};
+    test::row("upgrade", driverProgram(), QStringList(), workCopy, catalogue);
 }
 
 void TestDurability::replacementsAreFlushedInOrder() {

@@ -48,28 +48,15 @@ QByteArray golden(const char *name) {
 
 // A BOOK row with every column set; `changes` replaces some of them.
 QVariantList bookRow(const QHash<QString, QVariant> &changes = {}) {
-    const QHash<QString, QVariant> base = {
-        {u8("題名"), u8("銀河鉄道の夜")},
-        {u8("SEQNO"), 2},
-        {u8("著者NO"), 17},
-        {u8("全体NO"), 300},
-        {u8("ｼﾘｰｽﾞ"), u8("上巻")},
-        {u8("発行所NO"), 5},
-        {u8("発行日"), u8("1899-12-31")},
-        {u8("購入日"), u8("2001-02-03")},
-        {u8("版数"), 4},
-        {u8("分野NO"), 6},
-        {u8("ｻｲｽﾞNO"), 7},
-        {u8("読書ｽﾀﾝﾌﾟ"), u8("済")},
-        {u8("管理番号1"), u8("A-1")},
-        {u8("管理番号2"), u8("B-2")},
-        {u8("内容"), u8("ｶﾀｶﾅとかな")},
-        {u8("価格"), 1500},
-        {u8("請求番号"), u8("913.6")},
-        {u8("購入先"), u8("駅前書店")},
-        {u8("読書完了日"), u8("2020-01-01")},
-        {u8("読感ﾗﾝｸ"), -1},
-    };
+    // clang-format off
+    const QVariantList pairs = {"題名", "銀河鉄道の夜", "SEQNO", 2, "著者NO", 17, "全体NO", 300, "ｼﾘｰｽﾞ", "上巻",
+        "発行所NO", 5, "発行日", "1899-12-31", "購入日", "2001-02-03", "版数", 4, "分野NO", 6, "ｻｲｽﾞNO", 7,
+        "読書ｽﾀﾝﾌﾟ", "済", "管理番号1", "A-1", "管理番号2", "B-2", "内容", "ｶﾀｶﾅとかな", "価格", 1500,
+        "請求番号", "913.6", "購入先", "駅前書店", "読書完了日", "2020-01-01", "読感ﾗﾝｸ", -1};
+    // clang-format on
+    QHash<QString, QVariant> base;
+    for (qsizetype i = 0; i < pairs.size(); i += 2)
+        base.insert(pairs[i].toString(), pairs[i + 1]);
     QVariantList row;
     for (const backup::Field &field : book().fields)
         row << changes.value(field.column, base.value(field.column));
