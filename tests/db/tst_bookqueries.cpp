@@ -42,7 +42,7 @@ const char *const StressRows[] = {
 // A value as text the two readings share: dates as the file stores them, null apart.
 QString shown(const QVariant &value) {
     if (value.isNull())
-        return QStringLiteral("(null)");
+        return "(null)";
     if (value.typeId() == QMetaType::QDate)
         return value.toDate().toString(Qt::ISODate);
     return value.toString();
@@ -50,7 +50,7 @@ QString shown(const QVariant &value) {
 
 QString shown(sqlite3_stmt *statement, int column) {
     if (sqlite3_column_type(statement, column) == SQLITE_NULL)
-        return QStringLiteral("(null)");
+        return "(null)";
     return QString::fromUtf8(
         reinterpret_cast<const char *>(sqlite3_column_text(statement, column)));
 }
@@ -99,7 +99,7 @@ private Q_SLOTS:
         const QList<int> order = test::cell<QList<int>>("order");
         test::DataFolder folder;
         folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-        Connection connection(QStringLiteral("FILE NAME=Karobu.udl"));
+        Connection connection("FILE NAME=Karobu.udl");
         connection.open();
         for (const char *rows : StressRows)
             test::exec(connection.database(), QString::fromUtf8(rows));
@@ -135,14 +135,14 @@ private Q_SLOTS:
     void foreignViewIsReadBySql() {
         test::DataFolder folder;
         folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-        Connection connection(QStringLiteral("FILE NAME=Karobu.udl"));
+        Connection connection("FILE NAME=Karobu.udl");
         connection.open();
-        test::exec(connection.database(), QStringLiteral("DROP VIEW TQ1"));
+        test::exec(connection.database(), "DROP VIEW TQ1");
         test::exec(connection.database(),
-                   QStringLiteral("CREATE VIEW TQ1 AS SELECT 題名 FROM BOOK ORDER BY 題名 DESC"));
+                   "CREATE VIEW TQ1 AS SELECT 題名 FROM BOOK ORDER BY 題名 DESC");
         RecordFields fields;
         RecordStorage storage;
-        QVERIFY(!answerFromMemory(connection, QStringLiteral("TQ1"), fields, storage));
+        QVERIFY(!answerFromMemory(connection, "TQ1", fields, storage));
     }
 };
 

@@ -23,7 +23,7 @@ QVariantList titleOnly(bool emptyTexts) {
     for (const backup::Field &field : book().fields)
         row << (emptyTexts && field.kind == backup::FieldKind::Text ? QVariant(QString())
                                                                     : QVariant());
-    row[0] = u8("題");
+    row[0] = "題";
     return row;
 }
 
@@ -112,18 +112,18 @@ private Q_SLOTS:
                       const QByteArray &bytes = {}) {
             test::row(name, file, values, written, bytes);
         };
-        row("CHOSHA", "CHOSHA.DAT", {-1, u8("夏目"), u8("日本")}, true,
+        row("CHOSHA", "CHOSHA.DAT", {-1, "夏目", "日本"}, true,
             hex("ffffffff89c496da") + blanks(46) + hex("93fa967b") + blanks(46));
-        row("HAKKO is the file of HAKKOU", "HAKKO.DAT", {256, u8("ｱｵｿﾞﾗ")}, true,
+        row("HAKKO is the file of HAKKOU", "HAKKO.DAT", {256, "ｱｵｿﾞﾗ"}, true,
             hex("00010000b1b5bfded7") + blanks(45));
         row("master with an empty name is written with blanks", "CHOSHA.DAT",
             {9, QVariant(), QString()}, true, hex("09000000") + blanks(100));
         row("size number 0 is a number", "SAIZU.DAT", {0, QVariant()}, true,
             hex("00000000") + blanks(30));
-        row("book with a blank title is kept", "BOOK.DAT", bookRow({{u8("題名"), u8(" ")}}), true);
-        row("book without title", "BOOK.DAT", bookRow({{u8("題名"), QVariant()}}), false);
-        row("book with empty title", "BOOK.DAT", bookRow({{u8("題名"), QString()}}), false);
-        row("size without number", "SAIZU.DAT", {QVariant(), u8("文庫")}, false);
+        row("book with a blank title is kept", "BOOK.DAT", bookRow({{"題名", " "}}), true);
+        row("book without title", "BOOK.DAT", bookRow({{"題名", QVariant()}}), false);
+        row("book with empty title", "BOOK.DAT", bookRow({{"題名", QString()}}), false);
+        row("size without number", "SAIZU.DAT", {QVariant(), "文庫"}, false);
     }
 
     void records() {
@@ -147,11 +147,11 @@ private Q_SLOTS:
         auto row = [](const char *name, const char *column, const QVariant &value,
                       const QByteArray &bytes) { test::row(name, column, value, bytes); };
         const char *stamp = "読書ｽﾀﾝﾌﾟ";
-        row("stamp * is 済", stamp, u8("*"), hex("8dcf2020"));
-        row("stamp 未 stays", stamp, u8("未"), hex("96a22020"));
-        row("padded 未 from a restore stays", stamp, u8("未  "), hex("96a22020"));
-        row("stamp ** is another value", stamp, u8("**"), "**  ");
-        row("longer stamp is cut to 4 bytes", stamp, u8("読了中"), hex("93c797b9"));
+        row("stamp * is 済", stamp, "*", hex("8dcf2020"));
+        row("stamp 未 stays", stamp, "未", hex("96a22020"));
+        row("padded 未 from a restore stays", stamp, "未  ", hex("96a22020"));
+        row("stamp ** is another value", stamp, "**", "**  ");
+        row("longer stamp is cut to 4 bytes", stamp, "読了中", hex("93c797b9"));
         row("2.5 rounds to 2", "価格", 2.5, hex("02000000"));
         row("3.5 rounds to 4", "価格", 3.5, hex("04000000"));
         row("largest number", "価格", 2147483647LL, hex("ffffff7f"));
@@ -169,7 +169,7 @@ private Q_SLOTS:
             QVERIFY(!bytes.isEmpty());
         } catch (const Failure &failure) {
             QVERIFY2(bytes.isEmpty(), qPrintable(failure.message()));
-            QVERIFY2(failure.message().contains(u8("BOOK.DAT")), qPrintable(failure.message()));
+            QVERIFY2(failure.message().contains("BOOK.DAT"), qPrintable(failure.message()));
             QVERIFY2(failure.message().contains(column), qPrintable(failure.message()));
         }
     }

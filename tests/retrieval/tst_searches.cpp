@@ -46,7 +46,7 @@ void search(QueryScreen &screen, const QString &boxes) {
         QVERIFY2(input, qPrintable(name));
         input->setText(box.section(u'=', 1));
     }
-    screen.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    screen.findChild<QPushButton *>("Command1")->click();
 }
 
 } // namespace
@@ -76,7 +76,7 @@ private Q_SLOTS:
         cellOption.initFrom(screen.grid());
         for (int column = 0; column < grid.columnCount(); ++column) {
             const QModelIndex date = grid.index(0, column);
-            if (date.data().toString().startsWith(QStringLiteral("2024/")))
+            if (date.data().toString().startsWith("2024/"))
                 QVERIFY2(
                     screen.grid()->itemDelegateForIndex(date)->sizeHint(cellOption, date).width() <=
                         screen.grid()->columnWidth(column),
@@ -108,7 +108,7 @@ private Q_SLOTS:
     void unreadableCatalogueIsSaidWithoutBusyCursor() {
         test::DataFolder folder(test::DataFolder::Empty);
         test::MessageRecorder messages;
-        QueryScreen screen(describe(QStringLiteral("KANRIQ")));
+        QueryScreen screen(describe("KANRIQ"));
         QVERIFY(!messages.texts.isEmpty());
         QCOMPARE(messages.shownBusy, 0);
     }
@@ -158,10 +158,10 @@ private Q_SLOTS:
     void findsWhatWasSavedMeanwhile() {
         test::RetrievalCatalogue catalogue;
         test::MessageRecorder messages;
-        QueryScreen screen(describe(QStringLiteral("DAIMEIQ")));
-        catalogue.exec(QStringLiteral("UPDATE BOOK SET 題名 = 'Zebra' WHERE 題名 = 'あ'"));
-        search(screen, QStringLiteral("DAIMEI=z"));
-        QCOMPARE(shown(*screen.grid()->model(), QStringLiteral("題名")), QStringList{"Zebra"});
+        QueryScreen screen(describe("DAIMEIQ"));
+        catalogue.exec("UPDATE BOOK SET 題名 = 'Zebra' WHERE 題名 = 'あ'");
+        search(screen, "DAIMEI=z");
+        QCOMPARE(shown(*screen.grid()->model(), "題名"), QStringList{"Zebra"});
     }
 
     // Unread are books stamped "未" (blanks after it or not), with an empty stamp or none.
@@ -170,7 +170,7 @@ private Q_SLOTS:
         test::MessageRecorder messages;
         test::RegisterStandIn registerWindow;
         auto *list = new QueryScreen(unreadListDescription());
-        QStringList seqnos = shown(*list->grid()->model(), QStringLiteral("SEQNO"));
+        QStringList seqnos = shown(*list->grid()->model(), "SEQNO");
         seqnos.sort();
         QCOMPARE(seqnos, (QStringList{"2", "3", "5", "6"}));
         list->close(); // from the title bar: the register is back, the menu free
