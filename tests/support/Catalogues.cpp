@@ -20,8 +20,7 @@ QString insertRows(const char *table, int n) {
 
 // Each column is null in every seventh row, a different row for each column.
 QString sometimesNull(int column, const QString &value) {
-    return QStringLiteral("CASE WHEN i % 7 = ") + QString::number(column % 7) +
-           QStringLiteral(" THEN NULL ELSE ") + value + QStringLiteral(" END");
+    return "CASE WHEN i % 7 = " + QString::number(column % 7) + " THEN NULL ELSE " + value + " END";
 }
 
 // The columns of BOOK in the table's order; the title is never null.
@@ -60,23 +59,18 @@ QString bookValues() {
 void makeCatalogue(const QString &folder, int books, bool accepted, const QString &fileName) {
     const QString path = QDir(folder).filePath(fileName);
     QFile::remove(path);
-    if (!QFile::copy(QDir(DataFolder::shippedDataDir()).filePath(QStringLiteral("TOSHOINI.MDB")),
-                     path))
+    if (!QFile::copy(QDir(DataFolder::shippedDataDir()).filePath("TOSHOINI.MDB"), path))
         qFatal("cannot copy the starting catalogue");
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     const SqlFile catalogue(path);
     const QString name = sometimesNull(1, QStringLiteral("'髙橋　' || i"));
-    catalogue.exec(insertRows("CHOSHA", Authors) + QStringLiteral("i, ") + name +
-                   QStringLiteral(", ") + sometimesNull(2, QStringLiteral("'ｲﾀﾘｱ'")) +
-                   QStringLiteral(" FROM n"));
-    catalogue.exec(insertRows("HAKKOU", Publishers) + QStringLiteral("i, ") + name +
-                   QStringLiteral(" FROM n"));
-    catalogue.exec(insertRows("BUNYA", Categories) + QStringLiteral("i, ") + name +
-                   QStringLiteral(" FROM n"));
-    catalogue.exec(insertRows("SAIZU", Sizes) + QStringLiteral("i, ") + name +
-                   QStringLiteral(" FROM n"));
+    catalogue.exec(insertRows("CHOSHA", Authors) + "i, " + name + ", " +
+                   sometimesNull(2, "'ｲﾀﾘｱ'") + " FROM n");
+    for (const auto &[table, rows] : {std::pair{"HAKKOU", Publishers},
+                                      std::pair{"BUNYA", Categories}, std::pair{"SAIZU", Sizes}})
+        catalogue.exec(insertRows(table, rows) + "i, " + name + " FROM n");
     if (books > 0)
-        catalogue.exec(insertRows("BOOK", books) + bookValues() + QStringLiteral(" FROM n"));
+        catalogue.exec(insertRows("BOOK", books) + bookValues() + " FROM n");
     if (accepted)
         catalogue.exec(QStringLiteral("INSERT INTO DOUI (ID) VALUES (1)"));
 }
