@@ -56,12 +56,11 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
     if (operation.startsWith("restore-after") || operation == "restore") {
         backUp(folder.path());
         // A line no book matches any more is kept in a file of its own by the restore.
-        if (operation == "restore-after-edit") {
-            QFile own(folder.filePath("HONDANA.DAT"));
-            if (!own.open(QIODevice::Append) ||
-                own.write("BOOK.DAT\t1\t00000000000000000000000000000000\treading\tア\tuser\n") < 0)
-                qFatal("cannot append to HONDANA.DAT");
-        }
+        const QString own = folder.filePath("HONDANA.DAT");
+        if (operation == "restore-after-edit")
+            writeFile(own,
+                      contents(own) +
+                          "BOOK.DAT\t1\t00000000000000000000000000000000\treading\tア\tuser\n");
         // A book added after the backup tells the old catalogue from the restored one.
         prepareCatalogue(folder.path(), Books + 1);
     }

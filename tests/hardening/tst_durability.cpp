@@ -151,10 +151,7 @@ private Q_SLOTS:
             {"operation", "books", "file", "inject", "message", "named"});
         const QString full = "ディスクがいっぱい";
         const QString io = "ディスクの読み書きに失敗";
-        auto row = [](const char *name, const char *operation, int books, const char *file,
-                      const char *inject, const QString &message, const char *named) {
-            test::row(name, operation, books, file, inject, message, named);
-        };
+        using test::row;
         row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
             "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
         row("backup: SAIZU.DAT flush fails", "backup", 30, "SAIZU.DAT.tmp", "fsync:error=EIO", io,

@@ -39,10 +39,10 @@ test::Rows untouched(const QString &path) {
 }
 
 // Statements the SQL module would cut at their first semicolon, such as a trigger's body.
-void executeScript(const QString &path, const char *sql) {
+void executeScript(const QString &path, const QString &sql) {
     sqlite3 *db = nullptr;
     QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-    const int result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    const int result = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
     sqlite3_close(db);
     QCOMPARE(result, SQLITE_OK);
 }
@@ -71,11 +71,9 @@ private Q_SLOTS:
         DataFolder folder;
         test::makeCatalogue(folder.path(), test::cell<int>("books"));
         if (!failingTable.isEmpty())
-            executeScript(catalogue(folder), u8("CREATE TRIGGER refuse BEFORE DELETE ON %1 BEGIN "
-                                                "SELECT RAISE(ABORT, 'disk I/O error'); END")
-                                                 .arg(failingTable)
-                                                 .toUtf8()
-                                                 .constData());
+            executeScript(catalogue(folder),
+                          "CREATE TRIGGER refuse BEFORE DELETE ON " + failingTable +
+                              " BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END");
         backupData(CatalogueLinkConnection);
         const QMap<QString, QByteArray> backupBefore = backupFiles(folder.path());
         const QByteArray before = catalogueDigest(catalogue(folder));
