@@ -153,10 +153,9 @@ QString integrityCheck(const QString &path) {
 
 QStringList journalFiles(const QString &path) {
     QStringList found;
-    for (const char *suffix : {"-journal", "-wal"}) {
+    for (const char *suffix : {"-journal", "-wal"})
         if (QFileInfo::exists(path + u8(suffix)))
             found << QFileInfo(path).fileName() + u8(suffix);
-    }
     return found;
 }
 

@@ -81,10 +81,9 @@ Replacement examine(const QList<Call> &calls, const QString &source, const QStri
                  call.arguments.contains(target)) {
             renamed = true;
             result.flushedAfterLastWrite = flushed;
-            for (const QString &path : std::as_const(open)) {
+            for (const QString &path : std::as_const(open))
                 if (path == target)
                     ++result.descriptorsOnTarget;
-            }
         }
     }
     return result;

@@ -362,10 +362,9 @@ private Q_SLOTS:
         choose(form, text("item"));
         QStringList opened;
         QPointer<QWidget> window;
-        for (QWidget *candidate : QApplication::topLevelWidgets()) {
+        for (QWidget *candidate : QApplication::topLevelWidgets())
             if (candidate->isVisible() && !before.contains(candidate))
                 opened << (window = candidate)->objectName();
-        }
         QCOMPARE(opened.isEmpty() ? QString("-") : opened.join(','), text("opens"));
         QCOMPARE(int(AppState::instance().subWindowFlag), cell<int>("flagAfter"));
         QCOMPARE(form->isVisible(), cell<bool>("registerShown"));

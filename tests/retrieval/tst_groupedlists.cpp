@@ -5,6 +5,7 @@
 #include "core/AppState.h"
 #include "db/ShapedRecordSet.h"
 #include "retrieval/GroupedList.h"
+#include "support/Controls.h"
 #include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "widgets/DataNavigator.h"
@@ -13,7 +14,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTableView>
 #include <QtTest>
 
@@ -41,13 +41,13 @@ QString chapters(GroupedList &list, bool numbered) {
             titles << (title.isNull() ? "(null)" : title.toString()) +
                           (numbered ? u'#' + books.valueAt(row, "SEQNO").toString() : QString());
         }
-        parts << list.findChild<QLineEdit *>("txtFields(0)")->text() + u':' + titles.join(u',');
+        parts << test::control<QLineEdit>(&list, "txtFields(0)")->text() + u':' + titles.join(u',');
     }
     return parts.join(" | ");
 }
 
-QString parentName(const GroupedList &list) {
-    return list.findChild<QLineEdit *>("txtFields(1)")->text();
+QString parentName(GroupedList &list) {
+    return test::control<QLineEdit>(&list, "txtFields(1)")->text();
 }
 
 } // namespace
@@ -80,7 +80,7 @@ private Q_SLOTS:
         QTEST(chapters(*list, form != QStringLiteral("HAKKO2")), "expected");
         QCOMPARE(list->navigator()->caption(),
                  QStringLiteral("Record: %1").arg(list->dataSource()->recordSet().recordCount()));
-        QVERIFY(list->findChild<QLineEdit *>("txtFields(1)")->isReadOnly());
+        QVERIFY(test::control<QLineEdit>(list, "txtFields(1)")->isReadOnly());
         if (form == QStringLiteral("BUNYA2")) {
             list->dataSource()->moveTo(2);
             const QAbstractItemModel &grid = *list->grid()->model();
@@ -96,7 +96,7 @@ private Q_SLOTS:
         catalogue.exec(
             QStringLiteral("UPDATE BUNYA SET 分野名 = 'x'; UPDATE CHOSHA SET 著者名 = 'x';"
                            "UPDATE HAKKOU SET 発行所 = 'x'"));
-        list->findChild<QPushButton *>("cmdRefresh")->click();
+        test::click(list, "cmdRefresh");
         QCOMPARE(list->navigator()->caption(), "Record: 1");
         QCOMPARE(parentName(*list), "x");
         QVERIFY(first != QStringLiteral("x"));

@@ -4,13 +4,13 @@
 
 #include "core/AppState.h"
 #include "retrieval/QueryScreen.h"
+#include "support/Controls.h"
 #include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "widgets/DataGrid.h"
 #include "widgets/DataSource.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QtTest>
 
 using namespace hondana;
@@ -40,13 +40,9 @@ QStringList shown(const QAbstractItemModel &grid, const QString &field) {
 void search(QueryScreen &screen, const QString &boxes) {
     for (QLineEdit *input : screen.findChildren<QLineEdit *>())
         input->clear();
-    for (const QString &box : boxes.split(u';', Qt::SkipEmptyParts)) {
-        const QString name = box.section(u'=', 0, 0);
-        auto *input = screen.findChild<QLineEdit *>(name);
-        QVERIFY2(input, qPrintable(name));
-        input->setText(box.section(u'=', 1));
-    }
-    screen.findChild<QPushButton *>("Command1")->click();
+    for (const QString &box : boxes.split(u';', Qt::SkipEmptyParts))
+        control<QLineEdit>(&screen, box.section(u'=', 0, 0))->setText(box.section(u'=', 1));
+    click(&screen, "Command1");
 }
 
 } // namespace
