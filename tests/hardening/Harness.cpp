@@ -73,6 +73,10 @@ Outcome runDriver(const QString &folder, const QString &killAt) {
     return runKilledAt(driverProgram(), {}, folder, killAt);
 }
 
+Outcome runOperation(const QStringList &arguments, const QString &folder, const QString &killAt) {
+    return arguments.isEmpty() ? runDriver(folder, killAt) : runAdmin(folder, arguments, killAt);
+}
+
 QString straceProgram() {
     static const QString usable = [] {
         const QString strace = QStandardPaths::findExecutable("strace");

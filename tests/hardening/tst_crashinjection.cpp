@@ -92,10 +92,6 @@ QStringList adminArguments(const QString &operation, const DataFolder &folder) {
     return {};
 }
 
-Outcome runOperation(const QStringList &arguments, const QString &folder, const QString &killAt) {
-    return arguments.isEmpty() ? runDriver(folder, killAt) : runAdmin(folder, arguments, killAt);
-}
-
 // A journal SQLite would replay: one that starts with its magic number. A reset killed before
 // the journal's header was written leaves a file SQLite ignores and deletes at the next write.
 bool replayableJournal(const QString &path) {
@@ -137,7 +133,7 @@ void checkStartUp(const DataFolder &folder) {
 
 // Runs the operation to its end, as the user would after the crash.
 void finish(const QString &operation, const QStringList &arguments, const DataFolder &folder) {
-    const Outcome again = runOperation(arguments, folder.path(), {});
+    const Outcome again = runOperation(arguments, folder.path());
     QVERIFY2(!again.crashed && again.exitCode == 0, qPrintable(again.err));
     if (operation == "upgrade" || operation == "accept") {
         // A first acceptance killed after its record asks once more and then upgrades.

@@ -336,18 +336,15 @@ void TestHostileFiles::secondProgramOnTheFolder() {
     DataFolder folder;
     prepareCatalogue(folder.path(), 10);
     const QByteArray before = contents(folder.filePath(files::Catalogue));
-    const auto attempt = [&] {
-        return arguments.isEmpty() ? runDriver(folder.path()) : runAdmin(folder.path(), arguments);
-    };
     std::optional<DataFolderLock> lock(folder.path());
-    const Outcome refused = attempt();
+    const Outcome refused = runOperation(arguments, folder.path());
     QVERIFY2(refused.exitCode == 1 && refused.err.contains("既に開いています") &&
                  refused.err.contains("tst_hostilefiles"),
              qPrintable(refused.err));
     QCOMPARE(contents(folder.filePath(files::Catalogue)), before);
     lock.reset();
     writeFile(folder.filePath(files::FolderLock), "999999999\nhondana\n\n");
-    QVERIFY(!attempt().err.contains("既に開いています"));
+    QVERIFY(!runOperation(arguments, folder.path()).err.contains("既に開いています"));
 }
 
 // Output to a file the user names: a regular file (a link's too) is replaced whole, a device or

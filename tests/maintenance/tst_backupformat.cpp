@@ -71,10 +71,6 @@ QByteArray blanks(int n) {
     return QByteArray(n, ' ');
 }
 
-int column(const char *name) {
-    return int(book().columns().indexOf(u8(name)));
-}
-
 } // namespace
 
 class TestBackupFormat : public QObject {
@@ -192,7 +188,7 @@ private Q_SLOTS:
         QByteArray record = golden("book-full.hex");
         qToLittleEndian<double>(cell<double>("days"), record.data() + 312);
         try {
-            QCOMPARE(decode(record, 7).at(column("読書完了日")).toDate(), date);
+            QCOMPARE(decode(record, 7).at(book().columns().indexOf("読書完了日")).toDate(), date);
             QVERIFY(date.isValid());
         } catch (const Failure &failure) {
             QVERIFY2(!date.isValid(), qPrintable(failure.message()));

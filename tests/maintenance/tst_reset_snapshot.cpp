@@ -25,8 +25,6 @@ using test::u8;
 
 namespace {
 
-const QStringList DataTables = {"BOOK", "BUNYA", "CHOSHA", "HAKKOU", "SAIZU"};
-
 QString catalogue(const DataFolder &folder) {
     return folder.filePath(files::Catalogue);
 }
@@ -89,7 +87,7 @@ private Q_SLOTS:
             QCOMPARE(catalogueDigest(catalogue(folder)), before);
             return;
         }
-        for (const QString &table : DataTables)
+        for (const char *table : {"BOOK", "BUNYA", "CHOSHA", "HAKKOU", "SAIZU"})
             QCOMPARE(count(catalogue(folder), table), 0);
         QCOMPARE(untouched(catalogue(folder)), kept);
         QVERIFY(backupFiles(folder.path()) == backupBefore);

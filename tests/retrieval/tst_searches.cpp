@@ -60,35 +60,34 @@ private Q_SLOTS:
     void screen() {
         const QString form = text("form");
         test::RetrievalCatalogue catalogue;
-        catalogue.exec(QStringLiteral("UPDATE BOOK SET 発行日 = '2024-12-28', "
-                                      "購入日 = '2024-12-28', 読書完了日 = '2024-12-28'"));
+        catalogue.exec("UPDATE BOOK SET 発行日 = '2024-12-28', 購入日 = '2024-12-28', "
+                       "読書完了日 = '2024-12-28'");
         test::MessageRecorder messages;
         AppState::instance().subWindowFlag = 1;
         QueryScreen screen(describe(form));
-        const QAbstractItemModel &grid = *screen.grid()->model();
+        const DataGrid &view = *screen.grid();
+        const QAbstractItemModel &grid = *view.model();
         // The window keeps its size, and a date is never cut short.
         QCOMPARE(screen.minimumSize(), screen.maximumSize());
         QStyleOptionViewItem cellOption;
-        cellOption.initFrom(screen.grid());
+        cellOption.initFrom(&view);
         for (int column = 0; column < grid.columnCount(); ++column) {
             const QModelIndex date = grid.index(0, column);
             if (date.data().toString().startsWith("2024/"))
-                QVERIFY2(
-                    screen.grid()->itemDelegateForIndex(date)->sizeHint(cellOption, date).width() <=
-                        screen.grid()->columnWidth(column),
-                    qPrintable(grid.headerData(column, Qt::Horizontal).toString()));
+                QVERIFY2(view.itemDelegateForIndex(date)->sizeHint(cellOption, date).width() <=
+                             view.columnWidth(column),
+                         qPrintable(grid.headerData(column, Qt::Horizontal).toString()));
         }
         QCOMPARE(grid.columnCount(), int(describe(form).columns.size()));
         QCOMPARE(grid.rowCount(), 6); // every book before any search
         QVERIFY(!(grid.flags(grid.index(0, 0)) & Qt::ItemIsEditable));
-        for (QWidget *control : screen.findChildren<QWidget *>()) {
+        for (QWidget *control : screen.findChildren<QWidget *>())
             if (control->isVisibleTo(&screen) && control->focusPolicy() != Qt::NoFocus &&
                 control->parentWidget() == &screen)
                 QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
-        }
 
         // Empty input: a beep, the message, and the list as it was.
-        search(screen, describe(form).inputs.front().name + QStringLiteral("=C"));
+        search(screen, describe(form).inputs.front().name + "=C");
         const int before = grid.rowCount();
         search(screen, {});
         QCOMPARE(messages.beeps, 1);
