@@ -27,7 +27,7 @@ private Q_SLOTS:
         test::columns<QString, QVariant, QVariant, QString>(
             {"field", "value", "expected", "outcome"});
         const auto number = [](qint64 n) { return QVariant::fromValue<qint64>(n); };
-        const QString range = QStringLiteral("は -2,147,483,648 から 2,147,483,647 までの整数");
+        const QString range = "は -2,147,483,648 から 2,147,483,647 までの整数";
         const struct {
             const char *field;
             QVariant value, expected;
@@ -81,8 +81,8 @@ private Q_SLOTS:
     }
 
     void formatsWhatIsNotTyped() {
-        QCOMPARE(input::format(QDate(1899, 12, 30), ""), QStringLiteral("1899/12/30"));
-        QCOMPARE(input::format("2024-04-01", input::DateFormat), QStringLiteral("2024/04/01"));
+        QCOMPARE(input::format(QDate(1899, 12, 30), ""), "1899/12/30");
+        QCOMPARE(input::format("2024-04-01", input::DateFormat), "2024/04/01");
         QVERIFY(input::parse("", schema::Kind::Text, "題名").isNull());
     }
 };

@@ -17,7 +17,7 @@ namespace {
 // Books `titles` of authors 1, 2, 3, ... (the register's order); notes empty in the first only.
 struct Catalogue {
     test::DataFolder folder;
-    Connection connection{QStringLiteral("FILE NAME=Karobu.udl")};
+    Connection connection{"FILE NAME=Karobu.udl"};
     RecordSet set;
 
     explicit Catalogue(const QStringList &titles,
@@ -34,13 +34,13 @@ struct Catalogue {
     }
     void exec(const QString &sql) { test::exec(connection.database(), sql); }
     QString value(const QString &sql) { return test::value(connection.database(), sql).toString(); }
-    QString title() { return set.value(QStringLiteral("題名")).toString(); }
+    QString title() { return set.value("題名").toString(); }
 
     // One step of a script: a command, "read" the title, "=x" a title, "filter" to titles
     // "b0…", "elsewhere" another connection's delete and insert, else a position.
     void perform(const QString &step) {
         if (step == "elsewhere") {
-            Connection other(QStringLiteral("FILE NAME=Karobu.udl"));
+            Connection other("FILE NAME=Karobu.udl");
             other.open();
             return test::exec(other.database(),
                               "DELETE FROM BOOK WHERE 題名 = 'b400';"
@@ -112,8 +112,7 @@ private Q_SLOTS:
             return;
         QCOMPARE(set.fieldNames().size(), fields);
         QCOMPARE(set.isUpdatable(), columns.startsWith(u'+'));
-        const QString refusal =
-            set.isUpdatable() ? QStringLiteral("は変更できません") : "読み取り専用";
+        const QString refusal = set.isUpdatable() ? "は変更できません" : "読み取り専用";
         for (const QString &column : columns.split(u' ', Qt::SkipEmptyParts)) {
             const QString field = column.mid(1); // what was read goes back into the same column
             const QString failure = failureOf([&] { set.setValue(field, set.value(field)); });
@@ -137,9 +136,9 @@ private Q_SLOTS:
         columns<int, QString, int, QString, QString>(
             {"books", "steps", "position", "outcome", "stored"});
         const int bof = RecordSet::PositionBof, eof = RecordSet::PositionEof, none = -1;
-        const QString noRow = QStringLiteral("レコードがありません。");
-        const QString noCurrent = QStringLiteral("現在のレコードがありません");
-        const QString abc = QStringLiteral("a,b,c");
+        const QString noRow = "レコードがありません。";
+        const QString noCurrent = "現在のレコードがありません";
+        const QString abc = "a,b,c";
         row("back from EOF", 3, "next next next previous", 3, "c", abc);
         row("past the end", 3, "next next next next", eof, noCurrent, abc);
         row("before the start", 3, "previous previous", bof, noCurrent, abc);
@@ -190,8 +189,8 @@ private Q_SLOTS:
     // connection's later writes neither shift nor add books.
     void readOnDemand_data() {
         columns<QString, QString, QString, int>(
-            {"source", "steps", "title", "count"});                               // at the end
-        const QString books = QStringLiteral("select * from BOOK order by 題名"); // as stored
+            {"source", "steps", "title", "count"});               // at the end
+        const QString books = "select * from BOOK order by 題名"; // as stored
         const QString shelf = BookRegister::RecordSource;
         row("register's order, last", shelf, "last previous", "b001", 562);
         row("title order, position", books, "300", "b299", 562);
@@ -218,7 +217,7 @@ private Q_SLOTS:
         catalogue.set.setFilter("著者名 LIKE '*'"); // author 3 has no CHOSHA row: a null name
         for (const char *refused : {"題名 LIKE 'it's*'", "無い列 LIKE 'a*'"})
             QVERIFY(!failureOf([&] { catalogue.set.setFilter(refused); }).isEmpty());
-        QCOMPARE(catalogue.set.filter(), QStringLiteral("著者名 LIKE '*'"));
+        QCOMPARE(catalogue.set.filter(), "著者名 LIKE '*'");
         QCOMPARE(catalogue.set.recordCount(), 2);
     }
 

@@ -14,7 +14,7 @@ using namespace hondana::test;
 namespace {
 
 const Layout &book() {
-    return backup::layout(QStringLiteral("BOOK.DAT"));
+    return backup::layout("BOOK.DAT");
 }
 
 // A BOOK row with nothing but a title: every other column null, or every text column empty.

@@ -128,8 +128,8 @@ private Q_SLOTS:
     void finds() {
         const QString form = text("form");
         test::RetrievalCatalogue catalogue;
-        catalogue.exec(QStringLiteral("INSERT INTO BOOK (SEQNO, 題名, 著者NO) VALUES "
-                                      "(7, '[新版]#1 it''s *?', 2), (8, '[新版]#1 its', 2)"));
+        catalogue.exec("INSERT INTO BOOK (SEQNO, 題名, 著者NO) VALUES "
+                       "(7, '[新版]#1 it''s *?', 2), (8, '[新版]#1 its', 2)");
         test::MessageRecorder messages;
         QueryScreen screen(describe(form));
         search(screen, describe(form).inputs.front().name + QStringLiteral("=該当なし"));
