@@ -60,11 +60,10 @@ Spoil execute(const QString &file, const QStringList &statements) {
 // the absolute paths it names; none may appear.
 QStringList namesBeside(const QString &folder) {
     QStringList found;
-    for (const QString &path :
-         {QDir(folder).filePath("../x"), QDir(folder).filePath("../TOSHO.MDB"), "/tmp/TOSHO.MDB"}) {
+    for (const QString &path : QStringList{QDir(folder).filePath("../x"),
+                                           QDir(folder).filePath("../TOSHO.MDB"), "/tmp/TOSHO.MDB"})
         if (QFileInfo::exists(path))
             found << path;
-    }
     return found;
 }
 
@@ -232,7 +231,8 @@ void TestHostileFiles::refusedOrSurvived_data() {
     // Every missing file is named at once; a leftover work copy is not touched before the check.
     addRow("restore", "missing files and a leftover work copy",
            [](const DataFolder &f) {
-               for (const QString &name : {"BUNYA.DAT", "SAIZU.DAT", files::RestoreTemplate})
+               for (const QString &name :
+                    QStringList{"BUNYA.DAT", "SAIZU.DAT", files::RestoreTemplate})
                    QFile::remove(f.filePath(name));
                writeFile(f.filePath(files::WorkCopy), "left over");
            },

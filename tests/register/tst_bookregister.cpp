@@ -450,8 +450,7 @@ private Q_SLOTS:
         QWidget *menu = WindowRegistry::instance().window(MainMenu::Name);
         BookRegister *form = fixture.openRegister();
         MasterEditor *editor = fixture.openEditor("CHOSHA", "CHOSHA");
-        for (QWidget *window :
-             {menu, static_cast<QWidget *>(form), static_cast<QWidget *>(editor)}) {
+        for (QWidget *window : QWidgetList{menu, form, editor}) {
             for (QWidget *widget : window->findChildren<QWidget *>()) {
                 bool isControl =
                     widget->isVisibleTo(window) &&
