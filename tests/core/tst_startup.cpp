@@ -43,8 +43,8 @@ private Q_SLOTS:
 
     void decidesFirstWindow_data() {
         QTest::addColumn<Start>("start");
-        const QString line = u8("Provider=Microsoft.Jet.OLEDB.3.51;Persist Security Info=False;"
-                                "Data Source=TOSHO.mdb;Mode=Share Deny None;\r\n");
+        const QString line = "Provider=Microsoft.Jet.OLEDB.3.51;Persist Security Info=False;"
+                             "Data Source=TOSHO.mdb;Mode=Share Deny None;\r\n";
         const QString intver = "INTVER.mdb";
         const QString tosho = "TOSHO.MDB";
         const QString notDatabase = "|データベースファイルではありません";

@@ -246,8 +246,8 @@ void TestHostileFiles::refusedOrSurvived_data() {
            execute(restoreTemplate, dropViews + QStringList{"ALTER TABLE BOOK DROP COLUMN 購入先"}),
            {noColumn});
     addRow("restore", "template refuses books",
-           execute(restoreTemplate, {u8("CREATE TRIGGER refuse BEFORE INSERT ON BOOK BEGIN "
-                                        "SELECT RAISE(ABORT, 'no books here'); END")}),
+           execute(restoreTemplate, {"CREATE TRIGGER refuse BEFORE INSERT ON BOOK BEGIN "
+                                     "SELECT RAISE(ABORT, 'no books here'); END"}),
            {bookFile});
     // Our own file: whatever cannot be proved to belong to a restored book is kept in a file
     // the message names; the books are restored all the same.

@@ -66,8 +66,8 @@ private Q_SLOTS:
         test::makeCatalogue(folder.path(), books);
         if (books == 0)
             test::SqlFile(catalogue())
-                .exec(u8("DELETE FROM CHOSHA; DELETE FROM HAKKOU; "
-                         "DELETE FROM BUNYA; DELETE FROM SAIZU"));
+                .exec("DELETE FROM CHOSHA; DELETE FROM HAKKOU; "
+                      "DELETE FROM BUNYA; DELETE FROM SAIZU");
         for (const QString &file : BackupFiles)
             writeFile(folder.filePath(file), QByteArray(5000, 'x'));
         const QString authors =
@@ -145,8 +145,8 @@ private Q_SLOTS:
         backUp();
         folder.copyShipped(files::RestoreTemplate, files::WorkCopy);
         test::SqlFile(folder.filePath(files::WorkCopy))
-            .exec(u8("INSERT INTO BOOK (題名) VALUES ('前回の残り'); "
-                     "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (99, '残り')"));
+            .exec("INSERT INTO BOOK (題名) VALUES ('前回の残り'); "
+                  "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (99, '残り')");
         if (!templateRow.isEmpty())
             test::SqlFile(folder.filePath(files::RestoreTemplate))
                 .exec(
