@@ -131,7 +131,7 @@ QByteArray catalogueDigest(const QString &path) {
         }
     }
     hash.addData(file.value("SELECT count(*) > 0 FROM DOUI").toByteArray());
-    for (const QString &table : {"title_reading", "name_reading"}) {
+    for (const QString &table : QStringList{"title_reading", "name_reading"}) {
         if (file.value(u8("SELECT count(*) FROM sqlite_schema WHERE name = '%1'").arg(table))
                 .toInt() == 0)
             continue;

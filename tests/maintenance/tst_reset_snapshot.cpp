@@ -150,7 +150,7 @@ private Q_SLOTS:
         QCOMPARE(newest.occasion, snapshots::BeforeSnapshotRestore);
         QCOMPARE(catalogueDigest(newest.path), restored);
 
-        for (const QString &name : {"20991231-000000-reset.MDB", "../TOSHO.MDB"}) {
+        for (const char *name : {"20991231-000000-reset.MDB", "../TOSHO.MDB"}) {
             QVERIFY_THROWS_EXCEPTION(Failure, snapshots::restore(name, catalogue(folder)));
             QCOMPARE(catalogueDigest(catalogue(folder)), before);
         }

@@ -25,7 +25,7 @@ private Q_SLOTS:
                   "(1, 'こころ', 1, 1500, '2024-04-01'), (2, '舞姫', 2, NULL, NULL), "
                   "(3, '雁', 3, 0, '1899-12-30')");
         DataSource books(DataSource::Role::Primary, "datPrimaryRS", "FILE NAME=Karobu.udl",
-                         BookRegister::RecordSource);
+                         BookRegister::RecordSource, nullptr);
         DataGrid grid;
         QVERIFY(books.refresh());
         grid.bind(&books, {{"題名", "書名", 1440, {}, false, true},
