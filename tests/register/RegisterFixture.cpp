@@ -36,10 +36,9 @@ RegisterFixture::RegisterFixture() {
 
 RegisterFixture::~RegisterFixture() {
     QList<QPointer<QWidget>> windows;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
+    for (QWidget *window : QApplication::topLevelWidgets())
         if (!window->parentWidget())
             windows << window;
-    }
     qDeleteAll(windows);
     settle();
     m_sql.reset();
