@@ -14,6 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::require(contents.problem.isEmpty() ||
                       (contents.lines.isEmpty() && contents.unreadable.isEmpty()),
                   "a file that cannot be read still gave lines");
+    fuzz::require(!contents.problem.isEmpty() ||
+                      (contents.version >= OldestVersion && contents.version <= Version),
+                  "a file was read in a version nobody wrote");
     for (const Line &line : contents.lines) {
         fuzz::require(line.position > 0, "a line without a position");
         fuzz::require(line.digest.size() == 32, "a line without a whole digest");

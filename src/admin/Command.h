@@ -28,6 +28,5 @@ struct Command {
 // Every command, in the order the usage lists them.
 QList<Command> maintenanceCommands();
 QList<Command> reportCommands();
-QList<Command> readingCommands();
 
 } // namespace hondana::admin

@@ -1,9 +1,13 @@
-// backup, restore, reset and the snapshots: the commands that write the catalogue or its backup.
+// backup, restore, reset, the snapshots and readings: the commands that write the catalogue or
+// its backup.
 #include "admin/Command.h"
 #include "admin/Console.h"
 #include "base/FileNames.h"
+#include "catalogue/ReadingFill.h"
+#include "catalogue/ReadingSuggester.h"
 #include "core/Configuration.h"
 #include "core/DataFolderLock.h"
+#include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "maintenance/BackupData.h"
 #include "maintenance/ResetData.h"
@@ -12,9 +16,23 @@
 
 #include <QLocale>
 
+#include <functional>
+
 namespace hondana::admin {
 
 namespace {
+
+// The shape most commands share: the work, with its progress on the terminal while it runs, then
+// what it did on standard output.
+int runShowingProgress(const QString &doing, const std::function<QString(const Progress &)> &work) {
+    QString done;
+    {
+        TerminalProgress progress(doing);
+        done = work(progress.progress());
+    }
+    print(stdout, done);
+    return Success;
+}
 
 QString catalogue(const Invocation &call) {
     return files::resolve(files::Catalogue, call.folder);
@@ -27,10 +45,11 @@ QString keptIn(const QString &snapshot) {
 }
 
 int runBackup(const Invocation &call) {
-    TerminalProgress progress(QStringLiteral("バックアップ中"));
-    backupData(readConfigurationLine(call.folder), call.folder, progress.progress());
-    print(stdout, QStringLiteral("バックアップを完了しました。"));
-    return Success;
+    return runShowingProgress(
+        QStringLiteral("バックアップ中"), [&](const Progress &progress) -> QString {
+            backupData(readConfigurationLine(call.folder), call.folder, progress);
+            return QStringLiteral("バックアップを完了しました。");
+        });
 }
 
 int runRestore(const Invocation &call) {
@@ -55,15 +74,11 @@ int runRestore(const Invocation &call) {
                                 "このまま復元しますか？ 読めなかった分は失われます。"),
                  QStringLiteral("欠けたバックアップからの復元")))
         return NotConfirmed;
-    QString kept;
-    {
-        TerminalProgress progress(QStringLiteral("復元中"));
-        kept = restore.replace(progress.progress());
-    }
-    print(stdout, QStringLiteral("データの復元を完了しました。"));
-    if (!kept.isEmpty())
-        print(stdout, keptIn(kept));
-    return Success;
+    return runShowingProgress(QStringLiteral("復元中"), [&](const Progress &progress) -> QString {
+        const QString kept = restore.replace(progress);
+        const QString done = QStringLiteral("データの復元を完了しました。");
+        return kept.isEmpty() ? done : done + u'\n' + keptIn(kept);
+    });
 }
 
 int runReset(const Invocation &call) {
@@ -73,14 +88,10 @@ int runReset(const Invocation &call) {
                                 "マスターが空になります。"),
                  QStringLiteral("全データの削除")))
         return NotConfirmed;
-    QString kept;
-    {
-        TerminalProgress progress(QStringLiteral("削除中"));
-        kept = resetData(CatalogueLinkConnection, call.folder, progress.progress());
-    }
-    print(stdout, QStringLiteral("データの削除が完了しました。"));
-    print(stdout, keptIn(kept));
-    return Success;
+    return runShowingProgress(QStringLiteral("削除中"), [&](const Progress &progress) -> QString {
+        const QString kept = resetData(CatalogueLinkConnection, call.folder, progress);
+        return QStringLiteral("データの削除が完了しました。\n") + keptIn(kept);
+    });
 }
 
 QString occasionText(const QString &occasion) {
@@ -119,13 +130,27 @@ int runRestoreSnapshot(const Invocation &call) {
                      .arg(name),
                  QStringLiteral("スナップショットを戻すの")))
         return NotConfirmed;
-    {
-        TerminalProgress progress(QStringLiteral("戻しています"));
-        snapshots::restore(name, catalogue(call), progress.progress());
-    }
-    print(stdout, QStringLiteral("スナップショット「%1」を戻しました。").arg(name));
-    print(stdout, keptIn(snapshots::list(catalogue(call)).value(0).name));
-    return Success;
+    return runShowingProgress(
+        QStringLiteral("戻しています"), [&](const Progress &progress) -> QString {
+            snapshots::restore(name, catalogue(call), progress);
+            return QStringLiteral("スナップショット「%1」を戻しました。\n").arg(name) +
+                   keptIn(snapshots::list(catalogue(call)).value(0).name);
+        });
+}
+
+int runReadings(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
+    Connection connection(readConfigurationLine(call.folder), call.folder);
+    connection.open();
+    const ReadingSuggester suggester;
+    return runShowingProgress(
+        QStringLiteral("読み取り中"), [&](const Progress &progress) -> QString {
+            const ReadingFillSummary summary =
+                fillSuggestedReadings(connection, suggester, progress);
+            return QStringLiteral("読みを %1 件入れました。読めなかったものは %2 件です。")
+                .arg(summary.filled)
+                .arg(summary.unread);
+        });
 }
 
 } // namespace
@@ -176,6 +201,14 @@ QList<Command> maintenanceCommands() {
              "端末では確認します。--yes で確認を\n省きます (端末以外から実行するときは"
              "必須)。"),
          1, runRestoreSnapshot},
+        {QStringLiteral("readings"),
+         QStringLiteral("読みのない題名・著者・発行所に読みの候補を入れます"),
+         QStringLiteral("使い方: hondana-admin readings [--folder フォルダー]\n\n"
+                        "読み (カタカナ) のない題名、著者、発行所のすべてに、読みの候補を入れます。"
+                        "利用者が入れた読みは\nそのままです。入れた件数と、読めなかった件数 "
+                        "(ローマ字や数字を含むもの、辞書にない漢字を含むもの)\nを表示します。"
+                        "読めなかったものには読みを入れません。"),
+         0, runReadings},
     };
 }
 

@@ -1,5 +1,5 @@
 // hondana-admin: the catalogue's maintenance from the command line, for scripts and careful
-// users: backup, restore, reset, snapshots, export, check and readings. Runs the same core
+// users: backup, restore, reset, snapshots, readings, export and check. Runs the same core
 // operations as the utilities screen, in the current directory or in the data folder --folder
 // names.
 
@@ -19,7 +19,7 @@ using namespace hondana::admin;
 namespace {
 
 QList<Command> allCommands() {
-    return maintenanceCommands() + reportCommands() + readingCommands();
+    return maintenanceCommands() + reportCommands();
 }
 
 QString usage() {

@@ -4,6 +4,9 @@
 #include "db/SqliteStatement.h"
 
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+#include <QSqlDatabase>
 
 namespace hondana::owntables {
 
@@ -92,6 +95,20 @@ void ensure(sqlite3 *handle) {
                      nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+void ensureOnce(const QSqlDatabase &database) {
+    static QMutex mutex;
+    static QSet<QString> checked;
+    const QString name = database.connectionName();
+    {
+        const QMutexLocker lock(&mutex);
+        if (checked.contains(name))
+            return;
+    }
+    ensure(sqlite::handleOf(database));
+    const QMutexLocker lock(&mutex);
+    checked.insert(name);
 }
 
 } // namespace hondana::owntables

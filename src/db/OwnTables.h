@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlDatabase;
 struct sqlite3;
 
 // Tables of our own beside the catalogue's fixed ones, for data those have no column for. The
@@ -37,5 +38,8 @@ bool present(sqlite3 *handle);
 // older installation), in one transaction of their own; nothing else in the file changes.
 // Throws Failure naming the file when it cannot, or when the file holds a newer layout.
 void ensure(sqlite3 *handle);
+// ensure, once per opening of a connection (a connection's name is never given again), for the
+// code that uses our tables often and cannot know whether its connection was checked.
+void ensureOnce(const QSqlDatabase &database);
 
 } // namespace hondana::owntables

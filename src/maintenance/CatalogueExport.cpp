@@ -92,8 +92,11 @@ public:
                 reinterpret_cast<const char *>(sqlite3_column_text(query.get(), column));
             return QByteArray(text, text ? sqlite3_column_bytes(query.get(), column) : 0);
         };
+        // First in rowid order, as the stored queries and the register find it.
         while (query.step() == SQLITE_ROW) {
             const qint64 number = sqlite3_column_int64(query.get(), 0);
+            if (m_names.contains(number))
+                continue;
             m_names.insert(number, bytes(1));
             m_readings.insert(number, bytes(2));
         }

@@ -18,10 +18,6 @@ namespace {
 
 using namespace owndatafile;
 
-bool carriesOwnData(const QString &file) {
-    return file == BookFile || file == AuthorFile || file == PublisherFile;
-}
-
 QString cannotWriteOwnFile() {
     return QStringLiteral("「%1」を書けません: 読みを読めません").arg(FileName);
 }
@@ -30,58 +26,23 @@ QString cannotRestore() {
     return QStringLiteral("「%1」の内容を戻せません").arg(FileName);
 }
 
-bool isOrigin(const QString &value) {
-    return value == owntables::OriginUser || value == owntables::OriginSuggested;
+int ownFileIndex(QByteArrayView name) {
+    for (int i = 0; i < int(std::size(CarryingFiles)); ++i) {
+        if (name == QByteArrayView(CarryingFiles[i].data(), CarryingFiles[i].size()))
+            return i;
+    }
+    return -1;
 }
 
-// The statements that attach a reading to a restored book or master entry, prepared once.
-class ReadingInserts {
-public:
-    explicit ReadingInserts(sqlite3 *handle)
-        : m_handle(handle),
-          m_title(handle,
-                  QStringLiteral("INSERT INTO %1 (book_rowid, reading, origin) VALUES (?1, ?2, ?3)")
-                      .arg(owntables::TitleReadingTable),
-                  cannotRestore()),
-          m_name(handle,
-                 QStringLiteral("INSERT INTO %1 (master_rowid, reading, origin, master) "
-                                "VALUES (?1, ?2, ?3, ?4)")
-                     .arg(owntables::NameReadingTable),
-                 cannotRestore()) {}
-
-    // Attaches one line to the restored row `rowId`; false when the line is not one we can
-    // store, or the row has that piece of data already.
-    bool store(const Line &line, qint64 rowId) {
-        if (line.kind != ReadingKind || line.values.size() != 2 ||
-            !readings::isValidReading(line.values[0]) || !isOrigin(line.values[1]))
-            return false;
-        sqlite::Statement &insert = line.file == BookFile ? m_title : m_name;
-        sqlite3_bind_int64(insert.get(), 1, rowId);
-        bind(insert, 2, line.values[0]);
-        bind(insert, 3, line.values[1]);
-        if (line.file != BookFile)
-            bind(insert, 4,
-                 line.file == AuthorFile ? QStringLiteral("CHOSHA") : QStringLiteral("HAKKOU"));
-        const int result = insert.step();
-        insert.reset();
-        if ((result & 0xff) == SQLITE_CONSTRAINT)
-            return false;
-        if (sqlite::Statement::failed(result))
-            throw Failure(cannotRestore() + QStringLiteral(": ") + sqlite::lastError(m_handle));
-        return true;
+int ownFileIndex(const QString &name) {
+    for (int i = 0; i < int(std::size(CarryingFiles)); ++i) {
+        if (name == CarryingFiles[i])
+            return i;
     }
+    return -1;
+}
 
-private:
-    static void bind(sqlite::Statement &statement, int index, const QString &value) {
-        const QByteArray utf8 = value.toUtf8();
-        sqlite3_bind_text(statement.get(), index, utf8.constData(), int(utf8.size()),
-                          SQLITE_TRANSIENT);
-    }
-
-    sqlite3 *m_handle;
-    sqlite::Statement m_title;
-    sqlite::Statement m_name;
-};
+const QByteArray ReadingKindUtf8 = ReadingKind.toUtf8();
 
 } // namespace
 
@@ -95,7 +56,7 @@ OwnDataBackup::~OwnDataBackup() {
 void OwnDataBackup::beginTable(const backup::Layout &layout) {
     sqlite3_finalize(m_cursor);
     m_cursor = nullptr;
-    if (!m_present || !carriesOwnData(layout.fileName))
+    if (!m_present || ownFileIndex(layout.fileName) < 0)
         return;
     m_file = layout.fileName.toUtf8();
     const QString sql =
@@ -132,7 +93,7 @@ void OwnDataBackup::recordWritten(qint64 rowId, qint64 position, QByteArrayView 
             return QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_cursor, i)),
                                   sqlite3_column_bytes(m_cursor, i));
         };
-        appendLine(m_lines, m_file, position, digest, ReadingKind.toUtf8(), {column(1), column(2)});
+        appendLine(m_lines, m_file, position, digest, ReadingKindUtf8, {column(1), column(2)});
         step();
     }
 }
@@ -146,6 +107,53 @@ void OwnDataBackup::write(const QString &folder) const {
     file.commit();
 }
 
+// The statements that attach a reading to a restored book or master entry, prepared once.
+class OwnDataRestore::Inserts {
+public:
+    explicit Inserts(sqlite3 *handle)
+        : m_handle(handle),
+          m_title(handle,
+                  QStringLiteral("INSERT INTO %1 (book_rowid, reading, origin) VALUES (?1, ?2, ?3)")
+                      .arg(owntables::TitleReadingTable),
+                  cannotRestore()),
+          m_name(handle,
+                 QStringLiteral("INSERT INTO %1 (master_rowid, reading, origin, master) "
+                                "VALUES (?1, ?2, ?3, ?4)")
+                     .arg(owntables::NameReadingTable),
+                 cannotRestore()) {}
+
+    // Attaches one line of `file` to the restored row `rowId`; false when the line is not one we
+    // can store, or the row has that piece of data already.
+    bool store(int file, const LineFields &fields, qint64 rowId) {
+        static const QByteArray user = owntables::OriginUser.toUtf8();
+        static const QByteArray suggested = owntables::OriginSuggested.toUtf8();
+        if (fields.kind != ReadingKindUtf8 || !decodeValues(fields.values, m_values) ||
+            m_values.size() != 2 || (m_values[1] != user && m_values[1] != suggested) ||
+            !readings::isValidReading(QString::fromUtf8(m_values[0])))
+            return false;
+        sqlite::Statement &insert = file == 0 ? m_title : m_name;
+        sqlite3_bind_int64(insert.get(), 1, rowId);
+        for (int i = 0; i < 2; ++i)
+            sqlite3_bind_text(insert.get(), i + 2, m_values[i].constData(), int(m_values[i].size()),
+                              SQLITE_STATIC);
+        if (file != 0)
+            sqlite3_bind_text(insert.get(), 4, file == 1 ? "CHOSHA" : "HAKKOU", -1, SQLITE_STATIC);
+        const int result = insert.step();
+        insert.reset();
+        if ((result & 0xff) == SQLITE_CONSTRAINT)
+            return false;
+        if (sqlite::Statement::failed(result))
+            throw Failure(cannotRestore() + QStringLiteral(": ") + sqlite::lastError(m_handle));
+        return true;
+    }
+
+private:
+    sqlite3 *m_handle;
+    sqlite::Statement m_title;
+    sqlite::Statement m_name;
+    QList<QByteArray> m_values;
+};
+
 OwnDataRestore::OwnDataRestore(const QString &folder) : m_folder(folder) {
     if (!files::exists(FileName, folder))
         return;
@@ -155,45 +163,80 @@ OwnDataRestore::OwnDataRestore(const QString &folder) : m_folder(folder) {
         throw Failure(QStringLiteral("「%1」を読めません: %2").arg(FileName, file.errorString()));
     if (file.size() > MaxFileSize) {
         m_outcome.problem = QStringLiteral("大きすぎます");
-    } else {
-        m_contents = parse(file.readAll());
-        m_outcome.problem = m_contents.problem;
+        return;
     }
-    for (const Line &line : std::as_const(m_contents.lines))
-        m_wanted[line.file].insert(line.position, {});
-    m_keptLines = m_contents.unreadable;
+    m_bytes = file.readAll();
+    m_reader.emplace(m_bytes);
+    m_outcome.problem = m_reader->problem();
+    advance();
+}
+
+OwnDataRestore::~OwnDataRestore() = default;
+
+void OwnDataRestore::advance() {
+    m_line = {};
+    m_lineFile = -1;
+    QByteArrayView text;
+    while (m_reader && m_reader->next(text)) {
+        if (text.size() <= MaxLineLength && splitLine(text, m_fields) &&
+            (m_lineFile = ownFileIndex(m_fields.file)) >= 0) {
+            m_line = text;
+            return;
+        }
+        m_keptLines.append(text);
+    }
+}
+
+void OwnDataRestore::begin(sqlite3 *handle) {
+    if (!m_outcome.present)
+        return;
+    owntables::ensure(handle);
+    if (m_outcome.problem.isEmpty())
+        m_inserts = std::make_unique<Inserts>(handle);
 }
 
 void OwnDataRestore::recordRestored(const backup::Layout &layout, qint64 position,
                                     const char *record, qint64 rowId) {
-    const auto file = m_wanted.find(layout.fileName);
-    if (file == m_wanted.end())
+    const int file = m_inserts ? ownFileIndex(layout.fileName) : -1;
+    if (file < 0)
         return;
-    m_rowIds[layout.fileName].append(rowId);
-    const auto match = file->find(position);
-    if (match == file->end())
-        return;
-    match->rowId = rowId;
-    match->digest = recordDigest(QByteArrayView(record, layout.recordLength));
+    m_rowIds[file].append(rowId);
+    // Lines before this record's place: their record is not where they say.
+    while (!m_line.isNull() &&
+           (m_lineFile < file || (m_lineFile == file && m_fields.position < position))) {
+        m_waiting.append(m_line);
+        advance();
+    }
+    QByteArray digest;
+    while (!m_line.isNull() && m_lineFile == file && m_fields.position == position) {
+        if (digest.isEmpty())
+            digest = recordDigest(QByteArrayView(record, layout.recordLength), m_reader->version());
+        if (m_fields.digest == digest)
+            attachOrKeep(m_line, m_fields, file, rowId);
+        else
+            m_waiting.append(m_line);
+        advance();
+    }
 }
 
-void OwnDataRestore::attach(sqlite3 *handle) {
-    if (!m_outcome.present)
-        return;
-    owntables::ensure(handle);
-    ReadingInserts inserts(handle);
-    for (const Line &line : std::as_const(m_contents.lines)) {
-        const Match match = m_wanted.value(line.file).value(line.position);
-        qint64 rowId = 0;
-        if (carriesOwnData(line.file))
-            rowId = match.rowId != 0 && match.digest == line.digest
-                        ? match.rowId
-                        : movedRecord(line.file, line.digest);
-        if (rowId > 0 && inserts.store(line, rowId))
-            ++m_outcome.attached;
-        else
-            m_keptLines.append(line.text);
+void OwnDataRestore::attachOrKeep(QByteArrayView text, const LineFields &fields, int file,
+                                  qint64 rowId) {
+    if (rowId > 0 && m_inserts && m_inserts->store(file, fields, rowId))
+        ++m_outcome.attached;
+    else
+        m_keptLines.append(text);
+}
+
+void OwnDataRestore::finish() {
+    for (; !m_line.isNull(); advance())
+        m_waiting.append(m_line);
+    for (const QByteArrayView text : std::as_const(m_waiting)) {
+        LineFields fields;
+        splitLine(text, fields);
+        const int file = ownFileIndex(fields.file);
+        attachOrKeep(text, fields, file, movedRecord(file, fields.digest));
     }
+    m_waiting.clear();
     m_outcome.kept = m_keptLines.size();
     if (!m_outcome.problem.isEmpty() || !m_keptLines.isEmpty())
         m_outcome.keptFile =
@@ -201,23 +244,25 @@ void OwnDataRestore::attach(sqlite3 *handle) {
                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
 }
 
-qint64 OwnDataRestore::movedRecord(const QString &file, const QByteArray &digest) {
-    auto index = m_digests.find(file);
-    if (index == m_digests.end()) {
+qint64 OwnDataRestore::movedRecord(int file, QByteArrayView digest) {
+    std::optional<QHash<QByteArray, qint64>> &index = m_digests[file];
+    if (!index) {
         // Only a set edited since its backup gets here: the file is read once more, whole.
-        index = m_digests.insert(file, {});
-        const backup::Layout &layout = backup::layout(file);
-        backup::RecordReader reader(layout, files::resolve(file, m_folder));
-        const QList<qint64> rowIds = m_rowIds.value(file);
+        index.emplace();
+        const QString name = CarryingFiles[file];
+        const backup::Layout &layout = backup::layout(name);
+        backup::RecordReader reader(layout, files::resolve(name, m_folder));
+        const QList<qint64> &rowIds = m_rowIds[file];
         while (const char *record = reader.next()) {
             if (reader.recordNumber() > rowIds.size())
                 break;
-            const QByteArray key = recordDigest(QByteArrayView(record, layout.recordLength));
+            const QByteArray key =
+                recordDigest(QByteArrayView(record, layout.recordLength), m_reader->version());
             const qint64 rowId = rowIds[reader.recordNumber() - 1];
             index->insert(key, index->contains(key) ? qint64(-1) : rowId);
         }
     }
-    return index->value(digest, 0);
+    return index->value(digest.toByteArray(), 0);
 }
 
 void OwnDataRestore::writeKept() const {
@@ -230,10 +275,11 @@ void OwnDataRestore::writeKept() const {
         safefile::copyFile(files::resolve(FileName, m_folder), kept);
         return;
     }
+    // In the version read: its digests are of that version's kind.
     safefile::ReplacingFileWriter file(kept);
-    const QByteArray header = headerLine();
+    const QByteArray header = headerLine(m_reader->version());
     file.write(header.constData(), header.size());
-    for (const QByteArray &line : m_keptLines) {
+    for (const QByteArrayView line : m_keptLines) {
         file.write(line.constData(), line.size());
         file.write("\n", 1);
     }

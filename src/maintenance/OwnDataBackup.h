@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -46,10 +49,11 @@ private:
     QByteArray m_lines;
 };
 
-// Restore's side: reads the file of ours before the .DAT files are read, is told where each of
-// their records went, and afterwards attaches every line whose record is provably the same: the
-// record at the line's position has the line's digest, or (in a set edited since its backup,
-// with books added or removed) exactly one record of the file has it.
+// Restore's side: reads the file of ours alongside the .DAT files and attaches every line whose
+// record is provably the same: the record at the line's position has the line's digest, or (in a
+// set edited since its backup, with books added or removed) exactly one record of the file has it.
+// A file as backup writes it lists its lines in the order the records are restored, so they are
+// attached as their records go in; only the lines of an edited set wait for the end.
 class OwnDataRestore {
 public:
     struct Outcome {
@@ -62,32 +66,44 @@ public:
 
     // Throws Failure when the file exists but cannot be read at all (permissions).
     explicit OwnDataRestore(const QString &folder);
+    ~OwnDataRestore();
+    OwnDataRestore(const OwnDataRestore &) = delete;
+    OwnDataRestore &operator=(const OwnDataRestore &) = delete;
 
-    // Record `position` of `layout`'s file was restored as row `rowId`.
+    // The work copy open on `handle`, inside its transaction, is about to be filled; our tables
+    // are added when its template lacks them. Throws Failure.
+    void begin(sqlite3 *handle);
+    // Record `position` of `layout`'s file was restored as row `rowId`. Throws Failure.
     void recordRestored(const backup::Layout &layout, qint64 position, const char *record,
                         qint64 rowId);
-    // Attaches what belongs, in the work copy open on `handle` inside its transaction (our
-    // tables are added when its template lacks them). Throws Failure.
-    void attach(sqlite3 *handle);
+    // Every record is in: attaches what waited for the end, where it can. Throws Failure.
+    void finish();
     const Outcome &outcome() const { return m_outcome; }
     // Writes the lines that were not attached into the data folder under keptFile. Throws Failure.
     void writeKept() const;
 
 private:
-    struct Match {
-        qint64 rowId = 0;
-        QByteArray digest;
-    };
-    QString m_folder;
-    owndatafile::Contents m_contents;
-    // The row a record moved to when the set was edited since its backup: the one row whose
-    // record has `digest`; 0 when none has, -1 when several have.
-    qint64 movedRecord(const QString &file, const QByteArray &digest);
+    class Inserts;
 
-    QHash<QString, QHash<qint64, Match>> m_wanted;       // per file, per position
-    QHash<QString, QList<qint64>> m_rowIds;              // per file, the rows in record order
-    QHash<QString, QHash<QByteArray, qint64>> m_digests; // per file: digest → movedRecord
-    QList<QByteArray> m_keptLines;
+    void advance();
+    // Attaches the line to `rowId`, or keeps it when it cannot be attached.
+    void attachOrKeep(QByteArrayView text, const owndatafile::LineFields &fields, int file,
+                      qint64 rowId);
+    // The row whose record has `digest` in a set edited since its backup: 0 when none has, -1
+    // when several have.
+    qint64 movedRecord(int file, QByteArrayView digest);
+
+    QString m_folder;
+    QByteArray m_bytes;
+    std::optional<owndatafile::LineReader> m_reader;
+    QByteArrayView m_line; // the next line not yet attached or put aside; null after the last
+    owndatafile::LineFields m_fields;
+    int m_lineFile = -1; // which file of ours m_line belongs to; -1 when none or unreadable
+    std::unique_ptr<Inserts> m_inserts;
+    QList<qint64> m_rowIds[3]; // per file of ours, the rows in record order
+    std::optional<QHash<QByteArray, qint64>> m_digests[3]; // per file: digest → movedRecord
+    QList<QByteArrayView> m_waiting; // lines whose record was not at their place
+    QList<QByteArrayView> m_keptLines;
     Outcome m_outcome;
 };
 

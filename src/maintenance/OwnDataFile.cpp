@@ -3,34 +3,31 @@
 #include <QCryptographicHash>
 #include <QStringDecoder>
 
+#include <xxhash.h>
+
 namespace hondana::owndatafile {
 
 namespace {
 
 const QByteArray Magic = "HONDANA-OWN-DATA";
-// The fixed fields before the kind's values: file, position, digest, kind.
-constexpr qsizetype FixedFields = 4;
 constexpr qsizetype DigestLength = 32;
 
+// Runs without anything to escape go in whole: nearly every value is one such run.
 void appendEscaped(QByteArray &out, QByteArrayView value) {
-    for (const char c : value) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char *escape = value[i] == '\\'   ? "\\\\"
+                             : value[i] == '\t' ? "\\t"
+                             : value[i] == '\n' ? "\\n"
+                             : value[i] == '\r' ? "\\r"
+                                                : nullptr;
+        if (!escape)
+            continue;
+        out.append(value.sliced(plain, i - plain));
+        out.append(escape, 2);
+        plain = i + 1;
     }
+    out.append(value.sliced(plain));
 }
 
 // The value of an escaped field; false for an escape that is none of ours.
@@ -73,57 +70,115 @@ bool isDigest(QByteArrayView text) {
     return true;
 }
 
-bool validUtf8(QByteArrayView bytes, QString &text) {
+bool validUtf8(QByteArrayView bytes) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    text = decoder(bytes);
+    (void)decoder(bytes);
     return !decoder.hasError();
 }
 
-bool parseLine(QByteArrayView text, Line &line) {
-    const QList<QByteArrayView> fields = [&] {
-        QList<QByteArrayView> parts;
-        qsizetype start = 0;
-        for (qsizetype i = 0; i <= text.size(); ++i) {
-            if (i == text.size() || text[i] == '\t') {
-                parts.append(text.sliced(start, i - start));
-                start = i + 1;
-            }
-        }
-        return parts;
-    }();
-    if (fields.size() < FixedFields)
-        return false;
-    bool ok = false;
-    line.position = fields[1].toLongLong(&ok);
-    if (!ok || line.position < 1 || !isDigest(fields[2]))
-        return false;
-    line.digest = fields[2].toByteArray();
+// The next tab-separated field of `rest`, which loses it and its tab; a null `rest` after the
+// last field.
+QByteArrayView takeField(QByteArrayView &rest) {
+    const qsizetype tab = rest.indexOf('\t');
+    const QByteArrayView field = tab < 0 ? rest : rest.first(tab);
+    rest = tab < 0 ? QByteArrayView() : rest.sliced(tab + 1);
+    return field;
+}
+
+bool decodeText(QByteArrayView field, QString &text) {
     QByteArray value;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i == 1 || i == 2)
-            continue;
-        QString decoded;
-        if (!unescape(fields[i], value) || !validUtf8(value, decoded))
-            return false;
-        if (i == 0)
-            line.file = decoded;
-        else if (i == 3)
-            line.kind = decoded;
-        else
-            line.values << decoded;
-    }
-    line.text = text.toByteArray();
-    return !line.file.isEmpty() && !line.kind.isEmpty();
+    if (!unescape(field, value) || !validUtf8(value))
+        return false;
+    text = QString::fromUtf8(value);
+    return true;
 }
 
 } // namespace
 
-QByteArray headerLine() {
-    return Magic + '\t' + QByteArray::number(Version) + '\n';
+QByteArray headerLine(int version) {
+    return Magic + '\t' + QByteArray::number(version) + '\n';
 }
 
-QByteArray recordDigest(QByteArrayView record) {
-    return QCryptographicHash::hash(record, QCryptographicHash::Md5).toHex();
+QByteArray recordDigest(QByteArrayView record, int version) {
+    if (version == 1)
+        return QCryptographicHash::hash(record, QCryptographicHash::Md5).toHex();
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits(record.data(), size_t(record.size())));
+    static constexpr char Hex[] = "0123456789abcdef";
+    QByteArray digest(DigestLength, Qt::Uninitialized);
+    for (qsizetype i = 0; i < qsizetype(sizeof canonical.digest); ++i) {
+        digest[2 * i] = Hex[canonical.digest[i] >> 4];
+        digest[2 * i + 1] = Hex[canonical.digest[i] & 0xf];
+    }
+    return digest;
+}
+
+bool splitLine(QByteArrayView text, LineFields &fields) {
+    QByteArrayView rest = text;
+    fields.file = takeField(rest);
+    const QByteArrayView position = takeField(rest);
+    fields.digest = takeField(rest);
+    if (rest.isNull())
+        return false; // no kind
+    fields.kind = takeField(rest);
+    fields.values = rest;
+    bool ok = false;
+    fields.position = position.toLongLong(&ok);
+    return ok && fields.position > 0 && isDigest(fields.digest) && !fields.file.isEmpty() &&
+           !fields.kind.isEmpty();
+}
+
+bool decodeValues(QByteArrayView escaped, QList<QByteArray> &values) {
+    qsizetype count = 0;
+    for (QByteArrayView rest = escaped; !rest.isNull(); ++count) {
+        const QByteArrayView field = takeField(rest);
+        if (values.size() == count)
+            values.append(QByteArray());
+        if (!unescape(field, values[count]) || !validUtf8(values[count]))
+            return false;
+    }
+    values.resize(count);
+    return true;
+}
+
+LineReader::LineReader(QByteArrayView bytes) : m_bytes(bytes) {
+    if (bytes.size() > MaxFileSize) {
+        m_problem = QStringLiteral("大きすぎます");
+        return;
+    }
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    const QByteArrayView header = bytes.first(firstEnd < 0 ? bytes.size() : firstEnd);
+    if (!header.startsWith(Magic + '\t')) {
+        m_problem = QStringLiteral("この形式のファイルではありません");
+        return;
+    }
+    const QByteArrayView version = header.sliced(Magic.size() + 1);
+    for (int known = OldestVersion; known <= Version; ++known) {
+        if (version == QByteArray::number(known))
+            m_version = known;
+    }
+    if (m_version == 0) {
+        m_problem =
+            QStringLiteral("形式の版（%1）を読めません")
+                .arg(QString::fromLatin1(version.first(qMin<qsizetype>(20, version.size()))));
+        return;
+    }
+    m_next = firstEnd < 0 ? bytes.size() : firstEnd + 1;
+}
+
+bool LineReader::next(QByteArrayView &text) {
+    while (m_version != 0 && m_next < m_bytes.size()) {
+        qsizetype end = m_bytes.indexOf('\n', m_next);
+        if (end < 0)
+            end = m_bytes.size();
+        text = m_bytes.sliced(m_next, end - m_next);
+        m_next = end + 1;
+        if (text.endsWith('\r'))
+            text.chop(1);
+        if (!text.isEmpty())
+            return true;
+    }
+    return false;
 }
 
 void appendLine(QByteArray &out, QByteArrayView file, qint64 position, QByteArrayView digest,
@@ -156,40 +211,26 @@ QByteArray formatLine(const QString &file, qint64 position, const QByteArray &di
 
 Contents parse(QByteArrayView bytes) {
     Contents contents;
-    if (bytes.size() > MaxFileSize) {
-        contents.problem = QStringLiteral("大きすぎます");
-        return contents;
-    }
-    const qsizetype firstEnd = bytes.indexOf('\n');
-    const QByteArrayView header = bytes.first(firstEnd < 0 ? bytes.size() : firstEnd);
-    if (!header.startsWith(Magic + '\t')) {
-        contents.problem = QStringLiteral("この形式のファイルではありません");
-        return contents;
-    }
-    if (header.sliced(Magic.size() + 1) != QByteArray::number(Version)) {
-        contents.problem =
-            QStringLiteral("形式の版（%1）を読めません")
-                .arg(QString::fromLatin1(
-                    header.sliced(Magic.size() + 1)
-                        .first(qMin<qsizetype>(20, header.size() - Magic.size() - 1))));
-        return contents;
-    }
-    qsizetype start = firstEnd < 0 ? bytes.size() : firstEnd + 1;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
-            end = bytes.size();
-        QByteArrayView text = bytes.sliced(start, end - start);
-        if (text.endsWith('\r'))
-            text.chop(1);
-        start = end + 1;
-        if (text.isEmpty())
-            continue;
+    LineReader reader(bytes);
+    contents.problem = reader.problem();
+    contents.version = reader.version();
+    QByteArrayView text;
+    QList<QByteArray> values;
+    while (reader.next(text)) {
+        LineFields fields;
         Line line;
-        if (text.size() <= MaxLineLength && parseLine(text, line))
+        if (text.size() <= MaxLineLength && splitLine(text, fields) &&
+            decodeText(fields.file, line.file) && decodeText(fields.kind, line.kind) &&
+            decodeValues(fields.values, values)) {
+            line.position = fields.position;
+            line.digest = fields.digest.toByteArray();
+            for (const QByteArray &value : std::as_const(values))
+                line.values << QString::fromUtf8(value);
+            line.text = text.toByteArray();
             contents.lines.append(line);
-        else
+        } else {
             contents.unreadable.append(text.toByteArray());
+        }
     }
     return contents;
 }

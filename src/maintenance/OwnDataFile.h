@@ -13,26 +13,61 @@
 // position in it and a digest of the record's bytes; restore attaches a line only where both
 // still match. The format is UTF-8 text, one line per piece of data, lines ending in LF:
 //
-//   HONDANA-OWN-DATA<TAB>1
+//   HONDANA-OWN-DATA<TAB>2
 //   <.DAT file><TAB><position><TAB><digest><TAB><kind><TAB><value>...
 //
-// position is the 1-based record number in the .DAT file; digest the MD5 of the record's
-// bytes, in lower-case hex (a check that the record is the same, not a seal against forgery); kind
-// says what the values are ("reading": the reading and its origin, "user" or "suggested"). Tabs,
-// line breaks and backslashes in a value are written as \t, \n, \r and \\.
+// position is the 1-based record number in the .DAT file; digest the XXH3 128-bit hash of the
+// record's bytes (version 1: MD5), in lower-case hex (a check that the record is the same, not a
+// seal against forgery); kind says what the values are ("reading": the reading and its origin,
+// "user" or "suggested"). Tabs, line breaks and backslashes in a value are written as \t, \n, \r
+// and \\.
 namespace hondana::owndatafile {
 
 inline const QString FileName = QStringLiteral("HONDANA.DAT");
-inline constexpr int Version = 1;
+// The version written; every version from OldestVersion on is read.
+inline constexpr int Version = 2;
+inline constexpr int OldestVersion = 1;
 inline const QString ReadingKind = QStringLiteral("reading");
 
-// The .DAT files whose records can carry our data.
-inline const QString BookFile = QStringLiteral("BOOK.DAT");
-inline const QString AuthorFile = QStringLiteral("CHOSHA.DAT");
-inline const QString PublisherFile = QStringLiteral("HAKKO.DAT");
+// The .DAT files whose records can carry our data, in the order backup and restore go through
+// them.
+inline constexpr QLatin1StringView CarryingFiles[] = {
+    QLatin1StringView("BOOK.DAT"), QLatin1StringView("CHOSHA.DAT"), QLatin1StringView("HAKKO.DAT")};
 
-QByteArray headerLine();
-QByteArray recordDigest(QByteArrayView record);
+QByteArray headerLine(int version = Version);
+// The digest a file of `version` gives `record`: 32 lower-case hex digits.
+QByteArray recordDigest(QByteArrayView record, int version = Version);
+
+// A line as it stands in the file: views into its text, the values still escaped.
+struct LineFields {
+    QByteArrayView file;
+    qint64 position = 0;
+    QByteArrayView digest;
+    QByteArrayView kind;
+    QByteArrayView values; // tab-separated; empty when the line has none
+};
+// False when the line has not the shape of one: too few fields, no position, no whole digest.
+bool splitLine(QByteArrayView text, LineFields &fields);
+// The values, unescaped, into `values` (whose buffers are reused); false for an escape that is
+// none of ours or a value that is no UTF-8.
+bool decodeValues(QByteArrayView escaped, QList<QByteArray> &values);
+
+// Walks the lines of a file of ours after its header, never holding more than the bytes given.
+class LineReader {
+public:
+    explicit LineReader(QByteArrayView bytes);
+    // Set when the file as a whole cannot be read (no header, another version, too large).
+    const QString &problem() const { return m_problem; }
+    int version() const { return m_version; }
+    // The next line that is not empty, without its line end; false after the last.
+    bool next(QByteArrayView &text);
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_next = 0;
+    int m_version = 0;
+    QString m_problem;
+};
 
 struct Line {
     QString file;
@@ -51,6 +86,7 @@ void appendLine(QByteArray &out, QByteArrayView file, qint64 position, QByteArra
 
 // What a file of ours held. Lines that cannot be read are kept as they stood, never dropped.
 struct Contents {
+    int version = 0;
     QList<Line> lines;
     QList<QByteArray> unreadable;
     // Set when the file as a whole cannot be read (no header, another version, too large);

@@ -197,12 +197,13 @@ RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
                         cannotBuild());
         try {
             const QList<Index> indexes = dropIndexes(handle);
+            ownData.begin(handle);
             RecordProgress records{progress, recordTotal(folder)};
             for (const backup::Layout &layout : backup::layouts()) {
                 summary.files.append(fillTable(handle, layout, folder, records, ownData));
                 faultpoint("restore.fill");
             }
-            ownData.attach(handle);
+            ownData.finish();
             sqlite::ProgressHandler indexing(handle, progress);
             rebuildIndexes(handle, indexes);
             for (const CatalogueCheckReport::Problem &problem : missingMasterReferences(handle))

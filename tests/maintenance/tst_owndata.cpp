@@ -20,9 +20,11 @@
 #include "maintenance/Snapshots.h"
 #include "support/Catalogues.h"
 #include "support/DataFolder.h"
+#include "support/DataRows.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
 
+#include <QCryptographicHash>
 #include <QtTest>
 
 using namespace hondana;
@@ -96,6 +98,22 @@ void editBookFile(const std::function<void(QByteArray &, int)> &edit) {
     test::writeFile(u8("BOOK.DAT"), bytes);
 }
 
+// Rewrites HONDANA.DAT as the first version of the program wrote it: MD5 digests.
+void writeVersion1() {
+    QByteArray written = "HONDANA-OWN-DATA\t1\n";
+    for (const QByteArray &line : test::contents(owndatafile::FileName).split('\n').mid(1)) {
+        QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 4)
+            continue;
+        const int length = backup::layout(QString::fromLatin1(fields[0])).recordLength;
+        const QByteArray record = test::contents(QString::fromLatin1(fields[0]))
+                                      .mid((fields[1].toInt() - 1) * length, length);
+        fields[2] = QCryptographicHash::hash(record, QCryptographicHash::Md5).toHex();
+        written += fields.join('\t') + '\n';
+    }
+    test::writeFile(owndatafile::FileName, written);
+}
+
 void runThroughRegister(const std::function<void(RecordSet &)> &step) {
     Connection connection(connectionString());
     connection.open();
@@ -124,28 +142,28 @@ private Q_SLOTS:
 };
 
 void TestOwnData::identitySurvivesEveryOperation_data() {
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<QList<int>>("lost");
-    QTest::addColumn<QList<int>>("gone");
-    const QList<int> none;
-    QTest::newRow("edit a column") << u8("edit") << none << none;
-    QTest::newRow("register delete") << u8("delete") << none << QList<int>{4};
-    QTest::newRow("VACUUM after deletes") << u8("vacuum") << none << QList<int>{2, 5};
-    QTest::newRow("backup and restore") << u8("restore") << none << none;
-    QTest::newRow("version upgrade") << u8("upgrade") << none << none;
-    QTest::newRow("snapshot put back") << u8("snapshot") << none << none;
-    QTest::newRow("reset") << u8("reset") << none << none;
-    QTest::newRow("set without our file") << u8("no file") << none << none;
-    QTest::newRow("book changed in BOOK.DAT") << u8("changed") << QList<int>{6} << none;
-    QTest::newRow("book inserted in BOOK.DAT") << u8("inserted") << none << none;
-    QTest::newRow("book removed from BOOK.DAT") << u8("removed") << QList<int>{3} << none;
-    QTest::newRow("book removed, another doubled") << u8("twins") << QList<int>{1, 7} << none;
+    test::columns<QString, QList<int>, QList<int>>({"operation", "lost", "gone"});
+    const auto row = [](const char *name, const char *operation, QList<int> lost = {},
+                        QList<int> gone = {}) { test::row(name, u8(operation), lost, gone); };
+    row("edit a column", "edit");
+    row("register delete", "delete", {}, {4});
+    row("VACUUM after deletes", "vacuum", {}, {2, 5});
+    row("backup and restore", "restore");
+    row("version upgrade", "upgrade");
+    row("snapshot put back", "snapshot");
+    row("reset", "reset");
+    row("set without our file", "no file");
+    row("set from the first version of our file", "version 1");
+    row("book changed in BOOK.DAT", "changed", {6});
+    row("book inserted in BOOK.DAT", "inserted");
+    row("book removed from BOOK.DAT", "removed", {3});
+    row("book removed, another doubled", "twins", {1, 7});
 }
 
 void TestOwnData::identitySurvivesEveryOperation() {
-    QFETCH(QString, operation);
-    QFETCH(QList<int>, lost);
-    QFETCH(QList<int>, gone);
+    const QString operation = test::text("operation");
+    const QList<int> lost = test::cell<QList<int>>("lost");
+    const QList<int> gone = test::cell<QList<int>>("gone");
     DataFolder folder;
     prepare();
     addReadings();
@@ -181,9 +199,8 @@ void TestOwnData::identitySurvivesEveryOperation() {
         QCOMPARE(int(acceptAgreement()), int(Acceptance::Upgraded));
     } else if (operation == u8("snapshot")) {
         snapshot = snapshots::take(files::resolve(files::Catalogue), snapshots::BeforeReset);
-        test::SqlFile(files::Catalogue).exec(u8("DELETE FROM BOOK"));
-        test::SqlFile(files::Catalogue).exec(u8("DELETE FROM CHOSHA"));
-        test::SqlFile(files::Catalogue).exec(u8("DELETE FROM HAKKOU"));
+        test::SqlFile(files::Catalogue)
+            .exec(u8("DELETE FROM BOOK; DELETE FROM CHOSHA; DELETE FROM HAKKOU"));
         QVERIFY(attached().isEmpty());
         snapshots::restore(snapshot, files::resolve(files::Catalogue));
     } else if (operation == u8("reset")) {
@@ -193,6 +210,8 @@ void TestOwnData::identitySurvivesEveryOperation() {
         QVERIFY(QFileInfo::exists(owndatafile::FileName));
         if (operation == u8("no file"))
             QVERIFY(QFile::remove(owndatafile::FileName));
+        if (operation == u8("version 1"))
+            writeVersion1();
         editBookFile([&](QByteArray &bytes, int length) {
             if (operation == u8("changed"))
                 bytes[5 * length] = 'X'; // the title of record 6
@@ -274,19 +293,17 @@ void TestOwnData::fixedPartIsUnchanged() {
 // The register's save writes the book and the reading a details panel holds in one transaction:
 // both or neither, also when only the reading changed.
 void TestOwnData::readingSavesWithTheBook_data() {
-    QTest::addColumn<bool>("newBook");
-    QTest::addColumn<QString>("reading");
-    QTest::addColumn<bool>("saved");
-    QTest::newRow("new book with its reading") << true << u8("アタラシイ") << true;
-    QTest::newRow("new book, reading with kanji") << true << u8("新シイ") << false;
-    QTest::newRow("only the reading of a book changed") << false << u8("カワル") << true;
-    QTest::newRow("book changed, reading refused") << false << u8("ABC") << false;
+    test::columns<bool, QString, bool>({"newBook", "reading", "saved"});
+    test::row("new book with its reading", true, u8("アタラシイ"), true);
+    test::row("new book, reading with kanji", true, u8("新シイ"), false);
+    test::row("only the reading of a book changed", false, u8("カワル"), true);
+    test::row("book changed, reading refused", false, u8("ABC"), false);
 }
 
 void TestOwnData::readingSavesWithTheBook() {
-    QFETCH(bool, newBook);
-    QFETCH(QString, reading);
-    QFETCH(bool, saved);
+    const bool newBook = test::cell<bool>("newBook");
+    const QString reading = test::text("reading");
+    const bool saved = test::cell<bool>("saved");
     DataFolder folder;
     prepare();
     Connection connection(connectionString());
