@@ -1,9 +1,11 @@
-// What a user types into number and date fields: any text parses or is refused with a Failure.
-// A number or date that parses is shown in its display format and reads back the same; any
-// stored value, however large, is shown without overflow.
+// What a user types into number and date fields, or types or scans as an ISBN: any text parses
+// or is refused with a Failure. A number or date that parses is shown in its display format and
+// reads back the same, an ISBN is 13 digits that read back from their hyphenated form; any stored
+// value, however large, is shown without overflow.
 #include "FuzzSupport.h"
 
 #include "base/Failure.h"
+#include "catalogue/Isbn.h"
 #include "db/InputParsing.h"
 
 #include <QDate>
@@ -47,12 +49,25 @@ void checkDate(const QString &text) {
                   "a date does not read back from its display form");
 }
 
+void checkIsbn(const QString &text) {
+    const Isbn isbn = Isbn::tryFromText(text);
+    if (isbn.isEmpty())
+        return;
+    const QString digits = isbn.digits();
+    fuzz::require(digits.size() == 13 && (digits.startsWith(QStringLiteral("978")) ||
+                                          digits.startsWith(QStringLiteral("979"))),
+                  "an ISBN was kept that is not 13 digits of 978 or 979");
+    fuzz::require(Isbn::fromText(isbn.hyphenated()) == isbn,
+                  "an ISBN does not read back from its hyphenated form");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     checkInteger(text);
     checkDate(text);
+    checkIsbn(text);
     for (schema::Kind kind : {schema::Kind::Integer, schema::Kind::Date, schema::Kind::Text}) {
         try {
             input::parse(text, kind, Field);

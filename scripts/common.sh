@@ -8,11 +8,11 @@ HONDANA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # brings the input-method bridges, so Japanese can be typed into the program; libsqlite3-dev lets
 # backup and restore reach the same SQLite library that the Qt driver uses; librsvg2-bin's
 # rsvg-convert draws the PNG icons from the SVG one (data/desktop/); MeCab with the NAIST dictionary
-# suggests the readings of titles and names.
+# suggests the readings of titles and names; lld links the many test programs quickly.
 HONDANA_PACKAGES=(
     cmake g++ make
     qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins qt6-translations-l10n
-    fonts-ipafont-gothic librsvg2-bin libmecab-dev mecab-naist-jdic
+    fonts-ipafont-gothic librsvg2-bin libmecab-dev mecab-naist-jdic lld
 )
 
 hondana_say() {
