@@ -82,7 +82,7 @@ private Q_SLOTS:
                      QVariant(1));
         }
         // Every list starts empty but the reading stamps the register offers.
-        QCOMPARE(query.next(), source == u8("DSTMP"));
+        QCOMPARE(query.next(), source == "DSTMP");
     }
 
     void helpContextsAndLinksResolve();
@@ -94,7 +94,7 @@ void ShippedData::helpContextsAndLinksResolve() {
     test::DataFolder folder;
     const QDir help(folder.filePath(files::HelpFolder));
     QStringList pages;
-    for (const QByteArray &line : test::contents(help.filePath(u8("context.map"))).split('\n')) {
+    for (const QByteArray &line : test::contents(help.filePath("context.map")).split('\n')) {
         const QStringList fields =
             QString::fromUtf8(line).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (fields.isEmpty())
@@ -106,13 +106,13 @@ void ShippedData::helpContextsAndLinksResolve() {
     // A link names a page, a place in a page ("page.html#id"), or a place in its own page
     // ("#id").
     const QRegularExpression link(u8(R"((?:href|src)="([^"#:]*)(?:#([^"]*))?")"));
-    const QStringList html = help.entryList({u8("*.html")}, QDir::Files);
-    QVERIFY(html.contains(u8("index.html")));
+    const QStringList html = help.entryList({"*.html"}, QDir::Files);
+    QVERIFY(html.contains("index.html"));
     QHash<QString, QString> texts;
     QList<std::pair<QString, QString>> places;
     for (const QString &page : html) {
         const QString text = QString::fromUtf8(test::contents(help.filePath(page)));
-        QVERIFY2(text.contains(u8("charset=\"utf-8\"")), qPrintable(page));
+        QVERIFY2(text.contains("charset=\"utf-8\""), qPrintable(page));
         texts.insert(page, text);
         for (const QRegularExpressionMatch &m : link.globalMatch(text)) {
             const QString target = m.captured(1).isEmpty() ? page : m.captured(1);

@@ -14,37 +14,25 @@ class TestCp932 : public QObject {
 private Q_SLOTS:
     void initTestCase() { cp932::ensureAvailable(); }
 
-    // What is typed, the bytes written for it, what those bytes read back as, and the other codes
-    // (NEC and IBM extensions) that read back as the same character.
+    // What is typed, the bytes written for it, what those bytes read back as (when not itself),
+    // and the other codes (NEC and IBM extensions) that read back as the same character. The JIS
+    // forms of characters code page 932 holds read back in their Windows forms.
     void roundTrips_data() {
         columns<QString, QByteArray, QString, QByteArrayList>(
             {"text", "bytes", "readBack", "otherCodes"});
-        auto row = [](const char *name, const QString &text, const char *hex, const char *readBack,
-                      const QByteArray &others = {}) {
-            QByteArrayList codes;
-            for (const QByteArray &code : others.split(' '))
-                if (!code.isEmpty())
-                    codes << QByteArray::fromHex(code);
-            test::row(name, text, QByteArray::fromHex(hex), readBack, codes);
-        };
-        for (const char *same :
-             {"\\ 5c",  "~ 7e",    "ｱ b1",    "ﾟ df",    "― 815c",  "＼ 815f", "～ 8160",
-              "∥ 8161", "－ 817c", "￠ 8191", "￡ 8192", "￥ 818f", "ソ 835c", "表 955c",
-              "① 8740", "㈱ 878a", "∵ 81e6",  "￤ fa55", "﨑 fab1", "髙 fbfc"}) {
-            const QList<QByteArray> parts = QByteArray(same).split(' ');
-            row(same, u8(parts[0]), parts[1], parts[0]);
-        }
-        row("≒ and its NEC code", u8("≒"), "81e0", "≒", "8790");
-        row("Ⅰ and its IBM code", u8("Ⅰ"), "8754", "Ⅰ", "fa4a");
-        row("ⅰ and its NEC-selected code", u8("ⅰ"), "fa40", "ⅰ", "eeef");
-        row("￢ and two more codes", u8("￢"), "81ca", "￢", "eef9 fa54");
-        row("纊 and its NEC-selected code", u8("纊"), "fa5c", "纊", "ed40");
-        row("№ and its IBM code", u8("№"), "8782", "№", "fa59");
-        // The JIS forms of characters code page 932 holds in their Windows forms.
-        for (const char *jis : {"〜 8160 ～", "‖ 8161 ∥", "− 817c －", "¢ 8191 ￠", "£ 8192 ￡",
-                                "¬ 81ca ￢", "— 815c ―"}) {
-            const QList<QByteArray> parts = QByteArray(jis).split(' ');
-            row(jis, u8(parts[0]), parts[1], parts[2]);
+        const QString entries = "\\ 5c;~ 7e;ｱ b1;ﾟ df;― 815c;＼ 815f;～ 8160;∥ 8161;－ 817c;"
+                                "￠ 8191;￡ 8192;￥ 818f;ソ 835c;表 955c;① 8740;㈱ 878a;∵ 81e6;"
+                                "￤ fa55;﨑 fab1;髙 fbfc;≒ 81e0 ≒ 8790;Ⅰ 8754 Ⅰ fa4a;"
+                                "ⅰ fa40 ⅰ eeef;￢ 81ca ￢ eef9 fa54;纊 fa5c 纊 ed40;"
+                                "№ 8782 № fa59;〜 8160 ～;‖ 8161 ∥;− 817c －;¢ 8191 ￠;£ 8192 ￡;"
+                                "¬ 81ca ￢;— 815c ―";
+        for (const QString &entry : entries.split(u';')) {
+            const QStringList parts = entry.split(u' ');
+            QByteArrayList others;
+            for (const QString &code : parts.mid(3))
+                others << QByteArray::fromHex(code.toLatin1());
+            row(qPrintable(entry), parts[0], QByteArray::fromHex(parts[1].toLatin1()),
+                parts.value(2, parts[0]), others);
         }
     }
 
@@ -72,17 +60,17 @@ private Q_SLOTS:
             test::row(name, text, width, bytes, culprit);
         };
         row("empty gives blanks", QString(), 4, "    ");
-        row("ascii padded", u8("SF"), 6, "SF    ");
-        row("ascii cut", u8("ABCDEFG"), 4, "ABCD");
-        row("half-width katakana is one byte", u8("ｻｲｽﾞ"), 4, "\xbb\xb2\xbd\xde");
-        row("kanji fill the field exactly", u8("本棚"), 4, QByteArray::fromHex("967b9249"));
-        row("dangling lead byte becomes a blank", u8("a本棚"), 4, QByteArray::fromHex("61967b20"));
-        row("cut after N characters, then N bytes", u8("あいうえお"), 5,
+        row("ascii padded", "SF", 6, "SF    ");
+        row("ascii cut", "ABCDEFG", 4, "ABCD");
+        row("half-width katakana is one byte", "ｻｲｽﾞ", 4, "\xbb\xb2\xbd\xde");
+        row("kanji fill the field exactly", "本棚", 4, QByteArray::fromHex("967b9249"));
+        row("dangling lead byte becomes a blank", "a本棚", 4, QByteArray::fromHex("61967b20"));
+        row("cut after N characters, then N bytes", "あいうえお", 5,
             QByteArray::fromHex("82a082a220"));
-        row("width 1 with kanji", u8("本"), 1, " ");
+        row("width 1 with kanji", "本", 1, " ");
         row("JIS wave dash in a field", QString(QChar(0x301C)), 3, QByteArray::fromHex("816020"));
-        row("emoji", u8("😀x本"), 6, "?x\x96\x7b  ", u8("😀"));
-        row("e acute", u8("café"), 4, "caf?", u8("é"));
+        row("emoji", "😀x本", 6, "?x\x96\x7b  ", "😀");
+        row("e acute", "café", 4, "caf?", "é");
         const QString surrogate(QChar(0xD800));
         row("lone surrogate", surrogate, 1, "?", surrogate);
     }

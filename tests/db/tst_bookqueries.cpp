@@ -42,7 +42,7 @@ const char *const StressRows[] = {
 // A value as text the two readings share: dates as the file stores them, null apart.
 QString shown(const QVariant &value) {
     if (value.isNull())
-        return QStringLiteral("(null)");
+        return "(null)";
     if (value.typeId() == QMetaType::QDate)
         return value.toDate().toString(Qt::ISODate);
     return value.toString();
@@ -50,7 +50,7 @@ QString shown(const QVariant &value) {
 
 QString shown(sqlite3_stmt *statement, int column) {
     if (sqlite3_column_type(statement, column) == SQLITE_NULL)
-        return QStringLiteral("(null)");
+        return "(null)";
     return QString::fromUtf8(
         reinterpret_cast<const char *>(sqlite3_column_text(statement, column)));
 }
@@ -83,37 +83,49 @@ private Q_SLOTS:
     // Each stored query and grouped list's child command gives, from memory, the rows SQLite
     // gives running its SQL as written: the same columns, rows, order and nulls. Rows that the
     // ORDER BY columns do not tell apart (`order`, as result columns) the SQL leaves in any
-    // order; among those the engine's plan decides, so they are compared as a set.
+    // order; among those the engine's plan decides, so they are compared as a set. A view the
+    // file defines otherwise (`view`) than the catalogue does is left to the engine.
     void sameAsTheEngine_data() {
-        test::columns<QString, QString, QList<int>>({"source", "sql", "order"});
-        test::row("TQ1", "TQ1", "SELECT * FROM TQ1", QList<int>{0, 7});
-        test::row("TQ2", "TQ2", "SELECT * FROM TQ2", QList<int>{1, 2, 4});
-        test::row("TQ3", "TQ3", "SELECT * FROM TQ3", QList<int>{12, 4, 10});
+        test::columns<QString, QString, QList<int>, QString>({"source", "sql", "order", "view"});
+        test::row("TQ1", "TQ1", "SELECT * FROM TQ1", QList<int>{0, 7}, "");
+        test::row("TQ2", "TQ2", "SELECT * FROM TQ2", QList<int>{1, 2, 4}, "");
+        test::row("TQ3", "TQ3", "SELECT * FROM TQ3", QList<int>{12, 4, 10}, "");
         test::row("by category", childcommands::ByCategory, childcommands::ByCategory,
-                  QList<int>{1, 3});
-        test::row("by author", childcommands::ByAuthor, childcommands::ByAuthor, QList<int>{1, 3});
+                  QList<int>{1, 3}, "");
+        test::row("by author", childcommands::ByAuthor, childcommands::ByAuthor, QList<int>{1, 3},
+                  "");
         test::row("by publisher", childcommands::ByPublisher, childcommands::ByPublisher,
-                  QList<int>{1});
+                  QList<int>{1}, "");
+        test::row("foreign view", "TQ1", "", QList<int>{},
+                  "DROP VIEW TQ1; CREATE VIEW TQ1 AS SELECT 題名 FROM BOOK ORDER BY 題名 DESC");
     }
     void sameAsTheEngine() {
         const QList<int> order = test::cell<QList<int>>("order");
         test::DataFolder folder;
         folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-        Connection connection(QStringLiteral("FILE NAME=Karobu.udl"));
+        Connection connection("FILE NAME=Karobu.udl");
         connection.open();
         for (const char *rows : StressRows)
             test::exec(connection.database(), QString::fromUtf8(rows));
+        test::exec(connection.database(), test::text("view"));
+        // One row as "a|b|…" of the `count` values `valueAt` gives.
+        const auto joined = [](int count, const auto &valueAt) {
+            QStringList values;
+            for (int column = 0; column < count; ++column)
+                values << valueAt(column);
+            return values.join(u'|');
+        };
 
         RecordFields fields;
         RecordStorage storage;
-        QVERIFY(answerFromMemory(connection, test::text("source"), fields, storage));
+        QCOMPARE(answerFromMemory(connection, test::text("source"), fields, storage),
+                 test::text("view").isEmpty());
+        if (!test::text("view").isEmpty())
+            return;
         QStringList fromMemory;
-        for (int row = 0; row < storage.rows(); ++row) {
-            QStringList values;
-            for (int column = 0; column < fields.count(); ++column)
-                values << shown(storage.value(row, column));
-            fromMemory << values.join(u'|');
-        }
+        for (int row = 0; row < storage.rows(); ++row)
+            fromMemory << joined(fields.count(),
+                                 [&](int c) { return shown(storage.value(row, c)); });
 
         sqlite::Statement engine(sqlite::handleOf(connection.database()), test::text("sql"),
                                  QString());
@@ -121,28 +133,10 @@ private Q_SLOTS:
         for (int column = 0; column < sqlite3_column_count(engine.get()); ++column)
             names << QString::fromUtf8(sqlite3_column_name(engine.get(), column));
         QStringList fromEngine;
-        while (engine.step() == SQLITE_ROW) {
-            QStringList values;
-            for (int column = 0; column < names.size(); ++column)
-                values << shown(engine.get(), column);
-            fromEngine << values.join(u'|');
-        }
+        while (engine.step() == SQLITE_ROW)
+            fromEngine << joined(names.size(), [&](int c) { return shown(engine.get(), c); });
         QCOMPARE(fields.names, names);
         QCOMPARE(tiesSorted(fromMemory, order), tiesSorted(fromEngine, order));
-    }
-
-    // A view the file defines otherwise than the catalogue does is left to the engine.
-    void foreignViewIsReadBySql() {
-        test::DataFolder folder;
-        folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
-        Connection connection(QStringLiteral("FILE NAME=Karobu.udl"));
-        connection.open();
-        test::exec(connection.database(), QStringLiteral("DROP VIEW TQ1"));
-        test::exec(connection.database(),
-                   QStringLiteral("CREATE VIEW TQ1 AS SELECT 題名 FROM BOOK ORDER BY 題名 DESC"));
-        RecordFields fields;
-        RecordStorage storage;
-        QVERIFY(!answerFromMemory(connection, QStringLiteral("TQ1"), fields, storage));
     }
 };
 

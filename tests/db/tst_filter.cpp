@@ -11,8 +11,7 @@ namespace {
 // Rows of two columns, 題名 and 著者名, as the searches filter them.
 bool matchRow(const FilterExpression &filter, const QVariant &title, const QVariant &author = {}) {
     const QStringList columns = filter.columns();
-    return filter.matches(
-        [&](int i) { return columns.at(i) == QStringLiteral("題名") ? title : author; });
+    return filter.matches([&](int i) { return columns.at(i) == "題名" ? title : author; });
 }
 } // namespace
 
@@ -87,7 +86,7 @@ private Q_SLOTS:
         const QString typed = text("typed");
         const FilterExpression filter = FilterExpression::parse(
             QStringLiteral("題名 LIKE '%1*'").arg(FilterExpression::literal(typed)));
-        QCOMPARE(filter.columns(), QStringList{QStringLiteral("題名")});
+        QCOMPARE(filter.columns(), QStringList{"題名"});
         QVERIFY(matchRow(filter, typed + QStringLiteral("続き")));
         QVERIFY(!matchRow(filter, QStringLiteral("前") + typed));
         QVERIFY(!matchRow(filter, typed.chopped(1) + QStringLiteral("_")));

@@ -17,7 +17,7 @@ namespace {
 // Books `titles` of authors 1, 2, 3, ... (the register's order); notes empty in the first only.
 struct Catalogue {
     test::DataFolder folder;
-    Connection connection{QStringLiteral("FILE NAME=Karobu.udl")};
+    Connection connection{"FILE NAME=Karobu.udl"};
     RecordSet set;
 
     explicit Catalogue(const QStringList &titles,
@@ -34,7 +34,32 @@ struct Catalogue {
     }
     void exec(const QString &sql) { test::exec(connection.database(), sql); }
     QString value(const QString &sql) { return test::value(connection.database(), sql).toString(); }
-    QString title() { return set.value(QStringLiteral("題名")).toString(); }
+    QString title() { return set.value("題名").toString(); }
+
+    // One step of a script: a command, "read" the title, "=x" a title, "filter" to titles
+    // "b0…", "elsewhere" another connection's delete and insert, else a position.
+    void perform(const QString &step) {
+        if (step == "elsewhere") {
+            Connection other("FILE NAME=Karobu.udl");
+            other.open();
+            return test::exec(other.database(),
+                              "DELETE FROM BOOK WHERE 題名 = 'b400';"
+                              "INSERT INTO BOOK (題名, 著者NO) VALUES ('new', 1)");
+        }
+        step == "next"       ? set.moveNext()
+        : step == "previous" ? set.movePrevious()
+        : step == "first"    ? set.moveFirst()
+        : step == "last"     ? set.moveLast()
+        : step == "delete"   ? set.deleteCurrent()
+        : step == "add"      ? set.addNew()
+        : step == "update"   ? set.update()
+        : step == "cancel"   ? set.cancelUpdate()
+        : step == "requery"  ? set.requery()
+        : step == "filter"   ? set.setFilter("題名 LIKE 'b0*'")
+        : step == "read"     ? void(title())
+        : step[0] == u'='    ? set.setValue("題名", step.mid(1))
+                             : set.moveTo(step.toInt());
+    }
 };
 
 QString failureOf(const std::function<void()> &call) try {
@@ -87,8 +112,7 @@ private Q_SLOTS:
             return;
         QCOMPARE(set.fieldNames().size(), fields);
         QCOMPARE(set.isUpdatable(), columns.startsWith(u'+'));
-        const QString refusal =
-            set.isUpdatable() ? QStringLiteral("は変更できません") : "読み取り専用";
+        const QString refusal = set.isUpdatable() ? "は変更できません" : "読み取り専用";
         for (const QString &column : columns.split(u' ', Qt::SkipEmptyParts)) {
             const QString field = column.mid(1); // what was read goes back into the same column
             const QString failure = failureOf([&] { set.setValue(field, set.value(field)); });
@@ -112,9 +136,9 @@ private Q_SLOTS:
         columns<int, QString, int, QString, QString>(
             {"books", "steps", "position", "outcome", "stored"});
         const int bof = RecordSet::PositionBof, eof = RecordSet::PositionEof, none = -1;
-        const QString noRow = QStringLiteral("レコードがありません。");
-        const QString noCurrent = QStringLiteral("現在のレコードがありません");
-        const QString abc = QStringLiteral("a,b,c");
+        const QString noRow = "レコードがありません。";
+        const QString noCurrent = "現在のレコードがありません";
+        const QString abc = "a,b,c";
         row("back from EOF", 3, "next next next previous", 3, "c", abc);
         row("past the end", 3, "next next next next", eof, noCurrent, abc);
         row("before the start", 3, "previous previous", bof, noCurrent, abc);
@@ -148,20 +172,7 @@ private Q_SLOTS:
         QString failure;
         for (const QString &step : text("steps").split(u' ')) {
             const qsizetype moves = moved.count();
-            failure = failureOf([&] {
-                step == "next"       ? set.moveNext()
-                : step == "previous" ? set.movePrevious()
-                : step == "first"    ? set.moveFirst()
-                : step == "last"     ? set.moveLast()
-                : step == "delete"   ? set.deleteCurrent()
-                : step == "add"      ? set.addNew()
-                : step == "update"   ? set.update()
-                : step == "cancel"   ? set.cancelUpdate()
-                : step == "requery"  ? set.requery()
-                : step == "read"     ? void(catalogue.title())
-                : step[0] == u'='    ? set.setValue("題名", step.mid(1))
-                                     : set.moveTo(step.toInt());
-            });
+            failure = failureOf([&] { catalogue.perform(step); });
             QVERIFY(failure.isEmpty() ||
                     moved.count() == moves); // a refused step announces nothing
         }
@@ -177,55 +188,28 @@ private Q_SLOTS:
     // order: a book is the book of its position however it is reached, and another
     // connection's later writes neither shift nor add books.
     void readOnDemand_data() {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("title"); // at the end
-        QTest::addColumn<int>("count");
-        const QString books = QStringLiteral("select * from BOOK order by 題名"); // as stored
+        columns<QString, QString, QString, int>(
+            {"source", "steps", "title", "count"});               // at the end
+        const QString books = "select * from BOOK order by 題名"; // as stored
         const QString shelf = BookRegister::RecordSource;
-        QTest::newRow("register's order, last") << shelf << "last previous"
-                                                << "b001" << 562;
-        QTest::newRow("title order, position") << books << "300"
-                                               << "b299" << 562;
-        QTest::newRow("deleted elsewhere") << books << "elsewhere 401"
-                                           << "" << 562;
-        QTest::newRow("after deleted elsewhere") << books << "elsewhere 402"
-                                                 << "b401" << 562;
-        QTest::newRow("filtered") << shelf << "filter"
-                                  << "b099" << 100;
-        QTest::newRow("written") << shelf << "300 =x update requery 300"
-                                 << "x" << 562;
+        row("register's order, last", shelf, "last previous", "b001", 562);
+        row("title order, position", books, "300", "b299", 562);
+        row("deleted elsewhere", books, "elsewhere 401", "", 562);
+        row("after deleted elsewhere", books, "elsewhere 402", "b401", 562);
+        row("filtered", shelf, "filter", "b099", 100);
+        row("written", shelf, "300 =x update requery 300", "x", 562);
     }
 
     void readOnDemand() {
-        QFETCH(QString, source);
-        QFETCH(QString, steps);
-        QFETCH(QString, title);
-        QFETCH(int, count);
         Catalogue catalogue({}, {});
         catalogue.exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < "
                        "561) INSERT INTO BOOK (題名, 著者NO) SELECT printf('b%03d', i), 562 - i "
                        "FROM n");
-        RecordSet &set = catalogue.set;
-        set.open(catalogue.connection, source);
-        for (const QString &step : steps.split(u' ')) {
-            if (step == "elsewhere") {
-                Connection other(QStringLiteral("FILE NAME=Karobu.udl"));
-                other.open();
-                test::exec(other.database(), "DELETE FROM BOOK WHERE 題名 = 'b400'");
-                test::exec(other.database(), "INSERT INTO BOOK (題名, 著者NO) VALUES ('new', 1)");
-            }
-            step == "last"       ? set.moveLast()
-            : step == "previous" ? set.movePrevious()
-            : step == "update"   ? set.update()
-            : step == "requery"  ? set.requery()
-            : step == "filter"   ? set.setFilter("題名 LIKE 'b0*'")
-            : step[0] == u'='    ? set.setValue("題名", step.mid(1))
-            : step[0].isDigit()  ? set.moveTo(step.toInt())
-                                 : void();
-        }
-        QCOMPARE(catalogue.title(), title);
-        QCOMPARE(set.recordCount(), count);
+        catalogue.set.open(catalogue.connection, text("source"));
+        for (const QString &step : text("steps").split(u' '))
+            catalogue.perform(step);
+        QTEST(catalogue.title(), "title");
+        QTEST(catalogue.set.recordCount(), "count");
     }
 
     void refusedFilterKeepsThePrevious() {
@@ -233,7 +217,7 @@ private Q_SLOTS:
         catalogue.set.setFilter("著者名 LIKE '*'"); // author 3 has no CHOSHA row: a null name
         for (const char *refused : {"題名 LIKE 'it's*'", "無い列 LIKE 'a*'"})
             QVERIFY(!failureOf([&] { catalogue.set.setFilter(refused); }).isEmpty());
-        QCOMPARE(catalogue.set.filter(), QStringLiteral("著者名 LIKE '*'"));
+        QCOMPARE(catalogue.set.filter(), "著者名 LIKE '*'");
         QCOMPARE(catalogue.set.recordCount(), 2);
     }
 

@@ -21,7 +21,7 @@ Outcome run(const ChildRun &child) {
     QProcess process;
     process.setWorkingDirectory(child.folder);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(u8("HONDANA_KILL_AT"));
+    environment.remove("HONDANA_KILL_AT");
     for (auto it = child.environment.cbegin(); it != child.environment.cend(); ++it)
         environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
@@ -32,7 +32,7 @@ Outcome run(const ChildRun &child) {
         process.kill();
         process.waitForFinished();
         if (child.killAfter == 0) {
-            outcome.err = u8("no answer within two minutes");
+            outcome.err = "no answer within two minutes";
             return outcome;
         }
     }
@@ -55,7 +55,7 @@ static Outcome runKilledAt(const QString &program, const QStringList &arguments,
                            const QString &folder, const QString &killAt) {
     ChildRun child{program, arguments, folder, {}};
     if (!killAt.isEmpty())
-        child.environment.insert(u8("HONDANA_KILL_AT"), killAt);
+        child.environment.insert("HONDANA_KILL_AT", killAt);
     return run(child);
 }
 
@@ -64,7 +64,7 @@ Outcome runAdmin(const QString &folder, const QStringList &arguments, const QStr
 }
 
 void backUp(const QString &folder) {
-    const Outcome outcome = runAdmin(folder, {u8("backup")});
+    const Outcome outcome = runAdmin(folder, {"backup"});
     if (outcome.crashed || outcome.exitCode != 0)
         qFatal("set-up backup failed: %s", qPrintable(outcome.err));
 }
@@ -73,13 +73,17 @@ Outcome runDriver(const QString &folder, const QString &killAt) {
     return runKilledAt(driverProgram(), {}, folder, killAt);
 }
 
+Outcome runOperation(const QStringList &arguments, const QString &folder, const QString &killAt) {
+    return arguments.isEmpty() ? runDriver(folder, killAt) : runAdmin(folder, arguments, killAt);
+}
+
 QString straceProgram() {
     static const QString usable = [] {
-        const QString strace = QStandardPaths::findExecutable(u8("strace"));
+        const QString strace = QStandardPaths::findExecutable("strace");
         if (strace.isEmpty())
             return QString();
         QProcess probe;
-        probe.start(strace, {u8("-qq"), u8("-o"), u8("/dev/null"), u8("true")});
+        probe.start(strace, {"-qq", "-o", "/dev/null", "true"});
         return probe.waitForFinished() && probe.exitCode() == 0 ? strace : QString();
     }();
     return usable;
@@ -89,9 +93,8 @@ ChildRun traced(const QStringList &straceArguments, const QString &program,
                 const QStringList &arguments, const QString &folder) {
     ChildRun child{straceProgram(), straceArguments + QStringList{program} + arguments, folder, {}};
     const QString sanitizer = qEnvironmentVariable("ASAN_OPTIONS");
-    child.environment.insert(u8("ASAN_OPTIONS"),
-                             (sanitizer.isEmpty() ? QString() : sanitizer + u8(":")) +
-                                 u8("detect_leaks=0"));
+    child.environment.insert(
+        "ASAN_OPTIONS", (sanitizer.isEmpty() ? QString() : sanitizer + u8(":")) + "detect_leaks=0");
     return child;
 }
 
@@ -100,11 +103,11 @@ void prepareCatalogue(const QString &folder, int books, bool currentVersion) {
     const QDir dir(folder);
     // Readings of our own for some books and an author, so every operation carries them too.
     test::SqlFile(dir.filePath(files::Catalogue))
-        .exec(u8("INSERT INTO title_reading (book_rowid, reading, origin) SELECT rowid, 'ヨミ', "
-                 "'user' FROM BOOK WHERE rowid % 3 = 1"));
-    test::SqlFile(dir.filePath(files::Catalogue))
-        .exec(u8("INSERT INTO name_reading (master, master_rowid, reading, origin) SELECT "
-                 "'CHOSHA', rowid, 'チョシャ', 'suggested' FROM CHOSHA WHERE rowid = 1"));
+        .exec(
+            "INSERT INTO title_reading (book_rowid, reading, origin) SELECT rowid, 'ヨミ', 'user' "
+            "FROM BOOK WHERE rowid % 3 = 1; INSERT INTO name_reading (master, master_rowid, "
+            "reading, origin) SELECT 'CHOSHA', rowid, 'チョシャ', 'suggested' FROM CHOSHA "
+            "WHERE rowid = 1");
     QFile::remove(dir.filePath(files::VersionDatabase));
     if (currentVersion &&
         !QFile::copy(dir.filePath(files::VersionTemplate), dir.filePath(files::VersionDatabase)))
@@ -127,8 +130,8 @@ QByteArray catalogueDigest(const QString &path) {
             hash.addData(QByteArrayView("\n"));
         }
     }
-    hash.addData(file.value(u8("SELECT count(*) > 0 FROM DOUI")).toByteArray());
-    for (const QString &table : {u8("title_reading"), u8("name_reading")}) {
+    hash.addData(file.value("SELECT count(*) > 0 FROM DOUI").toByteArray());
+    for (const QString &table : QStringList{"title_reading", "name_reading"}) {
         if (file.value(u8("SELECT count(*) FROM sqlite_schema WHERE name = '%1'").arg(table))
                 .toInt() == 0)
             continue;
@@ -141,23 +144,22 @@ QByteArray catalogueDigest(const QString &path) {
 
 QString integrityCheck(const QString &path) {
     if (!QFileInfo(path).isFile())
-        return u8("no file");
+        return "no file";
     const test::SqlFile file(path);
     QSqlQuery query(file.database());
-    if (!query.exec(u8("PRAGMA integrity_check")))
+    if (!query.exec("PRAGMA integrity_check"))
         return query.lastError().text();
     QStringList problems;
     while (query.next())
         problems << query.value(0).toString();
-    return problems.join(u8("; "));
+    return problems.join("; ");
 }
 
 QStringList journalFiles(const QString &path) {
     QStringList found;
-    for (const char *suffix : {"-journal", "-wal"}) {
+    for (const char *suffix : {"-journal", "-wal"})
         if (QFileInfo::exists(path + u8(suffix)))
             found << QFileInfo(path).fileName() + u8(suffix);
-    }
     return found;
 }
 
@@ -165,9 +167,9 @@ FirstWindow expectedFirstWindow(const QString &folder) {
     const QString version = files::resolve(files::VersionDatabase, folder);
     const QString catalogue = files::resolve(files::Catalogue, folder);
     if (!QFileInfo(version).isFile() || !QFileInfo(catalogue).isFile() ||
-        test::SqlFile(version).value(u8("SELECT VER FROM VER")) != AppState::CurrentVersion)
+        test::SqlFile(version).value("SELECT VER FROM VER") != AppState::CurrentVersion)
         return FirstWindow::Agreement;
-    return test::SqlFile(catalogue).value(u8("SELECT count(*) FROM DOUI")).toInt() > 0
+    return test::SqlFile(catalogue).value("SELECT count(*) FROM DOUI").toInt() > 0
                ? FirstWindow::MainMenu
                : FirstWindow::Agreement;
 }

@@ -46,6 +46,9 @@ Outcome runAdmin(const QString &folder, const QStringList &arguments, const QStr
 void backUp(const QString &folder);
 // Start-up and, where it asks for the agreement, its acceptance (first acceptance or upgrade).
 Outcome runDriver(const QString &folder, const QString &killAt = {});
+// hondana-admin with `arguments`, or the driver when there are none.
+Outcome runOperation(const QStringList &arguments, const QString &folder,
+                     const QString &killAt = {});
 
 // strace, when it is installed and may trace here; empty otherwise.
 QString straceProgram();

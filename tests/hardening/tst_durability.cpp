@@ -65,26 +65,25 @@ Replacement examine(const QList<Call> &calls, const QString &source, const QStri
     for (const Call &call : calls) {
         const QString first = call.arguments.value(0);
         if (renamed) {
-            if ((call.name == u8("fsync") || call.name == u8("fdatasync")) && first == folder)
+            if ((call.name == "fsync" || call.name == "fdatasync") && first == folder)
                 result.folderFlushedAfter = true;
             continue;
         }
-        if (call.name == u8("openat") && call.returnedFd >= 0)
+        if (call.name == "openat" && call.returnedFd >= 0)
             open.insert(call.returnedFd, call.returnedPath);
-        else if (call.name == u8("close"))
+        else if (call.name == "close")
             open.remove(open.key(first, -1));
-        else if ((call.name == u8("write") || call.name == u8("pwrite64")) && first == source)
+        else if ((call.name == "write" || call.name == "pwrite64") && first == source)
             flushed = false;
-        else if ((call.name == u8("fsync") || call.name == u8("fdatasync")) && first == source)
+        else if ((call.name == "fsync" || call.name == "fdatasync") && first == source)
             flushed = true;
-        else if (call.name.startsWith(u8("rename")) && call.arguments.contains(source) &&
+        else if (call.name.startsWith("rename") && call.arguments.contains(source) &&
                  call.arguments.contains(target)) {
             renamed = true;
             result.flushedAfterLastWrite = flushed;
-            for (const QString &path : std::as_const(open)) {
+            for (const QString &path : std::as_const(open))
                 if (path == target)
                     ++result.descriptorsOnTarget;
-            }
         }
     }
     return result;
@@ -100,101 +99,94 @@ private Q_SLOTS:
         if (straceProgram().isEmpty())
             QSKIP("strace is missing or may not trace here");
     }
-    void replacementsAreFlushedInOrder_data();
-    void replacementsAreFlushedInOrder();
-    void failingSystemCalls_data();
-    void failingSystemCalls();
-};
 
-void TestDurability::replacementsAreFlushedInOrder_data() {
-    test::columns<QString, QStringList, QStringList, QStringList>(
-        {"program", "arguments", "sources", "targets"});
-    const QStringList temporaries =
-        QStringList(BackupFiles).replaceInStrings(u8(".DAT"), u8(".DAT.tmp"));
-    QTest::newRow("restore") << adminProgram() << QStringList{u8("restore"), u8("--yes")}
-                             << QStringList{files::WorkCopy} << QStringList{files::Catalogue};
-    QTest::newRow("backup") << adminProgram() << QStringList{u8("backup")} << temporaries
-                            << BackupFiles;
-    // The upgrade has held the catalogue open to read its acceptance before it replaces it.
-    QTest::newRow("upgrade") << driverProgram() << QStringList() << QStringList{files::WorkCopy}
-                             << QStringList{files::Catalogue};
-}
-
-void TestDurability::replacementsAreFlushedInOrder() {
-    const QString program = test::text("program");
-    const QStringList sources = cell<QStringList>("sources");
-    const QStringList targets = cell<QStringList>("targets");
-    DataFolder folder;
-    const bool upgrade = program == driverProgram();
-    prepareCatalogue(folder.path(), 40, !upgrade);
-    if (!upgrade)
-        backUp(folder.path());
-
-    const QString log = folder.filePath(u8("trace.log"));
-    const Outcome outcome = run(
-        traced({u8("-f"), u8("-y"), u8("-qq"), u8("-s"), u8("0"), u8("-o"), log, u8("-e"),
-                u8("trace=openat,close,write,pwrite64,fsync,fdatasync,rename,renameat,renameat2")},
-               program, cell<QStringList>("arguments"), folder.path()));
-    QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.err));
-
-    QList<Call> calls;
-    for (const QByteArray &line : contents(log).split('\n'))
-        calls << parseLine(QString::fromUtf8(line));
-    const QString canonical = QDir(folder.path()).canonicalPath();
-    for (int i = 0; i < targets.size(); ++i) {
-        const Replacement r = examine(calls, QDir(canonical).filePath(sources[i]),
-                                      QDir(canonical).filePath(targets[i]), canonical);
-        QVERIFY2(r.flushedAfterLastWrite, qPrintable(sources[i] + u8(" renamed unflushed")));
-        QVERIFY2(r.folderFlushedAfter, qPrintable(targets[i] + u8(": folder not flushed")));
-        QVERIFY2(r.descriptorsOnTarget == 0, qPrintable(targets[i] + u8(" held at the rename")));
+    void replacementsAreFlushedInOrder_data() {
+        test::columns<QString, QStringList, QStringList, QStringList>(
+            {"program", "arguments", "sources", "targets"});
+        const QStringList temporaries =
+            QStringList(BackupFiles).replaceInStrings(".DAT", ".DAT.tmp");
+        const QStringList workCopy = {files::WorkCopy}, catalogue = {files::Catalogue};
+        test::row("restore", adminProgram(), QStringList{"restore", "--yes"}, workCopy, catalogue);
+        test::row("backup", adminProgram(), QStringList{"backup"}, temporaries, BackupFiles);
+        // The upgrade has held the catalogue open to read its acceptance before it replaces it.
+        test::row("upgrade", driverProgram(), QStringList(), workCopy, catalogue);
     }
-}
 
-void TestDurability::failingSystemCalls_data() {
-    // `file` the one whose call fails, `inject` strace's -e inject= value, `message` what the
-    // user is told, `named` the file the message names
-    test::columns<QString, int, QString, QString, QString, QString>(
-        {"operation", "books", "file", "inject", "message", "named"});
-    const QString full = u8("ディスクがいっぱい");
-    const QString io = u8("ディスクの読み書きに失敗");
-    auto row = [](const char *name, const char *operation, int books, const char *file,
-                  const char *inject, const QString &message, const char *named) {
-        test::row(name, operation, books, file, inject, message, named);
-    };
-    row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
-        "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
-    row("backup: SAIZU.DAT flush fails", "backup", 30, "SAIZU.DAT.tmp", "fsync:error=EIO", io,
-        "SAIZU.DAT");
-    row("backup: catalogue unreadable part-way", "backup", 600, "TOSHO.MDB",
-        "pread64:error=EIO:when=6+", u8("BOOK 表を読めません"), "BOOK.DAT");
-    row("restore: BOOK.DAT fails part-way", "restore", 1100, "BOOK.DAT", "read:error=EIO:when=2",
-        io, "BOOK.DAT");
-    row("restore: work copy full part-way", "restore", 300, "TOSHOCPY.MDB",
-        "pwrite64:error=ENOSPC:when=5+", full, "TOSHOCPY.MDB");
-    row("restore: work copy flush fails", "restore", 30, "TOSHOCPY.MDB", "fsync:error=EIO", io,
-        "TOSHOCPY.MDB");
-}
+    void replacementsAreFlushedInOrder() {
+        const QString program = test::text("program");
+        const QStringList sources = cell<QStringList>("sources");
+        const QStringList targets = cell<QStringList>("targets");
+        DataFolder folder;
+        const bool upgrade = program == driverProgram();
+        prepareCatalogue(folder.path(), 40, !upgrade);
+        if (!upgrade)
+            backUp(folder.path());
 
-void TestDurability::failingSystemCalls() {
-    const int books = cell<int>("books");
-    DataFolder folder;
-    // A complete backup, and a catalogue that has changed since.
-    prepareCatalogue(folder.path(), books);
-    backUp(folder.path());
-    prepareCatalogue(folder.path(), books + 1);
-    const QMap<QString, QByteArray> before = test::folderSnapshot(folder.path());
+        const QString log = folder.filePath("trace.log");
+        const Outcome outcome = run(
+            traced({"-f", "-y", "-qq", "-s", "0", "-o", log, "-e",
+                    "trace=openat,close,write,pwrite64,fsync,fdatasync,rename,renameat,renameat2"},
+                   program, cell<QStringList>("arguments"), folder.path()));
+        QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.err));
 
-    const QString path = QDir(QDir(folder.path()).canonicalPath()).filePath(test::text("file"));
-    const QStringList arguments = test::text("operation") == u8("restore")
-                                      ? QStringList{u8("restore"), u8("--yes")}
-                                      : QStringList{u8("backup")};
-    const Outcome outcome = run(traced({u8("-f"), u8("-qq"), u8("-o"), u8("/dev/null"), u8("-P"),
-                                        path, u8("-e"), u8("inject=") + test::text("inject")},
-                                       adminProgram(), arguments, folder.path()));
-    QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
-    QCOMPARE(outcome.exitCode, 1);
-    checkRefused(folder.path(), before, outcome.err, {test::text("named"), test::text("message")});
-}
+        QList<Call> calls;
+        for (const QByteArray &line : contents(log).split('\n'))
+            calls << parseLine(QString::fromUtf8(line));
+        const QString canonical = QDir(folder.path()).canonicalPath();
+        for (int i = 0; i < targets.size(); ++i) {
+            const Replacement r = examine(calls, QDir(canonical).filePath(sources[i]),
+                                          QDir(canonical).filePath(targets[i]), canonical);
+            QVERIFY2(r.flushedAfterLastWrite, qPrintable(sources[i] + u8(" renamed unflushed")));
+            QVERIFY2(r.folderFlushedAfter, qPrintable(targets[i] + u8(": folder not flushed")));
+            QVERIFY2(r.descriptorsOnTarget == 0,
+                     qPrintable(targets[i] + u8(" held at the rename")));
+        }
+    }
+
+    void failingSystemCalls_data() {
+        // `file` the one whose call fails, `inject` strace's -e inject= value, `message` what the
+        // user is told, `named` the file the message names
+        test::columns<QString, int, QString, QString, QString, QString>(
+            {"operation", "books", "file", "inject", "message", "named"});
+        const QString full = "ディスクがいっぱい";
+        const QString io = "ディスクの読み書きに失敗";
+        using test::row;
+        row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
+            "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
+        row("backup: SAIZU.DAT flush fails", "backup", 30, "SAIZU.DAT.tmp", "fsync:error=EIO", io,
+            "SAIZU.DAT");
+        row("backup: catalogue unreadable part-way", "backup", 600, "TOSHO.MDB",
+            "pread64:error=EIO:when=6+", "BOOK 表を読めません", "BOOK.DAT");
+        row("restore: BOOK.DAT fails part-way", "restore", 1100, "BOOK.DAT",
+            "read:error=EIO:when=2", io, "BOOK.DAT");
+        row("restore: work copy full part-way", "restore", 300, "TOSHOCPY.MDB",
+            "pwrite64:error=ENOSPC:when=5+", full, "TOSHOCPY.MDB");
+        row("restore: work copy flush fails", "restore", 30, "TOSHOCPY.MDB", "fsync:error=EIO", io,
+            "TOSHOCPY.MDB");
+    }
+
+    void failingSystemCalls() {
+        const int books = cell<int>("books");
+        DataFolder folder;
+        // A complete backup, and a catalogue that has changed since.
+        prepareCatalogue(folder.path(), books);
+        backUp(folder.path());
+        prepareCatalogue(folder.path(), books + 1);
+        const QMap<QString, QByteArray> before = test::folderSnapshot(folder.path());
+
+        const QString path = QDir(QDir(folder.path()).canonicalPath()).filePath(test::text("file"));
+        const QStringList arguments = test::text("operation") == "restore"
+                                          ? QStringList{"restore", "--yes"}
+                                          : QStringList{"backup"};
+        const Outcome outcome = run(traced({"-f", "-qq", "-o", "/dev/null", "-P", path, "-e",
+                                            u8("inject=") + test::text("inject")},
+                                           adminProgram(), arguments, folder.path()));
+        QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
+        QCOMPARE(outcome.exitCode, 1);
+        checkRefused(folder.path(), before, outcome.err,
+                     {test::text("named"), test::text("message")});
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDurability)
 #include "tst_durability.moc"

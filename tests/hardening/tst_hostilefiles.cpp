@@ -60,22 +60,21 @@ Spoil execute(const QString &file, const QStringList &statements) {
 // the absolute paths it names; none may appear.
 QStringList namesBeside(const QString &folder) {
     QStringList found;
-    for (const QString &path : {QDir(folder).filePath(u8("../x")),
-                                QDir(folder).filePath(u8("../TOSHO.MDB")), u8("/tmp/TOSHO.MDB")}) {
+    for (const QString &path : QStringList{QDir(folder).filePath("../x"),
+                                           QDir(folder).filePath("../TOSHO.MDB"), "/tmp/TOSHO.MDB"})
         if (QFileInfo::exists(path))
             found << path;
-    }
     return found;
 }
 
 const backup::Layout &book() {
-    return backup::layout(u8("BOOK.DAT"));
+    return backup::layout("BOOK.DAT");
 }
 
 // A BOOK.DAT record with nothing but a title.
 QByteArray bookRecord() {
     QVariantList row(book().fields.size());
-    row[0] = u8("本");
+    row[0] = "本";
     QByteArray record(book().recordLength, ' ');
     backup::encodeRecord(book(), row.constData(), record.data(), 1);
     return record;
@@ -135,39 +134,39 @@ void TestHostileFiles::refusedOrSurvived_data() {
     const QString version = files::VersionDatabase;
     const QString config = files::Configuration;
     const QString link = files::CatalogueLink;
-    const QString outside = u8("作業フォルダーの外");
-    const QString otherLink = u8("別の接続ファイル");
-    const QString noDatabase = u8("データベースファイルではありません");
-    const QString noTable = u8("必要な表がありません");
-    const QString noColumn = u8("必要な列がありません");
-    const QString outOfRange = u8("西暦1年から9999年の範囲にありません");
-    const QStringList dropViews = {u8("DROP VIEW TQ1"), u8("DROP VIEW TQ2"), u8("DROP VIEW TQ3"),
-                                   u8("DROP INDEX BOOK_ORDER")};
+    const QString outside = "作業フォルダーの外";
+    const QString otherLink = "別の接続ファイル";
+    const QString noDatabase = "データベースファイルではありません";
+    const QString noTable = "必要な表がありません";
+    const QString noColumn = "必要な列がありません";
+    const QString outOfRange = "西暦1年から9999年の範囲にありません";
+    const QStringList dropViews = {"DROP VIEW TQ1", "DROP VIEW TQ2", "DROP VIEW TQ3",
+                                   "DROP INDEX BOOK_ORDER"};
 
     // A catalogue or version database that is not a database is a row of the start-up table.
-    addRow("start", "empty catalogue", write(tosho, {}), {u8("DOUI"), noTable});
+    addRow("start", "empty catalogue", write(tosho, {}), {"DOUI", noTable});
     addRow("start", "catalogue is a folder",
            [](const DataFolder &f) {
                QFile::remove(f.filePath(files::Catalogue));
                QDir().mkdir(f.filePath(files::Catalogue));
            },
-           {tosho, u8("ありません")});
+           {tosho, "ありません"});
     addRow("start", "catalogue truncated",
            [](const DataFolder &f) {
                writeFile(f.filePath(files::Catalogue),
                          contents(f.filePath(files::Catalogue)).left(3000));
            },
-           {tosho, u8("壊れて")});
+           {tosho, "壊れて"});
     addRow("start", "version table without VER column",
-           execute(version, {u8("DROP TABLE VER"), u8("CREATE TABLE VER (OTHER TEXT)"),
-                             u8("INSERT INTO VER VALUES ('1.02')")}),
+           execute(version, {"DROP TABLE VER", "CREATE TABLE VER (OTHER TEXT)",
+                             "INSERT INTO VER VALUES ('1.02')"}),
            {version, noColumn});
     addRow(
         "start", "JETDB.VER of 10 MB without a line end",
         write(config, "Provider=SQLite;Data Source=TOSHO.mdb;" + QByteArray(10 * 1024 * 1024, 'x')),
-        {config, u8("長すぎます")});
+        {config, "長すぎます"});
     addRow("start", "JETDB.VER of NUL bytes", write(config, QByteArray(100, '\0')),
-           {config, u8("使えません")});
+           {config, "使えません"});
     addRow("start", "JETDB.VER names an absolute path",
            [](const DataFolder &f) {
                writeFile(f.filePath(files::Configuration),
@@ -188,42 +187,39 @@ void TestHostileFiles::refusedOrSurvived_data() {
            write(link, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\TOSHO.MDB\n"), {outside});
     addRow("link", "another link", write(link, "FILE NAME=KYODAKU.udl\n"), {otherLink});
     addRow("link", "unknown provider", write(link, "Provider=SQLOLEDB;Data Source=TOSHO.mdb\n"),
-           {u8("プロバイダー")});
+           {"プロバイダー"});
     addRow("link", "only comments", write(link, "[oledb]\n; nothing else\n"),
-           {u8("接続文字列がありません")});
-    addRow("link", "too big", write(link, QByteArray(100 * 1024, ';')), {u8("大きすぎます")});
+           {"接続文字列がありません"});
+    addRow("link", "too big", write(link, QByteArray(100 * 1024, ';')), {"大きすぎます"});
 
     // Backup reads the catalogue; a file it cannot take stops it before a short file is left.
     addRow("backup", "catalogue not a database", write(tosho, QByteArray(4096, 'Z')), {noDatabase});
     addRow("backup", "BOOK lacks columns",
-           execute(tosho, dropViews + QStringList{u8("ALTER TABLE BOOK DROP COLUMN 内容")}),
+           execute(tosho, dropViews + QStringList{"ALTER TABLE BOOK DROP COLUMN 内容"}),
            {noColumn});
     addRow("backup", "no SAIZU table",
-           execute(tosho, {u8("DROP VIEW TQ1"), u8("DROP VIEW TQ3"), u8("DROP TABLE SAIZU")}),
-           {noTable});
+           execute(tosho, {"DROP VIEW TQ1", "DROP VIEW TQ3", "DROP TABLE SAIZU"}), {noTable});
     addRow("backup", "date that is no date",
-           execute(tosho, {u8("PRAGMA ignore_check_constraints = ON"),
-                           u8("UPDATE BOOK SET 発行日 = '2024-13-45' WHERE rowid = 2")}),
-           {u8("日付ではありません")});
+           execute(tosho, {"PRAGMA ignore_check_constraints = ON",
+                           "UPDATE BOOK SET 発行日 = '2024-13-45' WHERE rowid = 2"}),
+           {"日付ではありません"});
     addRow("backup", "a folder squats on the temporary name",
-           [](const DataFolder &f) { QDir(f.path()).mkdir(u8("CHOSHA.DAT.tmp")); },
-           {u8("CHOSHA.DAT")});
+           [](const DataFolder &f) { QDir(f.path()).mkdir("CHOSHA.DAT.tmp"); }, {"CHOSHA.DAT"});
 
     // Restore reads the backup files into a copy of the template.
-    const QString bookFile = u8("BOOK.DAT");
+    const QString bookFile = "BOOK.DAT";
     const QByteArray record = bookRecord();
     // A damaged set goes through with --yes, saying per file what was read and left over.
     addRow("restore", "fragment after 3 books", write(bookFile, record + record + record + "tail"),
-           {u8("BOOK.DAT: 3 件"), u8("4 バイト")}, 3);
+           {"BOOK.DAT: 3 件", "4 バイト"}, 3);
     addRow("restore", "only a fragment", write(bookFile, record.left(323)),
-           {u8("BOOK.DAT: 0 件"), u8("323 バイト")}, 0);
-    addRow("restore", "CHOSHA.DAT empty: books without their authors", write(u8("CHOSHA.DAT"), {}),
-           {u8("CHOSHA.DAT: 0 件"), u8("著者NO")}, 10);
-    addRow("restore", "BUNYA.DAT cut short", cut(u8("BUNYA.DAT"), 1),
-           {u8("BUNYA.DAT: "), u8("53 バイト")}, 10);
+           {"BOOK.DAT: 0 件", "323 バイト"}, 0);
+    addRow("restore", "CHOSHA.DAT empty: books without their authors", write("CHOSHA.DAT", {}),
+           {"CHOSHA.DAT: 0 件", "著者NO"}, 10);
+    addRow("restore", "BUNYA.DAT cut short", cut("BUNYA.DAT", 1), {"BUNYA.DAT: ", "53 バイト"}, 10);
     addRow("restore", "NaN date",
            write(bookFile, record + withDate(std::numeric_limits<double>::quiet_NaN())),
-           {bookFile, u8("2 件目")});
+           {bookFile, "2 件目"});
     addRow("restore", "day after 9999-12-31", write(bookFile, withDate(2958466.0)),
            {bookFile, outOfRange});
     addRow("restore", "last hour of 9999-12-31", write(bookFile, withDate(2958465.99)), {}, 1);
@@ -233,31 +229,30 @@ void TestHostileFiles::refusedOrSurvived_data() {
         everyByte[i] = char(i & 0xFF);
     addRow("restore", "every byte value, raw", write(bookFile, everyByte), {bookFile});
     // Every missing file is named at once; a leftover work copy is not touched before the check.
-    addRow(
-        "restore", "missing files and a leftover work copy",
-        [](const DataFolder &f) {
-            for (const QString &name : {u8("BUNYA.DAT"), u8("SAIZU.DAT"), files::RestoreTemplate})
-                QFile::remove(f.filePath(name));
-            writeFile(f.filePath(files::WorkCopy), "left over");
-        },
-        {u8("BUNYA.DAT"), u8("SAIZU.DAT"), u8("TOSHODEF.MDB")});
+    addRow("restore", "missing files and a leftover work copy",
+           [](const DataFolder &f) {
+               for (const QString &name :
+                    QStringList{"BUNYA.DAT", "SAIZU.DAT", files::RestoreTemplate})
+                   QFile::remove(f.filePath(name));
+               writeFile(f.filePath(files::WorkCopy), "left over");
+           },
+           {"BUNYA.DAT", "SAIZU.DAT", "TOSHODEF.MDB"});
 
     // The template restore copies must be a catalogue that takes the rows.
     const QString restoreTemplate = files::RestoreTemplate;
     addRow("restore", "template not a database", write(restoreTemplate, QByteArray(8192, '\x5c')),
            {restoreTemplate, noDatabase});
     addRow("restore", "template's BOOK lacks a column",
-           execute(restoreTemplate,
-                   dropViews + QStringList{u8("ALTER TABLE BOOK DROP COLUMN 購入先")}),
+           execute(restoreTemplate, dropViews + QStringList{"ALTER TABLE BOOK DROP COLUMN 購入先"}),
            {noColumn});
     addRow("restore", "template refuses books",
-           execute(restoreTemplate, {u8("CREATE TRIGGER refuse BEFORE INSERT ON BOOK BEGIN "
-                                        "SELECT RAISE(ABORT, 'no books here'); END")}),
+           execute(restoreTemplate, {"CREATE TRIGGER refuse BEFORE INSERT ON BOOK BEGIN "
+                                     "SELECT RAISE(ABORT, 'no books here'); END"}),
            {bookFile});
     // Our own file: whatever cannot be proved to belong to a restored book is kept in a file
     // the message names; the books are restored all the same.
-    const QString own = u8("HONDANA.DAT");
-    const QStringList kept = {own, u8("HONDANA-unattached-")};
+    const QString own = "HONDANA.DAT";
+    const QStringList kept = {own, "HONDANA-unattached-"};
     const auto ownLine = [](const char *position, const QByteArray &value) {
         return QByteArray("BOOK.DAT\t") + position + "\t" + QByteArray(32, '0') + "\treading\t" +
                value + "\tuser\n";
@@ -274,9 +269,9 @@ void TestHostileFiles::refusedOrSurvived_data() {
     addRow("restore", "HONDANA.DAT: digest of another record", append(own, ownLine("2", "ア")),
            kept, 10);
     addRow("restore", "template with a unique index the data breaks",
-           execute(restoreTemplate, {u8("DROP INDEX CHOSHA_NO"),
-                                     u8("CREATE UNIQUE INDEX CHOSHA_NO ON CHOSHA (国)")}),
-           {u8("CHOSHA_NO")});
+           execute(restoreTemplate,
+                   {"DROP INDEX CHOSHA_NO", "CREATE UNIQUE INDEX CHOSHA_NO ON CHOSHA (国)"}),
+           {"CHOSHA_NO"});
 }
 
 void TestHostileFiles::refusedOrSurvived() {
@@ -291,10 +286,10 @@ void TestHostileFiles::refusedOrSurvived() {
     const QStringList besideBefore = namesBeside(folder.path());
 
     QString message;
-    if (operation == u8("start")) {
+    if (operation == "start") {
         startUpIn(folder.path(), &message);
-    } else if (operation == u8("link")) {
-        Connection connection(u8("FILE NAME=Karobu.udl"));
+    } else if (operation == "link") {
+        Connection connection("FILE NAME=Karobu.udl");
         try {
             connection.open();
         } catch (const Failure &failure) {
@@ -302,9 +297,9 @@ void TestHostileFiles::refusedOrSurvived() {
         }
         QVERIFY(!connection.isOpen());
     } else {
-        const Outcome outcome = runAdmin(
-            folder.path(), operation == u8("backup") ? QStringList{u8("backup")}
-                                                     : QStringList{u8("restore"), u8("--yes")});
+        const Outcome outcome =
+            runAdmin(folder.path(), operation == "backup" ? QStringList{"backup"}
+                                                          : QStringList{"restore", "--yes"});
         QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
         QCOMPARE(outcome.exitCode, books == Refused ? 1 : 0);
         message = outcome.err;
@@ -317,13 +312,12 @@ void TestHostileFiles::refusedOrSurvived() {
     }
     for (const QString &part : says)
         QVERIFY2(message.contains(part), qPrintable(message));
-    QCOMPARE(integrityCheck(folder.filePath(files::Catalogue)), u8("ok"));
-    QCOMPARE(test::SqlFile(folder.filePath(files::Catalogue))
-                 .value(u8("SELECT count(*) FROM BOOK"))
-                 .toInt(),
-             books);
+    QCOMPARE(integrityCheck(folder.filePath(files::Catalogue)), "ok");
+    QCOMPARE(
+        test::SqlFile(folder.filePath(files::Catalogue)).value("SELECT count(*) FROM BOOK").toInt(),
+        books);
     // What was restored backs up again.
-    const Outcome again = runAdmin(folder.path(), {u8("backup")});
+    const Outcome again = runAdmin(folder.path(), {"backup"});
     QVERIFY2(again.exitCode == 0, qPrintable(again.err));
 }
 
@@ -334,7 +328,7 @@ void TestHostileFiles::secondProgramOnTheFolder_data() {
     test::columns<QStringList>({"arguments"}); // of hondana-admin; none: the program's start
     test::row("start", QStringList());
     for (const char *command : {"restore", "reset", "restore-snapshot x"})
-        test::row(command, u8(command).split(u' ') << u8("-y"));
+        test::row(command, u8(command).split(u' ') << "-y");
 }
 
 void TestHostileFiles::secondProgramOnTheFolder() {
@@ -342,18 +336,15 @@ void TestHostileFiles::secondProgramOnTheFolder() {
     DataFolder folder;
     prepareCatalogue(folder.path(), 10);
     const QByteArray before = contents(folder.filePath(files::Catalogue));
-    const auto attempt = [&] {
-        return arguments.isEmpty() ? runDriver(folder.path()) : runAdmin(folder.path(), arguments);
-    };
     std::optional<DataFolderLock> lock(folder.path());
-    const Outcome refused = attempt();
-    QVERIFY2(refused.exitCode == 1 && refused.err.contains(u8("既に開いています")) &&
-                 refused.err.contains(u8("tst_hostilefiles")),
+    const Outcome refused = runOperation(arguments, folder.path());
+    QVERIFY2(refused.exitCode == 1 && refused.err.contains("既に開いています") &&
+                 refused.err.contains("tst_hostilefiles"),
              qPrintable(refused.err));
     QCOMPARE(contents(folder.filePath(files::Catalogue)), before);
     lock.reset();
     writeFile(folder.filePath(files::FolderLock), "999999999\nhondana\n\n");
-    QVERIFY(!attempt().err.contains(u8("既に開いています")));
+    QVERIFY(!runOperation(arguments, folder.path()).err.contains("既に開いています"));
 }
 
 // Output to a file the user names: a regular file (a link's too) is replaced whole, a device or
@@ -375,27 +366,26 @@ void TestHostileFiles::userNamedOutput() {
     const QString path =
         target.startsWith(u'/') || target.isEmpty() ? target : folder.filePath(target);
     const QByteArray native = QFile::encodeName(path);
-    const QString file = folder.filePath(u8("file.csv"));
-    if (target == u8("fifo"))
+    const QString file = folder.filePath("file.csv");
+    if (target == "fifo")
         QCOMPARE(::mkfifo(native.constData(), 0600), 0);
-    if (target == u8("link"))
+    if (target == "link")
         QVERIFY(QFile::link(file, path));
-    if (target == u8("folder"))
+    if (target == "folder")
         QVERIFY(QDir().mkdir(path));
     // Opened before the export, so the export's output waits in the pipe.
-    const int reader =
-        target == u8("fifo") ? ::open(native.constData(), O_RDONLY | O_NONBLOCK) : -1;
+    const int reader = target == "fifo" ? ::open(native.constData(), O_RDONLY | O_NONBLOCK) : -1;
     const auto kind = [&] {
         struct stat status {};
         return ::lstat(native.constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
     };
     const mode_t before = kind();
-    const Outcome outcome = runAdmin(folder.path(), {u8("export"), u8("--output"), path});
+    const Outcome outcome = runAdmin(folder.path(), {"export", "--output", path});
     QTEST(outcome.exitCode, "exitCode");
     QVERIFY2((outcome.out + outcome.err).contains(test::text("says")),
              qPrintable(outcome.out + outcome.err));
     QCOMPARE(kind(), before);
-    if (target == u8("link"))
+    if (target == "link")
         QVERIFY(contents(file).contains("SEQNO,"));
     if (reader >= 0) {
         QByteArray got(1 << 16, '\0');

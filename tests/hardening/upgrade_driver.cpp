@@ -19,18 +19,10 @@ int main(int argc, char *argv[]) {
             std::puts("main menu");
             return 0;
         }
-        switch (hondana::acceptAgreement()) {
-        case hondana::Acceptance::Recorded:
-            std::puts("recorded");
-            break;
-        case hondana::Acceptance::Upgraded:
-            std::puts("upgraded");
-            break;
-        case hondana::Acceptance::NoUpgradeInformation:
-        case hondana::Acceptance::AlreadyUpgraded:
-            std::puts("unchanged");
-            break;
-        }
+        const hondana::Acceptance acceptance = hondana::acceptAgreement();
+        std::puts(acceptance == hondana::Acceptance::Recorded   ? "recorded"
+                  : acceptance == hondana::Acceptance::Upgraded ? "upgraded"
+                                                                : "unchanged");
         return 0;
     } catch (const hondana::Failure &failure) {
         std::fprintf(stderr, "%s\n", failure.message().toUtf8().constData());

@@ -14,7 +14,7 @@ using namespace hondana::test;
 namespace {
 
 const Layout &book() {
-    return backup::layout(QStringLiteral("BOOK.DAT"));
+    return backup::layout("BOOK.DAT");
 }
 
 // A BOOK row with nothing but a title: every other column null, or every text column empty.
@@ -23,7 +23,7 @@ QVariantList titleOnly(bool emptyTexts) {
     for (const backup::Field &field : book().fields)
         row << (emptyTexts && field.kind == backup::FieldKind::Text ? QVariant(QString())
                                                                     : QVariant());
-    row[0] = u8("題");
+    row[0] = "題";
     return row;
 }
 
@@ -48,28 +48,15 @@ QByteArray golden(const char *name) {
 
 // A BOOK row with every column set; `changes` replaces some of them.
 QVariantList bookRow(const QHash<QString, QVariant> &changes = {}) {
-    const QHash<QString, QVariant> base = {
-        {u8("題名"), u8("銀河鉄道の夜")},
-        {u8("SEQNO"), 2},
-        {u8("著者NO"), 17},
-        {u8("全体NO"), 300},
-        {u8("ｼﾘｰｽﾞ"), u8("上巻")},
-        {u8("発行所NO"), 5},
-        {u8("発行日"), u8("1899-12-31")},
-        {u8("購入日"), u8("2001-02-03")},
-        {u8("版数"), 4},
-        {u8("分野NO"), 6},
-        {u8("ｻｲｽﾞNO"), 7},
-        {u8("読書ｽﾀﾝﾌﾟ"), u8("済")},
-        {u8("管理番号1"), u8("A-1")},
-        {u8("管理番号2"), u8("B-2")},
-        {u8("内容"), u8("ｶﾀｶﾅとかな")},
-        {u8("価格"), 1500},
-        {u8("請求番号"), u8("913.6")},
-        {u8("購入先"), u8("駅前書店")},
-        {u8("読書完了日"), u8("2020-01-01")},
-        {u8("読感ﾗﾝｸ"), -1},
-    };
+    // clang-format off
+    const QVariantList pairs = {"題名", "銀河鉄道の夜", "SEQNO", 2, "著者NO", 17, "全体NO", 300, "ｼﾘｰｽﾞ", "上巻",
+        "発行所NO", 5, "発行日", "1899-12-31", "購入日", "2001-02-03", "版数", 4, "分野NO", 6, "ｻｲｽﾞNO", 7,
+        "読書ｽﾀﾝﾌﾟ", "済", "管理番号1", "A-1", "管理番号2", "B-2", "内容", "ｶﾀｶﾅとかな", "価格", 1500,
+        "請求番号", "913.6", "購入先", "駅前書店", "読書完了日", "2020-01-01", "読感ﾗﾝｸ", -1};
+    // clang-format on
+    QHash<QString, QVariant> base;
+    for (qsizetype i = 0; i < pairs.size(); i += 2)
+        base.insert(pairs[i].toString(), pairs[i + 1]);
     QVariantList row;
     for (const backup::Field &field : book().fields)
         row << changes.value(field.column, base.value(field.column));
@@ -82,10 +69,6 @@ QByteArray hex(const char *text) {
 
 QByteArray blanks(int n) {
     return QByteArray(n, ' ');
-}
-
-int column(const char *name) {
-    return int(book().columns().indexOf(u8(name)));
 }
 
 } // namespace
@@ -125,18 +108,18 @@ private Q_SLOTS:
                       const QByteArray &bytes = {}) {
             test::row(name, file, values, written, bytes);
         };
-        row("CHOSHA", "CHOSHA.DAT", {-1, u8("夏目"), u8("日本")}, true,
+        row("CHOSHA", "CHOSHA.DAT", {-1, "夏目", "日本"}, true,
             hex("ffffffff89c496da") + blanks(46) + hex("93fa967b") + blanks(46));
-        row("HAKKO is the file of HAKKOU", "HAKKO.DAT", {256, u8("ｱｵｿﾞﾗ")}, true,
+        row("HAKKO is the file of HAKKOU", "HAKKO.DAT", {256, "ｱｵｿﾞﾗ"}, true,
             hex("00010000b1b5bfded7") + blanks(45));
         row("master with an empty name is written with blanks", "CHOSHA.DAT",
             {9, QVariant(), QString()}, true, hex("09000000") + blanks(100));
         row("size number 0 is a number", "SAIZU.DAT", {0, QVariant()}, true,
             hex("00000000") + blanks(30));
-        row("book with a blank title is kept", "BOOK.DAT", bookRow({{u8("題名"), u8(" ")}}), true);
-        row("book without title", "BOOK.DAT", bookRow({{u8("題名"), QVariant()}}), false);
-        row("book with empty title", "BOOK.DAT", bookRow({{u8("題名"), QString()}}), false);
-        row("size without number", "SAIZU.DAT", {QVariant(), u8("文庫")}, false);
+        row("book with a blank title is kept", "BOOK.DAT", bookRow({{"題名", " "}}), true);
+        row("book without title", "BOOK.DAT", bookRow({{"題名", QVariant()}}), false);
+        row("book with empty title", "BOOK.DAT", bookRow({{"題名", QString()}}), false);
+        row("size without number", "SAIZU.DAT", {QVariant(), "文庫"}, false);
     }
 
     void records() {
@@ -160,11 +143,11 @@ private Q_SLOTS:
         auto row = [](const char *name, const char *column, const QVariant &value,
                       const QByteArray &bytes) { test::row(name, column, value, bytes); };
         const char *stamp = "読書ｽﾀﾝﾌﾟ";
-        row("stamp * is 済", stamp, u8("*"), hex("8dcf2020"));
-        row("stamp 未 stays", stamp, u8("未"), hex("96a22020"));
-        row("padded 未 from a restore stays", stamp, u8("未  "), hex("96a22020"));
-        row("stamp ** is another value", stamp, u8("**"), "**  ");
-        row("longer stamp is cut to 4 bytes", stamp, u8("読了中"), hex("93c797b9"));
+        row("stamp * is 済", stamp, "*", hex("8dcf2020"));
+        row("stamp 未 stays", stamp, "未", hex("96a22020"));
+        row("padded 未 from a restore stays", stamp, "未  ", hex("96a22020"));
+        row("stamp ** is another value", stamp, "**", "**  ");
+        row("longer stamp is cut to 4 bytes", stamp, "読了中", hex("93c797b9"));
         row("2.5 rounds to 2", "価格", 2.5, hex("02000000"));
         row("3.5 rounds to 4", "価格", 3.5, hex("04000000"));
         row("largest number", "価格", 2147483647LL, hex("ffffff7f"));
@@ -182,7 +165,7 @@ private Q_SLOTS:
             QVERIFY(!bytes.isEmpty());
         } catch (const Failure &failure) {
             QVERIFY2(bytes.isEmpty(), qPrintable(failure.message()));
-            QVERIFY2(failure.message().contains(u8("BOOK.DAT")), qPrintable(failure.message()));
+            QVERIFY2(failure.message().contains("BOOK.DAT"), qPrintable(failure.message()));
             QVERIFY2(failure.message().contains(column), qPrintable(failure.message()));
         }
     }
@@ -205,7 +188,7 @@ private Q_SLOTS:
         QByteArray record = golden("book-full.hex");
         qToLittleEndian<double>(cell<double>("days"), record.data() + 312);
         try {
-            QCOMPARE(decode(record, 7).at(column("読書完了日")).toDate(), date);
+            QCOMPARE(decode(record, 7).at(book().columns().indexOf("読書完了日")).toDate(), date);
             QVERIFY(date.isValid());
         } catch (const Failure &failure) {
             QVERIFY2(!date.isValid(), qPrintable(failure.message()));

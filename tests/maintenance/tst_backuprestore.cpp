@@ -34,7 +34,7 @@ QStringList rows(const QString &sql, const QString &path = catalogue()) {
     for (const QVariantList &row : test::SqlFile(path).rows(sql)) {
         QStringList values;
         for (const QVariant &value : row)
-            values << (value.isNull() ? u8("<null>") : value.toString());
+            values << (value.isNull() ? "<null>" : value.toString());
         result << values.join(QLatin1Char('|'));
     }
     return result;
@@ -66,18 +66,18 @@ private Q_SLOTS:
         test::makeCatalogue(folder.path(), books);
         if (books == 0)
             test::SqlFile(catalogue())
-                .exec(u8("DELETE FROM CHOSHA; DELETE FROM HAKKOU; "
-                         "DELETE FROM BUNYA; DELETE FROM SAIZU"));
+                .exec("DELETE FROM CHOSHA; DELETE FROM HAKKOU; "
+                      "DELETE FROM BUNYA; DELETE FROM SAIZU");
         for (const QString &file : BackupFiles)
             writeFile(folder.filePath(file), QByteArray(5000, 'x'));
         const QString authors =
-            u8("SELECT 著者NO, rtrim(著者名), rtrim(国) FROM CHOSHA ORDER BY rowid");
+            "SELECT 著者NO, rtrim(著者名), rtrim(国) FROM CHOSHA ORDER BY rowid";
         QStringList before = rows(authors);
-        before.replaceInStrings(u8("<null>"), QString());
+        before.replaceInStrings("<null>", QString());
         backUp();
-        QCOMPARE(QFileInfo(folder.filePath(u8("BOOK.DAT"))).size(), books * 324);
-        QCOMPARE(QFileInfo(folder.filePath(u8("SAIZU.DAT"))).size(), books ? test::Sizes * 34 : 0);
-        QCOMPARE(QDir(folder.path()).entryList({u8("*.tmp")}, QDir::AllEntries), QStringList());
+        QCOMPARE(QFileInfo(folder.filePath("BOOK.DAT")).size(), books * 324);
+        QCOMPARE(QFileInfo(folder.filePath("SAIZU.DAT")).size(), books ? test::Sizes * 34 : 0);
+        QCOMPARE(QDir(folder.path()).entryList({"*.tmp"}, QDir::AllEntries), QStringList());
         QCOMPARE(openConnectionCount(catalogue()), 0);
         QHash<QString, QByteArray> first;
         for (const QString &file : BackupFiles)
@@ -89,16 +89,15 @@ private Q_SLOTS:
             QVERIFY2(contents(folder.filePath(file)) == first[file], qPrintable(file));
 
         // Keys and order survive; texts come back padded to the field, stamps as 未 or 済.
-        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{QString::number(books)});
+        QCOMPARE(rows("SELECT count(*) FROM BOOK"), QStringList{QString::number(books)});
         QCOMPARE(rows(authors), before);
-        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK WHERE 読書ｽﾀﾝﾌﾟ NOT IN ('未  ', '済  ')")),
-                 QStringList{u8("0")});
-        QCOMPARE(rows(u8("SELECT STMPID FROM DSTMP ORDER BY rowid")),
-                 (QStringList{u8("未"), u8("済")}));
+        QCOMPARE(rows("SELECT count(*) FROM BOOK WHERE 読書ｽﾀﾝﾌﾟ NOT IN ('未  ', '済  ')"),
+                 QStringList{"0"});
+        QCOMPARE(rows("SELECT STMPID FROM DSTMP ORDER BY rowid"), (QStringList{"未", "済"}));
         // The template's indexes and views are all there, and the file is sound.
-        const QString schema = u8("SELECT type, name, sql FROM sqlite_schema ORDER BY name");
+        const QString schema = "SELECT type, name, sql FROM sqlite_schema ORDER BY name";
         QCOMPARE(rows(schema), rows(schema, folder.filePath(files::RestoreTemplate)));
-        QCOMPARE(rows(u8("PRAGMA integrity_check")), QStringList{u8("ok")});
+        QCOMPARE(rows("PRAGMA integrity_check"), QStringList{"ok"});
     }
 
     void restoreBringsBackWhatTheFileHolds_data() {
@@ -146,14 +145,14 @@ private Q_SLOTS:
         backUp();
         folder.copyShipped(files::RestoreTemplate, files::WorkCopy);
         test::SqlFile(folder.filePath(files::WorkCopy))
-            .exec(u8("INSERT INTO BOOK (題名) VALUES ('前回の残り'); "
-                     "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (99, '残り')"));
+            .exec("INSERT INTO BOOK (題名) VALUES ('前回の残り'); "
+                  "INSERT INTO SAIZU (ｻｲｽﾞNO, ｻｲｽﾞ名) VALUES (99, '残り')");
         if (!templateRow.isEmpty())
             test::SqlFile(folder.filePath(files::RestoreTemplate))
                 .exec(
                     u8("INSERT INTO DOUI (ID, 同意日) VALUES (%1, '2000-01-01')").arg(templateRow));
         Connection main(AppState::instance().mainConnectionString);
-        Connection other(u8("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=tosho.mdb;"));
+        Connection other("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=tosho.mdb;");
         main.open();
         other.open();
         QCOMPARE(openConnectionCount(catalogue()), 2);
@@ -164,9 +163,9 @@ private Q_SLOTS:
         QVERIFY(!other.isOpen());
         QCOMPARE(openConnectionCount(catalogue()), 0);
         QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
-        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK")), QStringList{u8("10")});
-        QCOMPARE(rows(u8("SELECT count(*) FROM SAIZU WHERE ｻｲｽﾞNO = 99")), QStringList{u8("0")});
-        const QStringList ids = rows(u8("SELECT ID FROM DOUI"));
+        QCOMPARE(rows("SELECT count(*) FROM BOOK"), QStringList{"10"});
+        QCOMPARE(rows("SELECT count(*) FROM SAIZU WHERE ｻｲｽﾞNO = 99"), QStringList{"0"});
+        const QStringList ids = rows("SELECT ID FROM DOUI");
         QCOMPARE(ids.size(), 1);
         if (!templateRow.isEmpty())
             QCOMPARE(ids, QStringList{templateRow});
@@ -174,16 +173,15 @@ private Q_SLOTS:
 
     void fileNamesMatchWithoutCase() {
         DataFolder folder;
-        test::makeCatalogue(folder.path(), 8, true, u8("Tosho.mdb"));
+        test::makeCatalogue(folder.path(), 8, true, "Tosho.mdb");
         QVERIFY(QFile::rename(folder.filePath(files::RestoreTemplate),
-                              folder.filePath(u8("toshodef.mdb"))));
-        writeFile(folder.filePath(u8("hakko.dat")), "old");
+                              folder.filePath("toshodef.mdb")));
+        writeFile(folder.filePath("hakko.dat"), "old");
         backUp();
-        QCOMPARE(QFileInfo(folder.filePath(u8("hakko.dat"))).size(), test::Publishers * 54);
-        QVERIFY(!QFileInfo::exists(folder.filePath(u8("HAKKO.DAT"))));
+        QCOMPARE(QFileInfo(folder.filePath("hakko.dat")).size(), test::Publishers * 54);
+        QVERIFY(!QFileInfo::exists(folder.filePath("HAKKO.DAT")));
         restoreData();
-        QCOMPARE(rows(u8("SELECT count(*) FROM BOOK"), folder.filePath(u8("Tosho.mdb"))),
-                 QStringList{u8("8")});
+        QCOMPARE(rows("SELECT count(*) FROM BOOK", folder.filePath("Tosho.mdb")), QStringList{"8"});
         QVERIFY(!QFileInfo::exists(folder.filePath(files::Catalogue)));
         QVERIFY(!QFileInfo::exists(folder.filePath(files::WorkCopy)));
     }

@@ -24,10 +24,6 @@ QString caption(BookRegister *form) {
     return form->navigator()->caption();
 }
 
-void move(BookRegister *form, const char *button) {
-    QTest::mouseClick(control(form->navigator(), button), Qt::LeftButton);
-}
-
 QString spoken(QWidget *widget, QAccessible::Text what = QAccessible::Name) {
     return QAccessible::queryAccessibleInterface(widget)->text(what);
 }
@@ -125,10 +121,7 @@ private Q_SLOTS:
         fixture.addBook("次", 1, 2);
         BookRegister *form = fixture.openRegister();
         type(form, text("field"), text("typed"));
-        if (text("command").startsWith("cmdMove"))
-            move(form, qPrintable(text("command")));
-        else
-            click(form, text("command"));
+        click(form, text("command")); // the navigator's buttons are the register's too
         QCOMPARE(fixture.messages.texts.size(), 1);
         QVERIFY(fixture.messages.texts.first().startsWith(ErrorPrefix + "「"));
         QCOMPARE(fixture.messages.titles, QStringList{QString()});
@@ -181,10 +174,8 @@ private Q_SLOTS:
         if (cell<bool>("book"))
             fixture.addBook("本", 1, 1);
         QPointer<BookRegister> form = fixture.openRegister();
-        if (text("step") == "cmdDelete")
+        if (!text("step").isEmpty())
             click(form, text("step"));
-        else if (!text("step").isEmpty())
-            move(form, qPrintable(text("step")));
         QCOMPARE(caption(form), text("position"));
         const qsizetype said = fixture.messages.texts.size();
         auto *title = control<QLineEdit>(form, "txtFields(1)");
@@ -284,8 +275,8 @@ private Q_SLOTS:
                      "INSERT INTO BOOK (題名, SEQNO, 著者NO, 読書ｽﾀﾝﾌﾟ) VALUES ('一', 1, 40000, "
                      "'未  '), ('二', 2, 99999, '*'), ('三', 3, NULL, NULL)");
         BookRegister *form = fixture.openRegister(); // on 三, the book without an author
-        const QStringList combos = {"DataCombo1", "DataCombo2", "DataCombo3", "DataCombo4",
-                                    "DataCombo5"};
+        const QStringList combos =
+            QString("DataCombo1 DataCombo2 DataCombo3 DataCombo4 DataCombo5").split(' ');
         for (const QString &name : combos) {
             auto *combo = control<QComboBox>(form, name);
             const int entry = name == "DataCombo5" ? combo->findText("済") : 0;
@@ -301,13 +292,14 @@ private Q_SLOTS:
         // By author number (none first); a stamp with trailing blanks is that stamp, one the
         // list lacks shows as stored.
         for (const char *row : {"紫式部||||未", "||||*"}) {
-            move(form, "cmdMoveNext");
+            click(form, "cmdMoveNext");
             QStringList shown;
             for (const QString &name : combos)
                 shown << textOf(form, name);
             QCOMPARE(shown.join('|'), QString(row));
         }
-        move(form, "cmdMoveNext"); // a pick with no current book is refused through the error event
+        click(form,
+              "cmdMoveNext"); // a pick with no current book is refused through the error event
         Q_EMIT control<QComboBox>(form, "DataCombo1")->activated(0);
         QCOMPARE(fixture.messages.texts.size(), 1);
         QVERIFY(fixture.messages.texts.first().startsWith(ErrorPrefix));
@@ -370,10 +362,9 @@ private Q_SLOTS:
         choose(form, text("item"));
         QStringList opened;
         QPointer<QWidget> window;
-        for (QWidget *candidate : QApplication::topLevelWidgets()) {
+        for (QWidget *candidate : QApplication::topLevelWidgets())
             if (candidate->isVisible() && !before.contains(candidate))
                 opened << (window = candidate)->objectName();
-        }
         QCOMPARE(opened.isEmpty() ? QString("-") : opened.join(','), text("opens"));
         QCOMPARE(int(AppState::instance().subWindowFlag), cell<int>("flagAfter"));
         QCOMPARE(form->isVisible(), cell<bool>("registerShown"));
@@ -454,13 +445,12 @@ private Q_SLOTS:
     // their label rather than the entry shown, and one navigator (the lookup lists have none).
     void everyControlHasAnAccessibleName() {
         RegisterFixture fixture;
-        fixture.exec("INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (1, '岩波書店')");
-        fixture.exec("INSERT INTO BOOK (題名, 発行所NO) VALUES ('本', 1)");
+        fixture.exec("INSERT INTO HAKKOU (発行所NO, 発行所) VALUES (1, '岩波書店');"
+                     "INSERT INTO BOOK (題名, 発行所NO) VALUES ('本', 1)");
         QWidget *menu = WindowRegistry::instance().window(MainMenu::Name);
         BookRegister *form = fixture.openRegister();
         MasterEditor *editor = fixture.openEditor("CHOSHA", "CHOSHA");
-        for (QWidget *window :
-             {menu, static_cast<QWidget *>(form), static_cast<QWidget *>(editor)}) {
+        for (QWidget *window : QWidgetList{menu, form, editor}) {
             for (QWidget *widget : window->findChildren<QWidget *>()) {
                 bool isControl =
                     widget->isVisibleTo(window) &&

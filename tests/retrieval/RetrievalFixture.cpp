@@ -10,7 +10,7 @@ namespace hondana::test {
 RetrievalCatalogue::RetrievalCatalogue() {
     folder.copyShipped(files::CatalogueTemplate, files::Catalogue);
     file = std::make_unique<SqlFile>(folder.filePath(files::Catalogue));
-    exec(QStringLiteral(
+    exec(
         "INSERT INTO BUNYA (分野NO, 分野名) VALUES (2, '技術'), (1, '小説'), (3, '空き');"
         "INSERT INTO CHOSHA (著者NO, 著者名, 国) VALUES (2, '夏目漱石', '日本'), "
         "(1, 'Ｍｏｒｉ　鴎外', '日本');"
@@ -22,7 +22,7 @@ RetrievalCatalogue::RetrievalCatalogue() {
         "(3, 'あ', 99, 10, 1, NULL, '12', '7', 'D'),"
         "(4, NULL, 1, 5, 2, '*', NULL, NULL, NULL),"
         "(5, '', 1, 5, 2, '未  ', NULL, NULL, NULL),"
-        "(6, '迷子', 1, 5, 77, '', NULL, NULL, NULL)"));
+        "(6, '迷子', 1, 5, 77, '', NULL, NULL, NULL)");
 }
 
 RegisterStandIn::RegisterStandIn() {

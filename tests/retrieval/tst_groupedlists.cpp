@@ -5,6 +5,7 @@
 #include "core/AppState.h"
 #include "db/ShapedRecordSet.h"
 #include "retrieval/GroupedList.h"
+#include "support/Controls.h"
 #include "support/DataRows.h"
 #include "support/MessageRecorder.h"
 #include "widgets/DataNavigator.h"
@@ -13,7 +14,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTableView>
 #include <QtTest>
 
@@ -37,19 +37,17 @@ QString chapters(GroupedList &list, bool numbered) {
         source.moveTo(p);
         QStringList titles;
         for (const int row : list.records().chapter()) {
-            const QVariant title = books.valueAt(row, QStringLiteral("題名"));
-            titles << (title.isNull() ? QStringLiteral("(null)") : title.toString()) +
-                          (numbered ? u'#' + books.valueAt(row, QStringLiteral("SEQNO")).toString()
-                                    : QString());
+            const QVariant title = books.valueAt(row, "題名");
+            titles << (title.isNull() ? "(null)" : title.toString()) +
+                          (numbered ? u'#' + books.valueAt(row, "SEQNO").toString() : QString());
         }
-        parts << list.findChild<QLineEdit *>(QStringLiteral("txtFields(0)"))->text() + u':' +
-                     titles.join(u',');
+        parts << test::control<QLineEdit>(&list, "txtFields(0)")->text() + u':' + titles.join(u',');
     }
-    return parts.join(QStringLiteral(" | "));
+    return parts.join(" | ");
 }
 
-QString parentName(const GroupedList &list) {
-    return list.findChild<QLineEdit *>(QStringLiteral("txtFields(1)"))->text();
+QString parentName(GroupedList &list) {
+    return test::control<QLineEdit>(&list, "txtFields(1)")->text();
 }
 
 } // namespace
@@ -77,13 +75,13 @@ private Q_SLOTS:
         list->show();
         QAbstractItemModelTester tester(list->grid()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
+        QCOMPARE(list->navigator()->caption(), "Record: 1");
         const QString first = parentName(*list);
-        QTEST(chapters(*list, form != QStringLiteral("HAKKO2")), "expected");
+        QTEST(chapters(*list, form != "HAKKO2"), "expected");
         QCOMPARE(list->navigator()->caption(),
                  QStringLiteral("Record: %1").arg(list->dataSource()->recordSet().recordCount()));
-        QVERIFY(list->findChild<QLineEdit *>(QStringLiteral("txtFields(1)"))->isReadOnly());
-        if (form == QStringLiteral("BUNYA2")) {
+        QVERIFY(test::control<QLineEdit>(list, "txtFields(1)")->isReadOnly());
+        if (form == "BUNYA2") {
             list->dataSource()->moveTo(2);
             const QAbstractItemModel &grid = *list->grid()->model();
             QCOMPARE(grid.index(0, 4).data().toString(), QString()); // author 99 has no name
@@ -95,13 +93,12 @@ private Q_SLOTS:
         QCOMPARE(list->grid()->geometry().right(), list->rect().right());
 
         // Re-read shows what changed meanwhile, from the first parent on.
-        catalogue.exec(
-            QStringLiteral("UPDATE BUNYA SET 分野名 = 'x'; UPDATE CHOSHA SET 著者名 = 'x';"
-                           "UPDATE HAKKOU SET 発行所 = 'x'"));
-        list->findChild<QPushButton *>(QStringLiteral("cmdRefresh"))->click();
-        QCOMPARE(list->navigator()->caption(), QStringLiteral("Record: 1"));
-        QCOMPARE(parentName(*list), QStringLiteral("x"));
-        QVERIFY(first != QStringLiteral("x"));
+        catalogue.exec("UPDATE BUNYA SET 分野名 = 'x'; UPDATE CHOSHA SET 著者名 = 'x';"
+                       "UPDATE HAKKOU SET 発行所 = 'x'");
+        test::click(list, "cmdRefresh");
+        QCOMPARE(list->navigator()->caption(), "Record: 1");
+        QCOMPARE(parentName(*list), "x");
+        QVERIFY(first != "x");
         QCOMPARE(messages.texts, QStringList());
 
         list->close(); // from the title bar, as by 閉じる(&C)
@@ -113,29 +110,29 @@ private Q_SLOTS:
     void emptyAndUnreadable() {
         {
             test::RetrievalCatalogue catalogue;
-            catalogue.exec(QStringLiteral("DELETE FROM CHOSHA"));
+            catalogue.exec("DELETE FROM CHOSHA");
             test::MessageRecorder messages;
             test::RegisterStandIn registerWindow;
-            GroupedList list(describe(QStringLiteral("CHOSHA2")));
+            GroupedList list(describe("CHOSHA2"));
             list.show();
-            QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
+            QCOMPARE(list.navigator()->caption(), "Record: ");
             QCOMPARE(list.grid()->model()->rowCount(), 0);
             QCOMPARE(messages.texts, QStringList());
             QCOMPARE(AppState::instance().subWindowFlag, 1);
-            catalogue.exec(QStringLiteral("INSERT INTO CHOSHA (著者NO) VALUES (1)"));
+            catalogue.exec("INSERT INTO CHOSHA (著者NO) VALUES (1)");
             list.reread();
-            QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: 1"));
-            catalogue.exec(QStringLiteral("DROP TABLE CHOSHA"));
+            QCOMPARE(list.navigator()->caption(), "Record: 1");
+            catalogue.exec("DROP TABLE CHOSHA");
             list.reread();
             QCOMPARE(messages.texts.size(), 1);
-            QCOMPARE(list.navigator()->caption(), QStringLiteral("Record: "));
+            QCOMPARE(list.navigator()->caption(), "Record: ");
             QCOMPARE(messages.shownBusy, 0);
         }
         {
             test::DataFolder folder(test::DataFolder::Empty); // no catalogue at all
             test::MessageRecorder messages;
             test::RegisterStandIn registerWindow;
-            auto *list = new GroupedList(describe(QStringLiteral("CHOSHA2")));
+            auto *list = new GroupedList(describe("CHOSHA2"));
             list->show();
             QCOMPARE(messages.texts.size(), 2); // the navigator's error event, then the list's own
             QCOMPARE(messages.texts.front(), DataSource::ErrorPrefix + messages.texts.back());

@@ -20,39 +20,37 @@ QString insertRows(const char *table, int n) {
 
 // Each column is null in every seventh row, a different row for each column.
 QString sometimesNull(int column, const QString &value) {
-    return QStringLiteral("CASE WHEN i % 7 = ") + QString::number(column % 7) +
-           QStringLiteral(" THEN NULL ELSE ") + value + QStringLiteral(" END");
+    return "CASE WHEN i % 7 = " + QString::number(column % 7) + " THEN NULL ELSE " + value + " END";
 }
 
 // The columns of BOOK in the table's order; the title is never null.
 QString bookValues() {
-    const QString day = QStringLiteral("date('1899-12-30', '+' || (i % 10 * %1) || ' days')");
+    const QString day = "date('1899-12-30', '+' || (i % 10 * %1) || ' days')";
     const QStringList values = {
-        QStringLiteral("i % 4 + 1"),
+        "i % 4 + 1",
         QStringLiteral("i % %1 + 1").arg(Sizes),
-        QStringLiteral("'第' || (i % 9 + 1) || '巻'"),
-        QStringLiteral("'A-' || i"),
-        QStringLiteral("'棚' || (i % 40)"),
+        "'第' || (i % 9 + 1) || '巻'",
+        "'A-' || i",
+        "'棚' || (i % 40)",
         day.arg(4567),
-        QStringLiteral("i * 3"),
-        QStringLiteral("substr('銀河鉄道の夜 ｶﾞｲﾄﾞ 髙﨑 ソ表 C++ ', i % 9 + 1) || i"),
+        "i * 3",
+        "substr('銀河鉄道の夜 ｶﾞｲﾄﾞ 髙﨑 ソ表 C++ ', i % 9 + 1) || i",
         QStringLiteral("i % %1 + 1").arg(Authors),
-        QStringLiteral("CASE i % 4 WHEN 0 THEN '' WHEN 1 THEN '*' WHEN 2 THEN '未' ELSE '済' END"),
-        QStringLiteral("'ｶﾀｶﾅと①～＼の話 ' || i"),
+        "CASE i % 4 WHEN 0 THEN '' WHEN 1 THEN '*' WHEN 2 THEN '未' ELSE '済' END",
+        "'ｶﾀｶﾅと①～＼の話 ' || i",
         QStringLiteral("i % %1 + 1").arg(Publishers),
         day.arg(3989),
-        QStringLiteral("i % 30 - 1"),
+        "i % 30 - 1",
         QStringLiteral("i % %1 + 1").arg(Categories),
-        QStringLiteral("i * 173 % 30000"),
-        QStringLiteral("'駅前書店～ひなた～'"),
-        QStringLiteral("'913.' || i"),
-        QStringLiteral("date('2020-01-01', '-' || i || ' days')"),
-        QStringLiteral("i % 5 - 1"),
-    };
+        "i * 173 % 30000",
+        "'駅前書店～ひなた～'",
+        "'913.' || i",
+        "date('2020-01-01', '-' || i || ' days')",
+        "i % 5 - 1"};
     QStringList select;
     for (int column = 0; column < values.size(); ++column)
         select << (column == 7 ? values[column] : sometimesNull(column, values[column]));
-    return select.join(QStringLiteral(", "));
+    return select.join(", ");
 }
 
 } // namespace
@@ -60,34 +58,29 @@ QString bookValues() {
 void makeCatalogue(const QString &folder, int books, bool accepted, const QString &fileName) {
     const QString path = QDir(folder).filePath(fileName);
     QFile::remove(path);
-    if (!QFile::copy(QDir(DataFolder::shippedDataDir()).filePath(QStringLiteral("TOSHOINI.MDB")),
-                     path))
+    if (!QFile::copy(QDir(DataFolder::shippedDataDir()).filePath("TOSHOINI.MDB"), path))
         qFatal("cannot copy the starting catalogue");
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     const SqlFile catalogue(path);
-    const QString name = sometimesNull(1, QStringLiteral("'髙橋　' || i"));
-    catalogue.exec(insertRows("CHOSHA", Authors) + QStringLiteral("i, ") + name +
-                   QStringLiteral(", ") + sometimesNull(2, QStringLiteral("'ｲﾀﾘｱ'")) +
-                   QStringLiteral(" FROM n"));
-    catalogue.exec(insertRows("HAKKOU", Publishers) + QStringLiteral("i, ") + name +
-                   QStringLiteral(" FROM n"));
-    catalogue.exec(insertRows("BUNYA", Categories) + QStringLiteral("i, ") + name +
-                   QStringLiteral(" FROM n"));
-    catalogue.exec(insertRows("SAIZU", Sizes) + QStringLiteral("i, ") + name +
-                   QStringLiteral(" FROM n"));
+    const QString name = sometimesNull(1, "'髙橋　' || i");
+    catalogue.exec(insertRows("CHOSHA", Authors) + "i, " + name + ", " +
+                   sometimesNull(2, "'ｲﾀﾘｱ'") + " FROM n");
+    for (const auto &[table, rows] : {std::pair{"HAKKOU", Publishers},
+                                      std::pair{"BUNYA", Categories}, std::pair{"SAIZU", Sizes}})
+        catalogue.exec(insertRows(table, rows) + "i, " + name + " FROM n");
     if (books > 0)
-        catalogue.exec(insertRows("BOOK", books) + bookValues() + QStringLiteral(" FROM n"));
+        catalogue.exec(insertRows("BOOK", books) + bookValues() + " FROM n");
     if (accepted)
-        catalogue.exec(QStringLiteral("INSERT INTO DOUI (ID) VALUES (1)"));
+        catalogue.exec("INSERT INTO DOUI (ID) VALUES (1)");
 }
 
 void writeVersionDatabase(const QString &folder, const QString &version, const QString &fileName) {
     const QString path = QDir(folder).filePath(fileName);
     QFile::remove(path);
     const SqlFile database(path);
-    database.exec(QStringLiteral("CREATE TABLE VER (VER TEXT) STRICT"));
+    database.exec("CREATE TABLE VER (VER TEXT) STRICT");
     if (version == NullVersion)
-        database.exec(QStringLiteral("INSERT INTO VER (VER) VALUES (NULL)"));
+        database.exec("INSERT INTO VER (VER) VALUES (NULL)");
     else if (version != NoRow)
         database.exec(QStringLiteral("INSERT INTO VER (VER) VALUES ('%1')").arg(version));
 }

@@ -24,9 +24,8 @@ private Q_SLOTS:
             .exec("INSERT INTO BOOK (SEQNO, 題名, 著者NO, 価格, 発行日) VALUES "
                   "(1, 'こころ', 1, 1500, '2024-04-01'), (2, '舞姫', 2, NULL, NULL), "
                   "(3, '雁', 3, 0, '1899-12-30')");
-        DataSource books(DataSource::Role::Primary);
-        books.setConnectionString("FILE NAME=Karobu.udl");
-        books.setRecordSource(BookRegister::RecordSource);
+        DataSource books(DataSource::Role::Primary, "datPrimaryRS", "FILE NAME=Karobu.udl",
+                         BookRegister::RecordSource, nullptr);
         DataGrid grid;
         QVERIFY(books.refresh());
         grid.bind(&books, {{"題名", "書名", 1440, {}, false, true},
