@@ -23,16 +23,37 @@ constexpr qsizetype MaxLength = 1000;
 // How many texts a thread takes at a time in suggestAll.
 constexpr qsizetype Chunk = 256;
 
-// The columns of a dictionary entry's feature line (IPA and NAIST dictionary layout).
-enum Feature { PartOfSpeech = 0, Subclass1 = 1, Subclass2 = 2, Reading = 7 };
+// The part-of-speech columns of a dictionary entry's feature line.
+enum Feature { PartOfSpeech = 0, Subclass1 = 1, Subclass2 = 2 };
 
+// One morphological dictionary and the column of its feature line that holds a word's reading
+// as written (は as ハ, not as pronounced).
+struct DictionaryShape {
+    const char *folder;
+    const char *package;
+    qsizetype readingColumn;
+};
+
+// NAIST alone: UniDic together with it reads more titles and names right (bench_readings), but
+// costs a download of 1 GB and 5 GB of disk, too much for the readings of a book list.
+constexpr DictionaryShape Dictionaries[] = {
+    {HONDANA_NAIST_DICTIONARY, "mecab-naist-jdic", 7},
+};
+
+// The comma-separated fields of a feature line; a field in double quotes may hold commas.
 QList<QByteArrayView> featuresOf(const MeCab::Node *node) {
     QList<QByteArrayView> features;
     const QByteArrayView line(node->feature);
     qsizetype start = 0;
+    bool quoted = false;
     for (qsizetype i = 0; i <= line.size(); ++i) {
-        if (i == line.size() || line[i] == ',') {
-            features << line.sliced(start, i - start);
+        if (i < line.size() && line[i] == '"')
+            quoted = !quoted;
+        else if (i == line.size() || (line[i] == ',' && !quoted)) {
+            QByteArrayView field = line.sliced(start, i - start);
+            if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+                field = field.sliced(1, field.size() - 2);
+            features << field;
             start = i + 1;
         }
     }
@@ -61,19 +82,20 @@ bool isSilent(const MeCab::Node *node) {
 }
 
 // What one word of the analysis reads as; nothing when it cannot be read.
-std::optional<QString> readingOf(const MeCab::Node *node) {
+std::optional<QString> readingOf(const MeCab::Node *node, qsizetype readingColumn) {
     if (isSilent(node))
         return QString();
+    // Kana is read as written: a dictionary's reading of a kana word may modernise its spelling
+    // (しをん as シオン), which is not what the writer chose.
+    const QString asWritten = readings::kanaReading(surfaceOf(node));
+    if (!asWritten.isEmpty())
+        return asWritten;
     const QList<QByteArrayView> features = featuresOf(node);
-    if (node->stat != MECAB_UNK_NODE && features.size() > Reading) {
-        const QString reading = readings::kanaReading(QString::fromUtf8(features[Reading]));
+    if (node->stat != MECAB_UNK_NODE && features.size() > readingColumn) {
+        const QString reading = readings::kanaReading(QString::fromUtf8(features[readingColumn]));
         if (!reading.isEmpty())
             return reading;
     }
-    // A word the dictionary lacks can still be read when it is written in kana.
-    const QString reading = readings::kanaReading(surfaceOf(node));
-    if (!reading.isEmpty())
-        return reading;
     return std::nullopt;
 }
 
@@ -92,66 +114,118 @@ const MeCab::Node *asName(const MeCab::Lattice &lattice, const MeCab::Node *node
     return best;
 }
 
-} // namespace
+// A dictionary's reading of a whole text, and how many words it took the text to be.
+struct Analysis {
+    QString reading;
+    int words = 0;
+};
 
-struct ReadingSuggester::Dictionary {
+// The text as the dictionaries are given it; empty when it cannot be read at all.
+QString prepared(const QString &text) {
+    if (text.size() > MaxLength)
+        return {};
+    // Half-width katakana and full-width Latin are read as their usual forms; a control
+    // character is no part of a word.
+    QString result = text.normalized(QString::NormalizationForm_KC);
+    // The dictionaries spell Latin letters and digits out one by one (2001 as ニゼロゼロイチ),
+    // which is no reading of them.
+    if (std::any_of(result.begin(), result.end(), isLatinOrDigit))
+        return {};
+    std::replace_if(
+        result.begin(), result.end(), [](QChar c) { return c.category() == QChar::Other_Control; },
+        QChar(u' '));
+    return result;
+}
+
+// One loaded dictionary.
+struct Analyser {
     std::unique_ptr<MeCab::Model> model;
     std::unique_ptr<MeCab::Tagger> tagger; // one for all threads: each call has its own lattice
+    qsizetype readingColumn = 0;
 
-    QString read(MeCab::Lattice &lattice, const QString &text, ReadingKind kind) const {
-        if (text.size() > MaxLength)
-            return {};
+    explicit Analyser(const DictionaryShape &shape) : readingColumn(shape.readingColumn) {
+        const QString folder = QString::fromUtf8(shape.folder);
+        if (!QFileInfo(folder + QStringLiteral("/sys.dic")).isFile())
+            throw Failure(QStringLiteral("読みの辞書「%1」がありません。%2 を入れてください。")
+                              .arg(folder, QString::fromUtf8(shape.package)));
+        // The empty resource file keeps a user's own MeCab settings out of the suggestions.
+        const QByteArray arguments = "-r /dev/null -d " + QFile::encodeName(folder);
+        model.reset(MeCab::createModel(arguments.constData()));
+        if (model)
+            tagger.reset(model->createTagger());
+        if (!tagger)
+            throw Failure(QStringLiteral("読みの辞書「%1」を読めません: %2")
+                              .arg(folder, QString::fromLocal8Bit(MeCab::getLastError())));
+    }
+
+    std::optional<Analysis> analyse(MeCab::Lattice &lattice, const QByteArray &utf8,
+                                    ReadingKind kind) const {
+        lattice.set_sentence(utf8.constData(), size_t(utf8.size()));
+        if (!tagger->parse(&lattice))
+            return std::nullopt;
+        Analysis analysis;
+        for (const MeCab::Node *node = lattice.bos_node()->next;
+             node && node->stat != MECAB_EOS_NODE; node = node->next) {
+            const std::optional<QString> part = readingOf(
+                kind == ReadingKind::Person ? asName(lattice, node) : node, readingColumn);
+            if (!part)
+                return std::nullopt;
+            analysis.reading += *part;
+            analysis.words += !part->isEmpty();
+        }
+        if (!readings::isKatakanaOnly(analysis.reading))
+            return std::nullopt;
+        return analysis;
+    }
+};
+
+} // namespace
+
+// A lattice of each dictionary, for one thread.
+struct ReadingSuggester::Lattices {
+    std::vector<std::unique_ptr<MeCab::Lattice>> each;
+};
+
+struct ReadingSuggester::Dictionary {
+    std::vector<Analyser> analysers;
+
+    Lattices createLattices() const {
+        Lattices lattices;
+        for (const Analyser &analyser : analysers)
+            lattices.each.emplace_back(analyser.model->createLattice());
+        return lattices;
+    }
+
+    // The reading of the dictionary that takes the text as the fewest words: a dictionary that
+    // holds a title or a name as one entry knows it, where one that splits it only reads its
+    // characters. On a tie the first dictionary's reading stands.
+    QString read(const Lattices &lattices, const QString &text, ReadingKind kind) const {
         const QString kana = readings::kanaReading(text);
         if (!kana.isEmpty())
             return kana;
-        // Half-width katakana and full-width Latin are read as their usual forms; a control
-        // character is no part of a word.
-        QString prepared = text.normalized(QString::NormalizationForm_KC);
-        // The dictionary spells Latin letters and digits out one by one (2001 as ニゼロゼロイチ),
-        // which is no reading of them.
-        if (std::any_of(prepared.begin(), prepared.end(), isLatinOrDigit))
+        const QByteArray utf8 = prepared(text).toUtf8();
+        if (utf8.isEmpty())
             return {};
-        std::replace_if(
-            prepared.begin(), prepared.end(),
-            [](QChar c) { return c.category() == QChar::Other_Control; }, QChar(u' '));
-        const QByteArray utf8 = prepared.toUtf8();
-        lattice.set_sentence(utf8.constData(), size_t(utf8.size()));
-        if (!tagger->parse(&lattice))
-            return {};
-        QString reading;
-        for (const MeCab::Node *node = lattice.bos_node()->next;
-             node && node->stat != MECAB_EOS_NODE; node = node->next) {
-            const std::optional<QString> part =
-                readingOf(kind == ReadingKind::Person ? asName(lattice, node) : node);
-            if (!part)
-                return {};
-            reading += *part;
+        std::optional<Analysis> best;
+        for (size_t i = 0; i < analysers.size(); ++i) {
+            const std::optional<Analysis> analysis =
+                analysers[i].analyse(*lattices.each[i], utf8, kind);
+            if (analysis && (!best || analysis->words < best->words))
+                best = analysis;
         }
-        return readings::isKatakanaOnly(reading) ? reading : QString();
+        return best ? best->reading : QString();
     }
 };
 
 ReadingSuggester::ReadingSuggester() : m_dictionary(std::make_unique<Dictionary>()) {
-    const QString folder = QStringLiteral(HONDANA_MECAB_DICTIONARY);
-    if (!QFileInfo(folder + QStringLiteral("/sys.dic")).isFile())
-        throw Failure(QStringLiteral("読みの辞書「%1」がありません。mecab-naist-jdic を入れて"
-                                     "ください。")
-                          .arg(folder));
-    // The empty resource file keeps a user's own MeCab settings out of the suggestions.
-    const QByteArray arguments = "-r /dev/null -d " + QFile::encodeName(folder);
-    m_dictionary->model.reset(MeCab::createModel(arguments.constData()));
-    if (m_dictionary->model)
-        m_dictionary->tagger.reset(m_dictionary->model->createTagger());
-    if (!m_dictionary->tagger)
-        throw Failure(QStringLiteral("読みの辞書「%1」を読めません: %2")
-                          .arg(folder, QString::fromLocal8Bit(MeCab::getLastError())));
+    for (const DictionaryShape &shape : Dictionaries)
+        m_dictionary->analysers.emplace_back(shape);
 }
 
 ReadingSuggester::~ReadingSuggester() = default;
 
 QString ReadingSuggester::suggest(const QString &text, ReadingKind kind) const {
-    const std::unique_ptr<MeCab::Lattice> lattice(m_dictionary->model->createLattice());
-    return m_dictionary->read(*lattice, text, kind);
+    return m_dictionary->read(m_dictionary->createLattices(), text, kind);
 }
 
 QStringList ReadingSuggester::suggestAll(const QStringList &texts, ReadingKind kind,
@@ -162,12 +236,12 @@ QStringList ReadingSuggester::suggestAll(const QStringList &texts, ReadingKind k
     std::atomic<bool> stopped = false;
     // Each thread takes the next chunk until none is left; only the calling thread reports.
     const auto work = [&](bool reports) {
-        const std::unique_ptr<MeCab::Lattice> lattice(m_dictionary->model->createLattice());
+        const Lattices lattices = m_dictionary->createLattices();
         for (qsizetype start = next.fetch_add(Chunk); start < texts.size() && !stopped;
              start = next.fetch_add(Chunk)) {
             const qsizetype end = std::min(start + Chunk, texts.size());
             for (qsizetype i = start; i < end; ++i)
-                suggestions[i] = m_dictionary->read(*lattice, texts[i], kind);
+                suggestions[i] = m_dictionary->read(lattices, texts[i], kind);
             done += end - start;
             if (reports && !progress.report(done, texts.size()))
                 stopped = true;

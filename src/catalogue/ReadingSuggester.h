@@ -17,9 +17,10 @@ enum class ReadingKind {
 };
 
 // Suggests the reading (読み) of a title, a person's name or a publisher, in katakana: kana text
-// converts directly, kanji are read with the morphological dictionary. A suggestion never holds
-// anything but katakana and ー: text with a part that cannot be read (Latin letters, digits, a
-// word the dictionary lacks) gets none. Safe to use from several threads at once.
+// converts directly, kanji are read with the morphological dictionaries of a table (the one
+// that takes the text as the fewest words wins). A suggestion never holds anything but katakana and
+// ー: text with a part that cannot be read (Latin letters, digits, a kanji no dictionary has) gets
+// none. Safe to use from several threads at once.
 class ReadingSuggester {
 public:
     // Loads the dictionary; throws Failure when it is missing or unreadable.
@@ -39,6 +40,7 @@ public:
 
 private:
     struct Dictionary;
+    struct Lattices;
     std::unique_ptr<Dictionary> m_dictionary;
 };
 
