@@ -14,12 +14,15 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace hondana {
 
@@ -100,6 +103,11 @@ void KanaIndexWindow::buildControls() {
             if (jumpToRow(row))
                 m_entryView->setFocus();
         });
+        // The row is one stop of Tab; the arrow keys move along it.
+        if (number > 0)
+            button->setFocusPolicy(Qt::ClickFocus);
+        button->installEventFilter(this);
+        m_rowButtons.push_back(button);
         rowButtons->addWidget(button);
     }
     rowButtons->addStretch(1);
@@ -145,7 +153,8 @@ void KanaIndexWindow::buildControls() {
     connect(openButton, &QPushButton::clicked, this, &KanaIndexWindow::openBook);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     EscapeCloses::install(this, closeButton);
-    setTabOrder(m_tabs, m_entryView);
+    setTabOrder(m_tabs, m_rowButtons.front());
+    setTabOrder(m_rowButtons.front(), m_entryView);
     setTabOrder(m_entryView, m_bookView);
     setTabOrder(m_bookView, openButton);
     setTabOrder(openButton, closeButton);
@@ -270,6 +279,22 @@ void KanaIndexWindow::showEvent(QShowEvent *event) {
     m_placed = true;
     placeBesideRegister(this);
     m_entryView->setFocus();
+}
+
+// Left and Right go round the row buttons; Space presses the one with the focus.
+bool KanaIndexWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        const auto button = std::find(m_rowButtons.begin(), m_rowButtons.end(), watched);
+        if (button != m_rowButtons.end() && (key == Qt::Key_Left || key == Qt::Key_Right)) {
+            const int count = int(m_rowButtons.size());
+            const int step = key == Qt::Key_Left ? count - 1 : 1;
+            m_rowButtons[size_t((int(button - m_rowButtons.begin()) + step) % count)]->setFocus(
+                Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // Books the register wrote since are shown when the user comes back to the index.

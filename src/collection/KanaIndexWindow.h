@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -43,6 +44,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
@@ -58,6 +60,7 @@ private:
     collection::IndexEntryModel *m_entries = nullptr;
     collection::IndexBookModel *m_books = nullptr;
     QTabBar *m_tabs = nullptr;
+    std::vector<QPushButton *> m_rowButtons;
     collection::IndexEntryView *m_entryView = nullptr;
     QTableView *m_bookView = nullptr;
     QLabel *m_count = nullptr;

@@ -16,6 +16,7 @@
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 #include "support/TestSql.h"
+#include "support/Windows.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/ProgramEnd.h"
@@ -95,11 +96,7 @@ private Q_SLOTS:
     }
 
     void cleanup() {
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            window->hide();
-            window->deleteLater();
-        }
-        finishProgram();
+        closeEveryWindow();
         m_messages.reset();
         m_folder.reset();
     }

@@ -7,6 +7,7 @@
 #include "db/RecordSet.h"
 #include "register/BookRegister.h"
 #include "register/RegisterFixture.h"
+#include "support/DataRows.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
 #include "widgets/WindowRegistry.h"
@@ -95,6 +96,7 @@ void seedAuthors(RegisterFixture &fixture) {
         {6, "和辻哲郎", "ワツジ テツロウ", 1},
         {7, "Zola", "", 1},
         {8, "夏目漱石", "ナツメ ソウセキ", 2},
+        {9, "García", "ガルシア", 1},
     };
     Readings readings;
     int seq = 0;
@@ -125,6 +127,7 @@ private Q_SLOTS:
         QTest::newRow("move") << "next";
         QTest::newRow("close") << "close";
         QTest::newRow("panel closed") << "panel";
+        QTest::newRow("Escape in the panel") << "escape";
         QTest::newRow("new book, 更新") << "add";
     }
     void panelSavesWithTheRegister() {
@@ -149,6 +152,8 @@ private Q_SLOTS:
             books->close();
         else if (action == "panel")
             panel->close();
+        else if (action == "escape")
+            QTest::keyClick(control(panel, "txtReading"), Qt::Key_Escape);
         else
             click(books, "cmdUpdate");
         RegisterFixture::settle();
@@ -162,7 +167,7 @@ private Q_SLOTS:
             QCOMPARE(control<QLabel>(panel, "lblTitle")->text(), "二の巻");
             QCOMPARE(control<QLineEdit>(panel, "txtReading")->text(), "");
         }
-        if (action == "close")
+        if (action == "close" || action == "escape")
             QVERIFY(!RegisterFixture::visibleWindow(BookDetailsPanel::Name));
     }
 
@@ -213,45 +218,36 @@ private Q_SLOTS:
         QVERIFY(!control(panel, "cmdSuggest")->isEnabled());
     }
 
-    // Each row button, typed kana and 他 stand on the first entry of their place in the order.
+    // Each row button and typed kana stand on the first entry of their place in the order: a
+    // step that is a number presses that row button, any other is kana typed into the list.
     void indexJumps_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("entry");
-        QTest::newRow("あ") << "button 0"
-                            << "芥川龍之介";
-        QTest::newRow("か (ガ sorts with カ)") << "button 1"
-                                               << "ガルシア";
-        QTest::newRow("な") << "button 4"
-                            << "夏目漱石";
-        QTest::newRow("は") << "button 5"
-                            << "東野圭吾";
-        QTest::newRow("や") << "button 7"
-                            << "山崎豊子";
-        QTest::newRow("わ") << "button 9"
-                            << "和辻哲郎";
-        QTest::newRow("他: a name without reading") << "button 10"
-                                                    << "Zola";
-        QTest::newRow("typed かわ") << "type かわ"
-                                    << "川端康成";
-        QTest::newRow("typed ひ") << "type ひ"
-                                  << "東野圭吾";
-        QTest::newRow("typed before the first row") << "type ぁ"
-                                                    << "芥川龍之介";
+        columns<QStringList, QStringList>({"steps", "entries"});
+        row("row buttons; ガ with か; 他 a name without reading",
+            QStringList{"0", "1", "4", "5", "7", "9", "10"},
+            QStringList{"芥川龍之介", "ガルシア", "夏目漱石", "東野圭吾", "山崎豊子", "和辻哲郎",
+                        "Zola"});
+        row("typed かわ", QStringList{"かわ"}, QStringList{"川端康成"});
+        row("typed ひ", QStringList{"ひ"}, QStringList{"東野圭吾"});
+        row("typed before the first row", QStringList{"ぁ"}, QStringList{"芥川龍之介"});
+        row("typed a whole reading", QStringList{"ひがしの けいご"}, QStringList{"東野圭吾"});
+        row("typed the reading of two", QStringList{"がるしあ"}, QStringList{"ガルシア"});
     }
     void indexJumps() {
-        QFETCH(QString, how);
-        QFETCH(QString, entry);
+        const QStringList entries = cell<QStringList>("entries");
         RegisterFixture fixture;
         seedAuthors(fixture);
         KanaIndexWindow *index = openIndex(fixture.openRegister());
         QVERIFY(index);
         control<QTabBar>(index, "tabLists")->setCurrentIndex(1);
-        const QString what = how.section(' ', 1);
-        if (how.startsWith("button"))
-            click(index, QString("cmdRow(%1)").arg(what));
-        else
-            typeKana(control(index, "grdEntries"), what);
-        QCOMPARE(currentEntry(index), entry);
+        for (int step = 0; const QString &what : cell<QStringList>("steps")) {
+            bool isButton = false;
+            what.toInt(&isButton);
+            if (isButton)
+                click(index, QString("cmdRow(%1)").arg(what));
+            else
+                typeKana(control(index, "grdEntries"), what);
+            QCOMPARE(currentEntry(index), entries[step++]);
+        }
     }
 
     // Entries show their number of books; an author's reading edited in place is the user's,
@@ -285,18 +281,39 @@ private Q_SLOTS:
         QCOMPARE(fixture.messages.texts.size(), 1);
     }
 
-    // Enter on a book in the index stands the register on it.
-    void indexOpensABookInTheRegister() {
+    // From the keyboard: Enter on a book, or on an entry of one book, stands the register on it;
+    // Enter on an entry of several goes to its books; the arrows go round the row buttons and
+    // Space presses one; Escape closes the index and leaves the register where it was.
+    void indexFromTheKeyboard_data() {
+        columns<int, QString, QList<int>, QString, bool>(
+            {"button", "focus", "keys", "title", "closed"});
+        row("Enter on a book", 9, "grdBooks", QList<int>{Qt::Key_Return}, "和辻哲郎の本0", false);
+        row("Enter on an entry of one book", 9, "grdEntries", QList<int>{Qt::Key_Return},
+            "和辻哲郎の本0", false);
+        row("Enter on an entry of three, Down, Enter", 5, "grdEntries",
+            QList<int>{Qt::Key_Return, Qt::Key_Down, Qt::Key_Return}, "東野圭吾の本1", false);
+        row("Left from あ to 他, Space, Enter", -1, "cmdRow(0)",
+            QList<int>{Qt::Key_Left, Qt::Key_Space, Qt::Key_Return}, "Zolaの本0", false);
+        row("Escape", 9, "grdEntries", QList<int>{Qt::Key_Escape}, "", true);
+    }
+    void indexFromTheKeyboard() {
         RegisterFixture fixture;
         seedAuthors(fixture);
         BookRegister *books = fixture.openRegister();
-        KanaIndexWindow *index = openIndex(books);
+        const QString before = books->books()->recordSet().value("題名").toString();
+        QPointer<KanaIndexWindow> index = openIndex(books);
+        QVERIFY(index);
         control<QTabBar>(index, "tabLists")->setCurrentIndex(1);
-        click(index, "cmdRow(9)");
-        auto *bookList = control<QTableView>(index, "grdBooks");
-        bookList->setFocus();
-        QTest::keyClick(bookList, Qt::Key_Return);
-        QCOMPARE(books->books()->recordSet().value("題名").toString(), "和辻哲郎の本0");
+        if (const int button = cell<int>("button"); button >= 0)
+            click(index, QString("cmdRow(%1)").arg(button));
+        control(index, text("focus"))->setFocus();
+        for (const int key : cell<QList<int>>("keys"))
+            QTest::keyClick(index->focusWidget(), Qt::Key(key));
+        RegisterFixture::settle();
+        const QString title = text("title");
+        QCOMPARE(books->books()->recordSet().value("題名").toString(),
+                 title.isEmpty() ? before : title);
+        QCOMPARE(index.isNull(), cell<bool>("closed"));
     }
 };
 

@@ -5,6 +5,7 @@
 #include "core/AppState.h"
 #include "masters/MasterEditor.h"
 #include "register/BookRegister.h"
+#include "support/Windows.h"
 #include "widgets/ProgramEnd.h"
 #include "widgets/WindowRegistry.h"
 
@@ -35,12 +36,7 @@ RegisterFixture::RegisterFixture() {
 }
 
 RegisterFixture::~RegisterFixture() {
-    QList<QPointer<QWidget>> windows;
-    for (QWidget *window : QApplication::topLevelWidgets())
-        if (!window->parentWidget())
-            windows << window;
-    qDeleteAll(windows);
-    settle();
+    closeEveryWindow();
     m_sql.reset();
     setEventLoopExit({});
     AppState::instance().reset();
