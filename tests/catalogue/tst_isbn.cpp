@@ -12,44 +12,32 @@ class TestIsbn : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // What is typed or scanned; the 13 digits kept and their hyphenated form, or a fragment of the
-    // refusal's message.
+    // What is typed or scanned, and the hyphenated form of the 13 digits kept (the digits without
+    // the hyphens) or a fragment of the refusal's message.
     void entry_data() {
-        test::columns<QString, QString, QString, QString>(
-            {"typed", "digits", "hyphenated", "refusal"});
+        test::columns<QString, QString, QString>({"typed", "hyphenated", "refusal"});
         const QString none;
-        test::row("ISBN-10 with hyphens", u8("4-10-101001-3"), u8("9784101010014"),
-                  u8("978-4-10-101001-4"), none);
-        test::row("ISBN-10, full-width", u8("４１０１０１００１３"), u8("9784101010014"),
-                  u8("978-4-10-101001-4"), none);
-        test::row("ISBN-10 ending in x", u8("415200004x"), u8("9784152000040"),
-                  u8("978-4-15-200004-0"), none);
-        test::row("ISBN-10 check digit 0", u8("4-88135-123-0"), u8("9784881351239"),
-                  u8("978-4-88135-123-9"), none);
-        test::row("3-digit publisher", u8("978-4-306-01321-6"), u8("9784306013216"),
-                  u8("978-4-306-01321-6"), none);
-        test::row("blanks", u8(" 978 4800 03004 7 "), u8("9784800030047"), u8("978-4-8000-3004-7"),
-                  none);
+        test::row("ISBN-10 with hyphens", u8("4-10-101001-3"), u8("978-4-10-101001-4"), none);
+        test::row("ISBN-10, full-width", u8("４１０１０１００１３"), u8("978-4-10-101001-4"), none);
+        test::row("ISBN-10 ending in x", u8("415200004x"), u8("978-4-15-200004-0"), none);
+        test::row("ISBN-10 check digit 0", u8("4-88135-123-0"), u8("978-4-88135-123-9"), none);
+        test::row("3-digit publisher", u8("978-4-306-01321-6"), u8("978-4-306-01321-6"), none);
+        test::row("blanks", u8(" 978 4800 03004 7 "), u8("978-4-8000-3004-7"), none);
         test::row("full-width hyphens", u8("９７８－４－８８１３５－１２３－９"),
-                  u8("9784881351239"), u8("978-4-88135-123-9"), none);
-        test::row("long-vowel mark as hyphen", u8("978ー4901234566"), u8("9784901234566"),
-                  u8("978-4-901234-56-6"), none);
-        test::row("7-digit publisher", u8("9784951234561"), u8("9784951234561"),
-                  u8("978-4-9512345-6-1"), none);
-        test::row("English group 0", u8("9780877790020"), u8("9780877790020"),
-                  u8("978-0-87779-002-0"), none);
-        test::row("979, group not known", u8("9791099999993"), u8("9791099999993"),
-                  u8("9791099999993"), none);
-        test::row("nothing typed", u8("  "), none, none, none);
-        test::row("ISBN-10 check digit wrong", u8("4101010014"), none, none,
-                  u8("チェックディジット"));
-        test::row("ISBN-13 check digit wrong", u8("9784101010015"), none, none,
-                  u8("チェックディジット"));
-        test::row("price barcode", u8("1920093008006"), none, none, u8("値段"));
-        test::row("a product barcode", u8("4912345678904"), none, none, u8("978 か 979"));
-        test::row("11 digits", u8("97841010100"), none, none, u8("10 桁か 13 桁"));
-        test::row("X inside ISBN-10", u8("41010100X3"), none, none, u8("数字 9 桁"));
-        test::row("letter in ISBN-13", u8("978410101001A"), none, none, u8("数字 13 桁"));
+                  u8("978-4-88135-123-9"), none);
+        test::row("long-vowel mark as hyphen", u8("978ー4901234566"), u8("978-4-901234-56-6"),
+                  none);
+        test::row("7-digit publisher", u8("9784951234561"), u8("978-4-9512345-6-1"), none);
+        test::row("English group 0", u8("9780877790020"), u8("978-0-87779-002-0"), none);
+        test::row("979, group not known", u8("9791099999993"), u8("9791099999993"), none);
+        test::row("nothing typed", u8("  "), none, none);
+        test::row("ISBN-10 check digit wrong", u8("4101010014"), none, u8("チェックディジット"));
+        test::row("ISBN-13 check digit wrong", u8("9784101010015"), none, u8("チェックディジット"));
+        test::row("price barcode", u8("1920093008006"), none, u8("値段"));
+        test::row("a product barcode", u8("4912345678904"), none, u8("978 か 979"));
+        test::row("11 digits", u8("97841010100"), none, u8("10 桁か 13 桁"));
+        test::row("X inside ISBN-10", u8("41010100X3"), none, u8("数字 9 桁"));
+        test::row("letter in ISBN-13", u8("978410101001A"), none, u8("数字 13 桁"));
     }
     void entry() {
         const QString typed = test::text("typed");
@@ -57,8 +45,8 @@ private Q_SLOTS:
         try {
             const Isbn isbn = Isbn::fromText(typed);
             QVERIFY2(refusal.isEmpty(), "accepted what should be refused");
-            QCOMPARE(isbn.digits(), test::text("digits"));
             QCOMPARE(isbn.hyphenated(), test::text("hyphenated"));
+            QCOMPARE(isbn.digits(), test::text("hyphenated").remove('-'));
             QCOMPARE(Isbn::fromText(isbn.hyphenated()), isbn);
         } catch (const Failure &failure) {
             QVERIFY2(!refusal.isEmpty(), qPrintable(failure.message()));
