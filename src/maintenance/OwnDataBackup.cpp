@@ -244,6 +244,10 @@ void OwnDataRestore::finish() {
                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
 }
 
+void OwnDataRestore::end() {
+    m_inserts.reset();
+}
+
 qint64 OwnDataRestore::movedRecord(int file, QByteArrayView digest) {
     std::optional<QHash<QByteArray, qint64>> &index = m_digests[file];
     if (!index) {

@@ -78,6 +78,9 @@ public:
                         qint64 rowId);
     // Every record is in: attaches what waited for the end, where it can. Throws Failure.
     void finish();
+    // Lets go of the work copy's statements, after finish or on a failure: a connection with a
+    // statement still prepared on it cannot close, and would stay open for good.
+    void end();
     const Outcome &outcome() const { return m_outcome; }
     // Writes the lines that were not attached into the data folder under keptFile. Throws Failure.
     void writeKept() const;

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 
 namespace hondana {
@@ -198,6 +199,7 @@ RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
         try {
             const QList<Index> indexes = dropIndexes(handle);
             ownData.begin(handle);
+            const auto released = qScopeGuard([&ownData] { ownData.end(); });
             RecordProgress records{progress, recordTotal(folder)};
             for (const backup::Layout &layout : backup::layouts()) {
                 summary.files.append(fillTable(handle, layout, folder, records, ownData));
