@@ -23,10 +23,12 @@ struct Command {
     QString usage;                              // the command's own --help
     int arguments = 0;                          // how many arguments it takes
     std::function<int(const Invocation &)> run; // returns the exit code; throws Failure
+    bool moreArguments = false;                 // `arguments` is the least it takes
 };
 
 // Every command, in the order the usage lists them.
 QList<Command> maintenanceCommands();
 QList<Command> reportCommands();
+QList<Command> lookupCommands();
 
 } // namespace hondana::admin

@@ -19,7 +19,7 @@ using namespace hondana::admin;
 namespace {
 
 QList<Command> allCommands() {
-    return maintenanceCommands() + reportCommands();
+    return maintenanceCommands() + reportCommands() + lookupCommands();
 }
 
 QString usage() {
@@ -119,7 +119,7 @@ int main(int argc, char *argv[]) {
         return usageError(
             QStringLiteral("「%1」というコマンドはありません。").arg(parsed.words.first()));
     parsed.call.arguments = parsed.words.mid(1);
-    if (parsed.call.arguments.size() > command->arguments)
+    if (!command->moreArguments && parsed.call.arguments.size() > command->arguments)
         return usageError(
             QStringLiteral("%1 に余分な引数「%2」があります。\n\n%3")
                 .arg(command->name, parsed.call.arguments.at(command->arguments), command->usage));

@@ -8,6 +8,7 @@
 #include "maintenance/Snapshots.h"
 #include "support/DataFolder.h"
 #include "support/DataRows.h"
+#include "support/LocalSruServer.h"
 
 #include <QDir>
 #include <QtTest>
@@ -172,6 +173,8 @@ class TestCrashInjection : public QObject {
 private Q_SLOTS:
     void killAtEveryStep_data();
     void killAtEveryStep();
+    void killWhileKeepingAnAnswer_data();
+    void killWhileKeepingAnAnswer();
 };
 
 void TestCrashInjection::killAtEveryStep_data() {
@@ -249,6 +252,36 @@ void TestCrashInjection::killAtEveryStep() {
                  qPrintable(name));
     }
     checkStartUp(folder);
+}
+
+// The look-up's cache: killed while it keeps an answer, it is sound, and the next look-up either
+// finds the answer kept or asks the service again.
+void TestCrashInjection::killWhileKeepingAnAnswer_data() {
+    test::columns<QString, int>({"step", "requests"}); // the service's, after the second run
+    test::row("written, not committed", u8("lookup.store"), 2);
+    test::row("committed", u8("lookup.stored"), 1);
+}
+
+void TestCrashInjection::killWhileKeepingAnAnswer() {
+    const QString isbn = "9784101010014";
+    DataFolder folder(DataFolder::Empty);
+    test::LocalSruServer server;
+    server.answer(isbn, {test::LocalSruServer::recorded("sru-found.xml")});
+    ChildRun lookup{adminProgram(),
+                    {"lookup", isbn},
+                    folder.path(),
+                    {{"HONDANA_LOOKUP_URL", server.address()}}};
+    lookup.environment.insert("HONDANA_KILL_AT", test::text("step"));
+    QVERIFY(run(lookup).crashed);
+    const QString cache = folder.filePath("hondana-lookup.sqlite");
+    // A journal left by the kill is the undo of the unfinished answer; the next run rolls it back.
+    QCOMPARE(integrityCheck(cache), "ok");
+
+    lookup.environment.remove("HONDANA_KILL_AT");
+    const Outcome again = run(lookup);
+    QVERIFY2(again.exitCode == 0 && again.out.startsWith(isbn + u8("\t吾輩は猫である")),
+             qPrintable(again.out + again.err));
+    QCOMPARE(server.requests(), test::cell<int>("requests"));
 }
 
 QTEST_GUILESS_MAIN(TestCrashInjection)

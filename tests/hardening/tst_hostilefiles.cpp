@@ -8,6 +8,7 @@
 #include "base/FileNames.h"
 #include "core/DataFolderLock.h"
 #include "db/Connection.h"
+#include "lookup/LookupSettings.h"
 #include "maintenance/BackupFormat.h"
 #include "support/DataFolder.h"
 #include "support/DataRows.h"
@@ -127,8 +128,8 @@ private Q_SLOTS:
 };
 
 void TestHostileFiles::refusedOrSurvived_data() {
-    // `operation` start, link, backup or restore; `says` what the refusal, or the restore, must
-    // say; `books` after a restore that goes through, or Refused
+    // `operation` start, link, backup, restore or lookup; `says` what the refusal, or the restore,
+    // must say; `books` after a restore that goes through, or Refused
     test::columns<QString, Spoil, QStringList, int>({"operation", "spoil", "says", "books"});
     const QString tosho = files::Catalogue;
     const QString version = files::VersionDatabase;
@@ -268,6 +269,12 @@ void TestHostileFiles::refusedOrSurvived_data() {
            10);
     addRow("restore", "HONDANA.DAT: digest of another record", append(own, ownLine("2", "ア")),
            kept, 10);
+    // The look-up's cache is ours to rebuild, but never to delete behind the user's back.
+    for (const auto &[name, bytes] :
+         {std::pair{"cache of other bytes", QByteArray(8192, 'x')},
+          std::pair{"cache cut short",
+                    QByteArray("SQLite format 3\0", 16) + QByteArray(100, '\0')}})
+        addRow("lookup", name, write("hondana-lookup.sqlite", bytes), {"hondana-lookup.sqlite"});
     addRow("restore", "template with a unique index the data breaks",
            execute(restoreTemplate,
                    {"DROP INDEX CHOSHA_NO", "CREATE UNIQUE INDEX CHOSHA_NO ON CHOSHA (国)"}),
@@ -297,9 +304,13 @@ void TestHostileFiles::refusedOrSurvived() {
         }
         QVERIFY(!connection.isOpen());
     } else {
-        const Outcome outcome =
-            runAdmin(folder.path(), operation == "backup" ? QStringList{"backup"}
-                                                          : QStringList{"restore", "--yes"});
+        // A look-up goes to a port nobody listens on, never to the service itself.
+        qputenv(LookupSettings::AddressVariable, "http://127.0.0.1:9/api/sru");
+        const QStringList arguments = operation == "backup" ? QStringList{"backup"}
+                                      : operation == "lookup"
+                                          ? QStringList{"lookup", "9784101010014"}
+                                          : QStringList{"restore", "--yes"};
+        const Outcome outcome = runAdmin(folder.path(), arguments);
         QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
         QCOMPARE(outcome.exitCode, books == Refused ? 1 : 0);
         message = outcome.err;
