@@ -12,6 +12,7 @@
 #include "retrieval/DetailReport.h"
 #include "retrieval/GroupedList.h"
 #include "retrieval/QueryScreen.h"
+#include "scan/ShelfScanWindow.h"
 #include "utilities/UtilitiesWindow.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
@@ -36,6 +37,7 @@ void registerAllWindows() {
     registerReport();
     registerUtilities();
     registerCollectionWindows();
+    registerScanWindow();
 }
 
 bool startProgram() {

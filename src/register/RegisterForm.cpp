@@ -144,7 +144,8 @@ QList<MenuTitle> buildMenuBar() {
         {command("CLOSE1", "閉じる(&C)", Opening::Close)},
         {command("COLLECTION", "ｺﾚｸｼｮﾝ(&K)", Opening::Alongside),
          {command("SHOUSAIP", "詳細パネル(&D)", Opening::Alongside, windows::BookDetails),
-          command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex)}},
+          command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex),
+          command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan)}},
     };
 }
 

@@ -1,0 +1,189 @@
+#include "scan/ShelfScanWindow.h"
+
+#include "base/Failure.h"
+#include "lookup/IsbnLookup.h"
+#include "lookup/LookupCache.h"
+#include "lookup/LookupSettings.h"
+#include "scan/ScannedBooks.h"
+#include "widgets/EscapeCloses.h"
+#include "widgets/LookupConsent.h"
+#include "widgets/MessageService.h"
+#include "widgets/WindowRegistry.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace hondana {
+
+namespace {
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
+                        const QString &spoken) {
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAccessibleName(spoken);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+ShelfScanWindow::ShelfScanWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window), m_settings(std::make_unique<LookupSettings>()) {
+    setObjectName(Name);
+    setWindowTitle(Caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    // No catalogue check yet: the numbers books already carry are not stored anywhere to ask.
+    m_scanned = new ScannedBooks({}, this);
+    buildControls();
+    resize(820, 520);
+    if (m_settings->consent() == LookupSettings::Consent::Allowed)
+        enableLookups();
+    showSummary();
+}
+
+ShelfScanWindow::~ShelfScanWindow() = default;
+
+void ShelfScanWindow::buildControls() {
+    auto *label = new QLabel(QStringLiteral("ISBN(&I):"), this);
+    m_isbn = new QLineEdit(this);
+    m_isbn->setObjectName(QStringLiteral("txtIsbn"));
+    m_isbn->setAccessibleName(QStringLiteral("ISBN"));
+    m_isbn->setInputMethodHints(Qt::ImhDigitsOnly);
+    m_isbn->setPlaceholderText(QStringLiteral("バーコードを読み取るか、ISBN を入力して Enter"));
+    label->setBuddy(m_isbn);
+    connect(m_isbn, &QLineEdit::returnPressed, this, &ShelfScanWindow::takeTyped);
+
+    m_lookupsOn =
+        new QCheckBox(QStringLiteral("ISBN を国立国会図書館に送って書誌を照会する(&L)"), this);
+    m_lookupsOn->setObjectName(QStringLiteral("chkLookup"));
+    m_lookupsOn->setAccessibleName(m_lookupsOn->text().remove(QStringLiteral("(&L)")));
+    m_lookupsOn->setChecked(m_settings->consent() == LookupSettings::Consent::Allowed);
+    connect(m_lookupsOn, &QCheckBox::toggled, this, &ShelfScanWindow::lookupsToggled);
+
+    m_list = new QTableView(this);
+    m_list->setObjectName(QStringLiteral("grdScanned"));
+    m_list->setAccessibleName(QStringLiteral("読み取った ISBN"));
+    m_list->setModel(m_scanned);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setTabKeyNavigation(false);
+    m_list->verticalHeader()->hide();
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->setColumnWidth(ScannedBooks::IsbnColumn, 150);
+    m_list->setColumnWidth(ScannedBooks::StateColumn, 110);
+    m_list->setColumnWidth(ScannedBooks::TitleColumn, 260);
+    m_list->installEventFilter(this);
+    connect(m_scanned, &QAbstractItemModel::rowsInserted, m_list,
+            [this](auto, int, int last) { m_list->scrollTo(m_scanned->index(last, 0)); });
+    connect(m_scanned, &ScannedBooks::statesChanged, this, &ShelfScanWindow::showSummary);
+
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("lblSummary"));
+    QPushButton *drop = makeButton(this, QStringLiteral("cmdDrop"), QStringLiteral("行を削除(&D)"),
+                                   QStringLiteral("行を削除"));
+    connect(drop, &QPushButton::clicked, this, &ShelfScanWindow::dropSelected);
+    m_addAll = makeButton(this, QStringLiteral("cmdAddAll"), QStringLiteral("まとめて登録(&R)"),
+                          QStringLiteral("まとめて登録"));
+    m_addAll->setEnabled(false);
+    m_addAll->setToolTip(QStringLiteral("まとめて登録は準備中です。"));
+    QPushButton *close = makeButton(this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"),
+                                    QStringLiteral("閉じる"));
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    EscapeCloses::install(this, close);
+
+    auto *entry = new QHBoxLayout;
+    entry->addWidget(label);
+    entry->addWidget(m_isbn, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_summary, 1);
+    for (QPushButton *button : {drop, m_addAll, close})
+        buttons->addWidget(button);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(entry);
+    layout->addWidget(m_lookupsOn);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+    m_isbn->setFocus();
+}
+
+void ShelfScanWindow::takeTyped() {
+    const QString typed = m_isbn->text();
+    m_isbn->clear();
+    if (typed.trimmed().isEmpty())
+        return;
+    if (!m_lookup && m_settings->consent() == LookupSettings::Consent::NotAsked) {
+        const bool allowed = askLookupConsentOnce(*m_settings);
+        const QSignalBlocker quiet(m_lookupsOn);
+        m_lookupsOn->setChecked(allowed);
+        if (allowed)
+            enableLookups();
+    }
+    m_scanned->take(typed);
+}
+
+void ShelfScanWindow::lookupsToggled(bool on) {
+    try {
+        m_settings->setConsent(on);
+    } catch (const Failure &failure) {
+        // The choice still holds for this window; only the next start will not know it.
+        MessageService::instance().notice(failure.message(), {}, MessageService::Icon::Warning);
+    }
+    if (on)
+        enableLookups();
+    else
+        m_scanned->setLookup(nullptr);
+}
+
+void ShelfScanWindow::enableLookups() {
+    if (!m_lookup) {
+        try {
+            m_cache = std::make_unique<LookupCache>();
+        } catch (const Failure &failure) {
+            m_summary->setToolTip(failure.message()); // look-ups go on, without the cache
+        }
+        m_lookup = new IsbnLookup(m_settings->serviceAddress(), m_cache.get(), this);
+    }
+    m_scanned->setLookup(m_lookup);
+}
+
+void ShelfScanWindow::dropSelected() {
+    QList<int> rows;
+    for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
+        rows << index.row();
+    m_scanned->drop(rows);
+    m_isbn->setFocus();
+}
+
+void ShelfScanWindow::showSummary() {
+    using State = ScannedBooks::State;
+    QStringList parts{QStringLiteral("%1件").arg(m_scanned->rowCount())};
+    for (const State state : {State::Found, State::Waiting, State::NotFound, State::Failed,
+                              State::Invalid, State::AlreadyScanned, State::NotAsked})
+        if (const int count = m_scanned->count(state))
+            parts << QStringLiteral("%1 %2件").arg(ScannedBooks::stateText(state)).arg(count);
+    m_summary->setText(parts.join(QStringLiteral(" / ")));
+}
+
+bool ShelfScanWindow::eventFilter(QObject *watched, QEvent *event) {
+    // A cell being edited has the keys to itself; Delete reaches the list only outside it.
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        dropSelected();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void registerScanWindow() {
+    WindowRegistry::instance().registerFactory(windows::ShelfScan,
+                                               [] { return new ShelfScanWindow; });
+}
+
+} // namespace hondana

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "widgets/WindowNames.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace hondana {
+
+class IsbnLookup;
+class LookupCache;
+class LookupSettings;
+class ScannedBooks;
+
+// Scanning a shelf: a barcode scanner types each ISBN and Enter into one field, which takes the
+// next at once while earlier ones are looked up in the background; every number is listed with
+// what became of it, for the user to correct or drop before the found books are added at once.
+class ShelfScanWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    static inline const QString &Name = windows::ShelfScan;
+    static inline const QString Caption = QStringLiteral("棚のスキャン");
+
+    explicit ShelfScanWindow(QWidget *parent = nullptr);
+    ~ShelfScanWindow() override;
+
+    ScannedBooks &scanned() { return *m_scanned; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void takeTyped();
+    void lookupsToggled(bool on);
+    void enableLookups();
+    void dropSelected();
+    void showSummary();
+
+    std::unique_ptr<LookupSettings> m_settings;
+    std::unique_ptr<LookupCache> m_cache;
+    IsbnLookup *m_lookup = nullptr;
+    ScannedBooks *m_scanned = nullptr;
+    QLineEdit *m_isbn = nullptr;
+    QCheckBox *m_lookupsOn = nullptr;
+    QTableView *m_list = nullptr;
+    QLabel *m_summary = nullptr;
+    QPushButton *m_addAll = nullptr;
+};
+
+void registerScanWindow();
+
+} // namespace hondana
