@@ -22,19 +22,6 @@
 
 namespace hondana {
 
-namespace {
-
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
-                        const QString &spoken) {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAccessibleName(spoken);
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
-
 ShelfScanWindow::ShelfScanWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), m_settings(std::make_unique<LookupSettings>()) {
     setObjectName(Name);
@@ -64,7 +51,7 @@ void ShelfScanWindow::buildControls() {
     m_lookupsOn =
         new QCheckBox(QStringLiteral("ISBN を国立国会図書館に送って書誌を照会する(&L)"), this);
     m_lookupsOn->setObjectName(QStringLiteral("chkLookup"));
-    m_lookupsOn->setAccessibleName(m_lookupsOn->text().remove(QStringLiteral("(&L)")));
+    m_lookupsOn->setAccessibleName(m_lookupsOn->text().section(u'(', 0, 0));
     m_lookupsOn->setChecked(m_settings->consent() == LookupSettings::Consent::Allowed);
     connect(m_lookupsOn, &QCheckBox::toggled, this, &ShelfScanWindow::lookupsToggled);
 
@@ -84,17 +71,22 @@ void ShelfScanWindow::buildControls() {
             [this](auto, int, int last) { m_list->scrollTo(m_scanned->index(last, 0)); });
     connect(m_scanned, &ScannedBooks::statesChanged, this, &ShelfScanWindow::showSummary);
 
+    // The spoken name is the caption without its access key.
+    const auto newButton = [this](const char *name, const char *caption) {
+        auto *button = new QPushButton(QString::fromUtf8(caption), this);
+        button->setObjectName(QString::fromUtf8(name));
+        button->setAccessibleName(button->text().section(u'(', 0, 0));
+        button->setAutoDefault(false);
+        return button;
+    };
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("lblSummary"));
-    QPushButton *drop = makeButton(this, QStringLiteral("cmdDrop"), QStringLiteral("行を削除(&D)"),
-                                   QStringLiteral("行を削除"));
+    QPushButton *drop = newButton("cmdDrop", "行を削除(&D)");
     connect(drop, &QPushButton::clicked, this, &ShelfScanWindow::dropSelected);
-    m_addAll = makeButton(this, QStringLiteral("cmdAddAll"), QStringLiteral("まとめて登録(&R)"),
-                          QStringLiteral("まとめて登録"));
+    m_addAll = newButton("cmdAddAll", "まとめて登録(&R)");
     m_addAll->setEnabled(false);
     m_addAll->setToolTip(QStringLiteral("まとめて登録は準備中です。"));
-    QPushButton *close = makeButton(this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"),
-                                    QStringLiteral("閉じる"));
+    QPushButton *close = newButton("cmdClose", "閉じる(&C)");
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     EscapeCloses::install(this, close);
 

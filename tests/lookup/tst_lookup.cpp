@@ -75,15 +75,11 @@ void TestLookup::readsAnswers_data() {
     refused("a diagnostic", recorded("sru-diagnostic.xml"), "Query syntax error: isbn=");
     refused("not a search answer", "<html><body>maintenance</body></html>",
             "検索の応答ではありません");
-    refused("empty", "", "読めません");
     refused("a record with no data", envelope("<records><record/></records>"), "内容がありません");
     refused("billion laughs",
             "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
             "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]>" +
                 envelope("<version>&c;</version>"),
-            "文書型宣言");
-    refused("external entity",
-            "<!DOCTYPE r [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + envelope("&x;"),
             "文書型宣言");
     refused("a declaration inside a record packed as text",
             envelope("<records><record><recordData>&lt;!DOCTYPE r [&lt;!ENTITY a \"b\"&gt;]&gt;"
