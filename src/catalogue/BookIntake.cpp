@@ -95,7 +95,7 @@ QString columnText(sqlite3_stmt *statement, int column) {
                              sqlite3_column_bytes(statement, column));
 }
 
-QString cannotRead() {
+QString cannotReadCatalogue() {
     return QStringLiteral("目録を読めません");
 }
 QString cannotAdd() {
@@ -122,7 +122,7 @@ struct MasterIndex {
                 .arg(schema::identifier(QString::fromUtf8(list.numberColumn)),
                      schema::identifier(QString::fromUtf8(list.nameColumn)),
                      QString::fromUtf8(list.table)),
-            cannotRead());
+            cannotReadCatalogue());
         int result;
         while ((result = query.step()) == SQLITE_ROW) {
             const qint64 number = sqlite3_column_int64(query.get(), 0);
@@ -135,7 +135,7 @@ struct MasterIndex {
                 numbers.insert(key, number);
         }
         if (sqlite::Statement::failed(result))
-            throw Failure(cannotRead() + QStringLiteral(": ") + sqlite::lastError(handle));
+            throw Failure(cannotReadCatalogue() + QStringLiteral(": ") + sqlite::lastError(handle));
     }
 };
 
@@ -151,7 +151,7 @@ struct CatalogueIndex {
         sqlite::Statement books(
             handle,
             QStringLiteral("SELECT rowid, [題名], [ｼﾘｰｽﾞ], [著者NO] FROM BOOK ORDER BY rowid"),
-            cannotRead());
+            cannotReadCatalogue());
         int result;
         while ((result = books.step()) == SQLITE_ROW) {
             const QString author =
@@ -164,7 +164,7 @@ struct CatalogueIndex {
                 titles.insert(key, sqlite3_column_int64(books.get(), 0));
         }
         if (sqlite::Statement::failed(result))
-            throw Failure(cannotRead() + QStringLiteral(": ") + sqlite::lastError(handle));
+            throw Failure(cannotReadCatalogue() + QStringLiteral(": ") + sqlite::lastError(handle));
         // SEAM(isbn): the catalogue's ISBNs come from the ISBN store once it is on main.
     }
 };

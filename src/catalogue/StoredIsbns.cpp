@@ -9,10 +9,10 @@ namespace hondana {
 
 namespace {
 
-QString cannotRead() {
+QString cannotReadIsbn() {
     return QStringLiteral("ISBN を読み出せません");
 }
-QString cannotWrite() {
+QString cannotWriteIsbn() {
     return QStringLiteral("ISBN を保存できません");
 }
 
@@ -49,10 +49,10 @@ Isbn StoredIsbns::forBook(qint64 bookRowId) const {
     sqlite::Statement query(
         handle,
         QStringLiteral("SELECT isbn FROM %1 WHERE book_rowid = ?").arg(owntables::BookIsbnTable),
-        cannotRead());
+        cannotReadIsbn());
     sqlite3_bind_int64(query.get(), 1, bookRowId);
     const int result = query.step();
-    finish(result, handle, cannotRead());
+    finish(result, handle, cannotReadIsbn());
     return result == SQLITE_ROW ? isbnAt(query.get(), 0) : Isbn();
 }
 
@@ -62,9 +62,9 @@ void StoredIsbns::store(qint64 bookRowId, const Isbn &isbn) {
         sqlite::Statement remove(
             handle,
             QStringLiteral("DELETE FROM %1 WHERE book_rowid = ?").arg(owntables::BookIsbnTable),
-            cannotWrite());
+            cannotWriteIsbn());
         sqlite3_bind_int64(remove.get(), 1, bookRowId);
-        finish(remove.step(), handle, cannotWrite());
+        finish(remove.step(), handle, cannotWriteIsbn());
         return;
     }
     // One statement: the book's presence and the write are one step of the caller's transaction.
@@ -72,14 +72,14 @@ void StoredIsbns::store(qint64 bookRowId, const Isbn &isbn) {
                              QStringLiteral("INSERT OR REPLACE INTO %1 (book_rowid, isbn) SELECT "
                                             "rowid, ?2 FROM BOOK WHERE rowid = ?1")
                                  .arg(owntables::BookIsbnTable),
-                             cannotWrite());
+                             cannotWriteIsbn());
     sqlite3_bind_int64(upsert.get(), 1, bookRowId);
     bindDigits(upsert.get(), 2, isbn);
-    finish(upsert.step(), handle, cannotWrite());
+    finish(upsert.step(), handle, cannotWriteIsbn());
     if (sqlite3_changes(handle) == 0)
         throw Failure(QStringLiteral("%1: この本は「BOOK」にもうありません（ほかの画面で削除"
                                      "されたようです）。")
-                          .arg(cannotWrite()));
+                          .arg(cannotWriteIsbn()));
 }
 
 QList<qint64> StoredIsbns::booksWith(const Isbn &isbn) const {
@@ -91,12 +91,12 @@ QList<qint64> StoredIsbns::booksWith(const Isbn &isbn) const {
                             QStringLiteral("SELECT book_rowid FROM %1 WHERE isbn = ? ORDER BY "
                                            "book_rowid")
                                 .arg(owntables::BookIsbnTable),
-                            cannotRead());
+                            cannotReadIsbn());
     bindDigits(query.get(), 1, isbn);
     int result;
     while ((result = query.step()) == SQLITE_ROW)
         books.append(sqlite3_column_int64(query.get(), 0));
-    finish(result, handle, cannotRead());
+    finish(result, handle, cannotReadIsbn());
     return books;
 }
 
@@ -104,7 +104,7 @@ QHash<qint64, Isbn> StoredIsbns::all() const {
     sqlite3 *handle = handleOf(m_connection);
     sqlite::Statement query(
         handle, QStringLiteral("SELECT book_rowid, isbn FROM %1").arg(owntables::BookIsbnTable),
-        cannotRead());
+        cannotReadIsbn());
     QHash<qint64, Isbn> all;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
@@ -112,7 +112,7 @@ QHash<qint64, Isbn> StoredIsbns::all() const {
         if (!isbn.isEmpty())
             all.insert(sqlite3_column_int64(query.get(), 0), isbn);
     }
-    finish(result, handle, cannotRead());
+    finish(result, handle, cannotReadIsbn());
     return all;
 }
 
