@@ -1,6 +1,8 @@
 #include "scan/ShelfScanWindow.h"
 
 #include "base/Failure.h"
+#include "catalogue/StoredIsbns.h"
+#include "db/ConnectionString.h"
 #include "lookup/IsbnLookup.h"
 #include "lookup/LookupCache.h"
 #include "lookup/LookupSettings.h"
@@ -23,12 +25,12 @@
 namespace hondana {
 
 ShelfScanWindow::ShelfScanWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), m_settings(std::make_unique<LookupSettings>()) {
+    : QWidget(parent, Qt::Window), m_connection(CatalogueLinkConnection),
+      m_settings(std::make_unique<LookupSettings>()) {
     setObjectName(Name);
     setWindowTitle(Caption);
     setAttribute(Qt::WA_DeleteOnClose);
-    // No catalogue check yet: the numbers books already carry are not stored anywhere to ask.
-    m_scanned = new ScannedBooks({}, this);
+    m_scanned = new ScannedBooks([this](const Isbn &isbn) { return inCatalogue(isbn); }, this);
     buildControls();
     resize(820, 520);
     if (m_settings->consent() == LookupSettings::Consent::Allowed)
@@ -161,6 +163,17 @@ void ShelfScanWindow::showSummary() {
         if (const int count = m_scanned->count(state))
             parts << QStringLiteral("%1 %2件").arg(ScannedBooks::stateText(state)).arg(count);
     m_summary->setText(parts.join(QStringLiteral(" / ")));
+}
+
+bool ShelfScanWindow::inCatalogue(const Isbn &isbn) {
+    try {
+        m_connection.open();
+        return !StoredIsbns(m_connection).booksWith(isbn).isEmpty();
+    } catch (const Failure &failure) {
+        // The scan goes on without the check; the summary's tip says why.
+        m_summary->setToolTip(failure.message());
+        return false;
+    }
 }
 
 bool ShelfScanWindow::eventFilter(QObject *watched, QEvent *event) {

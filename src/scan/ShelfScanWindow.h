@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Connection.h"
 #include "widgets/WindowNames.h"
 
 #include <QWidget>
@@ -14,6 +15,7 @@ class QTableView;
 
 namespace hondana {
 
+class Isbn;
 class IsbnLookup;
 class LookupCache;
 class LookupSettings;
@@ -44,7 +46,10 @@ private:
     void enableLookups();
     void dropSelected();
     void showSummary();
+    // Whether a book of the catalogue carries `isbn`; false when the catalogue cannot be read.
+    bool inCatalogue(const Isbn &isbn);
 
+    Connection m_connection;
     std::unique_ptr<LookupSettings> m_settings;
     std::unique_ptr<LookupCache> m_cache;
     IsbnLookup *m_lookup = nullptr;
