@@ -168,19 +168,21 @@ void measureIndex() {
     printTimes("索引・行へ移動", jumps);
     // On the titles tab each row's first entry is another book.
     untilIdle([index] { index->findChild<QTabBar *>()->setCurrentIndex(0); });
+    // Entries far apart, chosen as the user clicks them; the click makes the index the active
+    // window again, as the register was the active one since the last move.
+    auto *entries = index->findChild<QTableView *>(QStringLiteral("grdEntries"));
     std::vector<Timing> moves;
-    for (int row : {9, 3, 5}) {
-        // The user's click on the row makes the index the active window again, as the register
-        // was the active one since the last move.
+    for (double place : {0.9, 0.1, 0.5}) {
         untilIdle([index] { index->activateWindow(); });
-        index->findChild<QPushButton *>(QStringLiteral("cmdRow(%1)").arg(row))->click();
-        untilIdle([] {});
+        const int entry = int(place * (entries->model()->rowCount() - 1));
+        untilIdle(
+            [entries, entry] { entries->setCurrentIndex(entries->model()->index(entry, 0)); });
         auto *open = index->findChild<QPushButton *>(QStringLiteral("cmdOpen"));
         const int before = collection::registerBooks()->recordSet().absolutePosition();
         moves.push_back(untilIdle([open] { open->click(); }));
         if (collection::registerBooks()->recordSet().absolutePosition() == before)
-            std::printf("(the register stood on the book of row %d already: no move measured)\n",
-                        row);
+            std::printf("(the register stood on the book of entry %d already: no move measured)\n",
+                        entry);
     }
     printTimes("索引→登録へ移動", moves);
 }
