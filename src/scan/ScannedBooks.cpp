@@ -91,10 +91,17 @@ void ScannedBooks::changed(int row) {
 
 QList<LookedUpBook> ScannedBooks::foundBooks() const {
     QList<LookedUpBook> books;
-    for (const Row &row : m_rows)
-        if (row.state == State::Found)
-            books << row.book;
+    for (const int row : foundRows())
+        books << m_rows.at(row).book;
     return books;
+}
+
+QList<int> ScannedBooks::foundRows() const {
+    QList<int> rows;
+    for (int row = 0; row < m_rows.size(); ++row)
+        if (m_rows.at(row).state == State::Found)
+            rows << row;
+    return rows;
 }
 
 int ScannedBooks::count(State state) const {

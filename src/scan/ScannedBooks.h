@@ -43,6 +43,8 @@ public:
 
     State state(int row) const { return m_rows.at(row).state; }
     QList<LookedUpBook> foundBooks() const;
+    // The rows of foundBooks(), in the same order.
+    QList<int> foundRows() const;
     int count(State state) const;
     static QString stateText(State state);
 

@@ -1,12 +1,15 @@
 #include "scan/ShelfScanWindow.h"
 
 #include "base/Failure.h"
+#include "catalogue/BookIntake.h"
 #include "catalogue/StoredIsbns.h"
 #include "db/ConnectionString.h"
+#include "lookup/IncomingFromLookup.h"
 #include "lookup/IsbnLookup.h"
 #include "lookup/LookupCache.h"
 #include "lookup/LookupSettings.h"
 #include "scan/ScannedBooks.h"
+#include "widgets/BusyCursor.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
@@ -87,7 +90,7 @@ void ShelfScanWindow::buildControls() {
     connect(drop, &QPushButton::clicked, this, &ShelfScanWindow::dropSelected);
     m_addAll = newButton("cmdAddAll", "まとめて登録(&R)");
     m_addAll->setEnabled(false);
-    m_addAll->setToolTip(QStringLiteral("まとめて登録は準備中です。"));
+    connect(m_addAll, &QPushButton::clicked, this, &ShelfScanWindow::addFound);
     QPushButton *close = newButton("cmdClose", "閉じる(&C)");
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     EscapeCloses::install(this, close);
@@ -155,6 +158,75 @@ void ShelfScanWindow::dropSelected() {
     m_isbn->setFocus();
 }
 
+namespace {
+
+// What adding does besides writing the books: what the lists gain, which books stay behind.
+QStringList intakeDetails(const IntakePlan &plan, Duplicates duplicates) {
+    QStringList lines;
+    const std::pair<MasterList, const char *> lists[] = {{MasterList::Author, "著者"},
+                                                         {MasterList::Publisher, "発行所"},
+                                                         {MasterList::Size, "ｻｲｽﾞ"}};
+    for (const auto &[list, caption] : lists)
+        if (const QStringList names = plan.mastersToCreate(list, duplicates); !names.isEmpty())
+            lines << QStringLiteral("新しい%1: %2")
+                         .arg(QString::fromUtf8(caption), names.join(QStringLiteral("、")));
+    QStringList refused;
+    for (const IntakeProblem &problem : plan.problems)
+        refused << QStringLiteral("%1 冊目 %2: %3")
+                       .arg(problem.book + 1)
+                       .arg(problem.column, problem.why);
+    if (!refused.isEmpty())
+        lines << QStringLiteral("登録できない本があります:") << refused;
+    return lines;
+}
+
+} // namespace
+
+void ShelfScanWindow::addFound() {
+    const QList<int> rows = m_scanned->foundRows();
+    QList<IncomingBook> books;
+    for (const LookedUpBook &book : m_scanned->foundBooks())
+        books << incomingFromLookup(book);
+    MessageService &messages = MessageService::instance();
+    try {
+        BusyCursor busy;
+        m_connection.open();
+        BookIntake intake(m_connection);
+        const IntakePlan plan = intake.plan(books);
+        busy.release();
+        Duplicates duplicates = Duplicates::Skip;
+        if (!plan.lookAlikes.isEmpty() &&
+            messages.confirm(QStringLiteral("目録にある本と同じらしい本が %1 冊あります。"
+                                            "これらも登録しますか？")
+                                 .arg(plan.lookAlikes.size())))
+            duplicates = Duplicates::Add;
+        const QStringList details = intakeDetails(plan, duplicates);
+        if (plan.addedCount(duplicates) == 0) {
+            messages.notice(
+                (QStringList{QStringLiteral("登録できる本がありません。")} + details).join(u'\n'),
+                {}, MessageService::Icon::Warning);
+            return;
+        }
+        const QString question =
+            (QStringList{QStringLiteral("%1 冊を登録します。").arg(plan.addedCount(duplicates))} +
+             details + QStringList{QStringLiteral("よろしいですか？")})
+                .join(u'\n');
+        if (!messages.confirm(question))
+            return;
+        BusyCursor writing;
+        intake.add(books, duplicates);
+        QList<int> added;
+        for (int book = 0; book < plan.bookCount; ++book)
+            if (plan.adds(book, duplicates))
+                added << rows.at(book);
+        m_scanned->drop(added);
+    } catch (const Failure &failure) {
+        resetMousePointer();
+        messages.notice(failure.message(), {}, MessageService::Icon::Critical);
+    }
+    m_isbn->setFocus();
+}
+
 void ShelfScanWindow::showSummary() {
     using State = ScannedBooks::State;
     QStringList parts{QStringLiteral("%1件").arg(m_scanned->rowCount())};
@@ -163,6 +235,7 @@ void ShelfScanWindow::showSummary() {
         if (const int count = m_scanned->count(state))
             parts << QStringLiteral("%1 %2件").arg(ScannedBooks::stateText(state)).arg(count);
     m_summary->setText(parts.join(QStringLiteral(" / ")));
+    m_addAll->setEnabled(m_scanned->count(State::Found) > 0);
 }
 
 bool ShelfScanWindow::inCatalogue(const Isbn &isbn) {

@@ -45,6 +45,8 @@ private:
     void lookupsToggled(bool on);
     void enableLookups();
     void dropSelected();
+    // Adds the found books in one transaction after one confirmation; they leave the list.
+    void addFound();
     void showSummary();
     // Whether a book of the catalogue carries `isbn`; false when the catalogue cannot be read.
     bool inCatalogue(const Isbn &isbn);

@@ -4,14 +4,17 @@
 #include "lookup/LookupSettings.h"
 #include "scan/ScannedBooks.h"
 #include "scan/ShelfScanWindow.h"
+#include "support/Catalogues.h"
 #include "support/DataFolder.h"
 #include "support/DataRows.h"
 #include "support/LocalSruServer.h"
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
+#include "support/TestSql.h"
 
 #include <QAbstractItemModelTester>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace hondana;
@@ -52,6 +55,8 @@ private Q_SLOTS:
     void correctsAndDropsRows();
     void scannerFiresIntoTheWindow_data();
     void scannerFiresIntoTheWindow();
+    void addsFoundBooksAtOnce_data();
+    void addsFoundBooksAtOnce();
 };
 
 void TestScan::listsEachNumberWithItsState_data() {
@@ -135,6 +140,49 @@ void TestScan::scannerFiresIntoTheWindow() {
     QVERIFY(messages.texts.first().contains(u8("国立国会図書館")));
     QCOMPARE(LookupSettings().consent(),
              allow ? LookupSettings::Consent::Allowed : LookupSettings::Consent::Refused);
+}
+
+void TestScan::addsFoundBooksAtOnce_data() {
+    // `confirm`: the answer to "N 冊を登録します。…"; `refusing`: the catalogue refuses every book
+    test::columns<bool, bool, int, QStringList>({"confirm", "refusing", "added", "left"});
+    test::row("added", true, false, 1, QStringList{u8("見つかりません")});
+    test::row("declined", false, false, 0, QStringList{u8("見つかりました"), u8("見つかりません")});
+    test::row("refused", true, true, 0, QStringList{u8("見つかりました"), u8("見つかりません")});
+}
+
+void TestScan::addsFoundBooksAtOnce() {
+    test::DataFolder folder;
+    test::makeCatalogue(folder.path(), 3);
+    test::SqlFile catalogue(folder.filePath("TOSHO.MDB"));
+    if (test::cell<bool>("refusing"))
+        // A book priced as the new one is keeps it out: the price reached 価格.
+        catalogue.exec(u8("UPDATE BOOK SET [価格] = rowid + 1000; UPDATE BOOK SET [価格] = 710 "
+                          "WHERE rowid = 1; CREATE UNIQUE INDEX refuse ON BOOK ([価格])"));
+    LocalSruServer server;
+    record(server);
+    qputenv(LookupSettings::AddressVariable, server.address().toUtf8());
+    LookupSettings().setConsent(true);
+    test::MessageRecorder messages;
+    messages.answers = {test::cell<bool>("confirm")};
+    ShelfScanWindow window;
+    window.show();
+    auto *addAll = window.findChild<QPushButton *>("cmdAddAll");
+    window.scanned().take(Found);
+    window.scanned().take(NotFound);
+    QVERIFY(!addAll->isEnabled());
+    QTRY_VERIFY(answered(window.scanned()));
+    QVERIFY(addAll->isEnabled());
+    addAll->click();
+
+    QCOMPARE(messages.texts.size(), test::cell<bool>("refusing") ? 2 : 1);
+    QVERIFY(messages.texts.first().startsWith(u8("1 冊を登録します。\n新しい著者: 夏目 漱石\n")));
+    QCOMPARE(states(window.scanned()), test::cell<QStringList>("left"));
+    const int added = test::cell<int>("added");
+    QCOMPARE(catalogue.value("SELECT COUNT(*) FROM BOOK").toInt(), 3 + added);
+    QCOMPARE(
+        catalogue.value(u8("SELECT COUNT(*) FROM CHOSHA WHERE [著者名] = '夏目 漱石'")).toInt(),
+        added);
+    QCOMPARE(addAll->isEnabled(), added == 0);
 }
 
 QTEST_MAIN(TestScan)
