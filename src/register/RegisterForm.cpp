@@ -144,7 +144,10 @@ QList<MenuTitle> buildMenuBar() {
         {command("CLOSE1", "閉じる(&C)", Opening::Close)},
         {command("COLLECTION", "ｺﾚｸｼｮﾝ(&K)", Opening::Alongside),
          {command("SHOUSAIP", "詳細パネル(&D)", Opening::Alongside, windows::BookDetails),
-          command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex)}},
+          command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex),
+          command("ISBNKENSAKU", "ISBNで探す(&F)...", Opening::Alongside, windows::IsbnSearch),
+          command("ISBNCOPY", "管理番号から ISBN を写す(&N)...", Opening::Action,
+                  windows::CopyIsbns)}},
     };
 }
 
