@@ -268,6 +268,15 @@ void TestHostileFiles::refusedOrSurvived_data() {
            10);
     addRow("restore", "HONDANA.DAT: digest of another record", append(own, ownLine("2", "ア")),
            kept, 10);
+    // A line whose record matches but whose number is no ISBN-13.
+    addRow(
+        "restore", "HONDANA.DAT: ISBN with a wrong check digit",
+        [own](const DataFolder &f) {
+            writeFile(f.filePath(own),
+                      contents(f.filePath(own))
+                          .replace("\tisbn\t9784101010014\n", "\tisbn\t9784101010015\n"));
+        },
+        kept, 10);
     addRow("restore", "template with a unique index the data breaks",
            execute(restoreTemplate,
                    {"DROP INDEX CHOSHA_NO", "CREATE UNIQUE INDEX CHOSHA_NO ON CHOSHA (国)"}),
