@@ -197,17 +197,20 @@ QList<StoredReadings::Unread> readUnread(sqlite3 *handle, const Target &target) 
     return unread;
 }
 
-int suggest(sqlite3 *handle, const Target &target,
-            const QList<StoredReadings::Suggestion> &suggestions) {
+int storeMany(sqlite3 *handle, const Target &target,
+              const QList<StoredReadings::Suggestion> &suggestions, Origin origin) {
     WriteScope scope(handle, cannotWrite());
-    // The owner must still be there, and a user's reading stays.
+    // The owner must still be there, and a user's reading stays unless a user's replaces it.
     sqlite::Statement upsert(
         handle,
         QStringLiteral("INSERT INTO %1 (%2, reading, origin) SELECT %3, ?1, '%4' WHERE EXISTS "
                        "(SELECT 1 FROM %5 WHERE rowid = ?2) ON CONFLICT DO UPDATE SET reading = "
-                       "excluded.reading WHERE origin = '%4'")
+                       "excluded.reading, origin = excluded.origin%6")
             .arg(target.readings, target.insertColumns(), target.insertValues(QStringLiteral("?2")),
-                 owntables::OriginSuggested, target.owner),
+                 originText(origin), target.owner,
+                 origin == Origin::User
+                     ? QString()
+                     : QStringLiteral(" WHERE origin = '%1'").arg(owntables::OriginSuggested)),
         cannotWrite());
     int stored = 0;
     for (const StoredReadings::Suggestion &suggestion : suggestions) {
@@ -263,11 +266,19 @@ QList<StoredReadings::Unread> StoredReadings::namesWithoutReading(Master master)
 }
 
 int StoredReadings::suggestTitles(const QList<Suggestion> &suggestions) {
-    return suggest(handleOf(m_connection), Target::title(), suggestions);
+    return storeTitles(suggestions, Origin::Suggested);
 }
 
 int StoredReadings::suggestNames(Master master, const QList<Suggestion> &suggestions) {
-    return suggest(handleOf(m_connection), Target::name(master), suggestions);
+    return storeNames(master, suggestions, Origin::Suggested);
+}
+
+int StoredReadings::storeTitles(const QList<Suggestion> &readings, Origin origin) {
+    return storeMany(handleOf(m_connection), Target::title(), readings, origin);
+}
+
+int StoredReadings::storeNames(Master master, const QList<Suggestion> &readings, Origin origin) {
+    return storeMany(handleOf(m_connection), Target::name(master), readings, origin);
 }
 
 QString StoredReadings::invalidReadingMessage(const QString &reading) {

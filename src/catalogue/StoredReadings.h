@@ -63,6 +63,9 @@ public:
     // gone, is skipped. Returns how many were stored. Throws Failure; then none is stored.
     int suggestTitles(const QList<Suggestion> &suggestions);
     int suggestNames(Master master, const QList<Suggestion> &suggestions);
+    // The same for readings of `origin`; a user's reading replaces any other.
+    int storeTitles(const QList<Suggestion> &readings, Origin origin);
+    int storeNames(Master master, const QList<Suggestion> &readings, Origin origin);
 
     // The Japanese message for a reading that cannot be stored.
     static QString invalidReadingMessage(const QString &reading);

@@ -53,10 +53,17 @@ QVariant checkedDate(const QVariant &value, const QString &field) {
         date = value.toDate();
     else if (value.typeId() == QMetaType::QDateTime)
         date = value.toDateTime().date();
-    else if (value.typeId() == QMetaType::QString)
-        return input::parseDate(value.toString(), field);
+    else if (value.typeId() == QMetaType::QString) {
+        const QVariant typed = input::parseDate(value.toString(), field);
+        if (typed.isNull())
+            return typed;
+        date = typed.toDate();
+    }
     if (!date.isValid())
         throw Failure(QStringLiteral("「%1」には正しい日付を入れてください。").arg(field));
+    // Stored as four-digit years; the engine would refuse any other as no date at all.
+    if (date.year() < 1 || date.year() > 9999)
+        throw Failure(QStringLiteral("「%1」は西暦1年から9999年までの日付です。").arg(field));
     return date;
 }
 

@@ -1,0 +1,440 @@
+#include "catalogue/BookIntake.h"
+
+#include "base/Failure.h"
+#include "base/FaultPoint.h"
+#include "catalogue/ReadingText.h"
+#include "catalogue/StoredReadings.h"
+#include "db/Connection.h"
+#include "db/Schema.h"
+#include "db/SqliteStatement.h"
+#include "db/TextFolding.h"
+#include "db/ValueChecks.h"
+
+#include <QHash>
+
+#include <optional>
+
+namespace hondana {
+
+namespace {
+
+// The master list each kind of name goes to, and where the name's reading is kept.
+struct MasterListInfo {
+    const char *table;
+    const char *numberColumn;
+    const char *nameColumn;
+    QString IncomingBook::*name;
+    QString IncomingBook::*reading; // nullptr: the list keeps no readings
+    StoredReadings::Master readings;
+};
+
+const MasterListInfo MasterLists[] = {
+    {"CHOSHA", "著者NO", "著者名", &IncomingBook::author, &IncomingBook::authorReading,
+     StoredReadings::Master::Author},
+    {"HAKKOU", "発行所NO", "発行所", &IncomingBook::publisher, &IncomingBook::publisherReading,
+     StoredReadings::Master::Publisher},
+    {"BUNYA", "分野NO", "分野名", &IncomingBook::category, nullptr, {}},
+    {"SAIZU", "ｻｲｽﾞNO", "ｻｲｽﾞ名", &IncomingBook::size, nullptr, {}},
+};
+constexpr int MasterListCount = int(std::size(MasterLists));
+
+// Blanks a fixed-width column or another program padded a text with are not part of it.
+QString withoutTrailingBlanks(const QString &text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end);
+}
+
+QVariant textValue(const QString &text) {
+    const QString kept = withoutTrailingBlanks(text);
+    return kept.isEmpty() ? QVariant() : QVariant(kept);
+}
+QVariant numberValue(std::optional<int> number) {
+    return number ? QVariant(qint64(*number)) : QVariant();
+}
+QVariant dateValue(const QDate &date) {
+    return date.isNull() ? QVariant() : QVariant(date);
+}
+
+// The columns of BOOK a book brings by itself; the master numbers are looked up.
+struct BookField {
+    const char *column;
+    QVariant (*value)(const IncomingBook &);
+};
+
+const BookField BookFields[] = {
+    {"SEQNO", [](const IncomingBook &b) { return numberValue(b.seqNo); }},
+    {"ｼﾘｰｽﾞ", [](const IncomingBook &b) { return textValue(b.volume); }},
+    {"管理番号1", [](const IncomingBook &b) { return textValue(b.id1); }},
+    {"管理番号2", [](const IncomingBook &b) { return textValue(b.id2); }},
+    {"購入日", [](const IncomingBook &b) { return dateValue(b.bought); }},
+    {"全体NO", [](const IncomingBook &b) { return numberValue(b.totalVolumes); }},
+    {"題名", [](const IncomingBook &b) { return textValue(b.title); }},
+    {"読書ｽﾀﾝﾌﾟ", [](const IncomingBook &b) { return textValue(b.readingStamp); }},
+    {"内容", [](const IncomingBook &b) { return textValue(b.contents); }},
+    {"発行日", [](const IncomingBook &b) { return dateValue(b.published); }},
+    {"版数", [](const IncomingBook &b) { return numberValue(b.edition); }},
+    {"価格", [](const IncomingBook &b) { return numberValue(b.price); }},
+    {"購入先", [](const IncomingBook &b) { return textValue(b.shop); }},
+    {"請求番号", [](const IncomingBook &b) { return textValue(b.callNumber); }},
+    {"読書完了日", [](const IncomingBook &b) { return dateValue(b.finished); }},
+    {"読感ﾗﾝｸ", [](const IncomingBook &b) { return numberValue(b.rank); }},
+};
+
+QString nameKey(const QString &name) {
+    return folding::folded(withoutTrailingBlanks(name));
+}
+
+QString titleKey(const QString &title, const QString &volume, const QString &author) {
+    return nameKey(title) + QChar(0x1f) + nameKey(volume) + QChar(0x1f) + nameKey(author);
+}
+
+QString columnText(sqlite3_stmt *statement, int column) {
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
+                             sqlite3_column_bytes(statement, column));
+}
+
+QString cannotRead() {
+    return QStringLiteral("目録を読めません");
+}
+QString cannotAdd() {
+    return QStringLiteral("本を追加できません");
+}
+
+void stepOrThrow(sqlite::Statement &statement, sqlite3 *handle) {
+    if (sqlite::Statement::failed(statement.step()))
+        throw Failure(cannotAdd() + QStringLiteral(": ") + sqlite::lastError(handle));
+    statement.reset();
+}
+
+// One master list as the catalogue holds it: numbers by folded name (the first entry by rowid,
+// as the register finds it) and the highest number in use.
+struct MasterIndex {
+    QHash<QString, qint64> numbers;
+    QHash<qint64, QString> names;
+    qint64 highest = 0;
+
+    void read(sqlite3 *handle, const MasterListInfo &list) {
+        sqlite::Statement query(
+            handle,
+            QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 IS NOT NULL ORDER BY rowid")
+                .arg(schema::identifier(QString::fromUtf8(list.numberColumn)),
+                     schema::identifier(QString::fromUtf8(list.nameColumn)),
+                     QString::fromUtf8(list.table)),
+            cannotRead());
+        int result;
+        while ((result = query.step()) == SQLITE_ROW) {
+            const qint64 number = sqlite3_column_int64(query.get(), 0);
+            const QString name = columnText(query.get(), 1);
+            highest = qMax(highest, number);
+            if (!names.contains(number))
+                names.insert(number, name);
+            const QString key = nameKey(name);
+            if (!numbers.contains(key))
+                numbers.insert(key, number);
+        }
+        if (sqlite::Statement::failed(result))
+            throw Failure(cannotRead() + QStringLiteral(": ") + sqlite::lastError(handle));
+    }
+};
+
+// What the catalogue already holds that an incoming book is compared with.
+struct CatalogueIndex {
+    MasterIndex masters[MasterListCount];
+    QHash<QString, qint64> titles; // title key → first book's rowid
+    QHash<QString, qint64> isbns;  // 13 digits → first book's rowid
+
+    explicit CatalogueIndex(sqlite3 *handle) {
+        for (int i = 0; i < MasterListCount; ++i)
+            masters[i].read(handle, MasterLists[i]);
+        sqlite::Statement books(
+            handle,
+            QStringLiteral("SELECT rowid, [題名], [ｼﾘｰｽﾞ], [著者NO] FROM BOOK ORDER BY rowid"),
+            cannotRead());
+        int result;
+        while ((result = books.step()) == SQLITE_ROW) {
+            const QString author =
+                sqlite3_column_type(books.get(), 3) == SQLITE_NULL
+                    ? QString()
+                    : masters[0].names.value(sqlite3_column_int64(books.get(), 3));
+            const QString key =
+                titleKey(columnText(books.get(), 1), columnText(books.get(), 2), author);
+            if (!titles.contains(key))
+                titles.insert(key, sqlite3_column_int64(books.get(), 0));
+        }
+        if (sqlite::Statement::failed(result))
+            throw Failure(cannotRead() + QStringLiteral(": ") + sqlite::lastError(handle));
+        // SEAM(isbn): the catalogue's ISBNs come from the ISBN store once it is on main.
+    }
+};
+
+// Checks one book, appending its problems to `problems`.
+void checkBook(const IncomingBook &book, int index, QList<IntakeProblem> &problems) {
+    const auto refuse = [&](const QString &column, const QString &value, const QString &why) {
+        problems.append({index, column, value, why});
+    };
+    for (const BookField &field : BookFields) {
+        const QVariant value = field.value(book);
+        const QString column = QString::fromUtf8(field.column);
+        try {
+            values::checked(value, schema::findColumn(column)->kind, column);
+        } catch (const Failure &failure) {
+            refuse(column,
+                   value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
+                                                      : value.toString(),
+                   failure.message());
+        }
+    }
+    if (withoutTrailingBlanks(book.title).isEmpty())
+        refuse(QStringLiteral("題名"), {}, QStringLiteral("題名がありません。"));
+    const QString stamp = withoutTrailingBlanks(book.readingStamp);
+    // "*" is an older way of saying 済 that catalogues still hold.
+    if (!stamp.isEmpty() && stamp != QStringLiteral("済") && stamp != QStringLiteral("未") &&
+        stamp != QStringLiteral("*"))
+        refuse(QStringLiteral("読書ｽﾀﾝﾌﾟ"), stamp,
+               QStringLiteral("読書ｽﾀﾝﾌﾟは「済」「未」「*」のどれかか空です。"));
+    for (const MasterListInfo &list : MasterLists) {
+        const QString column = QString::fromUtf8(list.nameColumn);
+        try {
+            values::checked(textValue(book.*list.name), schema::Kind::Text, column);
+        } catch (const Failure &failure) {
+            refuse(column, book.*list.name, failure.message());
+        }
+    }
+    const std::pair<const char *, QString> readings[] = {
+        {"題名読み", book.titleReading},
+        {"著者名読み", book.authorReading},
+        {"発行所読み", book.publisherReading},
+    };
+    for (const auto &[column, reading] : readings) {
+        const QString trimmed = reading.trimmed();
+        if (!trimmed.isEmpty() && !readings::isValidReading(trimmed))
+            refuse(QString::fromUtf8(column), reading,
+                   StoredReadings::invalidReadingMessage(trimmed));
+    }
+}
+
+IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook> &books) {
+    IntakePlan plan;
+    plan.bookCount = int(books.size());
+    QHash<QString, qsizetype> newIndex[MasterListCount];
+    for (int i = 0; i < plan.bookCount; ++i) {
+        const IncomingBook &book = books[i];
+        const qsizetype before = plan.problems.size();
+        checkBook(book, i, plan.problems);
+        if (plan.problems.size() > before)
+            continue;
+        for (int l = 0; l < MasterListCount; ++l) {
+            const MasterListInfo &list = MasterLists[l];
+            const QString name = withoutTrailingBlanks(book.*list.name);
+            if (name.isEmpty() || catalogue.masters[l].numbers.contains(nameKey(name)))
+                continue;
+            qsizetype &at = newIndex[l][nameKey(name)];
+            if (at == 0) {
+                plan.newMasters[l].append({name, {}, {}});
+                at = plan.newMasters[l].size();
+            }
+            IntakePlan::NewMaster &entry = plan.newMasters[l][at - 1];
+            entry.books.append(i);
+            if (list.reading && entry.reading.isEmpty())
+                entry.reading = (book.*list.reading).trimmed();
+        }
+        const auto byIsbn = book.isbn.isEmpty() ? catalogue.isbns.constEnd()
+                                                : catalogue.isbns.constFind(book.isbn.digits());
+        if (byIsbn != catalogue.isbns.constEnd()) {
+            plan.lookAlikes.append({i, *byIsbn, IntakeLookAlike::Reason::SameIsbn});
+            continue;
+        }
+        const auto byTitle =
+            catalogue.titles.constFind(titleKey(book.title, book.volume, book.author));
+        if (byTitle != catalogue.titles.constEnd())
+            plan.lookAlikes.append({i, *byTitle, IntakeLookAlike::Reason::SameTitle});
+    }
+    return plan;
+}
+
+// The catalogue's own transaction, or a part of the caller's.
+class WriteScope {
+public:
+    explicit WriteScope(sqlite3 *handle)
+        : m_handle(handle), m_nested(!sqlite3_get_autocommit(handle)) {
+        sqlite::execute(handle, m_nested ? "SAVEPOINT intake" : "BEGIN IMMEDIATE", cannotAdd());
+    }
+    ~WriteScope() {
+        if (!m_done)
+            sqlite3_exec(m_handle, m_nested ? "ROLLBACK TO intake; RELEASE intake" : "ROLLBACK",
+                         nullptr, nullptr, nullptr);
+    }
+    void commit() {
+        sqlite::execute(m_handle, m_nested ? "RELEASE intake" : "COMMIT", cannotAdd());
+        m_done = true;
+    }
+
+private:
+    sqlite3 *m_handle;
+    bool m_nested;
+    bool m_done = false;
+};
+
+void bindValue(sqlite3_stmt *statement, int index, const QVariant &value) {
+    if (!value.isValid()) {
+        sqlite3_bind_null(statement, index);
+    } else if (value.typeId() == QMetaType::LongLong) {
+        sqlite3_bind_int64(statement, index, value.toLongLong());
+    } else {
+        const QByteArray utf8 = value.typeId() == QMetaType::QDate
+                                    ? value.toDate().toString(Qt::ISODate).toUtf8()
+                                    : value.toString().toUtf8();
+        sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+}
+
+// Creates the entries of one list that the written books name; returns their readings to store.
+QList<StoredReadings::Suggestion> createMasters(sqlite3 *handle, const MasterListInfo &list,
+                                                const QList<IntakePlan::NewMaster> &entries,
+                                                const IntakePlan &plan, Duplicates duplicates,
+                                                MasterIndex &index) {
+    sqlite::Statement insert(handle,
+                             QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)")
+                                 .arg(QString::fromUtf8(list.table),
+                                      schema::identifier(QString::fromUtf8(list.numberColumn)),
+                                      schema::identifier(QString::fromUtf8(list.nameColumn))),
+                             cannotAdd());
+    QList<StoredReadings::Suggestion> readings;
+    for (const IntakePlan::NewMaster &entry : entries) {
+        if (std::none_of(entry.books.begin(), entry.books.end(),
+                         [&](int book) { return plan.adds(book, duplicates); }))
+            continue;
+        if (index.highest >= schema::IntegerMax)
+            throw Failure(
+                QStringLiteral("「%1」の番号が上限に達しているため、「%2」を追加できません。")
+                    .arg(QString::fromUtf8(list.nameColumn), entry.name));
+        const qint64 number = ++index.highest;
+        sqlite3_bind_int64(insert.get(), 1, number);
+        bindValue(insert.get(), 2, entry.name);
+        stepOrThrow(insert, handle);
+        index.numbers.insert(nameKey(entry.name), number);
+        if (!entry.reading.isEmpty())
+            readings.append({sqlite3_last_insert_rowid(handle), entry.reading});
+    }
+    return readings;
+}
+
+QString bookInsertStatement() {
+    QStringList columns;
+    for (const BookField &field : BookFields)
+        columns << schema::identifier(QString::fromUtf8(field.column));
+    for (const MasterListInfo &list : MasterLists)
+        columns << schema::identifier(QString::fromUtf8(list.numberColumn));
+    return QStringLiteral("INSERT INTO BOOK (%1) VALUES (%2)")
+        .arg(columns.join(u", "), QStringList(columns.size(), QStringLiteral("?")).join(u", "));
+}
+
+} // namespace
+
+void IntakePlan::indexBooks() {
+    m_firstProblem = QList<qsizetype>(bookCount, -1);
+    for (qsizetype p = problems.size() - 1; p >= 0; --p)
+        m_firstProblem[problems[p].book] = p;
+    m_lookAlike = QList<qsizetype>(bookCount, -1);
+    for (qsizetype a = 0; a < lookAlikes.size(); ++a)
+        m_lookAlike[lookAlikes[a].book] = a;
+}
+
+bool IntakePlan::refused(int book) const {
+    return m_firstProblem.value(book, -1) >= 0;
+}
+
+const IntakeLookAlike *IntakePlan::lookAlike(int book) const {
+    const qsizetype at = m_lookAlike.value(book, -1);
+    return at < 0 ? nullptr : &lookAlikes[at];
+}
+
+bool IntakePlan::adds(int book, Duplicates duplicates) const {
+    return !refused(book) && (duplicates == Duplicates::Add || !lookAlike(book));
+}
+
+int IntakePlan::addedCount(Duplicates duplicates) const {
+    int count = 0;
+    for (int i = 0; i < bookCount; ++i)
+        count += adds(i, duplicates) ? 1 : 0;
+    return count;
+}
+
+QStringList IntakePlan::mastersToCreate(MasterList list, Duplicates duplicates) const {
+    QStringList names;
+    for (const NewMaster &entry : newMasters[int(list)]) {
+        if (std::any_of(entry.books.begin(), entry.books.end(),
+                        [&](int book) { return adds(book, duplicates); }))
+            names << entry.name;
+    }
+    return names;
+}
+
+BookIntake::BookIntake(Connection &connection) : m_connection(connection) {
+    // Our tables are made before any transaction of the intake's: making them is one of its own.
+    StoredReadings readings(connection);
+}
+
+IntakePlan BookIntake::plan(const QList<IncomingBook> &books) const {
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
+    IntakePlan plan = planAgainst(CatalogueIndex(handle), books);
+    plan.indexBooks();
+    return plan;
+}
+
+QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates duplicates,
+                              const Progress &progress) {
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
+    StoredReadings readings(m_connection);
+    WriteScope scope(handle);
+    CatalogueIndex catalogue(handle);
+    IntakePlan plan = planAgainst(catalogue, books);
+    plan.indexBooks();
+
+    QList<StoredReadings::Suggestion> nameReadings[MasterListCount];
+    for (int l = 0; l < MasterListCount; ++l)
+        nameReadings[l] = createMasters(handle, MasterLists[l], plan.newMasters[l], plan,
+                                        duplicates, catalogue.masters[l]);
+    faultpoint("intake.masters");
+
+    sqlite::Statement insert(handle, bookInsertStatement(), cannotAdd());
+    const int fieldCount = int(std::size(BookFields));
+    QList<qint64> added;
+    QList<StoredReadings::Suggestion> titleReadings;
+    const qint64 total = plan.addedCount(duplicates);
+    for (int i = 0; i < plan.bookCount; ++i) {
+        if (!plan.adds(i, duplicates))
+            continue;
+        const IncomingBook &book = books[i];
+        for (int f = 0; f < fieldCount; ++f)
+            bindValue(insert.get(), f + 1, BookFields[f].value(book));
+        for (int l = 0; l < MasterListCount; ++l) {
+            const QString name = withoutTrailingBlanks(book.*MasterLists[l].name);
+            bindValue(insert.get(), fieldCount + l + 1,
+                      name.isEmpty() ? QVariant()
+                                     : QVariant(catalogue.masters[l].numbers.value(nameKey(name))));
+        }
+        stepOrThrow(insert, handle);
+        added.append(sqlite3_last_insert_rowid(handle));
+        if (!book.titleReading.trimmed().isEmpty())
+            titleReadings.append({added.last(), book.titleReading.trimmed()});
+        // SEAM(isbn): the book's ISBN goes into the ISBN store once it is on main.
+        if ((added.size() & 1023) == 0)
+            progress.report(added.size(), total);
+    }
+    faultpoint("intake.books");
+    readings.storeTitles(titleReadings, StoredReadings::Origin::User);
+    for (int l = 0; l < MasterListCount; ++l) {
+        if (MasterLists[l].reading)
+            readings.storeNames(MasterLists[l].readings, nameReadings[l],
+                                StoredReadings::Origin::User);
+    }
+    faultpoint("intake.commit");
+    scope.commit();
+    progress.report(added.size(), total);
+    return added;
+}
+
+} // namespace hondana
