@@ -13,7 +13,7 @@ namespace {
 
 const char *const NumberColumns[] = {"管理番号1", "管理番号2", "請求番号"};
 
-QString cannotRead() {
+QString numbersUnreadable() {
     return QStringLiteral("管理番号・請求番号の ISBN を読めません");
 }
 
@@ -42,7 +42,7 @@ QList<IsbnInNumbers> findIsbnsInNumbers(Connection &connection) {
     sqlite::Statement query(handle,
                             QStringLiteral("SELECT b.rowid, %1 FROM BOOK b%2 ORDER BY b.rowid")
                                 .arg(columns.join(QStringLiteral(", ")), withoutIsbn),
-                            cannotRead());
+                            numbersUnreadable());
     QList<IsbnInNumbers> found;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
@@ -60,7 +60,7 @@ QList<IsbnInNumbers> findIsbnsInNumbers(Connection &connection) {
         }
     }
     if (sqlite::Statement::failed(result))
-        throw Failure(cannotRead() + QStringLiteral(": ") + sqlite::lastError(handle));
+        throw Failure(numbersUnreadable() + QStringLiteral(": ") + sqlite::lastError(handle));
     return found;
 }
 

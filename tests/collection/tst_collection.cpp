@@ -177,8 +177,6 @@ private Q_SLOTS:
             QCOMPARE(control<QLabel>(panel, "lblTitle")->text(), "二の巻");
             QCOMPARE(control<QLineEdit>(panel, "txtReading")->text(), "");
             QCOMPARE(control<QLineEdit>(panel, "txtIsbn")->text(), "");
-            QTest::mouseClick(control(books->navigator(), "cmdMovePrevious"), Qt::LeftButton);
-            QCOMPARE(control<QLineEdit>(panel, "txtIsbn")->text(), "978-4-10-101001-4");
         }
         if (action == "close" || action == "escape")
             QVERIFY(!RegisterFixture::visibleWindow(BookDetailsPanel::Name));
@@ -193,8 +191,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("said");
         QTest::newRow("kanji as reading") << "txtReading"
                                           << "一の巻" << false << "読み「一の巻」";
-        QTest::newRow("price barcode") << "txtIsbn"
-                                       << "1920093008006" << false << "値段";
         QTest::newRow("price barcode, scanned") << "txtIsbn"
                                                 << "1920093008006" << true << "値段";
         QTest::newRow("check digit") << "txtIsbn"

@@ -102,15 +102,14 @@ void prepareCatalogue(const QString &folder, int books, bool currentVersion) {
     test::makeCatalogue(folder, books);
     const QDir dir(folder);
     // Readings and ISBNs of our own for some books and an author, so every operation carries
-    // them too; an ISBN some other books hold in 管理番号1, for the copy.
+    // them too.
     test::SqlFile(dir.filePath(files::Catalogue))
         .exec(
             "INSERT INTO title_reading (book_rowid, reading, origin) SELECT rowid, 'ヨミ', 'user' "
             "FROM BOOK WHERE rowid % 3 = 1; INSERT INTO name_reading (master, master_rowid, "
             "reading, origin) SELECT 'CHOSHA', rowid, 'チョシャ', 'suggested' FROM CHOSHA "
             "WHERE rowid = 1; INSERT INTO book_isbn (book_rowid, isbn) SELECT rowid, "
-            "'9784101010014' FROM BOOK WHERE rowid % 3 = 2; UPDATE BOOK SET 管理番号1 = "
-            "'4-8000-3004-8' WHERE rowid % 4 = 0");
+            "'9784101010014' FROM BOOK WHERE rowid % 3 = 2");
     QFile::remove(dir.filePath(files::VersionDatabase));
     if (currentVersion &&
         !QFile::copy(dir.filePath(files::VersionTemplate), dir.filePath(files::VersionDatabase)))

@@ -8,6 +8,7 @@
 #include "maintenance/Snapshots.h"
 #include "support/DataFolder.h"
 #include "support/DataRows.h"
+#include "support/TestSql.h"
 
 #include <QDir>
 #include <QtTest>
@@ -74,6 +75,9 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
         if (reset.exitCode != 0)
             qFatal("set-up reset failed: %s", qPrintable(reset.err));
     }
+    if (operation == "copy-isbn") // an ISBN in 管理番号1 of books with and without one
+        test::SqlFile(catalogue(folder))
+            .exec("UPDATE BOOK SET 管理番号1 = '4-8000-3004-8' WHERE rowid % 4 = 0");
     const QByteArray digest = catalogueDigest(catalogue(folder));
     if (operation == "restore-after-crash")
         leaveHotJournal(catalogue(folder));
@@ -228,8 +232,7 @@ void TestCrashInjection::killAtEveryStep() {
     const Outcome killed = runOperation(arguments, folder.path(), test::text("step"));
     QVERIFY2(killed.crashed, qPrintable(u8("the step was never reached: ") + killed.err));
     const QMap<QString, QByteArray> filesAfterKill = backupFiles(folder.path());
-    // Only a reset killed while it deletes, or a copy while it writes, leaves a journal, its
-    // own, for the next reader to roll back.
+    // Only a reset or a copy killed while it writes leaves a journal, its own, for the next reader.
     if (operation != "reset" && operation != "copy-isbn")
         QCOMPARE(journalFiles(catalogue(folder)), QStringList());
     const QByteArray afterKill = catalogueDigest(catalogue(folder));

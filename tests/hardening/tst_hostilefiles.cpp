@@ -268,7 +268,6 @@ void TestHostileFiles::refusedOrSurvived_data() {
            10);
     addRow("restore", "HONDANA.DAT: digest of another record", append(own, ownLine("2", "ア")),
            kept, 10);
-    // A line whose record matches but whose number is no ISBN-13.
     addRow(
         "restore", "HONDANA.DAT: ISBN with a wrong check digit",
         [own](const DataFolder &f) {

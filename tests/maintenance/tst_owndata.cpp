@@ -44,12 +44,11 @@ QString readingOf(int tag) {
 
 // A valid ISBN of its own for each tag: the first check digit that makes one.
 Isbn isbnOf(int tag) {
-    for (int check = 0;; ++check) {
-        const Isbn isbn =
-            Isbn::tryFromText(u8("978400000%1%2").arg(tag, 3, 10, QChar('0')).arg(check));
-        if (!isbn.isEmpty())
+    for (int check = 0;; ++check)
+        if (Isbn isbn =
+                Isbn::tryFromText(u8("978400000%1%2").arg(tag, 3, 10, QChar('0')).arg(check));
+            !isbn.isEmpty())
             return isbn;
-    }
 }
 
 QString connectionString() {
