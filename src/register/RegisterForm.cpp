@@ -145,6 +145,9 @@ QList<MenuTitle> buildMenuBar() {
         {command("COLLECTION", "ｺﾚｸｼｮﾝ(&K)", Opening::Alongside),
          {command("SHOUSAIP", "詳細パネル(&D)", Opening::Alongside, windows::BookDetails),
           command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex),
+          command("ISBNKENSAKU", "ISBNで探す(&F)...", Opening::Alongside, windows::IsbnSearch),
+          command("ISBNCOPY", "管理番号から ISBN を写す(&N)...", Opening::Action,
+                  windows::CopyIsbns),
           command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan)}},
     };
 }

@@ -269,6 +269,14 @@ void TestHostileFiles::refusedOrSurvived_data() {
            10);
     addRow("restore", "HONDANA.DAT: digest of another record", append(own, ownLine("2", "ア")),
            kept, 10);
+    addRow(
+        "restore", "HONDANA.DAT: ISBN with a wrong check digit",
+        [own](const DataFolder &f) {
+            writeFile(f.filePath(own),
+                      contents(f.filePath(own))
+                          .replace("\tisbn\t9784101010014\n", "\tisbn\t9784101010015\n"));
+        },
+        kept, 10);
     // The look-up's cache is ours to rebuild, but never to delete behind the user's back.
     for (const auto &[name, bytes] :
          {std::pair{"cache of other bytes", QByteArray(8192, 'x')},
