@@ -138,6 +138,10 @@ SourceTable TellicoSource::read(const QString &path) {
     if (file.getZipError() != UNZ_OK)
         throw refusal(QStringLiteral("書庫の %1 が壊れています").arg(XmlName));
 
+    return readXml(data);
+}
+
+SourceTable TellicoSource::readXml(const QByteArray &data) {
     QXmlStreamReader xml(data);
     EntryCollector collector;
     bool collectionSeen = false;

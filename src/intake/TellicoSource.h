@@ -13,9 +13,11 @@ namespace hondana::intake {
 // Throws Failure saying why; nothing is read then.
 class TellicoSource {
 public:
-    static constexpr qint64 MaxXmlBytes = 256LL << 20;
+    static constexpr qint64 MaxXmlBytes = 128LL << 20;
 
     static SourceTable read(const QString &path);
+    // The collection's XML, unpacked.
+    static SourceTable readXml(const QByteArray &xml);
 };
 
 } // namespace hondana::intake

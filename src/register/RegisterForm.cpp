@@ -144,7 +144,9 @@ QList<MenuTitle> buildMenuBar() {
         {command("CLOSE1", "閉じる(&C)", Opening::Close)},
         {command("COLLECTION", "ｺﾚｸｼｮﾝ(&K)", Opening::Alongside),
          {command("SHOUSAIP", "詳細パネル(&D)", Opening::Alongside, windows::BookDetails),
-          command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex)}},
+          command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex),
+          command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
+                  windows::Import)}},
     };
 }
 

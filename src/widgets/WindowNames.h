@@ -32,5 +32,6 @@ inline const QString ListByPublisher = QStringLiteral("HAKKO2");
 // Windows of our own beside the register, under its collection menu.
 inline const QString BookDetails = QStringLiteral("SHOUSAI");
 inline const QString KanaIndex = QStringLiteral("GOJUON");
+inline const QString Import = QStringLiteral("TORIKOMI");
 
 } // namespace hondana::windows

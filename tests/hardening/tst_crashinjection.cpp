@@ -64,6 +64,8 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
         // A book added after the backup tells the old catalogue from the restored one.
         prepareCatalogue(folder.path(), Books + 1);
     }
+    if (operation == "import")
+        writeFile(folder.filePath("import.csv"), u8("題名,著者名\n新しい本,新しい著者\n").toUtf8());
     if (operation == "backup") {
         for (const QString &name : BackupFiles)
             writeFile(folder.filePath(name), "earlier backup of " + name.toUtf8());
@@ -87,6 +89,8 @@ QStringList adminArguments(const QString &operation, const DataFolder &folder) {
         return {operation};
     if (operation == "restore-snapshot")
         return {operation, snapshots::list(catalogue(folder)).value(0).name, "--yes"};
+    if (operation == "import") // run again after a crash, it skips what already went in
+        return {operation, folder.filePath("import.csv")};
     if (operation == "reset" || operation.startsWith("restore"))
         return {operation.section("-after", 0, 0), "--yes"};
     return {};
@@ -213,6 +217,8 @@ void TestCrashInjection::killAtEveryStep_data() {
     addStep("restore-snapshot", "snapshot-restore.renamed", Data::New);
     addStep("readings", "readings.suggested readings.commit", Data::Old);
     addStep("readings", "readings.committed", Data::New);
+    addStep("import", "intake.masters intake.books intake.commit", Data::Old);
+    addStep("import", "import.added", Data::New);
 }
 
 void TestCrashInjection::killAtEveryStep() {
