@@ -41,6 +41,12 @@ QString quoted(const QString &text) {
     return shown.size() > 40 ? shown.left(40) + QStringLiteral("…") : shown;
 }
 
+Failure checkDigitMismatch(const QString &typed) {
+    return Failure(
+        QStringLiteral("「%1」はチェックディジットが合いません。読み取りか入力を確かめてください。")
+            .arg(quoted(typed)));
+}
+
 int isbn10CheckValue(QStringView nineDigits) {
     int sum = 0;
     for (int i = 0; i < 9; ++i)
@@ -68,9 +74,7 @@ QString fromIsbn10(const QString &compact, const QString &typed) {
                           .arg(quoted(typed)));
     const int check = isbn10CheckValue(compact);
     if ((last == 'X' ? 10 : last.digitValue()) != check)
-        throw Failure(QStringLiteral("「%1」はチェックディジットが合いません。読み取りか入力を"
-                                     "確かめてください。")
-                          .arg(quoted(typed)));
+        throw checkDigitMismatch(typed);
     const QString twelve = QStringLiteral("978") + compact.left(9);
     return twelve + isbn13CheckDigit(twelve);
 }
@@ -89,9 +93,7 @@ QString fromIsbn13(const QString &compact, const QString &typed) {
                                      "始まります。")
                           .arg(quoted(typed)));
     if (isbn13CheckDigit(QStringView(compact).left(12)) != compact.back())
-        throw Failure(QStringLiteral("「%1」はチェックディジットが合いません。読み取りか入力を"
-                                     "確かめてください。")
-                          .arg(quoted(typed)));
+        throw checkDigitMismatch(typed);
     return compact;
 }
 

@@ -230,7 +230,7 @@ int storeMany(sqlite3 *handle, const Target &target,
 } // namespace
 
 StoredReadings::StoredReadings(Connection &connection) : m_connection(connection) {
-    owntables::ensureOnce(connection.database());
+    connection.ensureOwnTables();
 }
 
 std::optional<StoredReadings::Reading> StoredReadings::title(qint64 bookRowId) const {

@@ -8,8 +8,6 @@
 #include "core/Configuration.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
-#include "db/OwnTables.h"
-#include "db/SqliteStatement.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -57,7 +55,7 @@ void addOwnTables(const QString &connectionString) {
     try {
         Connection connection(connectionString);
         connection.open();
-        owntables::ensure(sqlite::handleOf(connection.database()));
+        connection.ensureOwnTables();
     } catch (const Failure &) {
     }
 }

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/FileNames.h"
 #include "db/ConnectionString.h"
+#include "db/OwnTables.h"
 #include "db/SqliteLibrary.h"
 #include "db/SqliteStatement.h"
 
@@ -112,7 +113,15 @@ void Connection::copyTo(const QString &path) const {
     sqlite::copyDatabase(sqlite::handleOf(database()), path);
 }
 
+void Connection::ensureOwnTables() {
+    if (m_ownTablesChecked)
+        return;
+    owntables::ensure(sqlite::handleOf(database()));
+    m_ownTablesChecked = true;
+}
+
 void Connection::close() {
+    m_ownTablesChecked = false;
     if (m_name.isEmpty())
         return;
     {

@@ -34,11 +34,18 @@ public:
     // Copies the open database, as one state of it, into a new file at `path`. Throws Failure.
     void copyTo(const QString &path) const;
 
+    // Adds our tables to the open catalogue, or brings them up to this version, the first time
+    // code that keeps data in them asks on this opening (see OwnTables.h). Nothing is written on
+    // opening itself, so read-only files and the files that are not the catalogue open as they
+    // are. Throws Failure, and asks again next time.
+    void ensureOwnTables();
+
 private:
     QString m_connectionString;
     QString m_folder;
     QString m_name;
     QString m_filePath;
+    bool m_ownTablesChecked = false;
 };
 
 // Opens the database file at `path` directly (no connection string), for the core operations

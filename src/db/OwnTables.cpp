@@ -4,9 +4,6 @@
 #include "db/SqliteStatement.h"
 
 #include <QFileInfo>
-#include <QMutex>
-#include <QSet>
-#include <QSqlDatabase>
 
 namespace hondana::owntables {
 
@@ -14,11 +11,13 @@ namespace {
 
 // A trigger per table whose rows our data belongs to. AFTER DELETE triggers run inside the
 // deleting statement, so a book and its readings go together or not at all.
-QString deleteTrigger(const QString &table, const QString &where) {
-    return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_owned_rows AFTER DELETE ON %1 BEGIN "
-                          "DELETE FROM %2; "
+// Each table of ours has triggers of its own, so a later version adds a table without altering
+// the triggers an older catalogue already has.
+QString deleteTrigger(const QString &name, const QString &table, const QString &where) {
+    return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_owned_rows AFTER DELETE ON %2 BEGIN "
+                          "DELETE FROM %3; "
                           "END")
-        .arg(table, where);
+        .arg(name, table, where);
 }
 
 QString fileName(sqlite3 *handle) {
@@ -39,7 +38,6 @@ QStringList statements() {
     return {
         QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (version INTEGER NOT NULL) STRICT")
             .arg(VersionTable),
-        QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS %1 (book_rowid INTEGER PRIMARY KEY, reading TEXT NOT NULL, "
             "%2) STRICT")
@@ -49,43 +47,58 @@ QStringList statements() {
             "'HAKKOU')), master_rowid INTEGER NOT NULL, reading TEXT NOT NULL, %2, "
             "PRIMARY KEY (master, master_rowid)) STRICT, WITHOUT ROWID")
             .arg(NameReadingTable, origin),
-        deleteTrigger(QStringLiteral("BOOK"),
+        deleteTrigger(QStringLiteral("BOOK"), QStringLiteral("BOOK"),
                       TitleReadingTable + QStringLiteral(" WHERE book_rowid = old.rowid")),
-        deleteTrigger(QStringLiteral("CHOSHA"),
+        deleteTrigger(QStringLiteral("CHOSHA"), QStringLiteral("CHOSHA"),
                       NameReadingTable +
                           QStringLiteral(" WHERE master = 'CHOSHA' AND master_rowid = old.rowid")),
-        deleteTrigger(QStringLiteral("HAKKOU"),
+        deleteTrigger(QStringLiteral("HAKKOU"), QStringLiteral("HAKKOU"),
                       NameReadingTable +
                           QStringLiteral(" WHERE master = 'HAKKOU' AND master_rowid = old.rowid")),
+        // Version 2.
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (book_rowid INTEGER PRIMARY KEY, isbn TEXT "
+                       "NOT NULL CHECK (length(isbn) = 13 AND isbn NOT GLOB '*[^0-9]*')) STRICT")
+            .arg(BookIsbnTable),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_isbn ON %1 (isbn)").arg(BookIsbnTable),
+        deleteTrigger(BookIsbnTable, QStringLiteral("BOOK"),
+                      BookIsbnTable + QStringLiteral(" WHERE book_rowid = old.rowid")),
+        QStringLiteral("DELETE FROM %1").arg(VersionTable),
+        QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
     };
 }
 
 bool present(sqlite3 *handle) {
+    return hasTable(handle, VersionTable);
+}
+
+bool hasTable(sqlite3 *handle, const QString &name) {
     sqlite::Statement query(
         handle,
-        QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = '%1'")
-            .arg(VersionTable),
+        QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?"),
         QStringLiteral("「%1」を読めません").arg(fileName(handle)));
+    const QByteArray utf8 = name.toUtf8();
+    sqlite3_bind_text(query.get(), 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     return query.step() == SQLITE_ROW && sqlite3_column_int(query.get(), 0) > 0;
 }
 
 void ensure(sqlite3 *handle) {
     const QString context =
         QStringLiteral("「%1」に読みなどの表を加えられません").arg(fileName(handle));
-    if (present(handle)) {
-        if (storedVersion(handle, context) > Version)
-            throw Failure(QStringLiteral("「%1」は新しい版のプログラムで作られています"
-                                         "（読みなどの表の形式 %2）。新しい版で開いてください。")
-                              .arg(fileName(handle))
-                              .arg(storedVersion(handle, context)));
+    const auto version = [&] { return present(handle) ? storedVersion(handle, context) : 0; };
+    const int found = version();
+    if (found > Version)
+        throw Failure(QStringLiteral("「%1」は新しい版のプログラムで作られています"
+                                     "（読みなどの表の形式 %2）。新しい版で開いてください。")
+                          .arg(fileName(handle))
+                          .arg(found));
+    if (found == Version)
         return;
-    }
     // A write transaction from the start, so two programs opening an older file at once do not
     // both add the tables; inside a caller's transaction, a part of it.
     const bool own = sqlite3_get_autocommit(handle) != 0;
     sqlite::execute(handle, own ? "BEGIN IMMEDIATE" : "SAVEPOINT own_tables", context);
     try {
-        if (!present(handle)) {
+        if (version() < Version) {
             for (const QString &statement : statements())
                 sqlite::execute(handle, statement.toUtf8().constData(), context);
         }
@@ -95,20 +108,6 @@ void ensure(sqlite3 *handle) {
                      nullptr, nullptr, nullptr);
         throw;
     }
-}
-
-void ensureOnce(const QSqlDatabase &database) {
-    static QMutex mutex;
-    static QSet<QString> checked;
-    const QString name = database.connectionName();
-    {
-        const QMutexLocker lock(&mutex);
-        if (checked.contains(name))
-            return;
-    }
-    ensure(sqlite::handleOf(database));
-    const QMutexLocker lock(&mutex);
-    checked.insert(name);
 }
 
 } // namespace hondana::owntables

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QSqlDatabase;
 struct sqlite3;
 
 // Tables of our own beside the catalogue's fixed ones, for data those have no column for. The
@@ -15,7 +14,7 @@ struct sqlite3;
 namespace hondana::owntables {
 
 // The version of our tables' layout, kept in VersionTable.
-inline constexpr int Version = 1;
+inline constexpr int Version = 2;
 
 inline const QString VersionTable = QStringLiteral("hondana_version");
 // One reading per book: book_rowid (BOOK's rowid), reading, origin.
@@ -23,23 +22,32 @@ inline const QString TitleReadingTable = QStringLiteral("title_reading");
 // One reading per author or publisher entry: master ('CHOSHA' or 'HAKKOU'), master_rowid,
 // reading, origin. Master numbers may stand twice in a list, so the rowid is the identity.
 inline const QString NameReadingTable = QStringLiteral("name_reading");
+// One ISBN per book (since version 2): book_rowid, isbn (the 13 digits of ISBN-13).
+inline const QString BookIsbnTable = QStringLiteral("book_isbn");
+
+// Every table of ours that holds data (all but the version), for what empties them all.
+inline const QStringList DataTables = {TitleReadingTable, NameReadingTable, BookIsbnTable};
 
 // What `origin` holds: a reading the user typed or confirmed, or one the program suggested.
 inline const QString OriginUser = QStringLiteral("user");
 inline const QString OriginSuggested = QStringLiteral("suggested");
 
-// The statements that create our tables and triggers in a catalogue that has none of them.
+// The statements that bring a catalogue with none of our tables, or an older layout of them, to
+// this version: every table and trigger is created only where it is missing, then the version is
+// written.
 QStringList statements();
 
 // Whether the catalogue open on `handle` has our tables.
 bool present(sqlite3 *handle);
+// Whether it has the table `name`: a catalogue of an older layout lacks the later tables, and
+// what only reads does not add them.
+bool hasTable(sqlite3 *handle, const QString &name);
 
 // Adds our tables to the catalogue open on `handle` when it lacks them (a catalogue from an
-// older installation), in one transaction of their own; nothing else in the file changes.
-// Throws Failure naming the file when it cannot, or when the file holds a newer layout.
+// older installation) or brings an older layout of them up to this version, in one transaction
+// (inside a caller's transaction, a part of it); nothing else in the file changes. Throws
+// Failure naming the file when it cannot, or when the file holds a newer layout. Connections
+// call it once per opening (Connection::ensureOwnTables).
 void ensure(sqlite3 *handle);
-// ensure, once per opening of a connection (a connection's name is never given again), for the
-// code that uses our tables often and cannot know whether its connection was checked.
-void ensureOnce(const QSqlDatabase &database);
 
 } // namespace hondana::owntables

@@ -24,6 +24,8 @@ QString resetData(const QString &connectionString, const QString &folder,
                   const Progress &progress) {
     Connection connection(connectionString, folder);
     connection.open();
+    // Every table of ours is there to be emptied, also in a catalogue of an older layout.
+    connection.ensureOwnTables();
     sqlite3 *handle = sqlite::handleOf(connection.database());
     const QString cannotDelete = QStringLiteral("「%1」のデータを削除できません")
                                      .arg(QFileInfo(connection.filePath()).fileName());
@@ -44,11 +46,9 @@ QString resetData(const QString &connectionString, const QString &folder,
                             QStringLiteral("%1: %2 表").arg(cannotDelete, table));
         }
         // Our data goes too, also rows whose book was deleted by a program without our triggers.
-        if (owntables::present(handle)) {
-            for (const QString &table : {owntables::TitleReadingTable, owntables::NameReadingTable})
-                sqlite::execute(handle, ("DELETE FROM " + table.toUtf8()).constData(),
-                                QStringLiteral("%1: %2 表").arg(cannotDelete, table));
-        }
+        for (const QString &table : owntables::DataTables)
+            sqlite::execute(handle, ("DELETE FROM " + table.toUtf8()).constData(),
+                            QStringLiteral("%1: %2 表").arg(cannotDelete, table));
         faultpoint("reset.commit");
         sqlite::execute(handle, "COMMIT", cannotDelete);
         faultpoint("reset.committed");

@@ -1,7 +1,14 @@
 #include "base/Failure.h"
 #include "catalogue/Isbn.h"
+#include "catalogue/StoredIsbns.h"
+#include "catalogue/StoredReadings.h"
+#include "db/Connection.h"
+#include "db/OwnTables.h"
+#include "support/Catalogues.h"
+#include "support/DataFolder.h"
 #include "support/DataRows.h"
 #include "support/TestFiles.h"
+#include "support/TestSql.h"
 
 #include <QtTest>
 
@@ -53,6 +60,73 @@ private Q_SLOTS:
             QVERIFY2(failure.message().contains(refusal), qPrintable(failure.message()));
             QVERIFY(Isbn::tryFromText(typed).isEmpty());
         }
+    }
+
+    // The store on a catalogue whose tables of ours are of each layout: an older one is brought
+    // up to this version on opening, readings kept; a newer one is refused.
+    void store_data() {
+        test::columns<int>({"layout"});
+        test::row("no tables of ours", 0);
+        test::row("version 1, with readings", 1);
+        test::row("this version", owntables::Version);
+        test::row("newer version", owntables::Version + 1);
+    }
+    void store() {
+        const int layout = test::cell<int>("layout");
+        test::DataFolder folder;
+        test::makeCatalogue(folder.path(), 4);
+        const QString path = folder.filePath(QStringLiteral("TOSHO.MDB"));
+        {
+            test::SqlFile file(path);
+            file.exec(u8("INSERT INTO title_reading VALUES (2, 'ニ', 'user')"));
+            if (layout < owntables::Version)
+                file.exec(u8("DROP TRIGGER book_isbn_owned_rows; DROP TABLE book_isbn; "
+                             "UPDATE hondana_version SET version = 1"));
+            if (layout == 0)
+                file.exec(u8("DROP TABLE title_reading; DROP TABLE name_reading; DROP TABLE "
+                             "hondana_version; DROP TRIGGER BOOK_owned_rows; DROP TRIGGER "
+                             "CHOSHA_owned_rows; DROP TRIGGER HAKKOU_owned_rows"));
+            if (layout > owntables::Version)
+                file.exec(u8("UPDATE hondana_version SET version = %1").arg(layout));
+        }
+        Connection connection(QStringLiteral("Data Source=TOSHO.MDB;"), folder.path());
+        connection.open();
+        if (layout > owntables::Version) {
+            QVERIFY_THROWS_EXCEPTION(Failure, StoredIsbns{connection});
+            return;
+        }
+        StoredIsbns isbns(connection);
+        QCOMPARE(test::SqlFile(path).value(u8("SELECT group_concat(version) FROM hondana_version")),
+                 QVariant(QString::number(owntables::Version)));
+        QCOMPARE(StoredReadings(connection).title(2).has_value(), layout > 0);
+
+        const Isbn first = Isbn::fromText(u8("4-10-101001-3"));
+        const Isbn second = Isbn::fromText(u8("9784800030047"));
+        isbns.store(3, first);
+        isbns.store(1, first);
+        isbns.store(2, second);
+        isbns.store(2, first);
+        isbns.store(4, second);
+        QCOMPARE(isbns.forBook(2), first);
+        QCOMPARE(isbns.booksWith(first), (QList<qint64>{1, 2, 3}));
+        QVERIFY_THROWS_EXCEPTION(Failure, isbns.store(99, first));
+        isbns.store(4, Isbn());
+        QVERIFY(isbns.forBook(4).isEmpty());
+        QVERIFY(isbns.booksWith(second).isEmpty());
+        // Inside the caller's transaction the write is part of it.
+        test::SqlFile(path).exec(u8("BEGIN; DELETE FROM BOOK WHERE rowid = 2; COMMIT"));
+        QSqlDatabase database = connection.database();
+        database.transaction();
+        isbns.store(4, second);
+        database.rollback();
+        QCOMPARE(isbns.all(), (QHash<qint64, Isbn>{{1, first}, {3, first}}));
+        const QString plan = test::SqlFile(path)
+                                 .rows(u8("EXPLAIN QUERY PLAN SELECT book_rowid FROM book_isbn "
+                                          "WHERE isbn = '9784101010014'"))
+                                 .constFirst()
+                                 .constLast()
+                                 .toString();
+        QVERIFY2(plan.contains(u8("INDEX book_isbn_by_isbn")), qPrintable(plan));
     }
 };
 

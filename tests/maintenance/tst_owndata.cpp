@@ -257,18 +257,17 @@ void TestOwnData::fixedPartIsUnchanged() {
     DataFolder folder;
     prepare();
     test::SqlFile older(files::Catalogue);
-    for (const QString &table :
-         {owntables::VersionTable, owntables::TitleReadingTable, owntables::NameReadingTable})
-        older.exec(u8("DROP TABLE ") + table);
-    for (const QString &table : {u8("BOOK"), u8("CHOSHA"), u8("HAKKOU")})
+    for (const QString &table : {u8("BOOK"), u8("CHOSHA"), u8("HAKKOU"), owntables::BookIsbnTable})
         older.exec(u8("DROP TRIGGER %1_owned_rows").arg(table));
+    for (const QString &table : {owntables::VersionTable, owntables::TitleReadingTable,
+                                 owntables::NameReadingTable, owntables::BookIsbnTable})
+        older.exec(u8("DROP TABLE ") + table);
     const auto fixedSchema = [](const QString &path) {
         return test::SqlFile(path).rows(
-            u8("SELECT type, name, sql FROM sqlite_schema WHERE name NOT IN ('%1', '%2', '%3') "
-               "AND tbl_name NOT IN ('%1', '%2', '%3') AND name NOT LIKE '%_owned_rows' "
-               "ORDER BY name")
+            u8("SELECT type, name, sql FROM sqlite_schema WHERE tbl_name NOT IN ('%1', '%2', "
+               "'%3', '%4') AND name NOT LIKE '%_owned_rows' ORDER BY name")
                 .arg(owntables::VersionTable, owntables::TitleReadingTable,
-                     owntables::NameReadingTable));
+                     owntables::NameReadingTable, owntables::BookIsbnTable));
     };
     const auto queries = [] {
         test::Rows all;
