@@ -29,16 +29,16 @@ namespace {
 
 using namespace intake;
 
-const QString NotImported = QStringLiteral("（取り込まない）");
+const QString NotImportedCaption = QStringLiteral("（取り込まない）");
 
 template <typename Control>
-Control *named(Control *control, const char *name, const QString &spoken) {
+Control *withName(Control *control, const char *name, const QString &spoken) {
     control->setObjectName(QString::fromUtf8(name));
     control->setAccessibleName(spoken);
     return control;
 }
 
-enum MappingColumn { FileColumn, Sample, Target };
+enum MappingTableColumn { MapFileColumn, MapSample, MapTarget };
 
 } // namespace
 
@@ -47,34 +47,35 @@ ImportWindow::ImportWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("ほかの目録から取り込む"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    m_path = named(new QLineEdit, "txtFile", QStringLiteral("ファイル"));
-    auto *browse =
-        named(new QPushButton(QStringLiteral("参照(&B)...")), "cmdBrowse", QStringLiteral("参照"));
-    m_format = named(new QComboBox, "cboFormat", QStringLiteral("形式"));
+    m_path = withName(new QLineEdit, "txtFile", QStringLiteral("ファイル"));
+    auto *browse = withName(new QPushButton(QStringLiteral("参照(&B)...")), "cmdBrowse",
+                            QStringLiteral("参照"));
+    m_format = withName(new QComboBox, "cboFormat", QStringLiteral("形式"));
     m_format->addItem(QStringLiteral("ファイルから見分ける"));
     for (const FormatDescription &format : importFormats())
         m_format->addItem(format.label, int(format.format));
-    m_encoding = named(new QComboBox, "cboEncoding", QStringLiteral("文字コード"));
+    m_encoding = withName(new QComboBox, "cboEncoding", QStringLiteral("文字コード"));
     m_encoding->addItem(QStringLiteral("ファイルから見分ける"), int(TextEncoding::Detect));
     m_encoding->addItem(QStringLiteral("UTF-8"), int(TextEncoding::Utf8));
     m_encoding->addItem(QStringLiteral("CP932（シフトJIS）"), int(TextEncoding::Cp932));
-    auto *read = named(new QPushButton(QStringLiteral("読み込む(&R)")), "cmdRead",
-                       QStringLiteral("読み込む"));
-    m_mapping = named(new QTableWidget(0, 3), "grdMapping", QStringLiteral("列の取り込み先"));
+    auto *read = withName(new QPushButton(QStringLiteral("読み込む(&R)")), "cmdRead",
+                          QStringLiteral("読み込む"));
+    m_mapping = withName(new QTableWidget(0, 3), "grdMapping", QStringLiteral("列の取り込み先"));
     m_mapping->setHorizontalHeaderLabels({QStringLiteral("ファイルの列"),
                                           QStringLiteral("1 行目の値"),
                                           QStringLiteral("取り込み先")});
     m_mapping->horizontalHeader()->setStretchLastSection(true);
     m_mapping->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_addLookAlikes = named(new QCheckBox(QStringLiteral("目録にある本と似ている本も追加する(&D)")),
-                            "chkDuplicates", QStringLiteral("目録にある本と似ている本も追加する"));
-    m_report = named(new QPlainTextEdit, "txtReport", QStringLiteral("取り込みの見通し"));
+    m_addLookAlikes =
+        withName(new QCheckBox(QStringLiteral("目録にある本と似ている本も追加する(&D)")),
+                 "chkDuplicates", QStringLiteral("目録にある本と似ている本も追加する"));
+    m_report = withName(new QPlainTextEdit, "txtReport", QStringLiteral("取り込みの見通し"));
     m_report->setReadOnly(true);
-    m_import = named(new QPushButton(QStringLiteral("取り込む(&I)")), "cmdImport",
-                     QStringLiteral("取り込む"));
+    m_import = withName(new QPushButton(QStringLiteral("取り込む(&I)")), "cmdImport",
+                        QStringLiteral("取り込む"));
     m_import->setEnabled(false);
-    auto *close =
-        named(new QPushButton(QStringLiteral("閉じる(&C)")), "cmdClose", QStringLiteral("閉じる"));
+    auto *close = withName(new QPushButton(QStringLiteral("閉じる(&C)")), "cmdClose",
+                           QStringLiteral("閉じる"));
 
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(m_path, 1);
@@ -153,19 +154,19 @@ void ImportWindow::showMapping() {
     const SourceRecord *first =
         m_file->table.records.isEmpty() ? nullptr : &m_file->table.records.first();
     for (int row = 0; row < m_mapping->rowCount(); ++row) {
-        m_mapping->setItem(row, FileColumn, new QTableWidgetItem(mapping.sourceColumns[row]));
-        m_mapping->setItem(row, Sample,
+        m_mapping->setItem(row, MapFileColumn, new QTableWidgetItem(mapping.sourceColumns[row]));
+        m_mapping->setItem(row, MapSample,
                            new QTableWidgetItem(first ? first->fields.value(row) : QString()));
         auto *target = new QComboBox;
         target->setAccessibleName(
             QStringLiteral("「%1」の取り込み先").arg(mapping.sourceColumns[row]));
-        target->addItem(NotImported, -1);
+        target->addItem(NotImportedCaption, -1);
         for (int i = 0; i < int(bookColumns().size()); ++i)
             target->addItem(bookColumns()[i].name, i);
         target->setCurrentIndex(mapping.rules[row].target + 1);
         connect(target, &QComboBox::currentIndexChanged, this,
                 [this, row](int index) { targetChosen(row, index - 1); });
-        m_mapping->setCellWidget(row, Target, target);
+        m_mapping->setCellWidget(row, MapTarget, target);
     }
     m_mapping->resizeColumnsToContents();
 }

@@ -11,18 +11,18 @@ namespace hondana::intake {
 
 namespace {
 
-using Field = std::variant<QString IncomingBook::*, std::optional<int> IncomingBook::*,
-                           QDate IncomingBook::*, Isbn IncomingBook::*>;
+using IncomingField = std::variant<QString IncomingBook::*, std::optional<int> IncomingBook::*,
+                                   QDate IncomingBook::*, Isbn IncomingBook::*>;
 
 struct ColumnDescription {
     const char *name;
-    Field field;
+    IncomingField field;
     Conversion conversion;
     const char *aliases; // comma-separated
 };
 
 // In the order our export writes them, our own columns after the fixed ones.
-const ColumnDescription Columns[] = {
+const ColumnDescription ColumnDescriptions[] = {
     {"題名", &IncomingBook::title, Conversion::Text, "title"},
     {"題名読み", &IncomingBook::titleReading, Conversion::Text, "title reading"},
     {"ｼﾘｰｽﾞ", &IncomingBook::volume, Conversion::Text, "volume"},
@@ -57,15 +57,15 @@ const std::pair<const char *, const char *> ReadingStates[] = {
     {"いま読んでる", "未"}, {"読みたい", "未"}, {"積読", "未"},
 };
 
-Failure notValue(const QString &what) {
+Failure unreadableValue(const QString &what) {
     return Failure(what);
 }
 
-int integerOf(const QString &text, const QString &column) {
+int integerIn(const QString &text, const QString &column) {
     return int(input::parseInteger(text, column).toLongLong());
 }
 
-QDate dateOf(QString text, const QString &column) {
+QDate dateIn(QString text, const QString &column) {
     // A time of day and a zone after the date say nothing the register keeps.
     text = text.section(u'T', 0, 0).section(u' ', 0, 0);
     static const QRegularExpression year(QStringLiteral("^\\d{4}$"));
@@ -76,21 +76,21 @@ QDate dateOf(QString text, const QString &column) {
     return date.year() <= 101 ? QDate() : date;
 }
 
-QVariant converted(Conversion conversion, const QString &text, const QString &column) {
+QVariant convertedValue(Conversion conversion, const QString &text, const QString &column) {
     switch (conversion) {
     case Conversion::Text:
         return text;
     case Conversion::Integer:
-        return integerOf(text, column);
+        return integerIn(text, column);
     case Conversion::Number: {
         bool ok = false;
         const double number = text.toDouble(&ok);
         if (!ok || number != double(qint64(number)) || std::abs(number) > 2147483647.0)
-            throw notValue(QStringLiteral("「%1」には整数を入れてください。").arg(column));
+            throw unreadableValue(QStringLiteral("「%1」には整数を入れてください。").arg(column));
         return int(number);
     }
     case Conversion::Date:
-        return dateOf(text, column);
+        return dateIn(text, column);
     case Conversion::Isbn: {
         QString digits = text;
         if (digits.startsWith(QStringLiteral("=\"")) && digits.endsWith(u'"'))
@@ -102,15 +102,17 @@ QVariant converted(Conversion conversion, const QString &text, const QString &co
             if (text.compare(QString::fromUtf8(word), Qt::CaseInsensitive) == 0)
                 return QString::fromUtf8(stamp);
         }
-        throw notValue(QStringLiteral("読書の状態「%1」を済・未に読み替えられません。").arg(text));
+        throw unreadableValue(
+            QStringLiteral("読書の状態「%1」を済・未に読み替えられません。").arg(text));
     case Conversion::Rating: {
-        const int rating = text.contains(u'.') ? converted(Conversion::Number, text, column).toInt()
-                                               : integerOf(text, column);
+        const int rating = text.contains(u'.')
+                               ? convertedValue(Conversion::Number, text, column).toInt()
+                               : integerIn(text, column);
         return rating == 0 ? QVariant() : QVariant(rating);
     }
     case Conversion::Price: {
         static const QRegularExpression signs(QStringLiteral("[¥￥$円\\s]"));
-        return integerOf(QString(text).remove(signs), column);
+        return integerIn(QString(text).remove(signs), column);
     }
     case Conversion::FirstName: {
         static const QRegularExpression separators(QStringLiteral(" & |;"));
@@ -120,7 +122,7 @@ QVariant converted(Conversion conversion, const QString &text, const QString &co
     return {};
 }
 
-void assign(IncomingBook &book, const Field &field, const QVariant &value) {
+void assignField(IncomingBook &book, const IncomingField &field, const QVariant &value) {
     std::visit(
         [&](auto member) {
             using Member = std::remove_reference_t<decltype(book.*member)>;
@@ -141,7 +143,7 @@ void assign(IncomingBook &book, const Field &field, const QVariant &value) {
 const QList<BookColumn> &bookColumns() {
     static const QList<BookColumn> columns = [] {
         QList<BookColumn> all;
-        for (const ColumnDescription &column : Columns)
+        for (const ColumnDescription &column : ColumnDescriptions)
             all.append({QString::fromUtf8(column.name), column.conversion,
                         QString::fromUtf8(column.aliases).split(u',', Qt::SkipEmptyParts)});
         return all;
@@ -169,9 +171,10 @@ IncomingBook ColumnMapping::convert(const SourceRecord &record, QList<RowProblem
             rule.conversion == Conversion::Text ? record.fields[i] : record.fields[i].trimmed();
         if (rule.target < 0 || text.trimmed().isEmpty())
             continue;
-        const QString column = QString::fromUtf8(Columns[rule.target].name);
+        const QString column = QString::fromUtf8(ColumnDescriptions[rule.target].name);
         try {
-            assign(book, Columns[rule.target].field, converted(rule.conversion, text, column));
+            assignField(book, ColumnDescriptions[rule.target].field,
+                        convertedValue(rule.conversion, text, column));
         } catch (const Failure &failure) {
             problems.append({record.line, column, text, failure.message()});
         }

@@ -40,7 +40,7 @@ private:
     qsizetype m_at = 0;
 };
 
-Failure refusal(qint64 line, const QString &why) {
+Failure csvRefusal(qint64 line, const QString &why) {
     return Failure(QStringLiteral("%1 行目: %2。何も取り込みません。").arg(line).arg(why));
 }
 
@@ -51,14 +51,14 @@ public:
     QString decode(const QByteArray &bytes, qint64 line) {
         if (m_encoding == TextEncoding::Cp932) {
             if (cp932::firstUndecodable(bytes.constData(), bytes.size()) >= 0)
-                throw refusal(line, QStringLiteral("CP932（シフトJIS）として読めないバイトがあり"
-                                                   "ます"));
+                throw csvRefusal(line, QStringLiteral("CP932（シフトJIS）として読めないバイトがあり"
+                                                      "ます"));
             return cp932::decode(bytes);
         }
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         QString text = decoder.decode(bytes);
         if (decoder.hasError())
-            throw refusal(line, QStringLiteral("UTF-8 として読めないバイトがあります"));
+            throw csvRefusal(line, QStringLiteral("UTF-8 として読めないバイトがあります"));
         return text;
     }
 
@@ -114,7 +114,7 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
     bool inQuotes = false;
     const auto endField = [&] {
         if (fields.size() >= MaxFields)
-            throw refusal(recordLine, QStringLiteral("列が %1 を超えています").arg(MaxFields));
+            throw csvRefusal(recordLine, QStringLiteral("列が %1 を超えています").arg(MaxFields));
         fields << decoder.decode(field, recordLine);
         field.clear();
         quoted = false;
@@ -124,8 +124,8 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
         // A blank line is no row.
         if (!(fields.size() == 1 && fields.first().isEmpty())) {
             if (table.records.size() >= MaxRecords)
-                throw refusal(recordLine,
-                              QStringLiteral("行が %1 行を超えています").arg(MaxRecords));
+                throw csvRefusal(recordLine,
+                                 QStringLiteral("行が %1 行を超えています").arg(MaxRecords));
             table.records.append({recordLine, fields});
         }
         fields.clear();
@@ -135,8 +135,8 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
     int c;
     while ((c = in.next()) >= 0) {
         if (++recordBytes > MaxRecordBytes)
-            throw refusal(recordLine,
-                          QStringLiteral("1 行が %1 バイトを超えています").arg(MaxRecordBytes));
+            throw csvRefusal(recordLine,
+                             QStringLiteral("1 行が %1 バイトを超えています").arg(MaxRecordBytes));
         if (inQuotes) {
             if (c == '"') {
                 if (in.peek() == '"') {
@@ -164,7 +164,7 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
         }
     }
     if (inQuotes)
-        throw refusal(recordLine, QStringLiteral("引用符（\"）が閉じていません"));
+        throw csvRefusal(recordLine, QStringLiteral("引用符（\"）が閉じていません"));
     if (!field.isEmpty() || !fields.isEmpty())
         endRecord();
     return table;

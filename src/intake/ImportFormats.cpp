@@ -6,10 +6,10 @@ namespace hondana::intake {
 
 namespace {
 
-using C = Conversion;
+using Conv = Conversion;
 
-FormatDescription::Column column(const char *name, const char *target = "",
-                                 Conversion conversion = C::Text) {
+FormatDescription::Column formatColumn(const char *name, const char *target = "",
+                                       Conversion conversion = Conv::Text) {
     return {QString::fromUtf8(name), QString::fromUtf8(target), conversion};
 }
 
@@ -25,41 +25,49 @@ QList<FormatDescription> buildFormats() {
          QStringLiteral("booklog"),
          QStringLiteral("ブクログ"),
          false,
-         {column("サービスID"), column("アイテムID"), column("ISBN-13", "ISBN", C::Isbn),
-          column("カテゴリ"), column("評価", "読感ﾗﾝｸ", C::Rating),
-          column("読書状況", "読書ｽﾀﾝﾌﾟ", C::ReadingState), column("レビュー"), column("タグ"),
-          column("読書メモ"), column("登録日時"), column("読了日", "読書完了日", C::Date),
-          column("タイトル", "題名"), column("作者名", "著者名"), column("出版社名", "発行所"),
-          column("発行年", "発行日", C::Date), column("ジャンル", "分野名"), column("ページ数")}},
+         {formatColumn("サービスID"), formatColumn("アイテムID"),
+          formatColumn("ISBN-13", "ISBN", Conv::Isbn), formatColumn("カテゴリ"),
+          formatColumn("評価", "読感ﾗﾝｸ", Conv::Rating),
+          formatColumn("読書状況", "読書ｽﾀﾝﾌﾟ", Conv::ReadingState), formatColumn("レビュー"),
+          formatColumn("タグ"), formatColumn("読書メモ"), formatColumn("登録日時"),
+          formatColumn("読了日", "読書完了日", Conv::Date), formatColumn("タイトル", "題名"),
+          formatColumn("作者名", "著者名"), formatColumn("出版社名", "発行所"),
+          formatColumn("発行年", "発行日", Conv::Date), formatColumn("ジャンル", "分野名"),
+          formatColumn("ページ数")}},
         {ImportFormat::Goodreads,
          QStringLiteral("goodreads"),
          QStringLiteral("Goodreads"),
          true,
-         {column("Title", "題名"), column("Author", "著者名"), column("ISBN"),
-          column("ISBN13", "ISBN", C::Isbn), column("My Rating", "読感ﾗﾝｸ", C::Rating),
-          column("Publisher", "発行所"), column("Binding", "ｻｲｽﾞ名"),
-          column("Year Published", "発行日", C::Date), column("Date Read", "読書完了日", C::Date),
-          column("Exclusive Shelf", "読書ｽﾀﾝﾌﾟ", C::ReadingState)}},
+         {formatColumn("Title", "題名"), formatColumn("Author", "著者名"), formatColumn("ISBN"),
+          formatColumn("ISBN13", "ISBN", Conv::Isbn),
+          formatColumn("My Rating", "読感ﾗﾝｸ", Conv::Rating), formatColumn("Publisher", "発行所"),
+          formatColumn("Binding", "ｻｲｽﾞ名"), formatColumn("Year Published", "発行日", Conv::Date),
+          formatColumn("Date Read", "読書完了日", Conv::Date),
+          formatColumn("Exclusive Shelf", "読書ｽﾀﾝﾌﾟ", Conv::ReadingState)}},
         {ImportFormat::Calibre,
          QStringLiteral("calibre"),
          QStringLiteral("calibre"),
          true,
-         {column("title", "題名"), column("authors", "著者名", C::FirstName),
-          column("publisher", "発行所"), column("pubdate", "発行日", C::Date),
-          column("isbn", "ISBN", C::Isbn), column("rating", "読感ﾗﾝｸ", C::Rating),
-          column("series_index", "SEQNO", C::Number), column("size"), column("comments"),
-          column("tags"), column("series"), column("timestamp")}},
+         {formatColumn("title", "題名"), formatColumn("authors", "著者名", Conv::FirstName),
+          formatColumn("publisher", "発行所"), formatColumn("pubdate", "発行日", Conv::Date),
+          formatColumn("isbn", "ISBN", Conv::Isbn), formatColumn("rating", "読感ﾗﾝｸ", Conv::Rating),
+          formatColumn("series_index", "SEQNO", Conv::Number), formatColumn("size"),
+          formatColumn("comments"), formatColumn("tags"), formatColumn("series"),
+          formatColumn("timestamp")}},
         {ImportFormat::Tellico,
          QStringLiteral("tellico"),
          QStringLiteral("Tellico"),
          true,
-         {column("title", "題名"), column("author", "著者名", C::FirstName),
-          column("publisher", "発行所"), column("pub_year", "発行日", C::Date),
-          column("isbn", "ISBN", C::Isbn), column("binding", "ｻｲｽﾞ名"), column("edition", "版数"),
-          column("genre", "分野名", C::FirstName), column("series_num", "SEQNO", C::Number),
-          column("read", "読書ｽﾀﾝﾌﾟ", C::ReadingState), column("rating", "読感ﾗﾝｸ", C::Rating),
-          column("pur_price", "価格", C::Price), column("pur_date", "購入日", C::Date),
-          column("comments", "内容"), column("series"), column("pages")}},
+         {formatColumn("title", "題名"), formatColumn("author", "著者名", Conv::FirstName),
+          formatColumn("publisher", "発行所"), formatColumn("pub_year", "発行日", Conv::Date),
+          formatColumn("isbn", "ISBN", Conv::Isbn), formatColumn("binding", "ｻｲｽﾞ名"),
+          formatColumn("edition", "版数"), formatColumn("genre", "分野名", Conv::FirstName),
+          formatColumn("series_num", "SEQNO", Conv::Number),
+          formatColumn("read", "読書ｽﾀﾝﾌﾟ", Conv::ReadingState),
+          formatColumn("rating", "読感ﾗﾝｸ", Conv::Rating),
+          formatColumn("pur_price", "価格", Conv::Price),
+          formatColumn("pur_date", "購入日", Conv::Date), formatColumn("comments", "内容"),
+          formatColumn("series"), formatColumn("pages")}},
     };
 }
 
@@ -108,7 +116,7 @@ ImportFormat recogniseTable(const SourceTable &table) {
         return ImportFormat::Goodreads;
     if (hasColumns(first, {"title", "authors", "uuid"}))
         return ImportFormat::Calibre;
-    // A row of 17 fields none of which names a column of ours: the shape of that export.
+    // A row of 17 fields none of which names a formatColumn of ours: the shape of that export.
     const auto named = std::count_if(first.begin(), first.end(),
                                      [](const QString &name) { return findBookColumn(name) >= 0; });
     if (first.size() == 17 && named == 0)
@@ -153,7 +161,7 @@ ColumnMapping defaultMapping(const SourceTable &table, const FormatDescription &
             if (rule.target >= 0)
                 rule.conversion = bookColumns()[rule.target].conversion;
         }
-        // One file column per book column: the first that names it.
+        // One file formatColumn per book formatColumn: the first that names it.
         if (rule.target >= 0 && taken[rule.target])
             rule.target = -1;
         if (rule.target >= 0)

@@ -13,10 +13,10 @@ namespace {
 
 const QString XmlName = QStringLiteral("tellico.xml");
 constexpr int BookCollection = 2;
-constexpr int MaxDepth = 16;
+constexpr int MaxNesting = 16;
 constexpr qsizetype MaxValueChars = 1 << 20;
 
-Failure refusal(const QString &why) {
+Failure collectionRefusal(const QString &why) {
     return Failure(QStringLiteral("このファイルは読めません: %1。何も取り込みません。").arg(why));
 }
 
@@ -28,7 +28,7 @@ public:
     void field(const QString &name) { columnOf(name); }
     void beginEntry(qint64 number) {
         if (table.records.size() >= MaxRecords)
-            throw refusal(QStringLiteral("項目が %1 件を超えています").arg(MaxRecords));
+            throw collectionRefusal(QStringLiteral("項目が %1 件を超えています").arg(MaxRecords));
         table.records.append(SourceRecord{number, {}});
     }
     void value(const QString &name, const QString &text) {
@@ -38,7 +38,7 @@ public:
             fields.resize(column + 1);
         QString &cell = fields[column];
         if (cell.size() + text.size() > MaxValueChars)
-            throw refusal(QStringLiteral("「%1」の値が長すぎます").arg(name));
+            throw collectionRefusal(QStringLiteral("「%1」の値が長すぎます").arg(name));
         cell = cell.isEmpty() ? text : cell + QStringLiteral("; ") + text;
     }
 
@@ -47,7 +47,7 @@ private:
         qsizetype at = table.columns.indexOf(name);
         if (at < 0) {
             if (table.columns.size() >= 1000)
-                throw refusal(QStringLiteral("欄が多すぎます"));
+                throw collectionRefusal(QStringLiteral("欄が多すぎます"));
             at = table.columns.size();
             table.columns << name;
         }
@@ -66,7 +66,7 @@ void readEntry(QXmlStreamReader &xml, EntryCollector &collector) {
             if (token == QXmlStreamReader::Characters) {
                 text += xml.text();
                 if (text.size() > MaxValueChars)
-                    throw refusal(QStringLiteral("「%1」の値が長すぎます").arg(name));
+                    throw collectionRefusal(QStringLiteral("「%1」の値が長すぎます").arg(name));
             } else if (token == QXmlStreamReader::StartElement) {
                 listed = true;
                 const QString item = xml.name().toString();
@@ -104,7 +104,7 @@ void checkDeclarations(const QXmlStreamReader &xml) {
     // expansion bombs and references to other files get in.
     if (!xml.entityDeclarations().isEmpty() || !xml.notationDeclarations().isEmpty() ||
         xml.text().contains(u'['))
-        throw refusal(QStringLiteral("XML の文書型宣言で実体などを宣言しています"));
+        throw collectionRefusal(QStringLiteral("XML の文書型宣言で実体などを宣言しています"));
 }
 
 } // namespace
@@ -112,12 +112,13 @@ void checkDeclarations(const QXmlStreamReader &xml) {
 SourceTable TellicoSource::read(const QString &path) {
     QuaZip zip(path);
     if (!zip.open(QuaZip::mdUnzip))
-        throw refusal(QStringLiteral("zip 書庫として開けません（壊れているか途中で切れています）"));
+        throw collectionRefusal(
+            QStringLiteral("zip 書庫として開けません（壊れているか途中で切れています）"));
     if (!zip.setCurrentFile(XmlName))
-        throw refusal(QStringLiteral("書庫に %1 がありません").arg(XmlName));
+        throw collectionRefusal(QStringLiteral("書庫に %1 がありません").arg(XmlName));
     QuaZipFile file(&zip);
     if (!file.open(QIODevice::ReadOnly))
-        throw refusal(QStringLiteral("書庫の %1 を開けません").arg(XmlName));
+        throw collectionRefusal(QStringLiteral("書庫の %1 を開けません").arg(XmlName));
 
     // The declared sizes of a zip entry are the file's word; what counts is what unpacks.
     QByteArray data;
@@ -125,18 +126,18 @@ SourceTable TellicoSource::read(const QString &path) {
         const QByteArray chunk = file.read(1 << 16);
         if (chunk.isEmpty()) {
             if (file.getZipError() != UNZ_OK)
-                throw refusal(QStringLiteral("書庫の %1 を展開できません").arg(XmlName));
+                throw collectionRefusal(QStringLiteral("書庫の %1 を展開できません").arg(XmlName));
             break;
         }
         if (data.size() + chunk.size() > MaxXmlBytes)
-            throw refusal(QStringLiteral("%1 が展開すると %2 MiB を超えます")
-                              .arg(XmlName)
-                              .arg(MaxXmlBytes >> 20));
+            throw collectionRefusal(QStringLiteral("%1 が展開すると %2 MiB を超えます")
+                                        .arg(XmlName)
+                                        .arg(MaxXmlBytes >> 20));
         data += chunk;
     }
     file.close();
     if (file.getZipError() != UNZ_OK)
-        throw refusal(QStringLiteral("書庫の %1 が壊れています").arg(XmlName));
+        throw collectionRefusal(QStringLiteral("書庫の %1 が壊れています").arg(XmlName));
 
     return readXml(data);
 }
@@ -154,23 +155,23 @@ SourceTable TellicoSource::readXml(const QByteArray &data) {
             --depth;
         if (token != QXmlStreamReader::StartElement)
             continue;
-        if (++depth > MaxDepth)
-            throw refusal(QStringLiteral("XML の入れ子が深すぎます"));
+        if (++depth > MaxNesting)
+            throw collectionRefusal(QStringLiteral("XML の入れ子が深すぎます"));
         if (xml.name() == QLatin1String("collection")) {
             if (xml.attributes().value(QLatin1String("type")).toInt() != BookCollection)
-                throw refusal(QStringLiteral("本のコレクションではありません"));
+                throw collectionRefusal(QStringLiteral("本のコレクションではありません"));
             collectionSeen = true;
             readCollection(xml, collector);
             --depth;
         }
     }
     if (xml.hasError())
-        throw refusal(QStringLiteral("%1 の %2 行目: %3")
-                          .arg(XmlName)
-                          .arg(xml.lineNumber())
-                          .arg(xml.errorString()));
+        throw collectionRefusal(QStringLiteral("%1 の %2 行目: %3")
+                                    .arg(XmlName)
+                                    .arg(xml.lineNumber())
+                                    .arg(xml.errorString()));
     if (!collectionSeen)
-        throw refusal(QStringLiteral("%1 にコレクションがありません").arg(XmlName));
+        throw collectionRefusal(QStringLiteral("%1 にコレクションがありません").arg(XmlName));
     collector.table.encoding = QStringLiteral("UTF-8");
     return collector.table;
 }
