@@ -80,11 +80,15 @@ QString ImportPreview::text(Duplicates duplicates) const {
     lines << QStringLiteral("追加する本: %1 冊").arg(m_plan.addedCount(duplicates));
     for (int list = 0; list < 4; ++list) {
         const QStringList names = m_plan.mastersToCreate(MasterList(list), duplicates);
-        if (!names.isEmpty())
-            lines << QStringLiteral("作る%1: %2 件（%3）")
-                         .arg(QString::fromUtf8(MasterListNames[list]))
-                         .arg(names.size())
-                         .arg(names.join(QStringLiteral("、")));
+        if (names.isEmpty())
+            continue;
+        // A whole collection brings hundreds of names; the first few tell what they are.
+        const QString shown = names.mid(0, 30).join(QStringLiteral("、")) +
+                              (names.size() > 30 ? QStringLiteral(" ほか") : QString());
+        lines << QStringLiteral("作る%1: %2 件（%3）")
+                     .arg(QString::fromUtf8(MasterListNames[list]))
+                     .arg(names.size())
+                     .arg(shown);
     }
     const QList<RowProblem> refused = refusedRows();
     if (!refused.isEmpty()) {
