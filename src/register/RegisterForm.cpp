@@ -148,7 +148,9 @@ QList<MenuTitle> buildMenuBar() {
           command("ISBNKENSAKU", "ISBNで探す(&F)...", Opening::Alongside, windows::IsbnSearch),
           command("ISBNCOPY", "管理番号から ISBN を写す(&N)...", Opening::Action,
                   windows::CopyIsbns),
-          command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan)}},
+          command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan),
+          command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
+                  windows::Import)}},
     };
 }
 
