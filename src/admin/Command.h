@@ -15,6 +15,9 @@ struct Invocation {
     QStringList arguments; // what follows the command that is no option
     QString encoding;      // --encoding
     QString output;        // --output
+    bool dryRun = false;   // --dry-run
+    QString format;        // --format
+    QString duplicates;    // --duplicates
 };
 
 struct Command {
@@ -29,6 +32,7 @@ struct Command {
 // Every command, in the order the usage lists them.
 QList<Command> maintenanceCommands();
 QList<Command> reportCommands();
+QList<Command> importCommands();
 QList<Command> lookupCommands();
 
 } // namespace hondana::admin

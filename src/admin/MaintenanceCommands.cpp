@@ -1,8 +1,9 @@
-// backup, restore, reset, the snapshots and readings: the commands that write the catalogue or
-// its backup.
+// backup, restore, reset, the snapshots, readings and ISBNs: the commands that write the catalogue
+// or its backup.
 #include "admin/Command.h"
 #include "admin/Console.h"
 #include "base/FileNames.h"
+#include "catalogue/IsbnsInNumbers.h"
 #include "catalogue/ReadingFill.h"
 #include "catalogue/ReadingSuggester.h"
 #include "core/Configuration.h"
@@ -153,6 +154,15 @@ int runReadings(const Invocation &call) {
         });
 }
 
+int runCopyIsbn(const Invocation &call) {
+    const DataFolderLock lock(call.folder);
+    Connection connection(readConfigurationLine(call.folder), call.folder);
+    connection.open();
+    const int copied = copyIsbnsFromNumbers(connection);
+    print(stdout, QStringLiteral("%1 冊の本に ISBN を写しました。").arg(copied));
+    return Success;
+}
+
 } // namespace
 
 QList<Command> maintenanceCommands() {
@@ -209,6 +219,14 @@ QList<Command> maintenanceCommands() {
                         "(ローマ字や数字を含むもの、辞書にない漢字を含むもの)\nを表示します。"
                         "読めなかったものには読みを入れません。"),
          0, runReadings},
+        {QStringLiteral("copy-isbn"),
+         QStringLiteral("管理番号・請求番号に入っている ISBN を ISBN 欄に写します"),
+         QStringLiteral("使い方: hondana-admin copy-isbn [--folder フォルダー]\n\n"
+                        "ISBN 欄が空で、管理番号1、管理番号2、請求番号のどれかに正しい ISBN が"
+                        "入っている本の\nISBN 欄に、その番号を ISBN-13 で写します (どれにもあれば"
+                        "管理番号1、管理番号2、請求番号の順)。\n元の欄はそのままです。写した冊数を"
+                        "表示します。該当する本は hondana-admin check で確かめられます。"),
+         0, runCopyIsbn},
     };
 }
 

@@ -19,7 +19,7 @@ using namespace hondana::admin;
 namespace {
 
 QList<Command> allCommands() {
-    return maintenanceCommands() + reportCommands() + lookupCommands();
+    return maintenanceCommands() + importCommands() + reportCommands() + lookupCommands();
 }
 
 QString usage() {
@@ -84,6 +84,12 @@ Parsed parse(const QStringList &arguments) {
             value(parsed.call.encoding);
         else if (argument == u"--output" || argument == u"-o")
             value(parsed.call.output);
+        else if (argument == u"--dry-run")
+            parsed.call.dryRun = true;
+        else if (argument == u"--format")
+            value(parsed.call.format);
+        else if (argument == u"--duplicates")
+            value(parsed.call.duplicates);
         else if (argument.startsWith(u'-') && argument.size() > 1)
             parsed.problem = QStringLiteral("「%1」というオプションはありません。").arg(argument);
         else

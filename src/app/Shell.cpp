@@ -7,6 +7,7 @@
 #include "collection/CollectionWindows.h"
 #include "core/DataFolderLock.h"
 #include "core/Startup.h"
+#include "importing/ImportWindow.h"
 #include "masters/MasterEditor.h"
 #include "register/BookRegister.h"
 #include "retrieval/DetailReport.h"
@@ -37,6 +38,7 @@ void registerAllWindows() {
     registerReport();
     registerUtilities();
     registerCollectionWindows();
+    registerImportWindow();
     registerScanWindow();
 }
 

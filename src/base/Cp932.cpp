@@ -309,6 +309,22 @@ QString decode(const char *data, qsizetype size) {
     return out;
 }
 
+qsizetype firstUndecodable(const char *data, qsizetype size) {
+    const DecodeTable &table = decodeTable();
+    const auto *bytes = reinterpret_cast<const quint8 *>(data);
+    for (qsizetype i = 0; i < size; ++i) {
+        if (!isLeadByte(bytes[i])) {
+            if (!table.single[bytes[i]])
+                return i;
+        } else if (i + 1 >= size || !table.pair[bytes[i]][bytes[i + 1]]) {
+            return i;
+        } else {
+            ++i;
+        }
+    }
+    return -1;
+}
+
 } // namespace hondana::cp932
 
 namespace hondana::cp932 {

@@ -36,6 +36,10 @@ void encodeUtf8FieldInto(QByteArrayView utf8, int width, char *out);
 // and decoding goes on.
 QString decode(const QByteArray &bytes);
 QString decode(const char *data, qsizetype size);
+// Where the first byte that does not decode stands (a broken lead or trail byte, an unmapped
+// code), or -1 when every byte does: for readers that refuse a damaged file instead of reading
+// 〓 into it.
+qsizetype firstUndecodable(const char *data, qsizetype size);
 // The same into UTF-8, replacing the contents of `out`; for readers of many fields.
 void decodeToUtf8(const char *data, qsizetype size, QByteArray &out);
 

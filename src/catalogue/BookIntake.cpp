@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/FaultPoint.h"
 #include "catalogue/ReadingText.h"
+#include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
@@ -90,19 +91,19 @@ QString titleKey(const QString &title, const QString &volume, const QString &aut
     return nameKey(title) + QChar(0x1f) + nameKey(volume) + QChar(0x1f) + nameKey(author);
 }
 
-QString columnText(sqlite3_stmt *statement, int column) {
+QString storedText(sqlite3_stmt *statement, int column) {
     return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
                              sqlite3_column_bytes(statement, column));
 }
 
-QString cannotReadCatalogue() {
+QString catalogueUnreadable() {
     return QStringLiteral("目録を読めません");
 }
 QString cannotAdd() {
     return QStringLiteral("本を追加できません");
 }
 
-void stepOrThrow(sqlite::Statement &statement, sqlite3 *handle) {
+void stepOrRefuse(sqlite::Statement &statement, sqlite3 *handle) {
     if (sqlite::Statement::failed(statement.step()))
         throw Failure(cannotAdd() + QStringLiteral(": ") + sqlite::lastError(handle));
     statement.reset();
@@ -122,11 +123,11 @@ struct MasterIndex {
                 .arg(schema::identifier(QString::fromUtf8(list.numberColumn)),
                      schema::identifier(QString::fromUtf8(list.nameColumn)),
                      QString::fromUtf8(list.table)),
-            cannotReadCatalogue());
+            catalogueUnreadable());
         int result;
         while ((result = query.step()) == SQLITE_ROW) {
             const qint64 number = sqlite3_column_int64(query.get(), 0);
-            const QString name = columnText(query.get(), 1);
+            const QString name = storedText(query.get(), 1);
             highest = qMax(highest, number);
             if (!names.contains(number))
                 names.insert(number, name);
@@ -135,7 +136,7 @@ struct MasterIndex {
                 numbers.insert(key, number);
         }
         if (sqlite::Statement::failed(result))
-            throw Failure(cannotReadCatalogue() + QStringLiteral(": ") + sqlite::lastError(handle));
+            throw Failure(catalogueUnreadable() + QStringLiteral(": ") + sqlite::lastError(handle));
     }
 };
 
@@ -151,7 +152,7 @@ struct CatalogueIndex {
         sqlite::Statement books(
             handle,
             QStringLiteral("SELECT rowid, [題名], [ｼﾘｰｽﾞ], [著者NO] FROM BOOK ORDER BY rowid"),
-            cannotReadCatalogue());
+            catalogueUnreadable());
         int result;
         while ((result = books.step()) == SQLITE_ROW) {
             const QString author =
@@ -159,13 +160,21 @@ struct CatalogueIndex {
                     ? QString()
                     : masters[0].names.value(sqlite3_column_int64(books.get(), 3));
             const QString key =
-                titleKey(columnText(books.get(), 1), columnText(books.get(), 2), author);
+                titleKey(storedText(books.get(), 1), storedText(books.get(), 2), author);
             if (!titles.contains(key))
                 titles.insert(key, sqlite3_column_int64(books.get(), 0));
         }
         if (sqlite::Statement::failed(result))
-            throw Failure(cannotReadCatalogue() + QStringLiteral(": ") + sqlite::lastError(handle));
-        // SEAM(isbn): the catalogue's ISBNs come from the ISBN store once it is on main.
+            throw Failure(catalogueUnreadable() + QStringLiteral(": ") + sqlite::lastError(handle));
+    }
+
+    void readIsbns(const StoredIsbns &stored) {
+        const QHash<qint64, Isbn> all = stored.all();
+        for (auto it = all.constBegin(); it != all.constEnd(); ++it) {
+            qint64 &first = isbns[it->digits()];
+            if (first == 0 || it.key() < first)
+                first = it.key();
+        }
     }
 };
 
@@ -255,13 +264,13 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
 }
 
 // The catalogue's own transaction, or a part of the caller's.
-class WriteScope {
+class IntakeTransaction {
 public:
-    explicit WriteScope(sqlite3 *handle)
+    explicit IntakeTransaction(sqlite3 *handle)
         : m_handle(handle), m_nested(!sqlite3_get_autocommit(handle)) {
         sqlite::execute(handle, m_nested ? "SAVEPOINT intake" : "BEGIN IMMEDIATE", cannotAdd());
     }
-    ~WriteScope() {
+    ~IntakeTransaction() {
         if (!m_done)
             sqlite3_exec(m_handle, m_nested ? "ROLLBACK TO intake; RELEASE intake" : "ROLLBACK",
                          nullptr, nullptr, nullptr);
@@ -277,7 +286,7 @@ private:
     bool m_done = false;
 };
 
-void bindValue(sqlite3_stmt *statement, int index, const QVariant &value) {
+void bindBookValue(sqlite3_stmt *statement, int index, const QVariant &value) {
     if (!value.isValid()) {
         sqlite3_bind_null(statement, index);
     } else if (value.typeId() == QMetaType::LongLong) {
@@ -312,8 +321,8 @@ QList<StoredReadings::Suggestion> createMasters(sqlite3 *handle, const MasterLis
                     .arg(QString::fromUtf8(list.nameColumn), entry.name));
         const qint64 number = ++index.highest;
         sqlite3_bind_int64(insert.get(), 1, number);
-        bindValue(insert.get(), 2, entry.name);
-        stepOrThrow(insert, handle);
+        bindBookValue(insert.get(), 2, entry.name);
+        stepOrRefuse(insert, handle);
         index.numbers.insert(nameKey(entry.name), number);
         if (!entry.reading.isEmpty())
             readings.append({sqlite3_last_insert_rowid(handle), entry.reading});
@@ -375,11 +384,14 @@ QStringList IntakePlan::mastersToCreate(MasterList list, Duplicates duplicates) 
 BookIntake::BookIntake(Connection &connection) : m_connection(connection) {
     // Our tables are made before any transaction of the intake's: making them is one of its own.
     StoredReadings readings(connection);
+    StoredIsbns isbns(connection);
 }
 
 IntakePlan BookIntake::plan(const QList<IncomingBook> &books) const {
     sqlite3 *handle = sqlite::handleOf(m_connection.database());
-    IntakePlan plan = planAgainst(CatalogueIndex(handle), books);
+    CatalogueIndex catalogue(handle);
+    catalogue.readIsbns(StoredIsbns(m_connection));
+    IntakePlan plan = planAgainst(catalogue, books);
     plan.indexBooks();
     return plan;
 }
@@ -388,8 +400,10 @@ QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates dupli
                               const Progress &progress) {
     sqlite3 *handle = sqlite::handleOf(m_connection.database());
     StoredReadings readings(m_connection);
-    WriteScope scope(handle);
+    StoredIsbns isbns(m_connection);
+    IntakeTransaction scope(handle);
     CatalogueIndex catalogue(handle);
+    catalogue.readIsbns(isbns);
     IntakePlan plan = planAgainst(catalogue, books);
     plan.indexBooks();
 
@@ -409,18 +423,20 @@ QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates dupli
             continue;
         const IncomingBook &book = books[i];
         for (int f = 0; f < fieldCount; ++f)
-            bindValue(insert.get(), f + 1, BookFields[f].value(book));
+            bindBookValue(insert.get(), f + 1, BookFields[f].value(book));
         for (int l = 0; l < MasterListCount; ++l) {
             const QString name = withoutTrailingBlanks(book.*MasterLists[l].name);
-            bindValue(insert.get(), fieldCount + l + 1,
-                      name.isEmpty() ? QVariant()
-                                     : QVariant(catalogue.masters[l].numbers.value(nameKey(name))));
+            bindBookValue(insert.get(), fieldCount + l + 1,
+                          name.isEmpty()
+                              ? QVariant()
+                              : QVariant(catalogue.masters[l].numbers.value(nameKey(name))));
         }
-        stepOrThrow(insert, handle);
+        stepOrRefuse(insert, handle);
         added.append(sqlite3_last_insert_rowid(handle));
         if (!book.titleReading.trimmed().isEmpty())
             titleReadings.append({added.last(), book.titleReading.trimmed()});
-        // SEAM(isbn): the book's ISBN goes into the ISBN store once it is on main.
+        if (!book.isbn.isEmpty())
+            isbns.store(added.last(), book.isbn);
         if ((added.size() & 1023) == 0)
             progress.report(added.size(), total);
     }

@@ -9,31 +9,27 @@ namespace hondana {
 
 namespace {
 
-QString cannotReadIsbn() {
+QString isbnUnreadable() {
     return QStringLiteral("ISBN を読み出せません");
 }
-QString cannotWriteIsbn() {
+QString isbnUnwritable() {
     return QStringLiteral("ISBN を保存できません");
 }
 
-sqlite3 *handleOf(const Connection &connection) {
-    return sqlite::handleOf(connection.database());
-}
-
-void bindDigits(sqlite3_stmt *statement, int index, const Isbn &isbn) {
+void bindIsbnDigits(sqlite3_stmt *statement, int index, const Isbn &isbn) {
     const QByteArray digits = isbn.digits().toLatin1();
     sqlite3_bind_text(statement, index, digits.constData(), int(digits.size()), SQLITE_TRANSIENT);
 }
 
 // Isbn accepts what its own digits spell, so a value another program wrote that is not an ISBN
 // reads as none rather than as a wrong number.
-Isbn isbnAt(sqlite3_stmt *statement, int column) {
+Isbn storedIsbnAt(sqlite3_stmt *statement, int column) {
     return Isbn::tryFromText(
         QString::fromLatin1(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
                             sqlite3_column_bytes(statement, column)));
 }
 
-void finish(int result, sqlite3 *handle, const QString &context) {
+void finishIsbnStep(int result, sqlite3 *handle, const QString &context) {
     if (sqlite::Statement::failed(result))
         throw Failure(context + QStringLiteral(": ") + sqlite::lastError(handle));
 }
@@ -45,26 +41,26 @@ StoredIsbns::StoredIsbns(Connection &connection) : m_connection(connection) {
 }
 
 Isbn StoredIsbns::forBook(qint64 bookRowId) const {
-    sqlite3 *handle = handleOf(m_connection);
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
     sqlite::Statement query(
         handle,
         QStringLiteral("SELECT isbn FROM %1 WHERE book_rowid = ?").arg(owntables::BookIsbnTable),
-        cannotReadIsbn());
+        isbnUnreadable());
     sqlite3_bind_int64(query.get(), 1, bookRowId);
     const int result = query.step();
-    finish(result, handle, cannotReadIsbn());
-    return result == SQLITE_ROW ? isbnAt(query.get(), 0) : Isbn();
+    finishIsbnStep(result, handle, isbnUnreadable());
+    return result == SQLITE_ROW ? storedIsbnAt(query.get(), 0) : Isbn();
 }
 
 void StoredIsbns::store(qint64 bookRowId, const Isbn &isbn) {
-    sqlite3 *handle = handleOf(m_connection);
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
     if (isbn.isEmpty()) {
         sqlite::Statement remove(
             handle,
             QStringLiteral("DELETE FROM %1 WHERE book_rowid = ?").arg(owntables::BookIsbnTable),
-            cannotWriteIsbn());
+            isbnUnwritable());
         sqlite3_bind_int64(remove.get(), 1, bookRowId);
-        finish(remove.step(), handle, cannotWriteIsbn());
+        finishIsbnStep(remove.step(), handle, isbnUnwritable());
         return;
     }
     // One statement: the book's presence and the write are one step of the caller's transaction.
@@ -72,47 +68,47 @@ void StoredIsbns::store(qint64 bookRowId, const Isbn &isbn) {
                              QStringLiteral("INSERT OR REPLACE INTO %1 (book_rowid, isbn) SELECT "
                                             "rowid, ?2 FROM BOOK WHERE rowid = ?1")
                                  .arg(owntables::BookIsbnTable),
-                             cannotWriteIsbn());
+                             isbnUnwritable());
     sqlite3_bind_int64(upsert.get(), 1, bookRowId);
-    bindDigits(upsert.get(), 2, isbn);
-    finish(upsert.step(), handle, cannotWriteIsbn());
+    bindIsbnDigits(upsert.get(), 2, isbn);
+    finishIsbnStep(upsert.step(), handle, isbnUnwritable());
     if (sqlite3_changes(handle) == 0)
         throw Failure(QStringLiteral("%1: この本は「BOOK」にもうありません（ほかの画面で削除"
                                      "されたようです）。")
-                          .arg(cannotWriteIsbn()));
+                          .arg(isbnUnwritable()));
 }
 
 QList<qint64> StoredIsbns::booksWith(const Isbn &isbn) const {
     QList<qint64> books;
     if (isbn.isEmpty())
         return books;
-    sqlite3 *handle = handleOf(m_connection);
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
     sqlite::Statement query(handle,
                             QStringLiteral("SELECT book_rowid FROM %1 WHERE isbn = ? ORDER BY "
                                            "book_rowid")
                                 .arg(owntables::BookIsbnTable),
-                            cannotReadIsbn());
-    bindDigits(query.get(), 1, isbn);
+                            isbnUnreadable());
+    bindIsbnDigits(query.get(), 1, isbn);
     int result;
     while ((result = query.step()) == SQLITE_ROW)
         books.append(sqlite3_column_int64(query.get(), 0));
-    finish(result, handle, cannotReadIsbn());
+    finishIsbnStep(result, handle, isbnUnreadable());
     return books;
 }
 
 QHash<qint64, Isbn> StoredIsbns::all() const {
-    sqlite3 *handle = handleOf(m_connection);
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
     sqlite::Statement query(
         handle, QStringLiteral("SELECT book_rowid, isbn FROM %1").arg(owntables::BookIsbnTable),
-        cannotReadIsbn());
+        isbnUnreadable());
     QHash<qint64, Isbn> all;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
-        const Isbn isbn = isbnAt(query.get(), 1);
+        const Isbn isbn = storedIsbnAt(query.get(), 1);
         if (!isbn.isEmpty())
             all.insert(sqlite3_column_int64(query.get(), 0), isbn);
     }
-    finish(result, handle, cannotReadIsbn());
+    finishIsbnStep(result, handle, isbnUnreadable());
     return all;
 }
 

@@ -2,6 +2,7 @@
 
 #include "catalogue/ReadingSuggester.h"
 #include "catalogue/ReadingText.h"
+#include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
 #include "collection/CollectionWindows.h"
 #include "db/RecordSet.h"
@@ -55,6 +56,13 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_state->setObjectName(QStringLiteral("lblReadingState"));
     m_state->setAccessibleName(QStringLiteral("読みの状態"));
 
+    m_isbn = new QLineEdit(this);
+    m_isbn->setObjectName(QStringLiteral("txtIsbn"));
+    m_isbn->setAccessibleName(QStringLiteral("ISBN"));
+    m_isbn->setToolTip(QStringLiteral("ISBN-10 か ISBN-13 を入力するか、バーコードを読み取ります"));
+    m_isbn->setMaxLength(40);
+    InputMethod::apply(m_isbn, false);
+
     m_suggest = makeButton(this, "cmdSuggest", QStringLiteral("候補(&S)"));
     m_suggest->setToolTip(QStringLiteral("題名から読みの候補を作ります"));
     m_confirm = makeButton(this, "cmdConfirm", QStringLiteral("確定(&F)"));
@@ -70,6 +78,9 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     auto *fields = new QFormLayout;
     fields->addRow(titleLabel, m_title);
     fields->addRow(readingLabel, readingRow);
+    auto *isbnLabel = new QLabel(QStringLiteral("ISBN(&I):"), this);
+    isbnLabel->setBuddy(m_isbn);
+    fields->addRow(isbnLabel, m_isbn);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_suggest);
     buttons->addWidget(m_confirm);
@@ -82,11 +93,14 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     resize(360, sizeHint().height());
 
     connect(m_reading, &QLineEdit::textEdited, this, &BookDetailsPanel::readingEdited);
+    connect(m_isbn, &QLineEdit::textEdited, this, [this] { m_isbnEdited = true; });
+    connect(m_isbn, &QLineEdit::returnPressed, this, &BookDetailsPanel::isbnEntered);
     connect(m_suggest, &QPushButton::clicked, this, &BookDetailsPanel::suggest);
     connect(m_confirm, &QPushButton::clicked, this, &BookDetailsPanel::confirm);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     EscapeCloses::install(this, closeButton);
-    setTabOrder(m_reading, m_suggest);
+    setTabOrder(m_reading, m_isbn);
+    setTabOrder(m_isbn, m_suggest);
     setTabOrder(m_suggest, m_confirm);
     setTabOrder(m_confirm, closeButton);
 
@@ -108,7 +122,7 @@ void BookDetailsPanel::attachToRegister() {
         RecordSet *set = &m_books->recordSet();
         // The reading is written after the book's row, in its transaction, with its rowid: a new
         // book's reading too.
-        set->setCompanion({[this] { return m_edited; }, [this](qint64 rowId) { store(rowId); }});
+        set->setCompanion({[this] { return pending(); }, [this](qint64 rowId) { store(rowId); }});
         connect(set, &RecordSet::rowChanged, this, &BookDetailsPanel::bookSaved);
         connect(set, &RecordSet::moveComplete, this, &BookDetailsPanel::showCurrentBook);
         connect(set, &RecordSet::rowsReset, this, &BookDetailsPanel::showCurrentBook);
@@ -121,7 +135,7 @@ void BookDetailsPanel::attachToRegister() {
 // A reading typed and not yet saved is saved with the book, as leaving the book would; when it
 // cannot be, the panel stays with the reason shown.
 void BookDetailsPanel::closeEvent(QCloseEvent *event) {
-    if (m_edited && m_books && !savePendingChange(*m_books)) {
+    if (pending() && m_books && !savePendingChange(*m_books)) {
         event->ignore();
         return;
     }
@@ -139,7 +153,9 @@ void BookDetailsPanel::showEvent(QShowEvent *event) {
 void BookDetailsPanel::showCurrentBook() {
     m_edited = false;
     m_userOwned = false;
+    m_isbnEdited = false;
     m_stored.reset();
+    m_storedIsbn = Isbn();
     const RecordSet *set = m_books ? &m_books->recordSet() : nullptr;
     const bool onBook = set && set->isOpen() && set->hasCurrent();
     m_bookRowId = onBook ? set->currentRowId() : 0;
@@ -147,13 +163,16 @@ void BookDetailsPanel::showCurrentBook() {
     if (m_bookRowId > 0) {
         try {
             m_stored = StoredReadings(m_books->connection()).title(m_bookRowId);
+            m_storedIsbn = StoredIsbns(m_books->connection()).forBook(m_bookRowId);
         } catch (const Failure &failure) {
             MessageService::instance().notice(failure.message());
         }
     }
     m_reading->setText(m_stored ? m_stored->text : QString());
+    m_isbn->setText(m_storedIsbn.hyphenated());
     m_userOwned = m_stored && m_stored->origin == StoredReadings::Origin::User;
-    for (QWidget *control : {static_cast<QWidget *>(m_reading), static_cast<QWidget *>(m_suggest)})
+    for (QWidget *control : {static_cast<QWidget *>(m_reading), static_cast<QWidget *>(m_isbn),
+                             static_cast<QWidget *>(m_suggest)})
         control->setEnabled(onBook);
     showState();
 }
@@ -202,8 +221,25 @@ void BookDetailsPanel::confirm() {
     m_reading->setFocus();
 }
 
+// A scanner ends with Enter: the number is shown as kept at once, or refused while the book is
+// still in the user's hand.
+void BookDetailsPanel::isbnEntered() {
+    try {
+        m_isbn->setText(Isbn::fromText(m_isbn->text()).hyphenated());
+    } catch (const Failure &failure) {
+        MessageService::instance().notice(failure.message());
+        m_isbn->setFocus();
+        m_isbn->selectAll();
+    }
+}
+
+void BookDetailsPanel::reloadStoredData() {
+    if (!pending())
+        showCurrentBook();
+}
+
 bool BookDetailsPanel::hasPendingEdit() const {
-    return m_edited;
+    return pending();
 }
 
 void BookDetailsPanel::discardEdit() {
@@ -216,6 +252,8 @@ void BookDetailsPanel::commitEdit() {
     const QString reading = readings::toKatakana(m_reading->text().trimmed());
     if (!reading.isEmpty() && !readings::isValidReading(reading))
         throw Failure(StoredReadings::invalidReadingMessage(m_reading->text()));
+    if (m_isbnEdited)
+        m_isbn->setText(Isbn::fromText(m_isbn->text()).hyphenated());
     m_reading->setText(reading);
 }
 
@@ -225,17 +263,24 @@ StoredReadings::Origin BookDetailsPanel::origin() const {
 
 void BookDetailsPanel::store(qint64 bookRowId) {
     m_writtenFor = 0;
-    StoredReadings(m_books->connection()).setTitle(bookRowId, m_reading->text(), origin());
+    if (m_edited)
+        StoredReadings(m_books->connection()).setTitle(bookRowId, m_reading->text(), origin());
+    if (m_isbnEdited)
+        StoredIsbns(m_books->connection()).store(bookRowId, Isbn::fromText(m_isbn->text()));
     m_writtenFor = bookRowId;
 }
 
 // Only once the book's transaction is through is the reading the stored one.
 void BookDetailsPanel::bookSaved() {
-    if (!m_edited || m_writtenFor == 0)
+    if (!pending() || m_writtenFor == 0)
         return;
     m_bookRowId = std::exchange(m_writtenFor, 0);
+    if (m_edited)
+        m_stored = StoredReadings::Reading{m_reading->text(), origin()};
+    if (m_isbnEdited)
+        m_storedIsbn = Isbn::fromText(m_isbn->text());
     m_edited = false;
-    m_stored = StoredReadings::Reading{m_reading->text(), origin()};
+    m_isbnEdited = false;
     showState();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/Isbn.h"
 #include "catalogue/StoredReadings.h"
 #include "widgets/DataSource.h"
 #include "widgets/WindowNames.h"
@@ -19,10 +20,10 @@ namespace hondana {
 class ReadingSuggester;
 
 // Our own data of the register's current book, beside the register: the title's reading, with
-// whether it is the user's or only suggested. It follows the register's moves and saves with the
-// register's book (更新, moving, closing): it is one more bound control of the register's books,
-// so a reading that is no reading is refused before the book moves, as a field's bad value is,
-// and the book's companion data, written with the book's row in one transaction.
+// whether it is the user's or only suggested, and the book's ISBN. It follows the register's moves
+// and saves with the register's book (更新, moving, closing): it is one more bound control of the
+// register's books, so a reading that is no reading is refused before the book moves, as a field's
+// bad value is, and the book's companion data, written with the book's row in one transaction.
 class BookDetailsPanel : public QWidget, public BoundEditor {
     Q_OBJECT
 public:
@@ -33,6 +34,10 @@ public:
 
     explicit BookDetailsPanel(QWidget *parent = nullptr);
     ~BookDetailsPanel() override;
+
+    // Shows our data of the current book anew, after other code stored some; what the user is
+    // editing stays.
+    void reloadStoredData();
 
     void commitEdit() override;
     bool hasPendingEdit() const override;
@@ -49,7 +54,10 @@ private:
     void suggest();
     void confirm();
     void readingEdited();
-    // Writes the reading the field holds as the book's, inside the book's save. Throws Failure.
+    // Shows a typed or scanned ISBN as it is kept, or says why it is none.
+    void isbnEntered();
+    bool pending() const { return m_edited || m_isbnEdited; }
+    // Writes what was edited as the book's, inside the book's save. Throws Failure.
     void store(qint64 bookRowId);
     void bookSaved();
     StoredReadings::Origin origin() const;
@@ -58,6 +66,7 @@ private:
     QLabel *m_title = nullptr;
     QLineEdit *m_reading = nullptr;
     QLabel *m_state = nullptr;
+    QLineEdit *m_isbn = nullptr;
     QPushButton *m_suggest = nullptr;
     QPushButton *m_confirm = nullptr;
 
@@ -66,9 +75,11 @@ private:
     qint64 m_bookRowId = 0;
     qint64 m_writtenFor = 0;
     std::optional<StoredReadings::Reading> m_stored;
+    Isbn m_storedIsbn;
     // Whether the field differs from what is stored, and whether what it holds is the user's.
     bool m_edited = false;
     bool m_userOwned = false;
+    bool m_isbnEdited = false;
     bool m_placed = false;
 };
 

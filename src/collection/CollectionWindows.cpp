@@ -1,8 +1,12 @@
 #include "collection/CollectionWindows.h"
 
+#include "base/Failure.h"
+#include "catalogue/IsbnsInNumbers.h"
 #include "collection/BookDetailsPanel.h"
+#include "collection/IsbnSearchWindow.h"
 #include "collection/KanaIndexWindow.h"
 #include "db/RecordSet.h"
+#include "widgets/BusyCursor.h"
 #include "widgets/DataSource.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowNames.h"
@@ -74,6 +78,44 @@ bool showBookInRegister(long long bookRowId) {
     return books->moveTo(position);
 }
 
+void copyIsbnsFromNumbersConfirmed() {
+    DataSource *books = registerBooks();
+    if (!books)
+        return;
+    MessageService &messages = MessageService::instance();
+    const QString title = QStringLiteral("管理番号から ISBN を写す");
+    try {
+        qsizetype found = 0;
+        {
+            BusyCursor busy;
+            found = findIsbnsInNumbers(books->connection()).size();
+        }
+        if (found == 0) {
+            messages.notice(QStringLiteral("ISBN 欄が空で、管理番号1・管理番号2・請求番号に ISBN の"
+                                           "ある本はありません。"),
+                            title);
+            return;
+        }
+        if (!messages.confirm(QStringLiteral("%1 冊の本の管理番号1・管理番号2・請求番号に ISBN が"
+                                             "あります。ISBN 欄に写しますか？（元の欄はそのまま"
+                                             "です）")
+                                  .arg(found),
+                              title))
+            return;
+        int copied = 0;
+        {
+            BusyCursor busy;
+            copied = copyIsbnsFromNumbers(books->connection());
+        }
+        if (auto *panel = qobject_cast<BookDetailsPanel *>(
+                WindowRegistry::instance().existing(windows::BookDetails)))
+            panel->reloadStoredData();
+        messages.notice(QStringLiteral("%1 冊の本に ISBN を写しました。").arg(copied), title);
+    } catch (const Failure &failure) {
+        messages.notice(failure.message(), title, MessageService::Icon::Critical);
+    }
+}
+
 } // namespace hondana::collection
 
 namespace hondana {
@@ -82,6 +124,8 @@ void registerCollectionWindows() {
     WindowRegistry &registry = WindowRegistry::instance();
     registry.registerFactory(windows::BookDetails, [] { return new BookDetailsPanel; });
     registry.registerFactory(windows::KanaIndex, [] { return new KanaIndexWindow; });
+    registry.registerFactory(windows::IsbnSearch, [] { return new IsbnSearchWindow; });
+    registry.registerAction(windows::CopyIsbns, collection::copyIsbnsFromNumbersConfirmed);
 }
 
 } // namespace hondana

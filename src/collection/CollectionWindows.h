@@ -19,10 +19,14 @@ void placeBesideRegister(QWidget *window);
 // Opens the register when it is not open and stands it on the book `bookRowId`. Says so and
 // returns false when the register cannot show that book (deleted since, or no register).
 bool showBookInRegister(long long bookRowId);
+// Copies into the ISBN field the ISBNs that books without one hold in their number columns, after
+// the user confirms the count; says what it did.
+void copyIsbnsFromNumbersConfirmed();
 
 } // namespace collection
 
-// Registers the details panel and the 50音 index, so the register's collection menu finds them.
+// Registers the details panel, the 50音 index, the ISBN search and the ISBN copy, so the
+// register's collection menu finds them.
 void registerCollectionWindows();
 
 } // namespace hondana

@@ -1,6 +1,7 @@
 #include "maintenance/CatalogueCheck.h"
 
 #include "base/Failure.h"
+#include "catalogue/IsbnsInNumbers.h"
 #include "db/Connection.h"
 #include "db/OwnTables.h"
 #include "db/Schema.h"
@@ -167,35 +168,59 @@ void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &repor
     if (!owntables::present(handle))
         return;
     struct Owner {
+        const char *data;
         const char *table;
         const char *what;
         QString rows;
     };
-    const Owner owners[] = {
-        {"BOOK", "本",
+    QList<Owner> owners = {
+        {"読み", "BOOK", "本",
          QStringLiteral("FROM %1 r WHERE NOT EXISTS (SELECT 1 FROM BOOK b WHERE b.rowid = "
                         "r.book_rowid)")
              .arg(owntables::TitleReadingTable)},
-        {"CHOSHA", "著者",
+        {"読み", "CHOSHA", "著者",
          QStringLiteral("FROM %1 r WHERE r.master = 'CHOSHA' AND NOT EXISTS (SELECT 1 FROM "
                         "CHOSHA m WHERE m.rowid = r.master_rowid)")
              .arg(owntables::NameReadingTable)},
-        {"HAKKOU", "発行所",
+        {"読み", "HAKKOU", "発行所",
          QStringLiteral("FROM %1 r WHERE r.master = 'HAKKOU' AND NOT EXISTS (SELECT 1 FROM "
                         "HAKKOU m WHERE m.rowid = r.master_rowid)")
              .arg(owntables::NameReadingTable)},
     };
+    if (owntables::hasTable(handle, owntables::BookIsbnTable))
+        owners.append({"ISBN ", "BOOK", "本",
+                       QStringLiteral("FROM %1 r WHERE NOT EXISTS (SELECT 1 FROM BOOK b WHERE "
+                                      "b.rowid = r.book_rowid)")
+                           .arg(owntables::BookIsbnTable)});
     for (const Owner &owner : owners) {
         const qint64 rows = checker.count(QStringLiteral("SELECT count(*) ") + owner.rows);
         if (rows == 0)
             continue;
         report.problems.append(
-            {QStringLiteral("読みの %1 行が、%2 表にもうない%3を指しています（ほかのプログラムで"
+            {QStringLiteral("%1の %2 行が、%3 表にもうない%4を指しています（ほかのプログラムで"
                             "削除されたようです）。")
+                 .arg(u(owner.data))
                  .arg(rows)
                  .arg(u(owner.table), u(owner.what)),
              QStringLiteral("バックアップしてから復元すると、その行は取り除かれます。")});
     }
+}
+
+// Not a fault of the file: numbers the ISBN field could hold, which one command copies there.
+void checkIsbnsInNumbers(Connection &connection, CatalogueCheckReport &report) {
+    const QList<IsbnInNumbers> found = findIsbnsInNumbers(connection);
+    if (found.isEmpty())
+        return;
+    QStringList shown;
+    for (const IsbnInNumbers &book : found.mid(0, Examples))
+        shown << QStringLiteral("%1 %2").arg(book.column, book.isbn.hyphenated());
+    report.problems.append(
+        {QStringLiteral("%1 冊の本の ISBN 欄が空ですが、管理番号1・管理番号2・請求番号に ISBN が"
+                        "あります: %2")
+             .arg(found.size())
+             .arg(examples(shown, found.size())),
+         QStringLiteral("hondana-admin copy-isbn か、蔵書登録の ｺﾚｸｼｮﾝ メニューの「管理番号から "
+                        "ISBN を写す」で ISBN 欄に写せます（元の欄はそのままです）。")});
 }
 
 QString cannotRead(const QString &file) {
@@ -231,6 +256,7 @@ CatalogueCheckReport checkCatalogue(const QString &connectionString, const QStri
     checkUnnumberedRows(checker, report);
     checkStamps(checker, report);
     checkOwnRows(handle, checker, report);
+    checkIsbnsInNumbers(connection, report);
     return report;
 }
 

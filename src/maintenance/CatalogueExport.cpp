@@ -30,6 +30,7 @@ const JoinedName JoinedNames[] = {
 };
 
 const char *const TitleReadingColumn = "題名読み";
+const char *const IsbnColumn = "ISBN";
 
 const QList<schema::Column> &bookColumns() {
     return schema::table(QStringLiteral("BOOK")).columns;
@@ -47,20 +48,33 @@ QStringList exportedColumns() {
         if (name.readingColumn)
             columns << QString::fromUtf8(name.readingColumn);
     }
+    columns << QString::fromUtf8(IsbnColumn);
     return columns;
 }
 
-QString bookQuery(bool ownTables) {
+// The book's columns, then its title reading and ISBN (NULL where our tables have none).
+QString bookQuery(sqlite3 *handle, bool ownTables) {
     QStringList select;
     for (const schema::Column &column : bookColumns())
         select << QStringLiteral("BOOK.") + schema::identifier(column.name);
+    QString ours = QStringLiteral(", NULL");
+    QString joins;
+    if (ownTables) {
+        ours = QStringLiteral(", t.reading");
+        joins = QStringLiteral(" LEFT JOIN %1 t ON t.book_rowid = BOOK.rowid")
+                    .arg(owntables::TitleReadingTable);
+    }
+    if (ownTables && owntables::hasTable(handle, owntables::BookIsbnTable)) {
+        ours += QStringLiteral(", i.isbn");
+        joins += QStringLiteral(" LEFT JOIN %1 i ON i.book_rowid = BOOK.rowid")
+                     .arg(owntables::BookIsbnTable);
+    } else {
+        ours += QStringLiteral(", NULL");
+    }
     // The register's order, which one index holds with every column.
-    if (!ownTables)
-        return QStringLiteral("SELECT %1, NULL FROM BOOK ORDER BY [著者NO], [題名], [SEQNO]")
-            .arg(select.join(u", "));
-    return QStringLiteral("SELECT %1, t.reading FROM BOOK LEFT JOIN %2 t ON t.book_rowid = "
-                          "BOOK.rowid ORDER BY BOOK.[著者NO], BOOK.[題名], BOOK.[SEQNO]")
-        .arg(select.join(u", "), owntables::TitleReadingTable);
+    return QStringLiteral("SELECT %1%2 FROM BOOK%3 ORDER BY BOOK.[著者NO], BOOK.[題名], "
+                          "BOOK.[SEQNO]")
+        .arg(select.join(u", "), ours, joins);
 }
 
 // One master list by number. The lists are small next to the books, and looking a name up here
@@ -212,8 +226,9 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
     QList<MasterNames> masters;
     for (const JoinedName &name : JoinedNames)
         masters.append(MasterNames(handle, name, ownTables, cannotRead));
-    sqlite::Statement query(handle, bookQuery(ownTables), cannotRead);
+    sqlite::Statement query(handle, bookQuery(handle, ownTables), cannotRead);
     const int joinedEnd = bookColumnCount() + int(std::size(JoinedNames));
+    const int isbnAt = int(columns.size()) - 1;
     qint64 books = 0;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
@@ -226,6 +241,8 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
                 field = masters[i - bookColumnCount()].nameFor(query.get());
             } else if (i == joinedEnd) {
                 field = columnText(query.get(), bookColumnCount());
+            } else if (i == isbnAt) {
+                field = columnText(query.get(), bookColumnCount() + 1);
             } else {
                 field = masters[i - joinedEnd - 1].readingFor(query.get());
             }

@@ -4,6 +4,7 @@
 #include "base/FaultPoint.h"
 #include "base/FileNames.h"
 #include "base/SafeFile.h"
+#include "catalogue/Isbn.h"
 #include "catalogue/ReadingText.h"
 #include "db/OwnTables.h"
 #include "db/SqliteStatement.h"
@@ -19,7 +20,7 @@ namespace {
 using namespace owndatafile;
 
 QString cannotWriteOwnFile() {
-    return QStringLiteral("「%1」を書けません: 読みを読めません").arg(FileName);
+    return QStringLiteral("「%1」を書けません: 読みと ISBN を読めません").arg(FileName);
 }
 
 QString cannotRestore() {
@@ -43,6 +44,7 @@ int ownFileIndex(const QString &name) {
 }
 
 const QByteArray ReadingKindUtf8 = ReadingKind.toUtf8();
+const QByteArray IsbnKindUtf8 = IsbnKind.toUtf8();
 
 } // namespace
 
@@ -59,13 +61,20 @@ void OwnDataBackup::beginTable(const backup::Layout &layout) {
     if (!m_present || ownFileIndex(layout.fileName) < 0)
         return;
     m_file = layout.fileName.toUtf8();
+    // A book's lines of every kind come together, in rowid order; a catalogue whose tables of
+    // ours predate ISBNs has none to write.
+    const QString isbns =
+        owntables::hasTable(m_handle, owntables::BookIsbnTable)
+            ? QStringLiteral(" UNION ALL SELECT book_rowid, '%1', isbn, NULL FROM %2")
+                  .arg(IsbnKind, owntables::BookIsbnTable)
+            : QString();
     const QString sql =
         layout.table == QLatin1String("BOOK")
-            ? QStringLiteral("SELECT book_rowid, reading, origin FROM %1 ORDER BY book_rowid")
-                  .arg(owntables::TitleReadingTable)
-            : QStringLiteral("SELECT master_rowid, reading, origin FROM %1 WHERE master = '%2' "
-                             "ORDER BY master_rowid")
-                  .arg(owntables::NameReadingTable, layout.table);
+            ? QStringLiteral("SELECT book_rowid, '%1', reading, origin FROM %2%3 ORDER BY 1")
+                  .arg(ReadingKind, owntables::TitleReadingTable, isbns)
+            : QStringLiteral("SELECT master_rowid, '%1', reading, origin FROM %2 WHERE master = "
+                             "'%3' ORDER BY master_rowid")
+                  .arg(ReadingKind, owntables::NameReadingTable, layout.table);
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(m_handle, utf8.constData(), int(utf8.size()), &m_cursor, nullptr) !=
         SQLITE_OK)
@@ -93,7 +102,10 @@ void OwnDataBackup::recordWritten(qint64 rowId, qint64 position, QByteArrayView 
             return QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_cursor, i)),
                                   sqlite3_column_bytes(m_cursor, i));
         };
-        appendLine(m_lines, m_file, position, digest, ReadingKindUtf8, {column(1), column(2)});
+        if (sqlite3_column_type(m_cursor, 3) == SQLITE_NULL)
+            appendLine(m_lines, m_file, position, digest, column(1), {column(2)});
+        else
+            appendLine(m_lines, m_file, position, digest, column(1), {column(2), column(3)});
         step();
     }
 }
@@ -120,15 +132,29 @@ public:
                  QStringLiteral("INSERT INTO %1 (master_rowid, reading, origin, master) "
                                 "VALUES (?1, ?2, ?3, ?4)")
                      .arg(owntables::NameReadingTable),
+                 cannotRestore()),
+          m_isbn(handle,
+                 QStringLiteral("INSERT INTO %1 (book_rowid, isbn) VALUES (?1, ?2)")
+                     .arg(owntables::BookIsbnTable),
                  cannotRestore()) {}
 
     // Attaches one line of `file` to the restored row `rowId`; false when the line is not one we
     // can store, or the row has that piece of data already.
     bool store(int file, const LineFields &fields, qint64 rowId) {
+        if (!decodeValues(fields.values, m_values))
+            return false;
+        if (fields.kind == ReadingKindUtf8)
+            return storeReading(file, rowId);
+        if (fields.kind == IsbnKindUtf8)
+            return storeIsbn(file, rowId);
+        return false;
+    }
+
+private:
+    bool storeReading(int file, qint64 rowId) {
         static const QByteArray user = owntables::OriginUser.toUtf8();
         static const QByteArray suggested = owntables::OriginSuggested.toUtf8();
-        if (fields.kind != ReadingKindUtf8 || !decodeValues(fields.values, m_values) ||
-            m_values.size() != 2 || (m_values[1] != user && m_values[1] != suggested) ||
+        if (m_values.size() != 2 || (m_values[1] != user && m_values[1] != suggested) ||
             !readings::isValidReading(QString::fromUtf8(m_values[0])))
             return false;
         sqlite::Statement &insert = file == 0 ? m_title : m_name;
@@ -138,6 +164,21 @@ public:
                               SQLITE_STATIC);
         if (file != 0)
             sqlite3_bind_text(insert.get(), 4, file == 1 ? "CHOSHA" : "HAKKOU", -1, SQLITE_STATIC);
+        return run(insert);
+    }
+
+    // Only the 13 digits of a valid ISBN-13, as backup writes them, on a book's line.
+    bool storeIsbn(int file, qint64 rowId) {
+        if (file != 0 || m_values.size() != 1 ||
+            Isbn::tryFromText(QString::fromLatin1(m_values[0])).digits().toLatin1() != m_values[0])
+            return false;
+        sqlite3_bind_int64(m_isbn.get(), 1, rowId);
+        sqlite3_bind_text(m_isbn.get(), 2, m_values[0].constData(), int(m_values[0].size()),
+                          SQLITE_STATIC);
+        return run(m_isbn);
+    }
+
+    bool run(sqlite::Statement &insert) {
         const int result = insert.step();
         insert.reset();
         if ((result & 0xff) == SQLITE_CONSTRAINT)
@@ -147,10 +188,10 @@ public:
         return true;
     }
 
-private:
     sqlite3 *m_handle;
     sqlite::Statement m_title;
     sqlite::Statement m_name;
+    sqlite::Statement m_isbn;
     QList<QByteArray> m_values;
 };
 

@@ -18,9 +18,13 @@
 //
 // position is the 1-based record number in the .DAT file; digest the XXH3 128-bit hash of the
 // record's bytes (version 1: MD5), in lower-case hex (a check that the record is the same, not a
-// seal against forgery); kind says what the values are ("reading": the reading and its origin,
-// "user" or "suggested"). Tabs, line breaks and backslashes in a value are written as \t, \n, \r
-// and \\.
+// seal against forgery); kind says what the values are:
+//   "reading" (lines of any of the three files): the reading and its origin, "user" or
+//             "suggested";
+//   "isbn"    (BOOK.DAT lines; written since our tables' second version, within this file's
+//             version 2): the 13 digits of the book's ISBN-13.
+// A line of a kind the reader does not know is kept with the lines it cannot attach. Tabs, line
+// breaks and backslashes in a value are written as \t, \n, \r and \\.
 namespace hondana::owndatafile {
 
 inline const QString FileName = QStringLiteral("HONDANA.DAT");
@@ -28,6 +32,7 @@ inline const QString FileName = QStringLiteral("HONDANA.DAT");
 inline constexpr int Version = 2;
 inline constexpr int OldestVersion = 1;
 inline const QString ReadingKind = QStringLiteral("reading");
+inline const QString IsbnKind = QStringLiteral("isbn");
 
 // The .DAT files whose records can carry our data, in the order backup and restore go through
 // them.

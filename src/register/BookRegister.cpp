@@ -308,6 +308,9 @@ void BookRegister::runMenuCommand(const MenuCommand &command) {
     case Opening::Alongside:
         WindowRegistry::instance().show(command.form);
         break;
+    case Opening::Action:
+        WindowRegistry::instance().run(command.form);
+        break;
     case Opening::Help:
         showHelp(HelpContextId);
         break;

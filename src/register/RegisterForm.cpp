@@ -145,7 +145,12 @@ QList<MenuTitle> buildMenuBar() {
         {command("COLLECTION", "ｺﾚｸｼｮﾝ(&K)", Opening::Alongside),
          {command("SHOUSAIP", "詳細パネル(&D)", Opening::Alongside, windows::BookDetails),
           command("GOJUONI", "50音索引(&I)", Opening::Alongside, windows::KanaIndex),
-          command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan)}},
+          command("ISBNKENSAKU", "ISBNで探す(&F)...", Opening::Alongside, windows::IsbnSearch),
+          command("ISBNCOPY", "管理番号から ISBN を写す(&N)...", Opening::Action,
+                  windows::CopyIsbns),
+          command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan),
+          command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
+                  windows::Import)}},
     };
 }
 

@@ -46,6 +46,7 @@ enum class Opening {
     InPlace,   // instead of the register (which hides), under the flag, only with books
     Report,    // the report, which ignores the flag but is not opened while it is set
     Alongside, // a window of the collection's that stays open beside the register, flag or not
+    Action,    // work of the collection's without a window, run by name (WindowRegistry::run)
     Help,
     About,
     Close,
@@ -55,7 +56,8 @@ struct MenuCommand {
     QString name;
     QString caption;
     Opening opening;
-    QString form = {}; // the screen opened, for Beside, InPlace and Report
+    QString form =
+        {}; // the screen opened, for Beside, InPlace, Report and Alongside; the action run
 };
 
 // A top-level item of the menu bar: a command of its own, or a drop-down of commands.

@@ -32,6 +32,10 @@ inline const QString ListByPublisher = QStringLiteral("HAKKO2");
 // Windows of our own beside the register, under its collection menu.
 inline const QString BookDetails = QStringLiteral("SHOUSAI");
 inline const QString KanaIndex = QStringLiteral("GOJUON");
+inline const QString Import = QStringLiteral("TORIKOMI");
+inline const QString IsbnSearch = QStringLiteral("ISBNKENSAKU");
+// An action of the collection menu, without a window (WindowRegistry::run).
+inline const QString CopyIsbns = QStringLiteral("ISBNCOPY");
 inline const QString ShelfScan = QStringLiteral("TANAYOMI");
 
 } // namespace hondana::windows

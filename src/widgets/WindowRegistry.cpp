@@ -38,6 +38,20 @@ bool WindowRegistry::show(const QString &name) {
     return true;
 }
 
+void WindowRegistry::registerAction(const QString &name, Action action) {
+    m_actions.insert(name, std::move(action));
+}
+
+bool WindowRegistry::run(const QString &name) {
+    const auto action = m_actions.constFind(name);
+    if (action == m_actions.constEnd())
+        return false;
+    // A copy: the action may register anew while it runs.
+    const Action running = *action;
+    running();
+    return true;
+}
+
 QList<QWidget *> WindowRegistry::windows() const {
     QList<QWidget *> all;
     for (const QPointer<QWidget> &made : m_windows) {

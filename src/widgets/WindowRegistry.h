@@ -31,8 +31,16 @@ public:
     // Every window that exists now.
     QList<QWidget *> windows() const;
 
+    // A menu item of one screen that does another subsystem's work without a window of its own
+    // (asking and saying what it did through MessageService) is reached by name too.
+    using Action = std::function<void()>;
+    void registerAction(const QString &name, Action action);
+    // Runs the action; false when no subsystem provides it.
+    bool run(const QString &name);
+
 private:
     QHash<QString, Factory> m_factories;
+    QHash<QString, Action> m_actions;
     QHash<QString, QPointer<QWidget>> m_windows;
 };
 

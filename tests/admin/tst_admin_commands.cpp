@@ -62,6 +62,13 @@ void arrange(const DataFolder &folder, const QString &setup) {
             "CHOSHA WHERE 著者名 = '先の著者'; INSERT INTO name_reading VALUES ('CHOSHA', "
             "last_insert_rowid(), 'アト', 'user')")},
         {u8("stamp"), u8("UPDATE BOOK SET 読書ｽﾀﾝﾌﾟ = '途中' WHERE rowid = 1")},
+        // Two to copy; a price barcode, a wrong check digit, a book with an ISBN are none.
+        {u8("isbn in numbers"),
+         u8("UPDATE BOOK SET 管理番号1 = '4-10-101001-3' WHERE rowid = 1; UPDATE BOOK SET "
+            "管理番号1 = '1920093008006', 請求番号 = '978-4-8000-3004-7' WHERE rowid = 3; "
+            "UPDATE BOOK SET 管理番号2 = '9784101010015' WHERE rowid = 6; UPDATE BOOK SET "
+            "管理番号1 = '4101010013' WHERE rowid = 4; INSERT INTO book_isbn VALUES (4, "
+            "'9784800030047')")},
         {u8("unnumbered"), u8("INSERT INTO SAIZU (ｻｲｽﾞ名) VALUES ('番号なし')")},
         {u8("emoji"), u8("UPDATE BOOK SET 内容 = '栞🔖' WHERE rowid = 1")},
         {u8("plain"), u8("UPDATE BOOK SET 内容 = '上下巻' WHERE rowid = 1")},
@@ -118,11 +125,16 @@ void TestAdminCommands::commands_data() {
     row("check, stamp outside DSTMP", "check", "stamp", 4, "途中");
     row("check, master row without a number", "check", "unnumbered", 4, "SAIZU 表の 1 行に");
     row("check, damaged file", "check", "damaged", 1, "TOSHO.MDB");
+    row("check, ISBNs in number columns", "check", "isbn in numbers", 4,
+        "2 冊の本の ISBN 欄が空.*: 管理番号1 978-4-10-101001-4、請求番号 978-4-8000-3004-7");
+    row("copy-isbn", "copy-isbn", "isbn in numbers", 0, "^2 冊の本に ISBN を写しました", 25);
     // A field is quoted only when it must be.
     row("export of plain notes", "export", "plain", 0, ",上下巻,");
     row("export of a comma", "export", "comma", 0, ",\"上巻,下巻\",");
     row("export of quotes", "export", "quotes", 0, ",\"帯に\"\"新訳\"\"\",");
     row("export of a line break", "export", "line break", 0, ",\"一行目\r\n二行目\",");
+    row("export of an ISBN, last", "export", "isbn in numbers", 0,
+        "発行所読み,ISBN\r\n[\\s\\S]*,9784800030047\r\n");
     // The entry the stored queries show, and its reading.
     row("export of an author number that stands twice", "export", "author twice", 0,
         "先の著者,[^\r]*,サキ,");

@@ -1,5 +1,6 @@
 #include "base/Failure.h"
 #include "catalogue/BookIntake.h"
+#include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
 #include "db/Connection.h"
 #include "support/Catalogues.h"
@@ -31,6 +32,8 @@ IncomingBook book(const QString &spec) {
             {"category", &IncomingBook::category}};
         if (texts.contains(key))
             b.*texts.value(key) = value;
+        else if (key == QLatin1String("isbn"))
+            b.isbn = Isbn::fromText(value);
         else if (key == QLatin1String("published"))
             b.published =
                 QDate(value.section(u'-', 0, 0).toInt(), value.section(u'-', 1, 1).toInt(),
@@ -70,6 +73,7 @@ private Q_SLOTS:
         row("new book, new author", "author=川端康成", "", "川端康成", 0);
         row("author matched without its padding", "author=宮沢賢治", "", "", 0);
         row("same title and author", "title=銀河鉄道の夜;author=宮沢賢治", "", "", 1);
+        row("same ISBN, other title", "title=心;isbn=4101010137", "", "", 2);
         row("same title, other volume", "title=銀河鉄道の夜;volume=下;author=宮沢賢治", "", "", 0);
         row("width and kana fold", "title=ガイドブック;volume=上;author=宮沢賢治 ", "", "", 2);
         row("too wide", "title=あいうえおかきくけこさしすせそたちつてとなにぬねのは", "題名", "",
@@ -92,6 +96,7 @@ private Q_SLOTS:
         makeCatalogue(folder);
         Connection connection(QStringLiteral("Data Source=TOSHO.MDB;"), folder.path());
         connection.open();
+        StoredIsbns(connection).store(2, Isbn::fromText(QStringLiteral("9784101010137")));
         const IntakePlan plan = BookIntake(connection).plan({book(spec)});
         QStringList columns;
         for (const IntakeProblem &problem : plan.problems) {
@@ -140,8 +145,9 @@ private Q_SLOTS:
         Connection connection(QStringLiteral("Data Source=TOSHO.MDB;"), folder.path());
         connection.open();
         const QList<IncomingBook> books = {
-            book(u8(
-                "author=ダザイ オサム;authorReading=ダザイオサム;reading=ユキグニ;category=小説")),
+            book(
+                u8("author=ダザイ オサム;authorReading=ダザイオサム;reading=ユキグニ;category=小説;"
+                   "isbn=978-4-04-100010-6")),
             book(u8("title=銀河鉄道の夜;author=宮沢賢治")),
             book(u8("title=;author=漱石")),
             book(u8("title=千羽鶴;author=ﾀﾞｻﾞｲ ｵｻﾑ")),
@@ -175,6 +181,8 @@ private Q_SLOTS:
             const auto reading = StoredReadings(connection).title(added.first());
             QCOMPARE(reading->text, u8("ユキグニ"));
             QCOMPARE(reading->origin, StoredReadings::Origin::User);
+            QCOMPARE(StoredIsbns(connection).forBook(added.first()).digits(),
+                     QStringLiteral("9784041000106"));
         }
     }
 };

@@ -1,6 +1,8 @@
+#include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
 #include "collection/BookDetailsPanel.h"
 #include "collection/IndexModels.h"
+#include "collection/IsbnSearchWindow.h"
 #include "collection/KanaIndexWindow.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
@@ -25,16 +27,18 @@ namespace {
 using Origin = StoredReadings::Origin;
 using Master = StoredReadings::Master;
 
-// The catalogue's readings, through a connection of the test's own.
-struct Readings {
+// The catalogue's readings or ISBNs, through a connection of the test's own.
+template <typename Store> struct Stored {
     Connection connection{CatalogueLinkConnection};
-    std::optional<StoredReadings> stored;
-    Readings() {
+    std::optional<Store> stored;
+    Stored() {
         connection.open();
         stored.emplace(connection);
     }
-    StoredReadings *operator->() { return &*stored; }
+    Store *operator->() { return &*stored; }
 };
+using Readings = Stored<StoredReadings>;
+using Isbns = Stored<StoredIsbns>;
 
 qint64 rowIdOfTitle(const RegisterFixture &fixture, const QString &title) {
     return fixture.value(QString("SELECT rowid FROM BOOK WHERE 題名 = '%1'").arg(title))
@@ -71,12 +75,16 @@ void typeKana(QWidget *widget, const QString &text) {
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
-void typeReading(BookDetailsPanel *panel, const QString &reading) {
-    auto *field = control<QLineEdit>(panel, "txtReading");
+void typeInto(QWidget *window, const char *name, const QString &text) {
+    auto *field = control<QLineEdit>(window, name);
     field->setFocus();
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Delete);
-    typeKana(field, reading);
+    typeKana(field, text);
+}
+
+void typeReading(BookDetailsPanel *panel, const QString &reading) {
+    typeInto(panel, "txtReading", reading);
 }
 
 // Authors with readings across the 50音 rows (and one with none, which sorts by its name), each
@@ -146,6 +154,7 @@ private Q_SLOTS:
             title = "新しい巻";
         }
         typeReading(panel, "いちのまき");
+        typeInto(panel, "txtIsbn", "４-10-101001-3");
         if (action == "next")
             QTest::mouseClick(control(books->navigator(), "cmdMoveNext"), Qt::LeftButton);
         else if (action == "close")
@@ -163,27 +172,146 @@ private Q_SLOTS:
         QVERIFY(stored);
         QCOMPARE(stored->text, "イチノマキ");
         QCOMPARE(stored->origin, Origin::User);
+        QCOMPARE(Isbns()->forBook(rowIdOfTitle(fixture, title)).digits(), "9784101010014");
         if (action == "next") {
             QCOMPARE(control<QLabel>(panel, "lblTitle")->text(), "二の巻");
             QCOMPARE(control<QLineEdit>(panel, "txtReading")->text(), "");
+            QCOMPARE(control<QLineEdit>(panel, "txtIsbn")->text(), "");
         }
         if (action == "close" || action == "escape")
             QVERIFY(!RegisterFixture::visibleWindow(BookDetailsPanel::Name));
     }
 
-    // Text that is no reading is refused as a field's bad value is, and the register stays.
-    void panelRefusesWhatIsNoReading() {
+    // Text that is no reading, or a number that is no ISBN, is refused as a field's bad value
+    // is, and the register stays; Enter after a scan refuses it at once.
+    void panelRefusesWhatItCannotStore_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("enter");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("kanji as reading") << "txtReading"
+                                          << "一の巻" << false << "読み「一の巻」";
+        QTest::newRow("price barcode, scanned") << "txtIsbn"
+                                                << "1920093008006" << true << "値段";
+        QTest::newRow("check digit") << "txtIsbn"
+                                     << "4-10-101001-4" << false << "チェックディジット";
+    }
+    void panelRefusesWhatItCannotStore() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(bool, enter);
+        QFETCH(QString, said);
         RegisterFixture fixture;
         fixture.addBook("一の巻", 1, 1);
         fixture.addBook("二の巻", 1, 2);
         BookRegister *books = fixture.openRegister();
         BookDetailsPanel *panel = openPanel(books);
-        typeReading(panel, "一の巻");
+        typeInto(panel, qPrintable(field), typed);
+        if (enter) {
+            QTest::keyClick(control(panel, qPrintable(field)), Qt::Key_Return);
+            QCOMPARE(fixture.messages.texts.size(), 1);
+            QVERIFY2(fixture.messages.texts.first().contains(said),
+                     qPrintable(fixture.messages.texts.first()));
+            fixture.messages.texts.clear();
+        }
         QTest::mouseClick(control(books->navigator(), "cmdMoveNext"), Qt::LeftButton);
         QCOMPARE(fixture.messages.texts.size(), 1);
         QVERIFY(fixture.messages.texts.first().startsWith(DataSource::ErrorPrefix));
+        QVERIFY2(fixture.messages.texts.first().contains(said),
+                 qPrintable(fixture.messages.texts.first()));
         QCOMPARE(books->books()->recordSet().absolutePosition(), 1);
         QVERIFY(!Readings()->title(rowIdOfTitle(fixture, "一の巻")));
+        QVERIFY(Isbns()->all().isEmpty());
+    }
+
+    // Typed or scanned, an ISBN moves the register to its book (the first of several) and the
+    // window says what it found; the window stays for the next scan.
+    void findByIsbn_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("title"); // the register's book after it; empty: not moved
+        QTest::addColumn<QString>("said");
+        QTest::newRow("one book, ISBN-10") << "4-10-101001-3"
+                                           << "三の巻"
+                                           << "表示しました";
+        QTest::newRow("two books, scanned") << "9784800030047"
+                                            << "二の巻"
+                                            << "2 冊";
+        QTest::newRow("none") << "978-4-00-000000-0"
+                              << ""
+                              << "登録されていません";
+        QTest::newRow("price barcode") << "1920093008006"
+                                       << ""
+                                       << "値段";
+    }
+    void findByIsbn() {
+        QFETCH(QString, typed);
+        QFETCH(QString, title);
+        QFETCH(QString, said);
+        RegisterFixture fixture;
+        for (const char *book : {"一の巻", "二の巻", "三の巻", "四の巻"})
+            fixture.addBook(book, 1, 1);
+        {
+            Isbns isbns;
+            isbns->store(rowIdOfTitle(fixture, "四の巻"), Isbn::fromText("9784800030047"));
+            isbns->store(rowIdOfTitle(fixture, "二の巻"), Isbn::fromText("9784800030047"));
+            isbns->store(rowIdOfTitle(fixture, "三の巻"), Isbn::fromText("9784101010014"));
+        }
+        BookRegister *books = fixture.openRegister();
+        const QString first = books->books()->recordSet().value("題名").toString().trimmed();
+        choose(books, "ISBNKENSAKU");
+        auto *window = qobject_cast<IsbnSearchWindow *>(
+            RegisterFixture::visibleWindow(IsbnSearchWindow::Name));
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        typeInto(window, "txtIsbn", typed);
+        QTest::keyClick(control(window, "txtIsbn"), Qt::Key_Return);
+        RegisterFixture::settle();
+        QCOMPARE(books->books()->recordSet().value("題名").toString().trimmed(),
+                 title.isEmpty() ? first : title);
+        QVERIFY2(control<QLabel>(window, "lblResult")->text().contains(said),
+                 qPrintable(control<QLabel>(window, "lblResult")->text()));
+        QCOMPARE(fixture.messages.beeps, title.isEmpty() ? 1 : 0);
+        QVERIFY(window->isVisible());
+    }
+
+    // The menu's copy names the count before it copies, copies into books without an ISBN only,
+    // and leaves the number columns as they were.
+    void copyIsbnsFromTheMenu_data() {
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("declined") << false;
+    }
+    void copyIsbnsFromTheMenu() {
+        QFETCH(bool, confirmed);
+        RegisterFixture fixture;
+        for (const char *book : {"一の巻", "二の巻", "三の巻"})
+            fixture.addBook(book, 1, 1);
+        fixture.exec("UPDATE BOOK SET 管理番号1 = '4-10-101001-3' WHERE 題名 = '一の巻'; "
+                     "UPDATE BOOK SET 請求番号 = '978-4-8000-3004-7' WHERE 題名 IN ('二の巻', "
+                     "'三の巻')");
+        Isbns()->store(rowIdOfTitle(fixture, "三の巻"), Isbn::fromText("9784101010014"));
+        BookRegister *books = fixture.openRegister();
+        BookDetailsPanel *panel = openPanel(books);
+        fixture.messages.answers = {confirmed};
+        choose(books, "ISBNCOPY");
+        RegisterFixture::settle();
+        QVERIFY2(fixture.messages.texts.value(0).startsWith("2 冊"),
+                 qPrintable(fixture.messages.texts.value(0)));
+        QCOMPARE(fixture.messages.texts.size(), confirmed ? 2 : 1);
+        QCOMPARE(fixture.messages.shownBusy, 0);
+        QHash<qint64, Isbn> expected = {
+            {rowIdOfTitle(fixture, "三の巻"), Isbn::fromText("9784101010014")}};
+        if (confirmed) {
+            expected.insert(rowIdOfTitle(fixture, "一の巻"), Isbn::fromText("9784101010014"));
+            expected.insert(rowIdOfTitle(fixture, "二の巻"), Isbn::fromText("9784800030047"));
+        }
+        QCOMPARE(Isbns()->all(), expected);
+        QCOMPARE(control<QLineEdit>(panel, "txtIsbn")->text(),
+                 confirmed ? "978-4-10-101001-4" : "");
+        QCOMPARE(fixture
+                     .value("SELECT group_concat(ifnull(管理番号1, '') || ifnull(請求番号, ''), "
+                            "'|') FROM BOOK")
+                     .toString(),
+                 "4-10-101001-3|978-4-8000-3004-7|978-4-8000-3004-7");
     }
 
     // A suggestion is marked until the user confirms it; the fill never touches the user's.
@@ -215,6 +343,7 @@ private Q_SLOTS:
         RegisterFixture fixture;
         BookDetailsPanel *panel = openPanel(fixture.openRegister());
         QVERIFY(!control(panel, "txtReading")->isEnabled());
+        QVERIFY(!control(panel, "txtIsbn")->isEnabled());
         QVERIFY(!control(panel, "cmdSuggest")->isEnabled());
     }
 

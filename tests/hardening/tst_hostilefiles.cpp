@@ -20,6 +20,8 @@
 #include <fcntl.h>
 #include <limits>
 #include <optional>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -125,6 +127,8 @@ private Q_SLOTS:
     void secondProgramOnTheFolder();
     void userNamedOutput_data();
     void userNamedOutput();
+    void hostileImports_data();
+    void hostileImports();
 };
 
 void TestHostileFiles::refusedOrSurvived_data() {
@@ -269,6 +273,14 @@ void TestHostileFiles::refusedOrSurvived_data() {
            10);
     addRow("restore", "HONDANA.DAT: digest of another record", append(own, ownLine("2", "ア")),
            kept, 10);
+    addRow(
+        "restore", "HONDANA.DAT: ISBN with a wrong check digit",
+        [own](const DataFolder &f) {
+            writeFile(f.filePath(own),
+                      contents(f.filePath(own))
+                          .replace("\tisbn\t9784101010014\n", "\tisbn\t9784101010015\n"));
+        },
+        kept, 10);
     // The look-up's cache is ours to rebuild, but never to delete behind the user's back.
     for (const auto &[name, bytes] :
          {std::pair{"cache of other bytes", QByteArray(8192, 'x')},
@@ -404,6 +416,73 @@ void TestHostileFiles::userNamedOutput() {
         ::close(reader);
         QVERIFY(got.contains("SEQNO,"));
     }
+}
+
+namespace {
+
+// Writes `path` as a zip archive holding tellico.xml made of `chunk` written `times` times.
+void writeZipped(const QString &path, const QByteArray &chunk, int times = 1) {
+    QuaZip zip(path);
+    QVERIFY(zip.open(QuaZip::mdCreate));
+    QuaZipFile file(&zip);
+    QVERIFY(file.open(QIODevice::WriteOnly, QuaZipNewInfo("tellico.xml")));
+    for (int i = 0; i < times; ++i)
+        file.write(chunk);
+}
+
+const char *const LaughsHead = "<?xml version=\"1.0\"?>\n<!DOCTYPE tellico [\n";
+const char *const Collection =
+    "<tellico><collection type=\"2\"><entry><title>&x;</title></entry></collection></tellico>";
+
+} // namespace
+
+// Files made to hurt a reader: each is refused whole with a message, and the catalogue keeps
+// its books.
+void TestHostileFiles::hostileImports_data() {
+    test::columns<QString, QString>({"kind", "says"});
+    test::row("zip bomb", "bomb", "展開すると");
+    test::row("billion laughs", "laughs", "宣言");
+    test::row("external entity", "external", "宣言");
+    test::row("truncated zip", "truncated", "zip");
+    test::row("2 GB line", "line", "バイトを超えています");
+    test::row("broken CP932", "cp932", "CP932");
+}
+
+void TestHostileFiles::hostileImports() {
+    const QString kind = test::text("kind");
+    DataFolder folder;
+    prepareCatalogue(folder.path(), 10);
+    const QString path = folder.filePath("hostile");
+    if (kind == "bomb") {
+        writeZipped(path, QByteArray(1 << 20, ' '), 129);
+    } else if (kind == "laughs") {
+        QByteArray dtd = LaughsHead + QByteArray("<!ENTITY a \"lol\">");
+        for (char e = 'b'; e <= 'j'; ++e)
+            dtd += QByteArray("<!ENTITY ") + e + " \"" + QByteArray("&") + char(e - 1) + ";" +
+                   QByteArray("&") + char(e - 1) + ";\">";
+        writeZipped(path, dtd + "<!ENTITY x \"&j;\">]>\n" + Collection);
+    } else if (kind == "external") {
+        writeZipped(path, LaughsHead + QByteArray("<!ENTITY x SYSTEM \"file:///etc/passwd\">]>\n") +
+                              Collection);
+    } else if (kind == "truncated") {
+        writeZipped(path, QByteArray(4096, 'x'));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(file.size() / 2));
+    } else if (kind == "line") {
+        // Sparse: the 2 GB take no room on the disk and go with the folder.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("title\n") == 6 &&
+                file.resize(2LL << 30));
+    } else {
+        writeFile(path, QByteArray("title\n\x82\xff\x82\n"));
+    }
+    const Outcome outcome = runAdmin(folder.path(), {"import", path});
+    QVERIFY2(!outcome.crashed, qPrintable(outcome.err));
+    QCOMPARE(outcome.exitCode, 1);
+    QVERIFY2(outcome.err.contains(test::text("says")), qPrintable(outcome.err));
+    QCOMPARE(
+        test::SqlFile(folder.filePath(files::Catalogue)).value("SELECT count(*) FROM BOOK").toInt(),
+        10);
 }
 
 QTEST_GUILESS_MAIN(TestHostileFiles)

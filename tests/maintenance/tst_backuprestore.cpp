@@ -55,9 +55,10 @@ private Q_SLOTS:
     // Backup replaces longer earlier files whole, also with nothing to write, and lets go of the
     // catalogue; backup, restore and backup again write the same bytes.
     void backupRestoreBackupIsByteIdentical_data() {
-        test::columns<int>({"books"});
-        test::row("empty catalogue", 0);
-        test::row("more than one reading block", 1100);
+        test::columns<int, bool>({"books", "ours"});
+        test::row("empty catalogue", 0, false);
+        test::row("more than one reading block", 1100, false);
+        test::row("readings and ISBNs of ours", 1100, true);
     }
 
     void backupRestoreBackupIsByteIdentical() {
@@ -68,6 +69,16 @@ private Q_SLOTS:
             test::SqlFile(catalogue())
                 .exec("DELETE FROM CHOSHA; DELETE FROM HAKKOU; "
                       "DELETE FROM BUNYA; DELETE FROM SAIZU");
+        if (cell<bool>("ours"))
+            test::SqlFile(catalogue())
+                .exec("INSERT INTO title_reading SELECT rowid, 'ヨミ', 'user' FROM BOOK WHERE "
+                      "rowid % 3 = 0; INSERT INTO book_isbn SELECT rowid, CASE rowid % 2 WHEN 1 "
+                      "THEN '9784101010014' ELSE '9784800030047' END FROM BOOK WHERE rowid % 2 = "
+                      "1 OR rowid % 5 = 0");
+        const QString ours = "SELECT (SELECT group_concat(book_rowid || reading) FROM "
+                             "title_reading), (SELECT group_concat(book_rowid || isbn) FROM "
+                             "book_isbn)";
+        const QStringList oursBefore = rows(ours);
         for (const QString &file : BackupFiles)
             writeFile(folder.filePath(file), QByteArray(5000, 'x'));
         const QString authors =
@@ -91,6 +102,7 @@ private Q_SLOTS:
         // Keys and order survive; texts come back padded to the field, stamps as 未 or 済.
         QCOMPARE(rows("SELECT count(*) FROM BOOK"), QStringList{QString::number(books)});
         QCOMPARE(rows(authors), before);
+        QCOMPARE(rows(ours), oursBefore);
         QCOMPARE(rows("SELECT count(*) FROM BOOK WHERE 読書ｽﾀﾝﾌﾟ NOT IN ('未  ', '済  ')"),
                  QStringList{"0"});
         QCOMPARE(rows("SELECT STMPID FROM DSTMP ORDER BY rowid"), (QStringList{"未", "済"}));

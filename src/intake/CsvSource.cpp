@@ -1,0 +1,173 @@
+#include "intake/CsvSource.h"
+
+#include "base/Cp932.h"
+#include "base/Failure.h"
+
+#include <QIODevice>
+#include <QStringDecoder>
+
+namespace hondana::intake {
+
+namespace {
+
+const QByteArray Utf8Mark("\xEF\xBB\xBF");
+
+// Feeds the file's bytes one at a time from a buffer refilled in large reads.
+class ByteStream {
+public:
+    explicit ByteStream(QIODevice &device) : m_device(device) {}
+
+    // -1 at the end.
+    int next() {
+        if (m_at == m_buffer.size()) {
+            m_buffer = m_device.read(1 << 16);
+            m_at = 0;
+            if (m_buffer.isEmpty())
+                return -1;
+        }
+        return quint8(m_buffer[m_at++]);
+    }
+    int peek() {
+        const int c = next();
+        if (c >= 0)
+            --m_at;
+        return c;
+    }
+
+private:
+    QIODevice &m_device;
+    QByteArray m_buffer;
+    qsizetype m_at = 0;
+};
+
+Failure csvRefusal(qint64 line, const QString &why) {
+    return Failure(QStringLiteral("%1 行目: %2。何も取り込みません。").arg(line).arg(why));
+}
+
+class FieldDecoder {
+public:
+    explicit FieldDecoder(TextEncoding encoding) : m_encoding(encoding) {}
+
+    QString decode(const QByteArray &bytes, qint64 line) {
+        if (m_encoding == TextEncoding::Cp932) {
+            if (cp932::firstUndecodable(bytes.constData(), bytes.size()) >= 0)
+                throw csvRefusal(line, QStringLiteral("CP932（シフトJIS）として読めないバイトがあり"
+                                                      "ます"));
+            return cp932::decode(bytes);
+        }
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = decoder.decode(bytes);
+        if (decoder.hasError())
+            throw csvRefusal(line, QStringLiteral("UTF-8 として読めないバイトがあります"));
+        return text;
+    }
+
+private:
+    TextEncoding m_encoding;
+};
+
+TextEncoding detectEncoding(QIODevice &device) {
+    const QByteArray start = device.peek(1 << 16);
+    if (start.startsWith(Utf8Mark))
+        return TextEncoding::Utf8;
+    // A character cut at the end of the sample is no fault: the sample ends before it.
+    qsizetype end = start.size();
+    if (start.size() == (1 << 16)) {
+        qsizetype back = end;
+        while (back > end - 4 && back > 0 && (quint8(start[back - 1]) & 0xC0) == 0x80)
+            --back;
+        if (back > 0 && quint8(start[back - 1]) >= 0xC0)
+            end = back - 1;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString sample = decoder.decode(QByteArrayView(start).first(end));
+    return decoder.hasError() ? TextEncoding::Cp932 : TextEncoding::Utf8;
+}
+
+char detectSeparator(QIODevice &device) {
+    const QByteArray start = device.peek(1 << 16);
+    const qsizetype end = start.indexOf('\n');
+    const QByteArray first = end < 0 ? start : start.left(end);
+    return first.count('\t') > first.count(',') ? '\t' : ',';
+}
+
+} // namespace
+
+SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
+    SourceTable table;
+    if (encoding == TextEncoding::Detect)
+        encoding = detectEncoding(device);
+    if (encoding == TextEncoding::Utf8 && device.peek(3) == Utf8Mark)
+        device.read(3);
+    table.encoding =
+        encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("CP932");
+    const char separator = detectSeparator(device);
+    FieldDecoder decoder(encoding);
+    ByteStream in(device);
+
+    qint64 line = 1;
+    qint64 recordLine = 1;
+    qsizetype recordBytes = 0;
+    QByteArray field;
+    QStringList fields;
+    bool quoted = false;
+    bool inQuotes = false;
+    const auto endField = [&] {
+        if (fields.size() >= MaxFields)
+            throw csvRefusal(recordLine, QStringLiteral("列が %1 を超えています").arg(MaxFields));
+        fields << decoder.decode(field, recordLine);
+        field.clear();
+        quoted = false;
+    };
+    const auto endRecord = [&] {
+        endField();
+        // A blank line is no row.
+        if (!(fields.size() == 1 && fields.first().isEmpty())) {
+            if (table.records.size() >= MaxRecords)
+                throw csvRefusal(recordLine,
+                                 QStringLiteral("行が %1 行を超えています").arg(MaxRecords));
+            table.records.append({recordLine, fields});
+        }
+        fields.clear();
+        recordBytes = 0;
+        recordLine = line;
+    };
+    int c;
+    while ((c = in.next()) >= 0) {
+        if (++recordBytes > MaxRecordBytes)
+            throw csvRefusal(recordLine,
+                             QStringLiteral("1 行が %1 バイトを超えています").arg(MaxRecordBytes));
+        if (inQuotes) {
+            if (c == '"') {
+                if (in.peek() == '"') {
+                    in.next();
+                    field.append('"');
+                } else {
+                    inQuotes = false;
+                }
+            } else {
+                if (c == '\n')
+                    ++line;
+                field.append(char(c));
+            }
+        } else if (c == '"' && field.isEmpty() && !quoted) {
+            inQuotes = quoted = true;
+        } else if (c == separator) {
+            endField();
+        } else if (c == '\r' && in.peek() == '\n') {
+            continue;
+        } else if (c == '\n') {
+            ++line;
+            endRecord();
+        } else {
+            field.append(char(c));
+        }
+    }
+    if (inQuotes)
+        throw csvRefusal(recordLine, QStringLiteral("引用符（\"）が閉じていません"));
+    if (!field.isEmpty() || !fields.isEmpty())
+        endRecord();
+    return table;
+}
+
+} // namespace hondana::intake
