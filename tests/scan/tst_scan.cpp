@@ -1,5 +1,7 @@
 // Scanning a shelf: each number's state, corrections and drops, and the window as a scanner
 // drives it, against a server of the test's own.
+#include "catalogue/StoredIsbns.h"
+#include "db/ConnectionString.h"
 #include "lookup/LookupCache.h"
 #include "lookup/LookupSettings.h"
 #include "scan/ScannedBooks.h"
@@ -182,6 +184,9 @@ void TestScan::addsFoundBooksAtOnce() {
     QCOMPARE(
         catalogue.value(u8("SELECT COUNT(*) FROM CHOSHA WHERE [著者名] = '夏目 漱石'")).toInt(),
         added);
+    Connection connection(CatalogueLinkConnection);
+    connection.open();
+    QCOMPARE(StoredIsbns(connection).booksWith(Isbn::fromText(Found)).size(), added);
     QCOMPARE(addAll->isEnabled(), added == 0);
 }
 
