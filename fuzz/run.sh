@@ -13,7 +13,8 @@ build=${HONDANA_FUZZ_BUILD_DIR:-$HONDANA_ROOT/build-fuzz}
 targets=("$@")
 if ((${#targets[@]} == 0)); then
     targets=(fuzz_backup_record fuzz_cp932 fuzz_filter fuzz_connection_string fuzz_config_line
-        fuzz_input fuzz_own_data_file fuzz_reading fuzz_sru_answer)
+        fuzz_input fuzz_own_data_file fuzz_reading fuzz_sru_answer fuzz_import_csv
+        fuzz_import_tellico)
 fi
 
 hondana_install_missing "${HONDANA_PACKAGES[@]}" clang-14 libclang-rt-14-dev
