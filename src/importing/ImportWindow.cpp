@@ -86,7 +86,9 @@ ImportWindow::ImportWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
         label->setBuddy(control);
         form->addRow(label, control);
     };
-    form->addRow(QStringLiteral("ファイル(&F)"), fileRow);
+    auto *fileLabel = new QLabel(QStringLiteral("ファイル(&F)"));
+    fileLabel->setBuddy(m_path);
+    form->addRow(fileLabel, fileRow);
     labelled(QStringLiteral("形式(&O)"), m_format);
     labelled(QStringLiteral("文字コード(&E)"), m_encoding);
     auto *buttons = new QHBoxLayout;

@@ -52,7 +52,7 @@ ImportFile ImportFile::read(const QString &path, std::optional<ImportFormat> for
 }
 
 ImportPreview::ImportPreview(Connection &connection, const ImportFile &file)
-    : m_connection(connection), m_label(file.format->label), m_encoding(file.table.encoding),
+    : m_label(file.format->label), m_encoding(file.table.encoding),
       m_rows(int(file.table.records.size())) {
     for (const SourceRecord &record : file.table.records) {
         const qsizetype before = m_readProblems.size();

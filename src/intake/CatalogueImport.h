@@ -46,7 +46,6 @@ public:
     QString text(Duplicates duplicates) const;
 
 private:
-    Connection &m_connection;
     QString m_label;
     QString m_encoding;
     int m_rows = 0;
