@@ -16,10 +16,10 @@ using test::u8;
 namespace {
 
 // "title=雪国;author=川端康成;published=2024-02-30": a book as a test row writes it.
-IncomingBook book(const QString &spec) {
+IncomingBook book(const QString &described) {
     IncomingBook b;
     b.title = u8("雪国");
-    for (const QString &pair : spec.split(u';', Qt::SkipEmptyParts)) {
+    for (const QString &pair : described.split(u';', Qt::SkipEmptyParts)) {
         const QString key = pair.section(u'=', 0, 0);
         const QString value = pair.section(u'=', 1);
         const QHash<QString, QString IncomingBook::*> texts = {
@@ -62,13 +62,13 @@ private Q_SLOTS:
     // What the plan finds in one book: the columns refused, the authors to create, the book of
     // the catalogue it looks like.
     void plans_data() {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("described");
         QTest::addColumn<QString>("refused");
         QTest::addColumn<QString>("newAuthors");
         QTest::addColumn<qint64>("lookAlike");
-        auto row = [](const char *name, const char *spec, const char *refused,
+        auto row = [](const char *name, const char *described, const char *refused,
                       const char *newAuthors, qint64 lookAlike) {
-            QTest::newRow(name) << u8(spec) << u8(refused) << u8(newAuthors) << lookAlike;
+            QTest::newRow(name) << u8(described) << u8(refused) << u8(newAuthors) << lookAlike;
         };
         row("new book, new author", "author=川端康成", "", "川端康成", 0);
         row("author matched without its padding", "author=宮沢賢治", "", "", 0);
@@ -88,7 +88,7 @@ private Q_SLOTS:
     }
 
     void plans() {
-        QFETCH(QString, spec);
+        QFETCH(QString, described);
         QFETCH(QString, refused);
         QFETCH(QString, newAuthors);
         QFETCH(qint64, lookAlike);
@@ -97,7 +97,7 @@ private Q_SLOTS:
         Connection connection(QStringLiteral("Data Source=TOSHO.MDB;"), folder.path());
         connection.open();
         StoredIsbns(connection).store(2, Isbn::fromText(QStringLiteral("9784101010137")));
-        const IntakePlan plan = BookIntake(connection).plan({book(spec)});
+        const IntakePlan plan = BookIntake(connection).plan({book(described)});
         QStringList columns;
         for (const IntakeProblem &problem : plan.problems) {
             columns << problem.column;
