@@ -8,6 +8,7 @@
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "db/TableIndexes.h"
 #include "db/TextFolding.h"
 #include "db/ValueChecks.h"
 
@@ -145,6 +146,7 @@ struct CatalogueIndex {
     MasterIndex masters[MasterListCount];
     QHash<QString, qint64> titles; // title key → first book's rowid
     QHash<QString, qint64> isbns;  // 13 digits → first book's rowid
+    qint64 bookCount = 0;
 
     explicit CatalogueIndex(sqlite3 *handle) {
         for (int i = 0; i < MasterListCount; ++i)
@@ -163,6 +165,7 @@ struct CatalogueIndex {
                 titleKey(storedText(books.get(), 1), storedText(books.get(), 2), author);
             if (!titles.contains(key))
                 titles.insert(key, sqlite3_column_int64(books.get(), 0));
+            ++bookCount;
         }
         if (sqlite::Statement::failed(result))
             throw Failure(catalogueUnreadable() + QStringLiteral(": ") + sqlite::lastError(handle));
@@ -224,15 +227,24 @@ void checkBook(const IncomingBook &book, int index, QList<IntakeProblem> &proble
     }
 }
 
-IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook> &books) {
+QList<IntakeProblem> checkBooks(const QList<IncomingBook> &books) {
+    QList<IntakeProblem> problems;
+    for (int i = 0; i < int(books.size()); ++i)
+        checkBook(books[i], i, problems);
+    return problems;
+}
+
+// What the books' problems (found by checkBooks) leave to add, against what the catalogue holds.
+IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook> &books,
+                       QList<IntakeProblem> problems) {
     IntakePlan plan;
     plan.bookCount = int(books.size());
+    plan.problems = std::move(problems);
+    plan.indexBooks();
     QHash<QString, qsizetype> newIndex[MasterListCount];
     for (int i = 0; i < plan.bookCount; ++i) {
         const IncomingBook &book = books[i];
-        const qsizetype before = plan.problems.size();
-        checkBook(book, i, plan.problems);
-        if (plan.problems.size() > before)
+        if (plan.refused(i))
             continue;
         for (int l = 0; l < MasterListCount; ++l) {
             const MasterListInfo &list = MasterLists[l];
@@ -260,21 +272,31 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
         if (byTitle != catalogue.titles.constEnd())
             plan.lookAlikes.append({i, *byTitle, IntakeLookAlike::Reason::SameTitle});
     }
+    plan.indexBooks();
     return plan;
 }
 
-// The catalogue's own transaction, or a part of the caller's.
+// The catalogue's own transaction, or a part of the caller's. A whole collection's books touch
+// every page of BOOK's indexes over and over: the page cache is made large enough to hold them
+// for the transaction, so they are written once at the commit instead of spilled and read back.
 class IntakeTransaction {
 public:
     explicit IntakeTransaction(sqlite3 *handle)
         : m_handle(handle), m_nested(!sqlite3_get_autocommit(handle)) {
+        sqlite::Statement cacheSize(handle, QStringLiteral("PRAGMA cache_size"), cannotAdd());
+        if (cacheSize.step() == SQLITE_ROW)
+            m_cacheSize = sqlite3_column_int64(cacheSize.get(), 0);
+        sqlite::execute(handle, "PRAGMA cache_size = -131072", cannotAdd());
         sqlite::execute(handle, m_nested ? "SAVEPOINT intake" : "BEGIN IMMEDIATE", cannotAdd());
     }
     ~IntakeTransaction() {
         if (!m_done)
             sqlite3_exec(m_handle, m_nested ? "ROLLBACK TO intake; RELEASE intake" : "ROLLBACK",
                          nullptr, nullptr, nullptr);
+        const QByteArray restore = "PRAGMA cache_size = " + QByteArray::number(m_cacheSize);
+        sqlite3_exec(m_handle, restore.constData(), nullptr, nullptr, nullptr);
     }
+    bool nested() const { return m_nested; }
     void commit() {
         sqlite::execute(m_handle, m_nested ? "RELEASE intake" : "COMMIT", cannotAdd());
         m_done = true;
@@ -284,6 +306,7 @@ private:
     sqlite3 *m_handle;
     bool m_nested;
     bool m_done = false;
+    qint64 m_cacheSize = -2000; // SQLite's own default
 };
 
 void bindBookValue(sqlite3_stmt *statement, int index, const QVariant &value) {
@@ -425,21 +448,29 @@ IntakePlan BookIntake::plan(const QList<IncomingBook> &books) const {
     sqlite3 *handle = sqlite::handleOf(m_connection.database());
     CatalogueIndex catalogue(handle);
     catalogue.readIsbns(StoredIsbns(m_connection));
-    IntakePlan plan = planAgainst(catalogue, books);
-    plan.indexBooks();
-    return plan;
+    return planAgainst(catalogue, books, checkBooks(books));
 }
 
 QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates duplicates,
                               const Progress &progress) {
+    return addChecked(books, checkBooks(books), duplicates, progress);
+}
+
+QList<qint64> BookIntake::add(const QList<IncomingBook> &books, const IntakePlan &checked,
+                              Duplicates duplicates, const Progress &progress) {
+    return addChecked(books, checked.problems, duplicates, progress);
+}
+
+QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
+                                     QList<IntakeProblem> problems, Duplicates duplicates,
+                                     const Progress &progress) {
     sqlite3 *handle = sqlite::handleOf(m_connection.database());
     StoredReadings readings(m_connection);
     StoredIsbns isbns(m_connection);
     IntakeTransaction scope(handle);
     CatalogueIndex catalogue(handle);
     catalogue.readIsbns(isbns);
-    IntakePlan plan = planAgainst(catalogue, books);
-    plan.indexBooks();
+    const IntakePlan plan = planAgainst(catalogue, books, std::move(problems));
 
     QList<StoredReadings::Suggestion> nameReadings[MasterListCount];
     for (int l = 0; l < MasterListCount; ++l)
@@ -447,11 +478,18 @@ QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates dupli
                                         duplicates, catalogue.masters[l]);
     faultpoint("intake.masters");
 
+    const qint64 total = plan.addedCount(duplicates);
+    // A collection coming into a catalogue smaller than itself: BOOK's indexes are built once
+    // after the rows, as a restore does. Only in a transaction of our own, which a schema change
+    // cannot surprise.
+    const bool buildIndexesAfter = !scope.nested() && total >= 1000 && total > catalogue.bookCount;
+    const QList<sqlite::IndexDefinition> indexes =
+        buildIndexesAfter ? sqlite::dropIndexes(handle, {QStringLiteral("BOOK")}, cannotAdd())
+                          : QList<sqlite::IndexDefinition>();
     sqlite::Statement insert(handle, bookInsertStatement(), cannotAdd());
     const int fieldCount = int(std::size(BookFields));
     QList<qint64> added;
     QList<StoredReadings::Suggestion> titleReadings;
-    const qint64 total = plan.addedCount(duplicates);
     for (int i = 0; i < plan.bookCount; ++i) {
         if (!plan.adds(i, duplicates))
             continue;
@@ -474,6 +512,7 @@ QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates dupli
         if ((added.size() & 1023) == 0)
             progress.report(added.size(), total);
     }
+    sqlite::createIndexes(handle, indexes);
     faultpoint("intake.books");
     readings.storeTitles(titleReadings, StoredReadings::Origin::User);
     for (int l = 0; l < MasterListCount; ++l) {

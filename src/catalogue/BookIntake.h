@@ -60,9 +60,11 @@ public:
     // The entries adding with `duplicates` creates in `list`: those a written book names.
     QStringList mastersToCreate(MasterList list, Duplicates duplicates) const;
 
-private:
-    friend class BookIntake;
+    // Builds what refused() and lookAlike() answer from; again whenever problems or lookAlikes
+    // change.
     void indexBooks();
+
+private:
     QList<qsizetype> m_firstProblem; // by book: index into problems, or -1
     QList<qsizetype> m_lookAlike;    // by book: index into lookAlikes, or -1
 };
@@ -96,6 +98,11 @@ public:
     // order given. Throws Failure; then nothing is added.
     QList<qint64> add(const QList<IncomingBook> &books, Duplicates duplicates,
                       const Progress &progress = {});
+    // The same, trusting `checked` (this intake's plan() of the same books) for what the books
+    // themselves hold, so a large file's books are checked once; what the catalogue holds is
+    // compared anew inside the transaction.
+    QList<qint64> add(const QList<IncomingBook> &books, const IntakePlan &checked,
+                      Duplicates duplicates, const Progress &progress = {});
 
     // The numbers of the entries `book` names in the four master lists (by MasterList; none
     // where it names none), creating in one transaction those the lists lack, found by folded
@@ -104,6 +111,9 @@ public:
     std::array<std::optional<qint64>, 4> enterMasters(const IncomingBook &book);
 
 private:
+    QList<qint64> addChecked(const QList<IncomingBook> &books, QList<IntakeProblem> problems,
+                             Duplicates duplicates, const Progress &progress);
+
     Connection &m_connection;
 };
 

@@ -54,6 +54,8 @@ ImportFile ImportFile::read(const QString &path, std::optional<ImportFormat> for
 ImportPreview::ImportPreview(Connection &connection, const ImportFile &file)
     : m_label(file.format->label), m_encoding(file.table.encoding),
       m_rows(int(file.table.records.size())) {
+    m_books.reserve(file.table.records.size());
+    m_lines.reserve(file.table.records.size());
     for (const SourceRecord &record : file.table.records) {
         const qsizetype before = m_readProblems.size();
         IncomingBook book = file.mapping.convert(record, m_readProblems);
@@ -113,7 +115,8 @@ QString ImportPreview::text(Duplicates duplicates) const {
 
 QList<qint64> importBooks(Connection &connection, const ImportPreview &preview,
                           Duplicates duplicates, const Progress &progress) {
-    const QList<qint64> added = BookIntake(connection).add(preview.books(), duplicates, progress);
+    const QList<qint64> added =
+        BookIntake(connection).add(preview.books(), preview.plan(), duplicates, progress);
     faultpoint("import.added");
     // Readings the file did not bring are suggested as after a restore; the books are in
     // whatever the suggester can read.

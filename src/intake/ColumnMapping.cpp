@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <variant>
 
 namespace hondana::intake {
@@ -49,6 +51,17 @@ const ColumnDescription ColumnDescriptions[] = {
     {"ISBN", &IncomingBook::isbn, Conversion::Isbn, "isbn13"},
 };
 
+// The names of ColumnDescriptions, made once: every field of a large file names its column.
+const QString &targetName(int target) {
+    static const QStringList names = [] {
+        QStringList all;
+        for (const ColumnDescription &column : ColumnDescriptions)
+            all << QString::fromUtf8(column.name);
+        return all;
+    }();
+    return names[target];
+}
+
 // Reading states as other catalogues write them.
 const std::pair<const char *, const char *> ReadingStates[] = {
     {"済", "済"},           {"未", "未"},       {"*", "*"},
@@ -68,8 +81,8 @@ int integerIn(const QString &text, const QString &column) {
 QDate dateIn(QString text, const QString &column) {
     // A time of day and a zone after the date say nothing the register keeps.
     text = text.section(u'T', 0, 0).section(u' ', 0, 0);
-    static const QRegularExpression year(QStringLiteral("^\\d{4}$"));
-    if (year.match(text).hasMatch())
+    if (text.size() == 4 &&
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return QDate(text.toInt(), 1, 1);
     const QDate date = input::parseDate(text, column).toDate();
     // Some catalogues write the year 101 for a book without a date.
@@ -171,7 +184,7 @@ IncomingBook ColumnMapping::convert(const SourceRecord &record, QList<RowProblem
             rule.conversion == Conversion::Text ? record.fields[i] : record.fields[i].trimmed();
         if (rule.target < 0 || text.trimmed().isEmpty())
             continue;
-        const QString column = QString::fromUtf8(ColumnDescriptions[rule.target].name);
+        const QString &column = targetName(rule.target);
         try {
             assignField(book, ColumnDescriptions[rule.target].field,
                         convertedValue(rule.conversion, text, column));

@@ -33,6 +33,16 @@ public:
             --m_at;
         return c;
     }
+    // Appends to `to` the bytes that follow as long as `plain` takes them, within what is
+    // buffered (the caller's next() goes on from there); returns how many. Most of a file is
+    // plain text between separators, so it is copied in runs, not byte by byte.
+    template <typename Plain> qsizetype appendWhile(QByteArray &to, Plain plain) {
+        const qsizetype from = m_at;
+        while (m_at < m_buffer.size() && plain(quint8(m_buffer[m_at])))
+            ++m_at;
+        to.append(m_buffer.constData() + from, m_at - from);
+        return m_at - from;
+    }
 
 private:
     QIODevice &m_device;
@@ -55,15 +65,16 @@ public:
                                                       "ます"));
             return cp932::decode(bytes);
         }
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = decoder.decode(bytes);
-        if (decoder.hasError())
+        QString text = m_utf8.decode(bytes);
+        if (m_utf8.hasError())
             throw csvRefusal(line, QStringLiteral("UTF-8 として読めないバイトがあります"));
         return text;
     }
 
 private:
     TextEncoding m_encoding;
+    // Stateless: no field's bytes carry over into the next's.
+    QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
 
 TextEncoding detectEncoding(QIODevice &device) {
@@ -116,19 +127,21 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
         if (fields.size() >= MaxFields)
             throw csvRefusal(recordLine, QStringLiteral("列が %1 を超えています").arg(MaxFields));
         fields << decoder.decode(field, recordLine);
-        field.clear();
+        field.resize(0); // keeps its room for the next field, where clear() would free it
         quoted = false;
     };
     const auto endRecord = [&] {
         endField();
+        const qsizetype width = fields.size();
         // A blank line is no row.
         if (!(fields.size() == 1 && fields.first().isEmpty())) {
             if (table.records.size() >= MaxRecords)
                 throw csvRefusal(recordLine,
                                  QStringLiteral("行が %1 行を超えています").arg(MaxRecords));
-            table.records.append({recordLine, fields});
+            table.records.append({recordLine, std::move(fields)});
         }
-        fields.clear();
+        fields = QStringList();
+        fields.reserve(width); // rows are as wide as each other, and growing a list costs
         recordBytes = 0;
         recordLine = line;
     };
@@ -149,6 +162,7 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
                 if (c == '\n')
                     ++line;
                 field.append(char(c));
+                recordBytes += in.appendWhile(field, [](int b) { return b != '"' && b != '\n'; });
             }
         } else if (c == '"' && field.isEmpty() && !quoted) {
             inQuotes = quoted = true;
@@ -161,6 +175,9 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
             endRecord();
         } else {
             field.append(char(c));
+            recordBytes += in.appendWhile(field, [separator](int b) {
+                return b != separator && b != '"' && b != '\r' && b != '\n';
+            });
         }
     }
     if (inQuotes)

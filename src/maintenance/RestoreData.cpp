@@ -8,6 +8,7 @@
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/SqliteStatement.h"
+#include "db/TableIndexes.h"
 #include "maintenance/BackupFormat.h"
 #include "maintenance/CatalogueCheck.h"
 #include "maintenance/CatalogueReplacement.h"
@@ -140,46 +141,6 @@ void ensureAcceptance(sqlite3 *handle) {
                         cannotBuild());
 }
 
-struct Index {
-    QString name;
-    QString table;
-    QByteArray definition;
-};
-
-// The template's indexes on the five tables. Building an index once over all rows is much
-// faster than keeping it up to date row by row, so they are dropped while the rows go in and
-// made again, from the template's own definitions, before the commit.
-QList<Index> dropIndexes(sqlite3 *handle) {
-    QList<Index> indexes;
-    {
-        sqlite::Statement query(
-            handle,
-            QStringLiteral("SELECT name, tbl_name, sql FROM sqlite_schema WHERE type = 'index' "
-                           "AND sql IS NOT NULL AND tbl_name IN "
-                           "('BOOK', 'BUNYA', 'CHOSHA', 'HAKKOU', 'SAIZU')"),
-            cannotBuild());
-        while (query.step() == SQLITE_ROW) {
-            auto text = [&](int column) {
-                return QByteArray(
-                    reinterpret_cast<const char *>(sqlite3_column_text(query.get(), column)));
-            };
-            indexes.append({QString::fromUtf8(text(0)), QString::fromUtf8(text(1)), text(2)});
-        }
-    }
-    for (const Index &index : indexes) {
-        const QByteArray drop = "DROP INDEX \"" + index.name.toUtf8() + "\"";
-        sqlite::execute(handle, drop.constData(), cannotBuild());
-    }
-    return indexes;
-}
-
-void rebuildIndexes(sqlite3 *handle, const QList<Index> &indexes) {
-    for (const Index &index : indexes)
-        sqlite::execute(
-            handle, index.definition.constData(),
-            QStringLiteral("%1 表の索引「%2」を作れません").arg(index.table, index.name));
-}
-
 RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
                             const Progress &progress, OwnDataRestore &ownData) {
     RestoreSummary summary;
@@ -197,7 +158,9 @@ RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
         sqlite::execute(handle, "PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF; BEGIN",
                         cannotBuild());
         try {
-            const QList<Index> indexes = dropIndexes(handle);
+            // Indexes are built once over all rows, from the template's own definitions.
+            const QList<sqlite::IndexDefinition> indexes = sqlite::dropIndexes(
+                handle, {"BOOK", "BUNYA", "CHOSHA", "HAKKOU", "SAIZU"}, cannotBuild());
             ownData.begin(handle);
             const auto released = qScopeGuard([&ownData] { ownData.end(); });
             RecordProgress records{progress, recordTotal(folder)};
@@ -207,7 +170,7 @@ RestoreSummary fillWorkCopy(const QString &workCopy, const QString &folder,
             }
             ownData.finish();
             sqlite::ProgressHandler indexing(handle, progress);
-            rebuildIndexes(handle, indexes);
+            sqlite::createIndexes(handle, indexes);
             for (const CatalogueCheckReport::Problem &problem : missingMasterReferences(handle))
                 summary.missingMasters << problem.what;
             ensureAcceptance(handle);

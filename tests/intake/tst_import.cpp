@@ -197,10 +197,12 @@ private Q_SLOTS:
         }
     }
 
-    // Our own export into an empty catalogue gives back the same books, masters and readings.
+    // Our own export into an empty catalogue gives back the same books, masters and readings,
+    // and BOOK's indexes, built anew after so many books.
     void ownExportRoundTrip() {
+        const int count = 1200;
         test::DataFolder source;
-        test::makeCatalogue(source.path(), 30);
+        test::makeCatalogue(source.path(), count);
         {
             Connection connection(Catalogue, source.path());
             connection.open();
@@ -220,7 +222,7 @@ private Q_SLOTS:
         QCOMPARE(file.format->format, ImportFormat::Own);
         const ImportPreview preview(connection, file);
         QVERIFY2(preview.refusedRows().isEmpty(), qPrintable(preview.text(Duplicates::Add)));
-        QCOMPARE(importBooks(connection, preview, Duplicates::Add).size(), 30);
+        QCOMPARE(importBooks(connection, preview, Duplicates::Add).size(), count);
 
         // Books with their master names and readings, in one order, blanks at the end aside.
         const QString books = u8(
@@ -239,6 +241,10 @@ private Q_SLOTS:
             "FROM BOOK b ORDER BY 2, 1, 3, 6");
         test::Rows before = test::SqlFile(source.filePath("TOSHO.MDB")).rows(books);
         QCOMPARE(test::rows(connection.database(), books), before);
+        const QString indexes = "SELECT name, sql FROM sqlite_schema WHERE tbl_name = 'BOOK' AND "
+                                "type = 'index' ORDER BY name";
+        QCOMPARE(test::rows(connection.database(), indexes),
+                 test::SqlFile(source.filePath("TOSHO.MDB")).rows(indexes));
     }
 };
 
