@@ -11,6 +11,7 @@
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
 #include "widgets/RecordCommands.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -147,7 +148,7 @@ void BookDetailsPanel::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    collection::placeBesideRegister(this);
+    placement::besideRegister(this, {windows::IsbnSearch});
 }
 
 void BookDetailsPanel::showCurrentBook() {

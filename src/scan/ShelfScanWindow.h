@@ -38,10 +38,13 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildControls();
     void takeTyped();
+    // Asks whether ISBNs may be sent for look-ups, when the user has never said.
+    void askConsent();
     void lookupsToggled(bool on);
     void enableLookups();
     void dropSelected();
@@ -61,6 +64,7 @@ private:
     QTableView *m_list = nullptr;
     QLabel *m_summary = nullptr;
     QPushButton *m_addAll = nullptr;
+    bool m_shownBefore = false;
 };
 
 void registerScanWindow();
