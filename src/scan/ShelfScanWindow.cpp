@@ -126,11 +126,19 @@ void ShelfScanWindow::showEvent(QShowEvent *event) {
         return;
     m_shownBefore = true;
     placement::overRegister(this);
-    // Asked once the window stands, before the scanner is fired: a question that opened at a scan
-    // would take the digits of the next books, which would then be lost. Books scanned before the
-    // answer wait in the list and are looked up if the answer is yes.
-    if (m_settings->consent() == LookupSettings::Consent::NotAsked)
+}
+
+void ShelfScanWindow::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    // Asked as soon as the window has the keys, before the scanner is fired into it: a question
+    // that opened at a scan would take the digits of the next books, which would be lost. Books
+    // scanned before the answer wait in the list and are looked up if the answer is yes. The
+    // question waits for the event to be handled, so it opens over this window.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_consentAsked &&
+        m_settings->consent() == LookupSettings::Consent::NotAsked) {
+        m_consentAsked = true;
         QTimer::singleShot(0, this, &ShelfScanWindow::askConsent);
+    }
 }
 
 void ShelfScanWindow::askConsent() {

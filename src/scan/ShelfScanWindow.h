@@ -39,6 +39,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
@@ -65,6 +66,7 @@ private:
     QLabel *m_summary = nullptr;
     QPushButton *m_addAll = nullptr;
     bool m_shownBefore = false;
+    bool m_consentAsked = false;
 };
 
 void registerScanWindow();

@@ -28,13 +28,17 @@ private Q_SLOTS:
 void TestImporting::importsTheFileNamed_data() {
     // `report`: what the report says before importing; `added`: the titles the catalogue gains
     test::columns<QString, QStringList, QStringList>({"file", "report", "added"});
-    test::row("a row refused", u8("題名,著者名,購入日\n雪国,川端康成,2024/4/1\n千羽鶴,川端康成,2024/02/30\n"),
-              QStringList{u8("追加する本: 1 冊"), u8("取り込めない行: 1 件"),
-                          u8("3 行目 購入日「2024/02/30」: ")},
-              QStringList{u8("雪国")});
+    test::row(
+        "a row refused",
+        u8("題名,著者名,購入日\n雪国,川端康成,2024/4/1\n千羽鶴,川端康成,2024/02/30\n"),
+        QStringList{
+            u8("追加する本: 1 冊"), u8("取り込めない行: 1 件"),
+            u8("3 行目 購入日「2024/02/30」: 「購入日」の「2024/02/30」はありえない日付です。")},
+        QStringList{u8("雪国")});
     test::row("every row refused", u8("題名,価格\n雪国,千円\n千羽鶴,千五百円\n"),
               QStringList{u8("追加する本: 0 冊"), u8("取り込めない行: 2 件"),
-                          u8("2 行目 価格「千円」: "), u8("3 行目 価格「千五百円」: ")},
+                          u8("2 行目 価格「千円」: 「価格」には整数を数字で"),
+                          u8("3 行目 価格「千五百円」: 「価格」には整数を数字で")},
               QStringList{});
 }
 
