@@ -299,33 +299,53 @@ void bindBookValue(sqlite3_stmt *statement, int index, const QVariant &value) {
     }
 }
 
+// Adds entries to one master list under the next free numbers.
+class MasterInsert {
+public:
+    MasterInsert(sqlite3 *handle, const MasterListInfo &list, MasterIndex &index)
+        : m_handle(handle), m_list(list), m_index(index),
+          m_insert(handle,
+                   QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)")
+                       .arg(QString::fromUtf8(list.table),
+                            schema::identifier(QString::fromUtf8(list.numberColumn)),
+                            schema::identifier(QString::fromUtf8(list.nameColumn))),
+                   cannotAdd()) {}
+
+    // Returns the new entry's rowid, where its reading is kept.
+    qint64 add(const QString &name) {
+        if (m_index.highest >= schema::IntegerMax)
+            throw Failure(
+                QStringLiteral("「%1」の番号が上限に達しているため、「%2」を追加できません。")
+                    .arg(QString::fromUtf8(m_list.nameColumn), name));
+        const qint64 number = ++m_index.highest;
+        sqlite3_bind_int64(m_insert.get(), 1, number);
+        bindBookValue(m_insert.get(), 2, name);
+        stepOrRefuse(m_insert, m_handle);
+        m_index.numbers.insert(nameKey(name), number);
+        return sqlite3_last_insert_rowid(m_handle);
+    }
+
+private:
+    sqlite3 *m_handle;
+    const MasterListInfo &m_list;
+    MasterIndex &m_index;
+    sqlite::Statement m_insert;
+};
+
 // Creates the entries of one list that the written books name; returns their readings to store.
 QList<StoredReadings::Suggestion> createMasters(sqlite3 *handle, const MasterListInfo &list,
                                                 const QList<IntakePlan::NewMaster> &entries,
                                                 const IntakePlan &plan, Duplicates duplicates,
                                                 MasterIndex &index) {
-    sqlite::Statement insert(handle,
-                             QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)")
-                                 .arg(QString::fromUtf8(list.table),
-                                      schema::identifier(QString::fromUtf8(list.numberColumn)),
-                                      schema::identifier(QString::fromUtf8(list.nameColumn))),
-                             cannotAdd());
+    MasterInsert insert(handle, list, index);
     QList<StoredReadings::Suggestion> readings;
     for (const IntakePlan::NewMaster &entry : entries) {
         if (std::none_of(entry.books.begin(), entry.books.end(),
                          [&](int book) { return plan.adds(book, duplicates); }))
             continue;
-        if (index.highest >= schema::IntegerMax)
-            throw Failure(
-                QStringLiteral("「%1」の番号が上限に達しているため、「%2」を追加できません。")
-                    .arg(QString::fromUtf8(list.nameColumn), entry.name));
-        const qint64 number = ++index.highest;
-        sqlite3_bind_int64(insert.get(), 1, number);
-        bindBookValue(insert.get(), 2, entry.name);
-        stepOrRefuse(insert, handle);
-        index.numbers.insert(nameKey(entry.name), number);
+        const qint64 rowId = insert.add(entry.name);
         if (!entry.reading.isEmpty())
-            readings.append({sqlite3_last_insert_rowid(handle), entry.reading});
+            readings.append({rowId, entry.reading});
     }
     return readings;
 }
@@ -341,6 +361,20 @@ QString bookInsertStatement() {
 }
 
 } // namespace
+
+QList<std::pair<QString, QVariant>>
+bookColumnValues(const IncomingBook &book, const std::array<std::optional<qint64>, 4> &masters) {
+    QList<std::pair<QString, QVariant>> values;
+    for (const BookField &field : BookFields) {
+        if (const QVariant value = field.value(book); value.isValid())
+            values.append({QString::fromUtf8(field.column), value});
+    }
+    for (int l = 0; l < MasterListCount; ++l) {
+        if (masters[size_t(l)])
+            values.append({QString::fromUtf8(MasterLists[l].numberColumn), *masters[size_t(l)]});
+    }
+    return values;
+}
 
 void IntakePlan::indexBooks() {
     m_firstProblem = QList<qsizetype>(bookCount, -1);
@@ -451,6 +485,36 @@ QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates dupli
     scope.commit();
     progress.report(added.size(), total);
     return added;
+}
+
+std::array<std::optional<qint64>, 4> BookIntake::enterMasters(const IncomingBook &book) {
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
+    StoredReadings readings(m_connection);
+    IntakeTransaction scope(handle);
+    std::array<std::optional<qint64>, MasterListCount> numbers;
+    for (int l = 0; l < MasterListCount; ++l) {
+        const MasterListInfo &list = MasterLists[l];
+        const QString name = withoutTrailingBlanks(book.*list.name);
+        if (name.isEmpty())
+            continue;
+        values::checked(name, schema::Kind::Text, QString::fromUtf8(list.nameColumn));
+        MasterIndex index;
+        index.read(handle, list);
+        if (const auto found = index.numbers.constFind(nameKey(name));
+            found != index.numbers.constEnd()) {
+            numbers[size_t(l)] = *found;
+            continue;
+        }
+        const qint64 rowId = MasterInsert(handle, list, index).add(name);
+        numbers[size_t(l)] = index.numbers.value(nameKey(name));
+        // A reading that is no reading stays out; the suggester reads the name later.
+        const QString reading = list.reading ? (book.*list.reading).trimmed() : QString();
+        if (!reading.isEmpty() && readings::isValidReading(reading))
+            readings.storeNames(list.readings, {{rowId, reading}}, StoredReadings::Origin::User);
+    }
+    faultpoint("intake.enterMasters");
+    scope.commit();
+    return numbers;
 }
 
 } // namespace hondana

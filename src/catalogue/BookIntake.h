@@ -6,6 +6,11 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+
+#include <array>
+#include <optional>
+#include <utility>
 
 namespace hondana {
 
@@ -62,6 +67,11 @@ private:
     QList<qsizetype> m_lookAlike;    // by book: index into lookAlikes, or -1
 };
 
+// The columns of BOOK a book fills, with their values, empty ones left out: the book's own
+// values, then the master numbers given (by MasterList).
+QList<std::pair<QString, QVariant>>
+bookColumnValues(const IncomingBook &book, const std::array<std::optional<qint64>, 4> &masters);
+
 // Adds books from outside to the catalogue: an import, a look-up, a shelf scan. Everything a
 // book brings is checked before anything is written, so a file's bad row is reported, not
 // half-stored.
@@ -86,6 +96,12 @@ public:
     // order given. Throws Failure; then nothing is added.
     QList<qint64> add(const QList<IncomingBook> &books, Duplicates duplicates,
                       const Progress &progress = {});
+
+    // The numbers of the entries `book` names in the four master lists (by MasterList; none
+    // where it names none), creating in one transaction those the lists lack, found by folded
+    // name, with the book's readings. For a book the user goes on editing before it is saved,
+    // as the register's fill from a look-up. Throws Failure; then nothing is created.
+    std::array<std::optional<qint64>, 4> enterMasters(const IncomingBook &book);
 
 private:
     Connection &m_connection;

@@ -5,10 +5,16 @@
 #include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
 #include "collection/CollectionWindows.h"
+#include "collection/LookupFill.h"
 #include "db/RecordSet.h"
+#include "lookup/IncomingFromLookup.h"
+#include "lookup/IsbnLookup.h"
+#include "lookup/LookupCache.h"
+#include "lookup/LookupSettings.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/EscapeCloses.h"
+#include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
 #include "widgets/RecordCommands.h"
 #include "widgets/WindowPlacement.h"
@@ -68,6 +74,13 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_suggest->setToolTip(QStringLiteral("題名から読みの候補を作ります"));
     m_confirm = makeButton(this, "cmdConfirm", QStringLiteral("確定(&F)"));
     m_confirm->setToolTip(QStringLiteral("候補の読みをこのまま確定します"));
+    m_lookUp = makeButton(this, "cmdLookup", QStringLiteral("照会(&L)"));
+    m_lookUp->setToolTip(QStringLiteral(
+        "ISBN を国立国会図書館に送って書誌を照会し、登録画面の空いている欄を埋めます"));
+    m_lookupState = new QLabel(this);
+    m_lookupState->setObjectName(QStringLiteral("lblLookupState"));
+    m_lookupState->setAccessibleName(QStringLiteral("照会の状態"));
+    m_lookupState->setWordWrap(true);
     QPushButton *closeButton = makeButton(this, "cmdClose", QStringLiteral("閉じる(&C)"));
 
     auto *titleLabel = new QLabel(QStringLiteral("題名:"), this);
@@ -81,7 +94,11 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     fields->addRow(readingLabel, readingRow);
     auto *isbnLabel = new QLabel(QStringLiteral("ISBN(&I):"), this);
     isbnLabel->setBuddy(m_isbn);
-    fields->addRow(isbnLabel, m_isbn);
+    auto *isbnRow = new QHBoxLayout;
+    isbnRow->addWidget(m_isbn, 1);
+    isbnRow->addWidget(m_lookUp);
+    fields->addRow(isbnLabel, isbnRow);
+    fields->addRow(QString(), m_lookupState);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_suggest);
     buttons->addWidget(m_confirm);
@@ -98,10 +115,12 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     connect(m_isbn, &QLineEdit::returnPressed, this, &BookDetailsPanel::isbnEntered);
     connect(m_suggest, &QPushButton::clicked, this, &BookDetailsPanel::suggest);
     connect(m_confirm, &QPushButton::clicked, this, &BookDetailsPanel::confirm);
+    connect(m_lookUp, &QPushButton::clicked, this, &BookDetailsPanel::lookUp);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     EscapeCloses::install(this, closeButton);
     setTabOrder(m_reading, m_isbn);
-    setTabOrder(m_isbn, m_suggest);
+    setTabOrder(m_isbn, m_lookUp);
+    setTabOrder(m_lookUp, m_suggest);
     setTabOrder(m_suggest, m_confirm);
     setTabOrder(m_confirm, closeButton);
 
@@ -152,6 +171,8 @@ void BookDetailsPanel::showEvent(QShowEvent *event) {
 }
 
 void BookDetailsPanel::showCurrentBook() {
+    ++m_showing;
+    m_lookupState->clear();
     m_edited = false;
     m_userOwned = false;
     m_isbnEdited = false;
@@ -173,7 +194,7 @@ void BookDetailsPanel::showCurrentBook() {
     m_isbn->setText(m_storedIsbn.hyphenated());
     m_userOwned = m_stored && m_stored->origin == StoredReadings::Origin::User;
     for (QWidget *control : {static_cast<QWidget *>(m_reading), static_cast<QWidget *>(m_isbn),
-                             static_cast<QWidget *>(m_suggest)})
+                             static_cast<QWidget *>(m_suggest), static_cast<QWidget *>(m_lookUp)})
         control->setEnabled(onBook);
     showState();
 }
@@ -231,7 +252,112 @@ void BookDetailsPanel::isbnEntered() {
         MessageService::instance().notice(failure.message());
         m_isbn->setFocus();
         m_isbn->selectAll();
+        return;
     }
+    const RecordSet &set = m_books->recordSet();
+    if (!m_isbn->text().isEmpty() && set.currentRowId() == 0 &&
+        set.value(TitleColumn).toString().trimmed().isEmpty() &&
+        LookupSettings().consent() == LookupSettings::Consent::Allowed)
+        lookUp();
+}
+
+void BookDetailsPanel::lookUp() {
+    MessageService &messages = MessageService::instance();
+    Isbn isbn;
+    try {
+        isbn = Isbn::fromText(m_isbn->text());
+    } catch (const Failure &failure) {
+        messages.notice(failure.message());
+        m_isbn->setFocus();
+        return;
+    }
+    if (isbn.isEmpty()) {
+        messages.notice(
+            QStringLiteral("照会する ISBN を入力するか、バーコードを読み取ってください。"));
+        m_isbn->setFocus();
+        return;
+    }
+    if (!m_lookupSettings)
+        m_lookupSettings = std::make_unique<LookupSettings>();
+    if (!askLookupConsentOnce(*m_lookupSettings)) {
+        messages.notice(QStringLiteral("国立国会図書館への照会は許可されていません。"
+                                       "棚のスキャンの画面で許可できます。"));
+        return;
+    }
+    if (!m_lookup) {
+        try {
+            m_lookupCache = std::make_unique<LookupCache>();
+        } catch (const Failure &failure) {
+            m_lookupState->setToolTip(failure.message()); // look-ups go on, without the cache
+        }
+        m_lookup = new IsbnLookup(m_lookupSettings->serviceAddress(), m_lookupCache.get(), this);
+        connect(m_lookup, &IsbnLookup::finished, this, &BookDetailsPanel::lookedUp);
+    }
+    m_isbn->setText(isbn.hyphenated());
+    m_askedIsbn = isbn.digits();
+    m_askedShowing = m_showing;
+    m_lookUp->setEnabled(false);
+    m_lookupState->setText(QStringLiteral("照会中…"));
+    m_lookup->lookUp(isbn);
+}
+
+void BookDetailsPanel::lookedUp(const LookupResult &result) {
+    if (result.isbn.digits() != m_askedIsbn)
+        return;
+    m_askedIsbn.clear();
+    m_lookUp->setEnabled(m_isbn->isEnabled());
+    m_lookupState->clear();
+    MessageService &messages = MessageService::instance();
+    if (m_askedShowing != m_showing) {
+        messages.notice(QStringLiteral("照会の答えが届いたときには、登録画面は別の本に移って"
+                                       "いました。何も書き込みません。"));
+        return;
+    }
+    switch (result.outcome) {
+    case LookupResult::Outcome::Found:
+        fill(result);
+        break;
+    case LookupResult::Outcome::NotFound:
+        messages.notice(
+            QStringLiteral("ISBN %1 の本は見つかりませんでした。").arg(result.isbn.hyphenated()));
+        break;
+    case LookupResult::Outcome::Failed:
+        messages.notice(result.message, {}, MessageService::Icon::Warning);
+        break;
+    }
+}
+
+// What the service knows goes into the fields the user has left empty; the register keeps the
+// book pending until the user saves it, as a typed one.
+void BookDetailsPanel::fill(const LookupResult &result) {
+    const IncomingBook found = incomingFromLookup(result.book);
+    QStringList filled;
+    try {
+        BusyCursor busy;
+        filled = fillRegisterBook(*m_books, found);
+    } catch (const RefusedEdit &) {
+        return; // the register has said why
+    } catch (const Failure &failure) {
+        MessageService::instance().notice(failure.message(), {}, MessageService::Icon::Warning);
+        return;
+    }
+    m_title->setText(m_books->recordSet().value(TitleColumn).toString().trimmed());
+    const QString reading = readings::toKatakana(found.titleReading.trimmed());
+    // The service's reading is of its title, not of one the user typed.
+    if (filled.contains(TitleColumn) && m_reading->text().trimmed().isEmpty() &&
+        readings::isValidReading(reading)) {
+        m_reading->setText(reading);
+        m_edited = true;
+        m_userOwned = true;
+        showState();
+        filled << QStringLiteral("題名読み");
+    }
+    if (m_storedIsbn != result.isbn)
+        m_isbnEdited = true;
+    m_lookupState->setText(
+        filled.isEmpty()
+            ? QStringLiteral("照会しました。空いている欄はありませんでした。")
+            : QStringLiteral("照会して埋めた欄: %1").arg(filled.join(QStringLiteral("、"))));
 }
 
 void BookDetailsPanel::reloadStoredData() {

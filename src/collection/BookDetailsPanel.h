@@ -17,7 +17,11 @@ class QPushButton;
 
 namespace hondana {
 
+class IsbnLookup;
+class LookupCache;
+class LookupSettings;
 class ReadingSuggester;
+struct LookupResult;
 
 // Our own data of the register's current book, beside the register: the title's reading, with
 // whether it is the user's or only suggested, and the book's ISBN. It follows the register's moves
@@ -54,8 +58,13 @@ private:
     void suggest();
     void confirm();
     void readingEdited();
-    // Shows a typed or scanned ISBN as it is kept, or says why it is none.
+    // Shows a typed or scanned ISBN as it is kept, or says why it is none; a new book without a
+    // title is looked up at once when look-ups are allowed.
     void isbnEntered();
+    // Asks the search service for the ISBN's book, to fill the register's empty fields.
+    void lookUp();
+    void lookedUp(const LookupResult &result);
+    void fill(const LookupResult &result);
     bool pending() const { return m_edited || m_isbnEdited; }
     // Writes what was edited as the book's, inside the book's save. Throws Failure.
     void store(qint64 bookRowId);
@@ -69,8 +78,18 @@ private:
     QLineEdit *m_isbn = nullptr;
     QPushButton *m_suggest = nullptr;
     QPushButton *m_confirm = nullptr;
+    QPushButton *m_lookUp = nullptr;
+    QLabel *m_lookupState = nullptr;
 
     std::unique_ptr<ReadingSuggester> m_suggester;
+    std::unique_ptr<LookupSettings> m_lookupSettings;
+    std::unique_ptr<LookupCache> m_lookupCache;
+    IsbnLookup *m_lookup = nullptr;
+    // The ISBN asked for and the showing of a book it was asked for: an answer that arrives
+    // after the register moved on belongs to no book shown.
+    QString m_askedIsbn;
+    int m_askedShowing = 0;
+    int m_showing = 0;
 
     qint64 m_bookRowId = 0;
     qint64 m_writtenFor = 0;

@@ -32,6 +32,15 @@ DataSource *registerBooks() {
                : nullptr;
 }
 
+void refreshRegisterLists() {
+    if (QWidget *books = bookRegister()) {
+        for (DataSource *list : books->findChildren<DataSource *>()) {
+            if (!list->isPrimary())
+                list->refresh();
+        }
+    }
+}
+
 void closeWithRegister(QWidget *window) {
     if (QWidget *books = bookRegister()) {
         QObject::connect(books, &QObject::destroyed, window, [window = QPointer<QWidget>(window)] {

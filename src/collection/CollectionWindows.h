@@ -12,6 +12,8 @@ namespace collection {
 
 // The register's books while the register exists; nullptr otherwise.
 DataSource *registerBooks();
+// Reads the register's master lists anew, so its lookups show entries added since it opened.
+void refreshRegisterLists();
 // Closes `window` when the register goes, so it never outlives the books it follows.
 void closeWithRegister(QWidget *window);
 // Opens the register when it is not open and stands it on the book `bookRowId`. Says so and

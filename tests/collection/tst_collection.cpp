@@ -7,14 +7,17 @@
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/RecordSet.h"
+#include "lookup/LookupSettings.h"
 #include "register/BookRegister.h"
 #include "register/RegisterFixture.h"
 #include "support/DataRows.h"
+#include "support/LocalSruServer.h"
 #include "widgets/DataNavigator.h"
 #include "widgets/DataSource.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QTabBar>
 #include <QTableView>
 #include <QtTest>
@@ -222,6 +225,74 @@ private Q_SLOTS:
         QCOMPARE(books->books()->recordSet().absolutePosition(), 1);
         QVERIFY(!Readings()->title(rowIdOfTitle(fixture, "一の巻")));
         QVERIFY(Isbns()->all().isEmpty());
+    }
+
+    // A look-up fills what the user left empty of the register's book, entering the author in
+    // the list, and the book is saved as the user saves it; an unknown ISBN fills nothing.
+    void lookupFillsTheRegister_data() {
+        QTest::addColumn<QString>("isbn");
+        QTest::addColumn<QString>("typedTitle");
+        QTest::addColumn<QString>("savedTitle"); // empty: nothing found, nothing saved
+        QTest::addColumn<QString>("titleReading");
+        QTest::newRow("new book") << "9784101010014"
+                                  << ""
+                                  << "吾輩は猫である"
+                                  << "ワガハイ ワ ネコ デ アル";
+        QTest::newRow("title typed first") << "9784101010014"
+                                           << "猫"
+                                           << "猫"
+                                           << "";
+        QTest::newRow("not found") << "9784796688888"
+                                   << ""
+                                   << ""
+                                   << "";
+    }
+    void lookupFillsTheRegister() {
+        QFETCH(QString, isbn);
+        QFETCH(QString, typedTitle);
+        QFETCH(QString, savedTitle);
+        QFETCH(QString, titleReading);
+        RegisterFixture fixture;
+        fixture.addBook("一の巻", 1, 1);
+        LocalSruServer server;
+        server.answer("9784101010014", {LocalSruServer::recorded("sru-found.xml")});
+        server.answer("9784796688888", {LocalSruServer::recorded("sru-not-found.xml")});
+        qputenv(LookupSettings::AddressVariable, server.address().toUtf8());
+        LookupSettings().setConsent(true);
+        BookRegister *books = fixture.openRegister();
+        BookDetailsPanel *panel = openPanel(books);
+        click(books, "cmdAdd");
+        if (!typedTitle.isEmpty())
+            type(books, "txtFields(1)", typedTitle);
+        typeInto(panel, "txtIsbn", isbn);
+        click(panel, "cmdLookup");
+        QTRY_VERIFY(control(panel, "cmdLookup")->isEnabled());
+        if (savedTitle.isEmpty()) {
+            QCOMPARE(fixture.messages.texts.size(), 1);
+            QVERIFY(fixture.messages.texts.first().contains("見つかりませんでした"));
+            QCOMPARE(control<QLineEdit>(books, "txtFields(1)")->text(), "");
+            QCOMPARE(fixture.count("CHOSHA"), 0);
+            return;
+        }
+        QCOMPARE(control<QComboBox>(books, "DataCombo1")->currentText(), "夏目 漱石");
+        click(books, "cmdUpdate");
+        QCOMPARE(fixture.messages.texts, QStringList());
+        const qint64 book = rowIdOfTitle(fixture, savedTitle);
+        QVERIFY(book > 0);
+        QCOMPARE(fixture
+                     .value(QString("SELECT 価格 || ' ' || 発行日 || ' ' || 著者名 FROM BOOK "
+                                    "JOIN CHOSHA USING (著者NO) WHERE BOOK.rowid = %1")
+                                .arg(book))
+                     .toString(),
+                 "710 2003-06-01 夏目 漱石");
+        QCOMPARE(Isbns()->forBook(book).digits(), isbn);
+        Readings readings;
+        const auto stored = readings->title(book);
+        QCOMPARE(stored ? stored->text : QString(), titleReading);
+        QCOMPARE(
+            readings->name(Master::Author, fixture.value("SELECT rowid FROM CHOSHA").toLongLong())
+                ->text,
+            "ナツメ ソウセキ");
     }
 
     // Typed or scanned, an ISBN moves the register to its book (the first of several) and the

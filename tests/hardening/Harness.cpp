@@ -74,6 +74,8 @@ Outcome runDriver(const QString &folder, const QString &killAt) {
 }
 
 Outcome runOperation(const QStringList &arguments, const QString &folder, const QString &killAt) {
+    if (arguments.value(0) == DriverOperation)
+        return runKilledAt(driverProgram(), arguments.mid(1), folder, killAt);
     return arguments.isEmpty() ? runDriver(folder, killAt) : runAdmin(folder, arguments, killAt);
 }
 

@@ -46,7 +46,10 @@ Outcome runAdmin(const QString &folder, const QStringList &arguments, const QStr
 void backUp(const QString &folder);
 // Start-up and, where it asks for the agreement, its acceptance (first acceptance or upgrade).
 Outcome runDriver(const QString &folder, const QString &killAt = {});
-// hondana-admin with `arguments`, or the driver when there are none.
+// Arguments that begin with this go to the driver instead of hondana-admin.
+inline const QString DriverOperation = QStringLiteral("--driver");
+// hondana-admin with `arguments`, or the driver when there are none or they begin with
+// DriverOperation.
 Outcome runOperation(const QStringList &arguments, const QString &folder,
                      const QString &killAt = {});
 

@@ -1,11 +1,15 @@
 // Runs start-up in the current directory, holding the folder as the program does, and, when it
 // asks for the agreement, accepts it the way the agreement screen does: the first acceptance, or
 // the version upgrade of an earlier release's catalogue. The crash tests kill it at the steps of
-// both.
+// both. With "enter-masters" it enters an author and a publisher in their lists as the register's
+// fill from a look-up does, which no command of hondana-admin does.
 #include "base/Failure.h"
+#include "catalogue/BookIntake.h"
 #include "core/AgreementAcceptance.h"
 #include "core/DataFolderLock.h"
 #include "core/Startup.h"
+#include "db/Connection.h"
+#include "db/ConnectionString.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +19,16 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     try {
         hondana::holdDataFolder(QDir::currentPath());
+        if (app.arguments().value(1) == QLatin1String("enter-masters")) {
+            hondana::Connection connection(hondana::CatalogueLinkConnection);
+            connection.open();
+            hondana::IncomingBook book;
+            book.author = QStringLiteral("新しい著者");
+            book.authorReading = QStringLiteral("アタラシイ チョシャ");
+            book.publisher = QStringLiteral("新しい発行所");
+            hondana::BookIntake(connection).enterMasters(book);
+            return 0;
+        }
         if (hondana::decideFirstWindow() == hondana::FirstWindow::MainMenu) {
             std::puts("main menu");
             return 0;
