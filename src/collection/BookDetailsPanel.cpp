@@ -17,6 +17,7 @@
 #include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
 #include "widgets/RecordCommands.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -166,7 +167,7 @@ void BookDetailsPanel::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    collection::placeBesideRegister(this);
+    placement::besideRegister(this, {windows::IsbnSearch});
 }
 
 void BookDetailsPanel::showCurrentBook() {

@@ -12,9 +12,7 @@
 #include "widgets/WindowNames.h"
 #include "widgets/WindowRegistry.h"
 
-#include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
 #include <QWidget>
 
 namespace hondana::collection {
@@ -50,22 +48,6 @@ void closeWithRegister(QWidget *window) {
                 window->close();
         });
     }
-}
-
-void placeBesideRegister(QWidget *window) {
-    QWidget *books = bookRegister();
-    const QScreen *screen = books ? books->screen() : QGuiApplication::primaryScreen();
-    if (!books || !screen)
-        return;
-    const QRect room = screen->availableGeometry();
-    const QRect beside = books->frameGeometry();
-    const QSize size = window->frameGeometry().size().expandedTo(window->sizeHint());
-    int left = beside.right() + 1;
-    if (left + size.width() > room.right())
-        left = std::max(room.left(), beside.left() - size.width());
-    const int top =
-        std::clamp(beside.top(), room.top(), std::max(room.top(), room.bottom() - size.height()));
-    window->move(left, top);
 }
 
 bool showBookInRegister(long long bookRowId) {

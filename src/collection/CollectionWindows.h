@@ -16,8 +16,6 @@ DataSource *registerBooks();
 void refreshRegisterLists();
 // Closes `window` when the register goes, so it never outlives the books it follows.
 void closeWithRegister(QWidget *window);
-// Puts `window` beside the register, on the side of the screen with room for it.
-void placeBesideRegister(QWidget *window);
 // Opens the register when it is not open and stands it on the book `bookRowId`. Says so and
 // returns false when the register cannot show that book (deleted since, or no register).
 bool showBookInRegister(long long bookRowId);

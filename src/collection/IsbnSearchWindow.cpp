@@ -8,6 +8,7 @@
 #include "widgets/BoundTextBox.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -75,7 +76,7 @@ void IsbnSearchWindow::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    collection::placeBesideRegister(this);
+    placement::besideRegister(this, {windows::BookDetails});
 }
 
 bool IsbnSearchWindow::find() {

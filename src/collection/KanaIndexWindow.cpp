@@ -11,6 +11,7 @@
 #include "widgets/DataSource.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -277,7 +278,7 @@ void KanaIndexWindow::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    placeBesideRegister(this);
+    placement::besideRegister(this);
     m_entryView->setFocus();
 }
 

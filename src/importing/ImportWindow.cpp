@@ -8,6 +8,7 @@
 #include "widgets/MessageService.h"
 #include "widgets/OffThreadWork.h"
 #include "widgets/WindowNames.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QCheckBox>
@@ -116,6 +117,14 @@ ImportWindow::ImportWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
 
 ImportWindow::~ImportWindow() = default;
 
+void ImportWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    placement::overRegister(this);
+}
+
 void ImportWindow::browse() {
     const QString path = QFileDialog::getOpenFileName(
         this, QStringLiteral("取り込むファイル"), m_path->text(),
@@ -199,15 +208,19 @@ void ImportWindow::showReport() {
         connection.open();
         const ImportPreview preview(connection, *m_file);
         m_report->setPlainText(preview.text(duplicates()));
-        m_import->setEnabled(preview.plan().addedCount(duplicates()) > 0);
+        m_toAdd = preview.plan().addedCount(duplicates());
+        m_import->setEnabled(m_toAdd > 0);
     } catch (const Failure &failure) {
         m_report->setPlainText(failure.message());
+        m_toAdd = 0;
         m_import->setEnabled(false);
     }
 }
 
 void ImportWindow::importBooks() {
-    if (!m_file)
+    // Books once added are not taken out again but one by one, so the count is confirmed first.
+    if (!m_file || !MessageService::instance().confirm(
+                       QStringLiteral("%1 冊を取り込みます。よろしいですか？").arg(m_toAdd)))
         return;
     const ImportFile file = *m_file;
     const Duplicates chosen = duplicates();

@@ -26,6 +26,9 @@ public:
     explicit ImportWindow(QWidget *parent = nullptr);
     ~ImportWindow() override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void browse();
     void readFile();
@@ -44,6 +47,8 @@ private:
     QPlainTextEdit *m_report;
     QPushButton *m_import;
     std::optional<intake::ImportFile> m_file;
+    qsizetype m_toAdd = 0; // books the report shown says importing adds
+    bool m_placed = false;
 };
 
 // Registers the window, so the register's collection menu finds it.

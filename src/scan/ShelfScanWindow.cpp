@@ -13,6 +13,7 @@
 #include "widgets/EscapeCloses.h"
 #include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
+#include "widgets/WindowPlacement.h"
 #include "widgets/WindowRegistry.h"
 
 #include <QCheckBox>
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace hondana {
@@ -115,14 +117,39 @@ void ShelfScanWindow::takeTyped() {
     m_isbn->clear();
     if (typed.trimmed().isEmpty())
         return;
-    if (!m_lookup && m_settings->consent() == LookupSettings::Consent::NotAsked) {
-        const bool allowed = askLookupConsentOnce(*m_settings);
-        const QSignalBlocker quiet(m_lookupsOn);
-        m_lookupsOn->setChecked(allowed);
-        if (allowed)
-            enableLookups();
-    }
     m_scanned->take(typed);
+}
+
+void ShelfScanWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (m_shownBefore)
+        return;
+    m_shownBefore = true;
+    placement::overRegister(this);
+}
+
+void ShelfScanWindow::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    // Asked as soon as the window has the keys, before the scanner is fired into it: a question
+    // that opened at a scan would take the digits of the next books, which would be lost. Books
+    // scanned before the answer wait in the list and are looked up if the answer is yes. The
+    // question waits for the event to be handled, so it opens over this window.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_consentAsked &&
+        m_settings->consent() == LookupSettings::Consent::NotAsked) {
+        m_consentAsked = true;
+        QTimer::singleShot(0, this, &ShelfScanWindow::askConsent);
+    }
+}
+
+void ShelfScanWindow::askConsent() {
+    if (m_settings->consent() != LookupSettings::Consent::NotAsked)
+        return;
+    const bool allowed = askLookupConsentOnce(*m_settings);
+    const QSignalBlocker quiet(m_lookupsOn);
+    m_lookupsOn->setChecked(allowed);
+    if (allowed)
+        enableLookups();
+    m_isbn->setFocus();
 }
 
 void ShelfScanWindow::lookupsToggled(bool on) {

@@ -38,10 +38,14 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
     void takeTyped();
+    // Asks whether ISBNs may be sent for look-ups, when the user has never said.
+    void askConsent();
     void lookupsToggled(bool on);
     void enableLookups();
     void dropSelected();
@@ -61,6 +65,8 @@ private:
     QTableView *m_list = nullptr;
     QLabel *m_summary = nullptr;
     QPushButton *m_addAll = nullptr;
+    bool m_shownBefore = false;
+    bool m_consentAsked = false;
 };
 
 void registerScanWindow();
