@@ -113,6 +113,28 @@ QString ImportPreview::text(Duplicates duplicates) const {
     return lines.join(u'\n');
 }
 
+namespace {
+
+// Whether adding leaves a title, or an author or publisher it creates, without a reading.
+bool leavesReadingsToSuggest(const ImportPreview &preview, Duplicates duplicates) {
+    const IntakePlan &plan = preview.plan();
+    for (int book = 0; book < plan.bookCount; ++book) {
+        if (plan.adds(book, duplicates) && preview.books()[book].titleReading.trimmed().isEmpty())
+            return true;
+    }
+    for (const MasterList list : {MasterList::Author, MasterList::Publisher}) {
+        for (const IntakePlan::NewMaster &entry : plan.newMasters[int(list)]) {
+            if (entry.reading.isEmpty() &&
+                std::any_of(entry.books.begin(), entry.books.end(),
+                            [&](int book) { return plan.adds(book, duplicates); }))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 QList<qint64> importBooks(Connection &connection, const ImportPreview &preview,
                           Duplicates duplicates, const Progress &progress) {
     const QList<qint64> added =
@@ -120,7 +142,7 @@ QList<qint64> importBooks(Connection &connection, const ImportPreview &preview,
     faultpoint("import.added");
     // Readings the file did not bring are suggested as after a restore; the books are in
     // whatever the suggester can read.
-    if (!added.isEmpty()) {
+    if (!added.isEmpty() && leavesReadingsToSuggest(preview, duplicates)) {
         const ReadingSuggester suggester;
         fillSuggestedReadings(connection, suggester);
     }

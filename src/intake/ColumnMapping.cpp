@@ -75,6 +75,11 @@ Failure unreadableValue(const QString &what) {
 }
 
 int integerIn(const QString &text, const QString &column) {
+    // Most numbers of a file are a few plain digits; the register's parser, which also takes
+    // full-width digits, signs and thousands separators, reads the rest.
+    if (text.size() <= 9 &&
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return text.toInt();
     return int(input::parseInteger(text, column).toLongLong());
 }
 

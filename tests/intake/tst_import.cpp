@@ -59,13 +59,15 @@ const char *const TellicoBooks =
     " </collection>\n"
     "</tellico>\n";
 
-// A book as the rows below write it: title|author|stamp|rank|finished|price|bought|published
+// A book as the rows below write it:
+// title|author|stamp|rank|finished|price|bought|published|title reading
 QString describe(const QSqlDatabase &db, qint64 rowId) {
     const test::Rows rows = test::rows(
         db, u8("SELECT 題名, ifnull((SELECT 著者名 FROM CHOSHA c WHERE c.著者NO = b.著者NO), ''), "
                "ifnull(読書ｽﾀﾝﾌﾟ, ''), ifnull(読感ﾗﾝｸ, ''), ifnull(読書完了日, ''), "
-               "ifnull(価格, ''), ifnull(購入日, ''), ifnull(発行日, '') FROM BOOK b "
-               "WHERE rowid = %1")
+               "ifnull(価格, ''), ifnull(購入日, ''), ifnull(発行日, ''), "
+               "ifnull((SELECT reading FROM title_reading WHERE book_rowid = b.rowid), '') "
+               "FROM BOOK b WHERE rowid = %1")
                 .arg(rowId));
     QStringList fields;
     for (const QVariant &value : rows.value(0))
@@ -101,8 +103,8 @@ private Q_SLOTS:
                           "Paperback,175,1996,1948,,2020/01/01,,,to-read,,,,0,0\r\n"
                           "3,Bad,X,,,,\"=\"\"9784101010130\"\"\",0,0,,,,,,,,,,read,,,,0,0\r\n")
             << "goodreads"
-            << QStringList{u8("Kokoro|Natsume Soseki|済|4|2019-05-12|||2004-01-01"),
-                           u8("Snow Country|Kawabata|未|||||1996-01-01")}
+            << QStringList{u8("Kokoro|Natsume Soseki|済|4|2019-05-12|||2004-01-01|"),
+                           u8("Snow Country|Kawabata|未|||||1996-01-01|")}
             << "4 ISBN";
         QTest::newRow("ブクログ, CP932 without header")
             << "booklog.csv"
@@ -111,8 +113,8 @@ private Q_SLOTS:
                                 "小説,300\r\n1,x,,未設定,0,積読,,,,2020-01-02 10:00:00,,"
                                 "門,夏目漱石,新潮社,,,\r\n"))
             << "booklog"
-            << QStringList{u8("こころ|夏目漱石|済|5|2020-01-05|||2004-01-01"),
-                           u8("門|夏目漱石|未|||||")}
+            << QStringList{u8("こころ|夏目漱石|済|5|2020-01-05|||2004-01-01|ココロ"),
+                           u8("門|夏目漱石|未||||||モン")}
             << "";
         QTest::newRow("calibre")
             << "calibre.csv"
@@ -123,17 +125,17 @@ private Q_SLOTS:
                           "Books,2004-03-01T00:00:00+00:00,Shinchosha,4,,1.0,12345,,"
                           "2020-01-01T00:00:00+00:00,Kokoro,Kokoro,u-1\n"
                           ",Anon,,,,2,,,Books,0101-01-01T00:00:00+00:00,,0,,1.5,1,,,Odd,Odd,u-2\n")
-            << "calibre" << QStringList{u8("Kokoro|Natsume Soseki||4||||2004-03-01")} << "3 SEQNO";
+            << "calibre" << QStringList{u8("Kokoro|Natsume Soseki||4||||2004-03-01|")} << "3 SEQNO";
         QTest::newRow("TSV with our names, UTF-8 with its mark")
             << "list.tsv"
             << (QByteArray("\xEF\xBB\xBF") +
                 u8("題名\t著者名\t購入日\t価格\tメモ\n雪国\t川端康成\t2024/4/1\t1,500\tx\n"
                    "  千羽鶴\t川端康成\t2024/02/30\t\t\n")
                     .toUtf8())
-            << "csv" << QStringList{u8("雪国|川端康成||||1500|2024-04-01|")} << "3 購入日";
+            << "csv" << QStringList{u8("雪国|川端康成||||1500|2024-04-01||ユキグニ")} << "3 購入日";
         QTest::newRow("Tellico") << "books.tc" << QByteArray(TellicoBooks) << "tellico"
                                  << QStringList{u8(
-                                        "こころ|夏目漱石|済|3||500|2020-02-03|2004-01-01")}
+                                        "こころ|夏目漱石|済|3||500|2020-02-03|2004-01-01|ココロ")}
                                  << "2 購入日";
     }
 
