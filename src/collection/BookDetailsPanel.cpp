@@ -81,6 +81,8 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_lookupState->setObjectName(QStringLiteral("lblLookupState"));
     m_lookupState->setAccessibleName(QStringLiteral("照会の状態"));
     m_lookupState->setWordWrap(true);
+    // Room for what a look-up filled, so the panel does not jump when it is said.
+    m_lookupState->setMinimumHeight(2 * m_lookupState->fontMetrics().lineSpacing());
     QPushButton *closeButton = makeButton(this, "cmdClose", QStringLiteral("閉じる(&C)"));
 
     auto *titleLabel = new QLabel(QStringLiteral("題名:"), this);

@@ -5,7 +5,24 @@
 #include "db/RecordSet.h"
 #include "widgets/DataSource.h"
 
+#include <QHash>
+
 namespace hondana {
+
+namespace {
+
+// A master number column as the register's label names it.
+QString caption(const QString &column) {
+    static const QHash<QString, QString> masters{
+        {QStringLiteral("著者NO"), QStringLiteral("著者名")},
+        {QStringLiteral("発行所NO"), QStringLiteral("発行所")},
+        {QStringLiteral("分野NO"), QStringLiteral("分野")},
+        {QStringLiteral("ｻｲｽﾞNO"), QStringLiteral("ｻｲｽﾞ")},
+    };
+    return masters.value(column, column);
+}
+
+} // namespace
 
 QStringList fillRegisterBook(DataSource &books, const IncomingBook &book) {
     // What the user typed and has not handed over yet counts as filled.
@@ -21,7 +38,7 @@ QStringList fillRegisterBook(DataSource &books, const IncomingBook &book) {
         if (!present.isNull() && !present.toString().trimmed().isEmpty())
             continue;
         set.setValue(column, value);
-        filled << column;
+        filled << caption(column);
     }
     return filled;
 }
