@@ -1,8 +1,9 @@
 // bench_import [books]: an import of our own export against the restore of the same books from
 // the backup file set, measured in one run on a synthetic catalogue (100,000 books and 12,500
 // authors by default). Each is hondana-admin as a user runs it, in a process of its own: the
-// restore with its reading fill, the dry run, and the import into an empty catalogue with its
-// reading fill.
+// restore, then the reading pass the window runs after a restore (the command leaves it to
+// `readings`), the dry run, and the import into an empty catalogue, whose reading pass is its
+// own.
 
 #include "BenchSupport.h"
 #include "CatalogueGenerator.h"
@@ -61,22 +62,27 @@ int main(int argc, char **argv) {
         admin(folder, {QStringLiteral("export"), QStringLiteral("--output"), exported});
         std::printf("catalogue: %d books, %d authors; load average %s\n", shape.books,
                     shape.authors, qPrintable(loadAverage()));
-        std::vector<double> restores, dryRuns, imports;
+        std::vector<double> restores, readings, dryRuns, imports;
         for (int run = 0; run < Runs; ++run) {
             restores.push_back(admin(folder, {QStringLiteral("restore"), QStringLiteral("--yes")}));
+            readings.push_back(admin(folder, {QStringLiteral("readings")}));
             admin(folder, {QStringLiteral("reset"), QStringLiteral("--yes")});
             dryRuns.push_back(
                 admin(folder, {QStringLiteral("import"), QStringLiteral("--dry-run"), exported}));
             imports.push_back(admin(folder, {QStringLiteral("import"), exported}));
         }
         const double restore = bench::median(restores);
-        std::printf("restore from the backup files: %.0f ms\n", restore);
+        std::printf("restore from the backup files: %.0f ms; the reading pass after it: %.0f ms\n",
+                    restore, bench::median(readings));
         std::printf("import --dry-run of the export: %.0f ms (%.2f× the restore; goal: no slower "
                     "than the import)\n",
                     bench::median(dryRuns), bench::median(dryRuns) / restore);
-        std::printf("import of the export into an empty catalogue: %.0f ms (%.2f× the restore; "
-                    "goal 2×)\n",
-                    bench::median(imports), bench::median(imports) / restore);
+        const double withReadings = restore + bench::median(readings);
+        std::printf("import of the export into an empty catalogue, its reading pass included: "
+                    "%.0f ms (%.2f× the restore, %.2f× the restore and its reading pass; goal "
+                    "2×)\n",
+                    bench::median(imports), bench::median(imports) / restore,
+                    bench::median(imports) / withReadings);
         std::printf("load average after: %s\n", qPrintable(loadAverage()));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());

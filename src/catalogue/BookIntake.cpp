@@ -1,5 +1,6 @@
 #include "catalogue/BookIntake.h"
 
+#include "base/ChunkedWork.h"
 #include "base/Failure.h"
 #include "base/FaultPoint.h"
 #include "catalogue/ReadingText.h"
@@ -227,10 +228,23 @@ void checkBook(const IncomingBook &book, int index, QList<IntakeProblem> &proble
     }
 }
 
+// The problems of every book, in book order. Each book is checked on its own, so a large
+// file's books are shared among the cores.
 QList<IntakeProblem> checkBooks(const QList<IncomingBook> &books) {
+    QList<QList<IntakeProblem>> each(books.size());
+    QList<IntakeProblem> *found = each.data();
+    runInChunks(
+        books.size(), 512, 0,
+        [&] {
+            return [&](qsizetype begin, qsizetype end) {
+                for (qsizetype i = begin; i < end; ++i)
+                    checkBook(books[i], int(i), found[i]);
+            };
+        },
+        [](qsizetype) { return true; });
     QList<IntakeProblem> problems;
-    for (int i = 0; i < int(books.size()); ++i)
-        checkBook(books[i], i, problems);
+    for (const QList<IntakeProblem> &ofBook : std::as_const(each))
+        problems += ofBook;
     return problems;
 }
 

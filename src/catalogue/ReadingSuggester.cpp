@@ -1,5 +1,6 @@
 #include "catalogue/ReadingSuggester.h"
 
+#include "base/ChunkedWork.h"
 #include "base/Failure.h"
 #include "catalogue/ReadingText.h"
 
@@ -9,9 +10,7 @@
 #include <mecab.h>
 
 #include <algorithm>
-#include <atomic>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace hondana {
@@ -231,29 +230,15 @@ QString ReadingSuggester::suggest(const QString &text, ReadingKind kind) const {
 QStringList ReadingSuggester::suggestAll(const QStringList &texts, ReadingKind kind,
                                          const Progress &progress, int threads) const {
     QStringList suggestions(texts.size());
-    std::atomic<qsizetype> next = 0;
-    std::atomic<qsizetype> done = 0;
-    std::atomic<bool> stopped = false;
-    // Each thread takes the next chunk until none is left; only the calling thread reports.
-    const auto work = [&](bool reports) {
-        const Lattices lattices = m_dictionary->createLattices();
-        for (qsizetype start = next.fetch_add(Chunk); start < texts.size() && !stopped;
-             start = next.fetch_add(Chunk)) {
-            const qsizetype end = std::min(start + Chunk, texts.size());
-            for (qsizetype i = start; i < end; ++i)
-                suggestions[i] = m_dictionary->read(lattices, texts[i], kind);
-            done += end - start;
-            if (reports && !progress.report(done, texts.size()))
-                stopped = true;
-        }
-    };
-    if (threads <= 0)
-        threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<std::jthread> helpers;
-    for (int i = 1; i < threads && i * Chunk < texts.size(); ++i)
-        helpers.emplace_back(work, false);
-    work(true);
-    helpers.clear();
+    const qsizetype done = runInChunks(
+        texts.size(), Chunk, threads,
+        [&] {
+            return [&, lattices = m_dictionary->createLattices()](qsizetype begin, qsizetype end) {
+                for (qsizetype i = begin; i < end; ++i)
+                    suggestions[i] = m_dictionary->read(lattices, texts[i], kind);
+            };
+        },
+        [&](qsizetype worked) { return progress.report(worked, texts.size()); });
     progress.report(done, texts.size());
     return suggestions;
 }

@@ -1,5 +1,6 @@
 #include "intake/CatalogueImport.h"
 
+#include "base/ChunkedWork.h"
 #include "base/Failure.h"
 #include "base/FaultPoint.h"
 #include "catalogue/ReadingFill.h"
@@ -54,15 +55,30 @@ ImportFile ImportFile::read(const QString &path, std::optional<ImportFormat> for
 ImportPreview::ImportPreview(Connection &connection, const ImportFile &file)
     : m_label(file.format->label), m_encoding(file.table.encoding),
       m_rows(int(file.table.records.size())) {
-    m_books.reserve(file.table.records.size());
-    m_lines.reserve(file.table.records.size());
-    for (const SourceRecord &record : file.table.records) {
-        const qsizetype before = m_readProblems.size();
-        IncomingBook book = file.mapping.convert(record, m_readProblems);
-        if (m_readProblems.size() > before)
+    // Each row converts on its own, so a large file's rows are shared among the cores.
+    const QList<SourceRecord> &records = file.table.records;
+    QList<IncomingBook> books(records.size());
+    QList<QList<RowProblem>> problems(records.size());
+    IncomingBook *book = books.data();
+    QList<RowProblem> *refused = problems.data();
+    runInChunks(
+        records.size(), 512, 0,
+        [&] {
+            return [&](qsizetype begin, qsizetype end) {
+                for (qsizetype i = begin; i < end; ++i)
+                    book[i] = file.mapping.convert(records[i], refused[i]);
+            };
+        },
+        [](qsizetype) { return true; });
+    m_books.reserve(records.size());
+    m_lines.reserve(records.size());
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (!problems[i].isEmpty()) {
+            m_readProblems += problems[i];
             continue;
-        m_books.append(std::move(book));
-        m_lines.append(record.line);
+        }
+        m_books.append(std::move(book[i]));
+        m_lines.append(records[i].line);
     }
     m_plan = BookIntake(connection).plan(m_books);
 }
