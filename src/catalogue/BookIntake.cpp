@@ -301,14 +301,18 @@ public:
         if (cacheSize.step() == SQLITE_ROW)
             m_cacheSize = sqlite3_column_int64(cacheSize.get(), 0);
         sqlite::execute(handle, "PRAGMA cache_size = -131072", cannotAdd());
-        sqlite::execute(handle, m_nested ? "SAVEPOINT intake" : "BEGIN IMMEDIATE", cannotAdd());
+        try {
+            sqlite::execute(handle, m_nested ? "SAVEPOINT intake" : "BEGIN IMMEDIATE", cannotAdd());
+        } catch (...) {
+            restoreCacheSize();
+            throw;
+        }
     }
     ~IntakeTransaction() {
         if (!m_done)
             sqlite3_exec(m_handle, m_nested ? "ROLLBACK TO intake; RELEASE intake" : "ROLLBACK",
                          nullptr, nullptr, nullptr);
-        const QByteArray restore = "PRAGMA cache_size = " + QByteArray::number(m_cacheSize);
-        sqlite3_exec(m_handle, restore.constData(), nullptr, nullptr, nullptr);
+        restoreCacheSize();
     }
     bool nested() const { return m_nested; }
     void commit() {
@@ -317,6 +321,11 @@ public:
     }
 
 private:
+    void restoreCacheSize() {
+        const QByteArray restore = "PRAGMA cache_size = " + QByteArray::number(m_cacheSize);
+        sqlite3_exec(m_handle, restore.constData(), nullptr, nullptr, nullptr);
+    }
+
     sqlite3 *m_handle;
     bool m_nested;
     bool m_done = false;

@@ -74,11 +74,15 @@ Failure unreadableValue(const QString &what) {
     return Failure(what);
 }
 
+bool plainDigits(const QString &text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 int integerIn(const QString &text, const QString &column) {
     // Most numbers of a file are a few plain digits; the register's parser, which also takes
     // full-width digits, signs and thousands separators, reads the rest.
-    if (text.size() <= 9 &&
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+    if (text.size() <= 9 && plainDigits(text))
         return text.toInt();
     return int(input::parseInteger(text, column).toLongLong());
 }
@@ -86,8 +90,7 @@ int integerIn(const QString &text, const QString &column) {
 QDate dateIn(QString text, const QString &column) {
     // A time of day and a zone after the date say nothing the register keeps.
     text = text.section(u'T', 0, 0).section(u' ', 0, 0);
-    if (text.size() == 4 &&
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+    if (text.size() == 4 && plainDigits(text))
         return QDate(text.toInt(), 1, 1);
     const QDate date = input::parseDate(text, column).toDate();
     // Some catalogues write the year 101 for a book without a date.
