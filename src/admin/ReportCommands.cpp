@@ -1,9 +1,11 @@
-// export and check: the commands that only read the catalogue.
+// export, check and missing: the commands that only read the catalogue.
 #include "admin/Command.h"
 #include "admin/Console.h"
 #include "base/Failure.h"
 #include "base/SafeFile.h"
+#include "catalogue/SeriesVolumes.h"
 #include "core/Configuration.h"
+#include "db/Connection.h"
 #include "maintenance/CatalogueCheck.h"
 #include "maintenance/CatalogueExport.h"
 
@@ -76,6 +78,23 @@ int runCheck(const Invocation &call) {
     return ProblemsFound;
 }
 
+int runMissing(const Invocation &call) {
+    Connection connection(readConfigurationLine(call.folder), call.folder);
+    connection.open();
+    for (const Series &series : readSeries(connection)) {
+        const QList<int> missing = series.missing();
+        if (missing.isEmpty())
+            continue;
+        QStringList owned{volumeRanges(series.owned)};
+        owned << series.designations;
+        owned.removeAll(QString());
+        print(stdout,
+              QStringLiteral("%1\t%2\t%3")
+                  .arg(series.title, owned.join(QStringLiteral(", ")), volumeRanges(missing)));
+    }
+    return Success;
+}
+
 } // namespace
 
 QList<Command> reportCommands() {
@@ -94,6 +113,15 @@ QList<Command> reportCommands() {
                         "番号、\nDSTMP にない読書ｽﾀﾝﾌﾟを調べ、見つかった問題と対処を表示します。"
                         "問題があれば終了コードは 4 です。"),
          0, runCheck},
+        {QStringLiteral("missing"), QStringLiteral("欠けている巻のあるシリーズを表示します"),
+         QStringLiteral("使い方: hondana-admin missing [--folder フォルダー]\n\n"
+                        "同じ題名の本が何冊もあるシリーズ (全体NO が 2 以上の本も) のうち、巻の"
+                        "欠けているものを\n読みの 50音順に 1 行ずつ、題名、持っている巻、欠けて"
+                        "いる巻のタブ区切りで表示します。\n巻は SEQNO (通し番号) か、数字の"
+                        "ｼﾘｰｽﾞで数え、全体NO まで (全体NO がないか小さいときは\n持っている最後の"
+                        "巻まで) を調べます。上・下のような数字でない巻は持っている巻に並べます。"
+                        "\n例: こころ\t1–5, 7\t6, 8–10"),
+         0, runMissing},
     };
 }
 

@@ -14,8 +14,6 @@ namespace hondana {
 
 namespace {
 
-using Master = StoredReadings::Master;
-
 // One kind of entry waiting for readings: what to read, and where the suggestions go.
 struct Batch {
     ReadingKind kind;
@@ -66,8 +64,8 @@ ReadingFillSummary fillSuggestedReadings(Connection &connection, const ReadingSu
     StoredReadings stored(connection);
     QList<Batch> batches{
         {ReadingKind::Title, stored.titlesWithoutReading(), {}},
-        {ReadingKind::Person, stored.namesWithoutReading(Master::Author), {}},
-        {ReadingKind::Publisher, stored.namesWithoutReading(Master::Publisher), {}},
+        {ReadingKind::Person, stored.namesWithoutReading(StoredReadings::Master::Author), {}},
+        {ReadingKind::Publisher, stored.namesWithoutReading(StoredReadings::Master::Publisher), {}},
     };
     ReadingFillSummary summary;
     if (!suggestAll(batches, suggester, progress)) {
@@ -80,8 +78,10 @@ ReadingFillSummary fillSuggestedReadings(Connection &connection, const ReadingSu
     sqlite::execute(handle, "BEGIN IMMEDIATE", context);
     try {
         summary.filled += stored.suggestTitles(batches[0].suggestions);
-        summary.filled += stored.suggestNames(Master::Author, batches[1].suggestions);
-        summary.filled += stored.suggestNames(Master::Publisher, batches[2].suggestions);
+        summary.filled +=
+            stored.suggestNames(StoredReadings::Master::Author, batches[1].suggestions);
+        summary.filled +=
+            stored.suggestNames(StoredReadings::Master::Publisher, batches[2].suggestions);
         faultpoint("readings.commit");
         sqlite::execute(handle, "COMMIT", context);
         faultpoint("readings.committed");

@@ -70,6 +70,8 @@ void arrange(const DataFolder &folder, const QString &setup) {
             "管理番号1 = '4101010013' WHERE rowid = 4; INSERT INTO book_isbn VALUES (4, "
             "'9784800030047')")},
         {u8("unnumbered"), u8("INSERT INTO SAIZU (ｻｲｽﾞ名) VALUES ('番号なし')")},
+        {u8("series"), u8("INSERT INTO BOOK (題名, SEQNO, 全体NO) VALUES ('全集', 1, 5), "
+                          "('全集', 4, 5)")},
         {u8("emoji"), u8("UPDATE BOOK SET 内容 = '栞🔖' WHERE rowid = 1")},
         {u8("plain"), u8("UPDATE BOOK SET 内容 = '上下巻' WHERE rowid = 1")},
         {u8("comma"), u8("UPDATE BOOK SET 内容 = '上巻,下巻' WHERE rowid = 1")},
@@ -143,6 +145,7 @@ void TestAdminCommands::commands_data() {
     row("folder that does not exist", "check --folder /nonexistent/本棚", "", 1,
         "/nonexistent/本棚");
     row("command's own help", "export --help", "", 0, "--encoding");
+    row("missing volumes", "missing", "series", 0, "全集\t1, 4\t2, 3, 5");
     row("readings", "readings", "", 0, "読めなかったものは", 25);
     row("readings without catalogue", "readings", "no catalogue", 1, "TOSHO");
 }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace hondana {
+
+class Connection;
+
+// A title the collection holds in volumes: the books that share it (as the search folds text),
+// told apart by SEQNO, or by ｼﾘｰｽﾞ when it is a number, with 全体NO the number of volumes there
+// are.
+struct Series {
+    QString title;            // as the first of its books writes it
+    QString reading;          // the first book's title reading; empty when it has none
+    QList<int> owned;         // volume numbers, ascending, each once
+    QStringList designations; // ｼﾘｰｽﾞ texts that are no number (上, 下, 別巻), in book order
+    int total = 0;            // the largest 全体NO of its books; 0 when none says
+    QList<qint64> books; // BOOK rowids, in the order of their volumes
+
+    // Volumes up to the last one there is (全体NO, or the highest owned when that is larger or
+    // not given) that the collection lacks, ascending.
+    QList<int> missing() const;
+};
+
+// "1–5, 7, 9": ascending numbers with runs of three or more written as first–last; a run of two
+// is written as two numbers.
+QString volumeRanges(const QList<int> &volumes);
+
+// Every title the catalogue holds in more than one book, or in one book whose 全体NO says there
+// are more, sorted by reading in Japanese order. Throws Failure when the catalogue cannot be
+// read.
+QList<Series> readSeries(Connection &connection);
+
+} // namespace hondana
