@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QString>
 
 #include <algorithm>
 #include <functional>
@@ -29,6 +30,13 @@ inline qint64 residentKb() {
 }
 inline qint64 peakMemoryKb() {
     return procStatusKb("VmHWM");
+}
+
+// The machine's load average over 1, 5 and 15 minutes, for the figures' context.
+inline QString loadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(u' ', 0, 2)
+                                          : QStringLiteral("?");
 }
 
 inline double median(std::vector<double> values) {

@@ -40,12 +40,6 @@ double admin(const QString &folder, const QStringList &arguments) {
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-QString loadAverage() {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(u' ', 0, 2)
-                                          : QStringLiteral("?");
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -61,7 +55,7 @@ int main(int argc, char **argv) {
         admin(folder, {QStringLiteral("backup")});
         admin(folder, {QStringLiteral("export"), QStringLiteral("--output"), exported});
         std::printf("catalogue: %d books, %d authors; load average %s\n", shape.books,
-                    shape.authors, qPrintable(loadAverage()));
+                    shape.authors, qPrintable(bench::loadAverage()));
         std::vector<double> restores, readings, dryRuns, imports;
         for (int run = 0; run < Runs; ++run) {
             restores.push_back(admin(folder, {QStringLiteral("restore"), QStringLiteral("--yes")}));
@@ -82,7 +76,7 @@ int main(int argc, char **argv) {
                     "2×)\n",
                     bench::median(imports), bench::median(imports) / restore,
                     bench::median(imports) / withReadings);
-        std::printf("load average after: %s\n", qPrintable(loadAverage()));
+        std::printf("load average after: %s\n", qPrintable(bench::loadAverage()));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

@@ -298,12 +298,6 @@ QString runChild(const QString &program, const QStringList &arguments) {
     return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
 }
 
-QString loadAverage() {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(u' ', 0, 2)
-                                          : QStringLiteral("?");
-}
-
 } // namespace
 
 int main(int argc, char **argv) {

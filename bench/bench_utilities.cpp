@@ -2,6 +2,7 @@
 // books by default); the export against plain SQLite reading the same joined rows.
 
 #include "BenchSupport.h"
+#include "CatalogueGenerator.h"
 #include "base/FileNames.h"
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
@@ -10,7 +11,6 @@
 #include "maintenance/CatalogueExport.h"
 #include "maintenance/ResetData.h"
 #include "maintenance/Snapshots.h"
-#include "CatalogueGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>

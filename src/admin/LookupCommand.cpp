@@ -3,27 +3,20 @@
 #include "admin/Console.h"
 #include "base/Failure.h"
 #include "lookup/IsbnLookup.h"
-#include "lookup/LookupCache.h"
 #include "lookup/LookupSettings.h"
 
 #include <QEventLoop>
 #include <QMultiHash>
-
-#include <memory>
 
 namespace hondana::admin {
 
 namespace {
 
 int runLookup(const Invocation &call) {
+    IsbnLookup lookup(LookupSettings(call.folder).serviceAddress(), call.folder);
     // Without its cache the look-up still works; it only asks the service every time.
-    std::unique_ptr<LookupCache> cache;
-    try {
-        cache = std::make_unique<LookupCache>(call.folder);
-    } catch (const Failure &failure) {
-        print(stderr, QStringLiteral("hondana-admin: ") + failure.message());
-    }
-    IsbnLookup lookup(LookupSettings(call.folder).serviceAddress(), cache.get());
+    if (!lookup.cacheProblem().isEmpty())
+        print(stderr, QStringLiteral("hondana-admin: ") + lookup.cacheProblem());
     QStringList lines(call.arguments.size());
     bool allFound = true;
     QMultiHash<QString, qsizetype> asked; // an ISBN given twice is asked once

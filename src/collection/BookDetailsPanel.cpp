@@ -9,7 +9,6 @@
 #include "db/RecordSet.h"
 #include "lookup/IncomingFromLookup.h"
 #include "lookup/IsbnLookup.h"
-#include "lookup/LookupCache.h"
 #include "lookup/LookupSettings.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
@@ -259,8 +258,14 @@ void BookDetailsPanel::isbnEntered() {
     const RecordSet &set = m_books->recordSet();
     if (!m_isbn->text().isEmpty() && set.currentRowId() == 0 &&
         set.value(TitleColumn).toString().trimmed().isEmpty() &&
-        LookupSettings().consent() == LookupSettings::Consent::Allowed)
+        lookupSettings().consent() == LookupSettings::Consent::Allowed)
         lookUp();
+}
+
+LookupSettings &BookDetailsPanel::lookupSettings() {
+    if (!m_lookupSettings)
+        m_lookupSettings = std::make_unique<LookupSettings>();
+    return *m_lookupSettings;
 }
 
 void BookDetailsPanel::lookUp() {
@@ -279,20 +284,14 @@ void BookDetailsPanel::lookUp() {
         m_isbn->setFocus();
         return;
     }
-    if (!m_lookupSettings)
-        m_lookupSettings = std::make_unique<LookupSettings>();
-    if (!askLookupConsentOnce(*m_lookupSettings)) {
+    if (!askLookupConsentOnce(lookupSettings())) {
         messages.notice(QStringLiteral("国立国会図書館への照会は許可されていません。"
                                        "棚のスキャンの画面で許可できます。"));
         return;
     }
     if (!m_lookup) {
-        try {
-            m_lookupCache = std::make_unique<LookupCache>();
-        } catch (const Failure &failure) {
-            m_lookupState->setToolTip(failure.message()); // look-ups go on, without the cache
-        }
-        m_lookup = new IsbnLookup(m_lookupSettings->serviceAddress(), m_lookupCache.get(), this);
+        m_lookup = new IsbnLookup(lookupSettings().serviceAddress(), QString(), this);
+        m_lookupState->setToolTip(m_lookup->cacheProblem()); // look-ups go on, without the cache
         connect(m_lookup, &IsbnLookup::finished, this, &BookDetailsPanel::lookedUp);
     }
     m_isbn->setText(isbn.hyphenated());

@@ -18,7 +18,6 @@ class QPushButton;
 namespace hondana {
 
 class IsbnLookup;
-class LookupCache;
 class LookupSettings;
 class ReadingSuggester;
 struct LookupResult;
@@ -61,6 +60,7 @@ private:
     // Shows a typed or scanned ISBN as it is kept, or says why it is none; a new book without a
     // title is looked up at once when look-ups are allowed.
     void isbnEntered();
+    LookupSettings &lookupSettings();
     // Asks the search service for the ISBN's book, to fill the register's empty fields.
     void lookUp();
     void lookedUp(const LookupResult &result);
@@ -83,7 +83,6 @@ private:
 
     std::unique_ptr<ReadingSuggester> m_suggester;
     std::unique_ptr<LookupSettings> m_lookupSettings;
-    std::unique_ptr<LookupCache> m_lookupCache;
     IsbnLookup *m_lookup = nullptr;
     // The ISBN asked for and the showing of a book it was asked for: an answer that arrives
     // after the register moved on belongs to no book shown.

@@ -42,6 +42,16 @@ IsbnLookup::IsbnLookup(const QUrl &service, LookupCache *cache, QObject *parent)
     : QObject(parent), m_service(service), m_cache(cache),
       m_network(new QNetworkAccessManager(this)), m_sizeLimit(MaximumSruAnswerBytes) {}
 
+IsbnLookup::IsbnLookup(const QUrl &service, const QString &folder, QObject *parent)
+    : IsbnLookup(service, nullptr, parent) {
+    try {
+        m_ownCache = std::make_unique<LookupCache>(folder);
+        m_cache = m_ownCache.get();
+    } catch (const Failure &failure) {
+        m_cacheProblem = failure.message();
+    }
+}
+
 IsbnLookup::~IsbnLookup() = default;
 
 void IsbnLookup::lookUp(const Isbn &isbn) {

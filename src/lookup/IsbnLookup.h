@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -36,12 +37,18 @@ public:
 
     // `cache` may be nullptr (it could not be opened): every look-up then asks the service.
     IsbnLookup(const QUrl &service, LookupCache *cache, QObject *parent = nullptr);
+    // With the cache of the data folder `folder` (empty: the current directory), which it opens
+    // and keeps. When the cache cannot be opened, look-ups still work, asking the service every
+    // time, and cacheProblem() says why.
+    IsbnLookup(const QUrl &service, const QString &folder, QObject *parent = nullptr);
     ~IsbnLookup() override;
 
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
 
     void lookUp(const Isbn &isbn);
+    QString cacheProblem() const { return m_cacheProblem; }
+
     // Look-ups started and not yet finished.
     int pending() const { return m_pending; }
 
@@ -54,6 +61,8 @@ private:
     void finish(const LookupResult &result);
 
     QUrl m_service;
+    std::unique_ptr<LookupCache> m_ownCache;
+    QString m_cacheProblem;
     LookupCache *m_cache;
     QNetworkAccessManager *m_network;
     std::chrono::milliseconds m_timeout = DefaultTimeout;

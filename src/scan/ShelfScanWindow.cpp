@@ -6,7 +6,6 @@
 #include "db/ConnectionString.h"
 #include "lookup/IncomingFromLookup.h"
 #include "lookup/IsbnLookup.h"
-#include "lookup/LookupCache.h"
 #include "lookup/LookupSettings.h"
 #include "scan/ScannedBooks.h"
 #include "widgets/BusyCursor.h"
@@ -167,12 +166,8 @@ void ShelfScanWindow::lookupsToggled(bool on) {
 
 void ShelfScanWindow::enableLookups() {
     if (!m_lookup) {
-        try {
-            m_cache = std::make_unique<LookupCache>();
-        } catch (const Failure &failure) {
-            m_summary->setToolTip(failure.message()); // look-ups go on, without the cache
-        }
-        m_lookup = new IsbnLookup(m_settings->serviceAddress(), m_cache.get(), this);
+        m_lookup = new IsbnLookup(m_settings->serviceAddress(), QString(), this);
+        m_summary->setToolTip(m_lookup->cacheProblem()); // look-ups go on, without the cache
     }
     m_scanned->setLookup(m_lookup);
 }

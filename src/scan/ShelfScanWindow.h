@@ -17,7 +17,6 @@ namespace hondana {
 
 class Isbn;
 class IsbnLookup;
-class LookupCache;
 class LookupSettings;
 class ScannedBooks;
 
@@ -57,7 +56,6 @@ private:
 
     Connection m_connection;
     std::unique_ptr<LookupSettings> m_settings;
-    std::unique_ptr<LookupCache> m_cache;
     IsbnLookup *m_lookup = nullptr;
     ScannedBooks *m_scanned = nullptr;
     QLineEdit *m_isbn = nullptr;
