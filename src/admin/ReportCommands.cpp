@@ -4,6 +4,7 @@
 #include "base/Failure.h"
 #include "base/SafeFile.h"
 #include "catalogue/SeriesVolumes.h"
+#include "catalogue/WishList.h"
 #include "core/Configuration.h"
 #include "db/Connection.h"
 #include "maintenance/CatalogueCheck.h"
@@ -52,6 +53,29 @@ int runExport(const Invocation &call) {
         if (std::ferror(stdout))
             throw Failure(QStringLiteral("標準出力に書けません。"));
     }
+    return Success;
+}
+
+// The wish list belongs to no book, so the books' export has no place for it: it has a file of
+// its own, as the wish-list window writes it.
+int runWishes(const Invocation &call) {
+    Connection connection(readConfigurationLine(call.folder), call.folder);
+    connection.open();
+    const QList<Wish> wishes = WishList(connection).all();
+    const QByteArray csv = wishListCsv(wishes);
+    if (call.output.isEmpty()) {
+        std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout);
+        std::fflush(stdout);
+        if (std::ferror(stdout))
+            throw Failure(QStringLiteral("標準出力に書けません。"));
+        return Success;
+    }
+    safefile::OutputFile file(call.output);
+    file.write(csv.constData(), csv.size());
+    file.commit();
+    print(stdout, QStringLiteral("欲しい本 %1 冊を「%2」に書き出しました。")
+                      .arg(wishes.size())
+                      .arg(call.output));
     return Success;
 }
 
@@ -107,6 +131,12 @@ QList<Command> reportCommands() {
                         "に書きます。文字コードは UTF-8 で、\n--encoding cp932 で Shift_JIS "
                         "(cp932) を読む表計算ソフト向けになります。"),
          0, runExport},
+        {QStringLiteral("wishes"), QStringLiteral("欲しい本の一覧を CSV で書き出します"),
+         QStringLiteral("使い方: hondana-admin wishes [--output ファイル] [--folder フォルダー]\n\n"
+                        "欲しい本を優先度順に 1 冊 1 行の CSV (UTF-8、BOM 付き) で書き出します。"
+                        "列は優先度、題名、\n著者、ISBN、メモ、追加日です。--output がなければ"
+                        "標準出力に書きます。"),
+         0, runWishes},
         {QStringLiteral("check"), QStringLiteral("蔵書データベースを検査します"),
          QStringLiteral("使い方: hondana-admin check [--folder フォルダー]\n\n"
                         "SQLite の整合性検査、各表の行数、ないマスターを指す本、重複したマスターの"

@@ -17,6 +17,7 @@
 #include "utilities/UtilitiesWindow.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
+#include "wishes/WishListWindow.h"
 
 #include <QDir>
 
@@ -40,6 +41,7 @@ void registerAllWindows() {
     registerCollectionWindows();
     registerImportWindow();
     registerScanWindow();
+    registerWishListWindow();
 }
 
 bool startProgram() {

@@ -62,6 +62,16 @@ QStringList statements() {
         QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_isbn ON %1 (isbn)").arg(BookIsbnTable),
         deleteTrigger(BookIsbnTable, QStringLiteral("BOOK"),
                       BookIsbnTable + QStringLiteral(" WHERE book_rowid = old.rowid")),
+        // Version 3: wish list.
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, title TEXT NOT NULL CHECK "
+            "(title <> ''), author TEXT, isbn TEXT CHECK (isbn IS NULL OR (length(isbn) = 13 AND "
+            "isbn NOT GLOB '*[^0-9]*')), note TEXT, priority INTEGER NOT NULL CHECK (priority "
+            "BETWEEN %2 AND %3), added_on TEXT NOT NULL CHECK (added_on GLOB "
+            "'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]')) STRICT")
+            .arg(WishTable)
+            .arg(WishHighest)
+            .arg(WishLowest),
         QStringLiteral("DELETE FROM %1").arg(VersionTable),
         QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
     };

@@ -14,7 +14,7 @@ struct sqlite3;
 namespace hondana::owntables {
 
 // The version of our tables' layout, kept in VersionTable.
-inline constexpr int Version = 2;
+inline constexpr int Version = 3;
 
 inline const QString VersionTable = QStringLiteral("hondana_version");
 // One reading per book: book_rowid (BOOK's rowid), reading, origin.
@@ -24,9 +24,16 @@ inline const QString TitleReadingTable = QStringLiteral("title_reading");
 inline const QString NameReadingTable = QStringLiteral("name_reading");
 // One ISBN per book (since version 2): book_rowid, isbn (the 13 digits of ISBN-13).
 inline const QString BookIsbnTable = QStringLiteral("book_isbn");
+// Version 3: wish list.
+// Books wanted and not yet owned (since version 3): id, title, author, isbn (13 digits or NULL),
+// note, priority (WishHighest .. WishLowest), added_on (yyyy-MM-dd). Its rows belong to no book.
+inline const QString WishTable = QStringLiteral("wish");
+inline constexpr int WishHighest = 1;
+inline constexpr int WishLowest = 3;
 
 // Every table of ours that holds data (all but the version), for what empties them all.
-inline const QStringList DataTables = {TitleReadingTable, NameReadingTable, BookIsbnTable};
+inline const QStringList DataTables = {TitleReadingTable, NameReadingTable, BookIsbnTable,
+                                       WishTable};
 
 // What `origin` holds: a reading the user typed or confirmed, or one the program suggested.
 inline const QString OriginUser = QStringLiteral("user");

@@ -10,6 +10,7 @@
 #include "widgets/WindowNames.h"
 #include "widgets/WindowPlacement.h"
 #include "widgets/WindowRegistry.h"
+#include "widgets/WishStrikeOffer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -224,14 +225,14 @@ void ImportWindow::importBooks() {
         return;
     const ImportFile file = *m_file;
     const Duplicates chosen = duplicates();
-    qsizetype added = 0;
+    QList<qint64> added;
     try {
         LongOperation importing(this, QStringLiteral("取り込み中"));
         runOffThread(importing, [&](const Progress &progress) {
             Connection connection(readConfigurationLine());
             connection.open();
             const ImportPreview preview(connection, file);
-            added = intake::importBooks(connection, preview, chosen, progress).size();
+            added = intake::importBooks(connection, preview, chosen, progress);
         });
     } catch (const Failure &failure) {
         MessageService::instance().notice(
@@ -239,7 +240,14 @@ void ImportWindow::importBooks() {
         return;
     }
     MessageService::instance().notice(
-        QStringLiteral("%1 冊を追加しました。登録画面を次に開くと表示されます。").arg(added));
+        QStringLiteral("%1 冊を追加しました。登録画面を次に開くと表示されます。")
+            .arg(added.size()));
+    try {
+        Connection connection(readConfigurationLine());
+        offerToStrikeFulfilledWishes(connection, added);
+    } catch (const Failure &) {
+        // No configuration line any more: the import said what it did, the wishes stay.
+    }
     showReport();
 }
 

@@ -1,6 +1,7 @@
 #include "maintenance/CatalogueCheck.h"
 
 #include "base/Failure.h"
+#include "catalogue/Isbn.h"
 #include "catalogue/IsbnsInNumbers.h"
 #include "db/Connection.h"
 #include "db/OwnTables.h"
@@ -206,6 +207,28 @@ void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &repor
     }
 }
 
+// The table holds 13 digits; whether they are an ISBN, another program writing it need not know.
+void checkWishIsbns(sqlite3 *handle, Checker &checker, CatalogueCheckReport &report) {
+    if (!owntables::hasTable(handle, owntables::WishTable))
+        return;
+    QStringList wrong;
+    const QStringList rows = checker.column(
+        QStringLiteral("SELECT isbn || char(9) || title FROM %1 WHERE isbn IS NOT NULL ORDER BY id")
+            .arg(owntables::WishTable));
+    for (const QString &row : rows) {
+        const QString digits = row.section(u'\t', 0, 0);
+        if (Isbn::tryFromText(digits).digits() != digits)
+            wrong << QStringLiteral("「%1」(%2)").arg(row.section(u'\t', 1), digits);
+    }
+    if (wrong.isEmpty())
+        return;
+    report.problems.append(
+        {QStringLiteral("欲しい本 %1 冊の ISBN が正しくありません（検査数字が合いません）: %2")
+             .arg(wrong.size())
+             .arg(examples(wrong, wrong.size())),
+         QStringLiteral("欲しい本の一覧でその本の ISBN を直すか、消してください。")});
+}
+
 // Not a fault of the file: numbers the ISBN field could hold, which one command copies there.
 void checkIsbnsInNumbers(Connection &connection, CatalogueCheckReport &report) {
     const QList<IsbnInNumbers> found = findIsbnsInNumbers(connection);
@@ -256,6 +279,7 @@ CatalogueCheckReport checkCatalogue(const QString &connectionString, const QStri
     checkUnnumberedRows(checker, report);
     checkStamps(checker, report);
     checkOwnRows(handle, checker, report);
+    checkWishIsbns(handle, checker, report);
     checkIsbnsInNumbers(connection, report);
     return report;
 }

@@ -195,6 +195,24 @@ void appendCsvField(QByteArray &line, QByteArrayView field) {
     line.append('"');
 }
 
+QByteArray wishListCsv(const QList<Wish> &wishes) {
+    QByteArray csv("\xEF\xBB\xBF");
+    const auto appendRow = [&csv](const QStringList &fields) {
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (i > 0)
+                csv.append(',');
+            appendCsvField(csv, fields[i].toUtf8());
+        }
+        csv.append("\r\n");
+    };
+    appendRow({QStringLiteral("優先度"), QStringLiteral("題名"), QStringLiteral("著者"),
+               QStringLiteral("ISBN"), QStringLiteral("メモ"), QStringLiteral("追加日")});
+    for (const Wish &wish : wishes)
+        appendRow({QString::number(wish.priority), wish.title, wish.author, wish.isbn.digits(),
+                   wish.note, wish.addedOn.toString(QStringLiteral("yyyy/MM/dd"))});
+    return csv;
+}
+
 qint64 exportCatalogue(const QString &connectionString, const QString &folder, CsvEncoding encoding,
                        const CsvSink &sink, const Progress &progress) {
     Connection connection(connectionString, folder);

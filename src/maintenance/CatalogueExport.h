@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Progress.h"
+#include "catalogue/WishList.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -28,5 +29,9 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
 
 // `field` as one CSV field: quoted when it needs to be.
 void appendCsvField(QByteArray &line, QByteArrayView field);
+
+// The wish list as CSV in UTF-8 with a byte order mark (which spreadsheet programs need to take
+// it for UTF-8): a header row, then one row per wish in the list's order, quoted as above.
+QByteArray wishListCsv(const QList<Wish> &wishes);
 
 } // namespace hondana

@@ -20,7 +20,7 @@ namespace {
 using namespace owndatafile;
 
 QString cannotWriteOwnFile() {
-    return QStringLiteral("「%1」を書けません: 読みと ISBN を読めません").arg(FileName);
+    return QStringLiteral("「%1」を書けません: 読み、ISBN と欲しい本を読めません").arg(FileName);
 }
 
 QString cannotRestore() {
@@ -45,6 +45,7 @@ int ownFileIndex(const QString &name) {
 
 const QByteArray ReadingKindUtf8 = ReadingKind.toUtf8();
 const QByteArray IsbnKindUtf8 = IsbnKind.toUtf8();
+const QByteArray WishKindUtf8 = WishKind.toUtf8();
 
 } // namespace
 
@@ -110,11 +111,40 @@ void OwnDataBackup::recordWritten(qint64 rowId, qint64 position, QByteArrayView 
     }
 }
 
+QByteArray OwnDataBackup::linesOfNoRecord() const {
+    QByteArray lines;
+    if (!m_present || !owntables::hasTable(m_handle, owntables::WishTable))
+        return lines;
+    // In the order they were added, so a restored list numbers them alike.
+    sqlite::Statement query(m_handle,
+                            QStringLiteral("SELECT priority, added_on, title, ifnull(author, ''), "
+                                           "ifnull(isbn, ''), ifnull(note, '') FROM %1 ORDER BY id")
+                                .arg(owntables::WishTable),
+                            cannotWriteOwnFile());
+    const QByteArray noRecord(NoRecordFile.data(), NoRecordFile.size());
+    const QByteArray wishKind = WishKind.toUtf8();
+    int result;
+    while ((result = query.step()) == SQLITE_ROW) {
+        const auto column = [&](int i) {
+            return QByteArrayView(
+                reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i)),
+                sqlite3_column_bytes(query.get(), i));
+        };
+        appendLine(lines, noRecord, 0, {}, wishKind,
+                   {column(0), column(1), column(2), column(3), column(4), column(5)});
+    }
+    if (sqlite::Statement::failed(result))
+        throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + sqlite::lastError(m_handle));
+    return lines;
+}
+
 void OwnDataBackup::write(const QString &folder) const {
+    const QByteArray noRecordLines = linesOfNoRecord();
     safefile::ReplacingFileWriter file(files::resolve(FileName, folder));
     const QByteArray header = headerLine();
     file.write(header.constData(), header.size());
     file.write(m_lines.constData(), m_lines.size());
+    file.write(noRecordLines.constData(), noRecordLines.size());
     faultpoint(("backup." + FileName.toLatin1()).constData());
     file.commit();
 }
@@ -136,7 +166,33 @@ public:
           m_isbn(handle,
                  QStringLiteral("INSERT INTO %1 (book_rowid, isbn) VALUES (?1, ?2)")
                      .arg(owntables::BookIsbnTable),
+                 cannotRestore()),
+          m_wish(handle,
+                 QStringLiteral("INSERT INTO %1 (priority, added_on, title, author, isbn, note) "
+                                "VALUES (?1, ?2, ?3, nullif(?4, ''), nullif(?5, ''), "
+                                "nullif(?6, ''))")
+                     .arg(owntables::WishTable),
                  cannotRestore()) {}
+
+    // Stores a line that belongs to no record; false when it is not one we can store.
+    bool storeUnowned(const LineFields &fields) {
+        if (fields.kind != WishKindUtf8 || !decodeValues(fields.values, m_values))
+            return false;
+        QStringList texts;
+        for (const QByteArray &value : std::as_const(m_values))
+            texts << QString::fromUtf8(value);
+        const std::optional<Wish> wish = wishFromValues(texts);
+        if (!wish)
+            return false;
+        const QStringList values = wishValues(*wish);
+        QList<QByteArray> utf8;
+        for (const QString &value : values)
+            utf8 << value.toUtf8();
+        for (int i = 0; i < utf8.size(); ++i)
+            sqlite3_bind_text(m_wish.get(), i + 1, utf8[i].constData(), int(utf8[i].size()),
+                              SQLITE_TRANSIENT);
+        return run(m_wish);
+    }
 
     // Attaches one line of `file` to the restored row `rowId`; false when the line is not one we
     // can store, or the row has that piece of data already.
@@ -192,6 +248,7 @@ private:
     sqlite::Statement m_title;
     sqlite::Statement m_name;
     sqlite::Statement m_isbn;
+    sqlite::Statement m_wish;
     QList<QByteArray> m_values;
 };
 
@@ -219,8 +276,12 @@ void OwnDataRestore::advance() {
     m_lineFile = -1;
     QByteArrayView text;
     while (m_reader && m_reader->next(text)) {
-        if (text.size() <= MaxLineLength && splitLine(text, m_fields) &&
-            (m_lineFile = ownFileIndex(m_fields.file)) >= 0) {
+        const bool shaped = text.size() <= MaxLineLength && splitLine(text, m_fields);
+        if (shaped && belongsToNoRecord(m_fields)) {
+            m_noRecordLines.append(text);
+            continue;
+        }
+        if (shaped && (m_lineFile = ownFileIndex(m_fields.file)) >= 0) {
             m_line = text;
             return;
         }
@@ -278,6 +339,15 @@ void OwnDataRestore::finish() {
         attachOrKeep(text, fields, file, movedRecord(file, fields.digest));
     }
     m_waiting.clear();
+    for (const QByteArrayView text : std::as_const(m_noRecordLines)) {
+        LineFields fields;
+        splitLine(text, fields);
+        if (m_inserts && m_inserts->storeUnowned(fields))
+            ++m_outcome.attached;
+        else
+            m_keptLines.append(text);
+    }
+    m_noRecordLines.clear();
     m_outcome.kept = m_keptLines.size();
     if (!m_outcome.problem.isEmpty() || !m_keptLines.isEmpty())
         m_outcome.keptFile =

@@ -40,6 +40,8 @@ public:
 
 private:
     void step();
+    // The lines of data that belongs to no record (the wish list).
+    QByteArray linesOfNoRecord() const;
 
     sqlite3 *m_handle;
     bool m_present;
@@ -105,7 +107,8 @@ private:
     std::unique_ptr<Inserts> m_inserts;
     QList<qint64> m_rowIds[3]; // per file of ours, the rows in record order
     std::optional<QHash<QByteArray, qint64>> m_digests[3]; // per file: digest → movedRecord
-    QList<QByteArrayView> m_waiting; // lines whose record was not at their place
+    QList<QByteArrayView> m_waiting;       // lines whose record was not at their place
+    QList<QByteArrayView> m_noRecordLines; // attached after every record
     QList<QByteArrayView> m_keptLines;
     Outcome m_outcome;
 };

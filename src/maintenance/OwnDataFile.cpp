@@ -1,5 +1,7 @@
 #include "maintenance/OwnDataFile.h"
 
+#include "db/OwnTables.h"
+
 #include <QCryptographicHash>
 #include <QStringDecoder>
 
@@ -122,10 +124,19 @@ bool splitLine(QByteArrayView text, LineFields &fields) {
         return false; // no kind
     fields.kind = takeField(rest);
     fields.values = rest;
+    if (fields.kind.isEmpty())
+        return false;
+    if (position == "0" && fields.digest.isEmpty() && fields.file == NoRecordFile) {
+        fields.position = 0;
+        return true;
+    }
     bool ok = false;
     fields.position = position.toLongLong(&ok);
-    return ok && fields.position > 0 && isDigest(fields.digest) && !fields.file.isEmpty() &&
-           !fields.kind.isEmpty();
+    return ok && fields.position > 0 && isDigest(fields.digest) && !fields.file.isEmpty();
+}
+
+bool belongsToNoRecord(const LineFields &fields) {
+    return fields.position == 0;
 }
 
 bool decodeValues(QByteArrayView escaped, QList<QByteArray> &values) {
@@ -207,6 +218,35 @@ QByteArray formatLine(const QString &file, qint64 position, const QByteArray &di
         appendEscaped(line, value.toUtf8());
     }
     return line + '\n';
+}
+
+QStringList wishValues(const Wish &wish) {
+    return {QString::number(wish.priority),
+            wish.addedOn.toString(Qt::ISODate),
+            wish.title,
+            wish.author,
+            wish.isbn.digits(),
+            wish.note};
+}
+
+std::optional<Wish> wishFromValues(const QStringList &values) {
+    if (values.size() != 6)
+        return std::nullopt;
+    Wish wish;
+    bool ok = false;
+    wish.priority = values[0].toInt(&ok);
+    wish.addedOn = QDate::fromString(values[1], Qt::ISODate);
+    wish.title = values[2];
+    wish.author = values[3];
+    wish.isbn = Isbn::tryFromText(values[4]);
+    wish.note = values[5];
+    // Only what backup writes: the stored form of every field, nothing to tidy.
+    if (!ok || values[0] != QString::number(wish.priority) ||
+        wish.priority < owntables::WishHighest || wish.priority > owntables::WishLowest ||
+        !wish.addedOn.isValid() || wish.addedOn.toString(Qt::ISODate) != values[1] ||
+        wish.title.isEmpty() || wish.isbn.digits() != values[4])
+        return std::nullopt;
+    return wish;
 }
 
 Contents parse(QByteArrayView bytes) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/WishList.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -7,14 +9,16 @@
 #include <QStringList>
 
 #include <initializer_list>
+#include <optional>
 
 // The backup file of our own data, written beside the five .DAT files. A book or master entry
 // has no key the .DAT files carry, so each line names its record by the file, the record's
 // position in it and a digest of the record's bytes; restore attaches a line only where both
 // still match. The format is UTF-8 text, one line per piece of data, lines ending in LF:
 //
-//   HONDANA-OWN-DATA<TAB>2
+//   HONDANA-OWN-DATA<TAB>3
 //   <.DAT file><TAB><position><TAB><digest><TAB><kind><TAB><value>...
+//   -<TAB>0<TAB><TAB><kind><TAB><value>...
 //
 // position is the 1-based record number in the .DAT file; digest the XXH3 128-bit hash of the
 // record's bytes (version 1: MD5), in lower-case hex (a check that the record is the same, not a
@@ -23,16 +27,23 @@
 //             "suggested";
 //   "isbn"    (BOOK.DAT lines; written since our tables' second version, within this file's
 //             version 2): the 13 digits of the book's ISBN-13.
+// Data that belongs to no record stands on lines of the second form (since version 3): the file
+// "-", position 0 and an empty digest, after every record's lines. Their kind:
+//   "wish"    a book on the wish list: its priority (1..3), the date it was added (yyyy-MM-dd),
+//             title, author, ISBN (13 digits or empty) and note.
 // A line of a kind the reader does not know is kept with the lines it cannot attach. Tabs, line
 // breaks and backslashes in a value are written as \t, \n, \r and \\.
 namespace hondana::owndatafile {
 
 inline const QString FileName = QStringLiteral("HONDANA.DAT");
 // The version written; every version from OldestVersion on is read.
-inline constexpr int Version = 2;
+inline constexpr int Version = 3;
 inline constexpr int OldestVersion = 1;
 inline const QString ReadingKind = QStringLiteral("reading");
 inline const QString IsbnKind = QStringLiteral("isbn");
+inline const QString WishKind = QStringLiteral("wish");
+// The file a line of data that belongs to no record names.
+inline constexpr QLatin1StringView NoRecordFile("-");
 
 // The .DAT files whose records can carry our data, in the order backup and restore go through
 // them.
@@ -51,8 +62,11 @@ struct LineFields {
     QByteArrayView kind;
     QByteArrayView values; // tab-separated; empty when the line has none
 };
-// False when the line has not the shape of one: too few fields, no position, no whole digest.
+// False when the line has not the shape of one: too few fields, no position, no whole digest
+// (neither a record's nor one that belongs to no record).
 bool splitLine(QByteArrayView text, LineFields &fields);
+// Whether a line split by splitLine belongs to no record.
+bool belongsToNoRecord(const LineFields &fields);
 // The values, unescaped, into `values` (whose buffers are reused); false for an escape that is
 // none of ours or a value that is no UTF-8.
 bool decodeValues(QByteArrayView escaped, QList<QByteArray> &values);
@@ -102,6 +116,11 @@ struct Contents {
 // Longest line a reader takes; a longer one is unreadable.
 inline constexpr qsizetype MaxLineLength = 64 * 1024;
 inline constexpr qint64 MaxFileSize = qint64(512) * 1024 * 1024;
+
+// The values of a "wish" line, and the wish they spell: nullopt for a wrong count, a priority
+// out of range, a date that is none, no title or an ISBN that is not 13 valid digits.
+QStringList wishValues(const Wish &wish);
+std::optional<Wish> wishFromValues(const QStringList &values);
 
 // Reads the bytes of a file of ours. Never throws: whatever is wrong ends up in `problem` or
 // `unreadable`.

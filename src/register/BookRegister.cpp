@@ -17,6 +17,7 @@
 #include "widgets/RegisterSubWindow.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowRegistry.h"
+#include "widgets/WishStrikeOffer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -367,7 +368,10 @@ void BookRegister::addBook() {
 }
 
 void BookRegister::saveBooks() {
-    runRecordCommand([this] { m_books->recordSet().update(); });
+    RecordSet &books = m_books->recordSet();
+    const bool newBook = books.hasCurrent() && books.currentRowId() == 0;
+    if (runRecordCommand([&books] { books.update(); }) && newBook)
+        offerToStrikeFulfilledWishes(m_books->connection(), {books.currentRowId()});
 }
 
 void BookRegister::copyBook() {

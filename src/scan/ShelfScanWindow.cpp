@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "catalogue/BookIntake.h"
 #include "catalogue/StoredIsbns.h"
+#include "catalogue/WishList.h"
 #include "db/ConnectionString.h"
 #include "lookup/IncomingFromLookup.h"
 #include "lookup/IsbnLookup.h"
@@ -14,6 +15,7 @@
 #include "widgets/MessageService.h"
 #include "widgets/WindowPlacement.h"
 #include "widgets/WindowRegistry.h"
+#include "widgets/WishStrikeOffer.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -89,6 +91,8 @@ void ShelfScanWindow::buildControls() {
     m_summary->setObjectName(QStringLiteral("lblSummary"));
     QPushButton *drop = newButton("cmdDrop", "行を削除(&D)");
     connect(drop, &QPushButton::clicked, this, &ShelfScanWindow::dropSelected);
+    QPushButton *toWishes = newButton("cmdToWishes", "欲しい本へ(&W)");
+    connect(toWishes, &QPushButton::clicked, this, &ShelfScanWindow::sendSelectedToWishes);
     m_addAll = newButton("cmdAddAll", "まとめて登録(&R)");
     m_addAll->setEnabled(false);
     connect(m_addAll, &QPushButton::clicked, this, &ShelfScanWindow::addFound);
@@ -101,7 +105,7 @@ void ShelfScanWindow::buildControls() {
     entry->addWidget(m_isbn, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_summary, 1);
-    for (QPushButton *button : {drop, m_addAll, close})
+    for (QPushButton *button : {drop, toWishes, m_addAll, close})
         buttons->addWidget(button);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(entry);
@@ -236,16 +240,68 @@ void ShelfScanWindow::addFound() {
         if (!messages.confirm(question))
             return;
         BusyCursor writing;
-        intake.add(books, duplicates);
+        const QList<qint64> newBooks = intake.add(books, duplicates);
         QList<int> added;
         for (int book = 0; book < plan.bookCount; ++book)
             if (plan.adds(book, duplicates))
                 added << rows.at(book);
         m_scanned->drop(added);
+        writing.release();
+        offerToStrikeFulfilledWishes(m_connection, newBooks);
     } catch (const Failure &failure) {
         resetMousePointer();
         messages.notice(failure.message(), {}, MessageService::Icon::Critical);
     }
+    m_isbn->setFocus();
+}
+
+void ShelfScanWindow::sendSelectedToWishes() {
+    MessageService &messages = MessageService::instance();
+    const QList<int> foundRows = m_scanned->foundRows();
+    const QList<LookedUpBook> found = m_scanned->foundBooks();
+    QList<int> selected;
+    for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
+        selected << index.row();
+    std::sort(selected.begin(), selected.end());
+    // A wish needs a title: only books the look-up found, and none the catalogue holds.
+    QList<Wish> wishes;
+    QList<int> sent;
+    for (const int row : std::as_const(selected)) {
+        const qsizetype at = foundRows.indexOf(row);
+        if (at < 0)
+            continue;
+        Wish wish;
+        wish.title = found[at].title.name;
+        wish.isbn = found[at].isbn;
+        if (!found[at].authors.isEmpty())
+            wish.author = found[at].authors.first().name;
+        wishes << wish;
+        sent << row;
+    }
+    if (wishes.isEmpty()) {
+        messages.notice(QStringLiteral("「見つかりました」の行を選んでください。"
+                                       "欲しい本の一覧には題名の分かる本を送ります。"));
+        return;
+    }
+    try {
+        BusyCursor busy;
+        m_connection.open();
+        WishList list(m_connection);
+        for (const Wish &wish : std::as_const(wishes))
+            list.add(wish);
+        m_scanned->drop(sent);
+        busy.release();
+        QString text = QStringLiteral("%1 冊を欲しい本の一覧に加えました。").arg(wishes.size());
+        if (selected.size() > sent.size())
+            text += QStringLiteral("\n題名の分からない %1 行は一覧に残しました。")
+                        .arg(selected.size() - sent.size());
+        messages.notice(text);
+    } catch (const Failure &failure) {
+        resetMousePointer();
+        messages.notice(failure.message(), {}, MessageService::Icon::Critical);
+    }
+    if (QWidget *window = WindowRegistry::instance().existing(windows::Wishes))
+        QMetaObject::invokeMethod(window, "reload");
     m_isbn->setFocus();
 }
 

@@ -50,6 +50,8 @@ private:
     void dropSelected();
     // Adds the found books in one transaction after one confirmation; they leave the list.
     void addFound();
+    // Sends the selected rows the look-up found to the wish list; they leave the scan's list.
+    void sendSelectedToWishes();
     void showSummary();
     // Whether a book of the catalogue carries `isbn`; false when the catalogue cannot be read.
     bool inCatalogue(const Isbn &isbn);

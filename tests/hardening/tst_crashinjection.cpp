@@ -96,7 +96,7 @@ QStringList adminArguments(const QString &operation, const DataFolder &folder) {
         return {operation, snapshots::list(catalogue(folder)).value(0).name, "--yes"};
     if (operation == "import") // run again after a crash, it skips what already went in
         return {operation, folder.filePath("import.csv")};
-    if (operation == "enter-masters")
+    if (operation == "enter-masters" || operation.startsWith("wish-"))
         return {DriverOperation, operation};
     if (operation == "reset" || operation.startsWith("restore"))
         return {operation.section("-after", 0, 0), "--yes"};
@@ -231,6 +231,9 @@ void TestCrashInjection::killAtEveryStep_data() {
     addStep("import", "intake.masters intake.books intake.commit", Data::Old);
     addStep("import", "import.added", Data::New);
     addStep("enter-masters", "intake.enterMasters", Data::Old);
+    addStep("wish-add", "wishes.add", Data::Old);
+    addStep("wish-edit", "wishes.edit", Data::Old);
+    addStep("wish-remove", "wishes.remove", Data::Old);
 }
 
 void TestCrashInjection::killAtEveryStep() {
@@ -247,7 +250,7 @@ void TestCrashInjection::killAtEveryStep() {
     // Only a reset, a copy or an intake killed while it writes leaves a journal, its own, for the
     // next reader to roll back.
     if (operation != "reset" && operation != "copy-isbn" && operation != "import" &&
-        operation != "enter-masters")
+        operation != "enter-masters" && !operation.startsWith("wish-"))
         QCOMPARE(journalFiles(catalogue(folder)), QStringList());
     const QByteArray afterKill = catalogueDigest(catalogue(folder));
     if (QFileInfo::exists(catalogue(folder)))

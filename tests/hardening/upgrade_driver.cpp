@@ -2,9 +2,11 @@
 // asks for the agreement, accepts it the way the agreement screen does: the first acceptance, or
 // the version upgrade of an earlier release's catalogue. The crash tests kill it at the steps of
 // both. With "enter-masters" it enters an author and a publisher in their lists as the register's
-// fill from a look-up does, which no command of hondana-admin does.
+// fill from a look-up does, which no command of hondana-admin does; with "wish-add", "wish-edit"
+// and "wish-remove" it writes the wish list as its window does.
 #include "base/Failure.h"
 #include "catalogue/BookIntake.h"
+#include "catalogue/WishList.h"
 #include "core/AgreementAcceptance.h"
 #include "core/DataFolderLock.h"
 #include "core/Startup.h"
@@ -27,6 +29,27 @@ int main(int argc, char *argv[]) {
             book.authorReading = QStringLiteral("アタラシイ チョシャ");
             book.publisher = QStringLiteral("新しい発行所");
             hondana::BookIntake(connection).enterMasters(book);
+            return 0;
+        }
+        if (app.arguments().value(1).startsWith(QLatin1String("wish-"))) {
+            hondana::Connection connection(hondana::CatalogueLinkConnection);
+            connection.open();
+            hondana::WishList wishes(connection);
+            const QString operation = app.arguments().value(1);
+            if (operation == QLatin1String("wish-add")) {
+                hondana::Wish wish;
+                wish.title = QStringLiteral("新しく欲しい本");
+                wishes.add(wish);
+            } else if (operation == QLatin1String("wish-edit")) {
+                hondana::Wish wish = wishes.all().value(0);
+                wish.note = QStringLiteral("書き換えたメモ");
+                wishes.edit(wish);
+            } else {
+                QList<qint64> ids;
+                for (const hondana::Wish &wish : wishes.all())
+                    ids << wish.id;
+                wishes.remove(ids);
+            }
             return 0;
         }
         if (hondana::decideFirstWindow() == hondana::FirstWindow::MainMenu) {

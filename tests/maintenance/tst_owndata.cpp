@@ -4,6 +4,7 @@
 #include "base/FileNames.h"
 #include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
+#include "catalogue/WishList.h"
 #include "core/AgreementAcceptance.h"
 #include "core/AppState.h"
 #include "core/Startup.h"
@@ -77,6 +78,26 @@ void addReadings() {
     }
     readings.setName(Master::Author, 2, u8("チョシャ"));
     readings.setName(Master::Publisher, 3, u8("ハッコウ"), StoredReadings::Origin::Suggested);
+    WishList wishes(connection);
+    wishes.add(
+        {0, u8("欲しい\t本\\"), u8("著者"), isbnOf(99), u8("二行の\nメモ"), 1, QDate(2026, 12, 1)});
+    wishes.add({0, u8("二冊目"), {}, {}, {}, 3, QDate(2026, 12, 2)});
+}
+
+// Every wish as one line of text, in the list's order.
+QStringList wishLines() {
+    Connection connection(connectionString());
+    connection.open();
+    QStringList lines;
+    for (const Wish &wish : WishList(connection).all())
+        lines << QStringList{QString::number(wish.priority),
+                             wish.title,
+                             wish.author,
+                             wish.isbn.digits(),
+                             wish.note,
+                             wish.addedOn.toString(Qt::ISODate)}
+                     .join(u'|');
+    return lines;
 }
 
 // tag → reading and ISBN of every book that has one; the author's and publisher's reading by
@@ -120,7 +141,7 @@ void writeVersion1() {
     QByteArray written = "HONDANA-OWN-DATA\t1\n";
     for (const QByteArray &line : test::contents(owndatafile::FileName).split('\n').mid(1)) {
         QList<QByteArray> fields = line.split('\t');
-        if (fields.size() < 4)
+        if (fields.size() < 4 || fields[0] == "-") // the first version had no wish list
             continue;
         const int length = backup::layout(QString::fromLatin1(fields[0])).recordLength;
         const QByteArray record = test::contents(QString::fromLatin1(fields[0]))
@@ -186,6 +207,8 @@ void TestOwnData::identitySurvivesEveryOperation() {
     addReadings();
     const QMap<int, QString> before = attached();
     QCOMPARE(before.size(), Books + 2);
+    const QStringList wishesBefore = wishLines();
+    QCOMPARE(wishesBefore.size(), 2);
     QString snapshot;
     const auto backUp = [] { backupData(connectionString()); };
     RestoreSummary summary;
@@ -251,6 +274,10 @@ void TestOwnData::identitySurvivesEveryOperation() {
     if (operation == u8("reset") || operation == u8("no file"))
         expected.clear();
     QCOMPARE(attached(), expected);
+    // The wish list belongs to no book: only a reset, or a set without it, leaves it empty.
+    const bool noWishes =
+        operation == u8("reset") || operation == u8("no file") || operation == u8("version 1");
+    QCOMPARE(wishLines(), noWishes ? QStringList() : wishesBefore);
     // Nothing is left over: no rows of ours for books that are gone.
     // A book has two rows of ours (reading and ISBN), an author or publisher one.
     const QList<int> tags = expected.keys();
@@ -279,15 +306,14 @@ void TestOwnData::fixedPartIsUnchanged() {
     test::SqlFile older(files::Catalogue);
     for (const QString &table : {u8("BOOK"), u8("CHOSHA"), u8("HAKKOU"), owntables::BookIsbnTable})
         older.exec(u8("DROP TRIGGER %1_owned_rows").arg(table));
-    for (const QString &table : {owntables::VersionTable, owntables::TitleReadingTable,
-                                 owntables::NameReadingTable, owntables::BookIsbnTable})
+    const QStringList ours = QStringList{owntables::VersionTable} + owntables::DataTables;
+    for (const QString &table : ours)
         older.exec(u8("DROP TABLE ") + table);
-    const auto fixedSchema = [](const QString &path) {
+    const auto fixedSchema = [&ours](const QString &path) {
         return test::SqlFile(path).rows(
-            u8("SELECT type, name, sql FROM sqlite_schema WHERE tbl_name NOT IN ('%1', '%2', "
-               "'%3', '%4') AND name NOT LIKE '%_owned_rows' ORDER BY name")
-                .arg(owntables::VersionTable, owntables::TitleReadingTable,
-                     owntables::NameReadingTable, owntables::BookIsbnTable));
+            u8("SELECT type, name, sql FROM sqlite_schema WHERE tbl_name NOT IN ('%1') AND name "
+               "NOT LIKE '%_owned_rows' ORDER BY name")
+                .arg(ours.join(u8("', '"))));
     };
     const auto queries = [] {
         test::Rows all;
