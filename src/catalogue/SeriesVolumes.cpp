@@ -50,6 +50,13 @@ QList<int> Series::missing() const {
     return lacking;
 }
 
+QString Series::ownedText() const {
+    QStringList parts{volumeRanges(owned)};
+    parts << designations;
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(", "));
+}
+
 QString volumeRanges(const QList<int> &volumes) {
     QStringList parts;
     for (qsizetype i = 0; i < volumes.size();) {
@@ -114,7 +121,8 @@ QList<Series> readSeries(Connection &connection) {
         });
         Series series = all[s];
         for (const Volume &volume : std::as_const(ofSeries)) {
-            series.books << volume.book;
+            series.books.append({volume.book, volume.number ? QString::number(*volume.number)
+                                                            : volume.designation});
             if (volume.number) {
                 if (series.owned.isEmpty() || series.owned.last() != *volume.number)
                     series.owned << *volume.number;
