@@ -151,7 +151,9 @@ QList<MenuTitle> buildMenuBar() {
           command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan),
           command("HOSHIII", "欲しい本(&W)", Opening::Alongside, windows::Wishes),
           command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
-                  windows::Import)}},
+                  windows::Import),
+          command("SHIRIIZUI", "シリーズと欠けている巻(&V)", Opening::Alongside,
+                  windows::SeriesList)}},
     };
 }
 
