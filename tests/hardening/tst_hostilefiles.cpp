@@ -281,6 +281,16 @@ void TestHostileFiles::refusedOrSurvived_data() {
                           .replace("\tisbn\t9784101010014\n", "\tisbn\t9784101010015\n"));
         },
         kept, 10);
+    // A wish belongs to no record: one the table cannot take, or one naming a record, is kept.
+    for (const auto &[name, from, to] :
+         {std::tuple{"HONDANA.DAT: wish of priority 9", "\twish\t1\t", "\twish\t9\t"},
+          std::tuple{"HONDANA.DAT: wish at a position", "-\t0\t\twish", "-\t7\t\twish"}})
+        addRow(
+            "restore", name,
+            [own, from, to](const DataFolder &f) {
+                writeFile(f.filePath(own), contents(f.filePath(own)).replace(from, to));
+            },
+            kept, 10);
     // The look-up's cache is ours to rebuild, but never to delete behind the user's back.
     for (const auto &[name, bytes] :
          {std::pair{"cache of other bytes", QByteArray(8192, 'x')},
