@@ -30,7 +30,7 @@ void SeriesModel::setSeries(QList<Series> series) {
     m_all = std::move(series);
     m_incomplete.clear();
     for (int i = 0; i < m_all.size(); ++i) {
-        if (!m_all[i].missing().isEmpty())
+        if (m_all[i].incomplete())
             m_incomplete << i;
     }
     endResetModel();
@@ -237,7 +237,7 @@ void SeriesWindow::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    placement::besideRegister(this, {windows::BookDetails});
+    placement::overRegister(this);
 }
 
 void SeriesWindow::showVolumes() {
