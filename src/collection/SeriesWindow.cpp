@@ -110,7 +110,7 @@ SeriesWindow::SeriesWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(Caption);
     setAttribute(Qt::WA_DeleteOnClose);
     buildControls();
-    resize(820, 560);
+    resize(900, 560);
     collection::closeWithRegister(this);
     load();
 }
@@ -134,10 +134,10 @@ void SeriesWindow::buildControls() {
     m_seriesView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_seriesView->verticalHeader()->setDefaultSectionSize(m_seriesView->fontMetrics().height() + 6);
     m_seriesView->horizontalHeader()->setStretchLastSection(true);
-    m_seriesView->setColumnWidth(SeriesModel::Title, 260);
-    m_seriesView->setColumnWidth(SeriesModel::Reading, 160);
-    m_seriesView->setColumnWidth(SeriesModel::Owned, 150);
-    m_seriesView->setColumnWidth(SeriesModel::Missing, 150);
+    m_seriesView->setColumnWidth(SeriesModel::Title, 230);
+    m_seriesView->setColumnWidth(SeriesModel::Reading, 150);
+    m_seriesView->setColumnWidth(SeriesModel::Owned, 120);
+    m_seriesView->setColumnWidth(SeriesModel::Missing, 120);
 
     auto *volumesLabel = new QLabel(QStringLiteral("巻(&B):"), this);
     m_volumes = new QListWidget(this);
