@@ -150,7 +150,8 @@ QList<MenuTitle> buildMenuBar() {
                   windows::CopyIsbns),
           command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan),
           command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
-                  windows::Import)}},
+                  windows::Import),
+          command("TOUKEII", "統計(&T)", Opening::Alongside, windows::Statistics)}},
     };
 }
 
