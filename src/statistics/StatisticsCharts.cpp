@@ -171,7 +171,11 @@ QChart *buildChart(const ChartDescription &chart, const QList<StatisticsRow> &al
     QAbstractBarSeries *series =
         chart.ranked ? static_cast<QAbstractBarSeries *>(new QHorizontalBarSeries) : new QBarSeries;
     series->append(set);
-    series->setBarWidth(0.8);
+    // A long run has bars a pixel or two wide; an outline would hide their colour.
+    const bool longRun = rows.size() > LabelledBars;
+    if (longRun)
+        set->setPen(Qt::NoPen);
+    series->setBarWidth(longRun ? 1.0 : 0.8);
 
     auto *view = new QChart;
     view->setTitle(chart.caption);

@@ -74,6 +74,7 @@ StatisticsWindow::StatisticsWindow(QWidget *parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("lblSummary"));
@@ -112,6 +113,7 @@ StatisticsWindow::StatisticsWindow(QWidget *parent)
     splitter->addWidget(figures);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({660, 320});
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_status, 1);
