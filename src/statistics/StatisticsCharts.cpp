@@ -17,10 +17,10 @@ namespace {
 
 // More bars than this and their labels would run into each other.
 constexpr qsizetype LabelledBars = 36;
-// Ranked charts draw this many names; the rest are one bar.
+// Ranked charts draw this many names; the figures list them all.
 constexpr qsizetype RankedBars = 15;
 // Labels a long run of periods is marked with, at most.
-constexpr qsizetype RunMarks = 15;
+constexpr qsizetype RunMarks = 10;
 
 QString totalOf(const QList<StatisticsRow> &rows, bool withAmount) {
     qint64 books = 0;
@@ -46,14 +46,23 @@ QString purchaseSummary(const CollectionStatistics &figures, const QList<Statist
 
 // Without a year every book counts here, dated or not; within a year only the dated ones can.
 QString rankedSummary(const CollectionStatistics &figures, const QList<StatisticsRow> &rows) {
-    qint64 all = 0;
+    qint64 all = figures.boughtUndated.books;
     for (const StatisticsRow &row : figures.boughtPerYear)
         all += row.books;
     qint64 shown = 0;
-    for (const StatisticsRow &row : rows)
-        shown += row.books;
-    return totalOf(rows, true) +
-           (shown < all + figures.boughtUndated.books ? undatedPurchases(figures) : QString());
+    qint64 left = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        (i < RankedBars ? shown : left) += rows[i].books;
+    QString text = totalOf(rows, true);
+    if (shown + left < all)
+        text += undatedPurchases(figures);
+    if (rows.size() > RankedBars)
+        text +=
+            QStringLiteral("\nグラフには多い順に %1 件を示しています（ほか %2 件・%3 冊は表に）。")
+                .arg(RankedBars)
+                .arg(rows.size() - RankedBars)
+                .arg(figure(left));
+    return text;
 }
 
 QString finishedSummary(const CollectionStatistics &figures, const QList<StatisticsRow> &rows) {
@@ -72,18 +81,9 @@ QString unreadSummary(const CollectionStatistics &, const QList<StatisticsRow> &
     return text;
 }
 
-// The largest names alone, the rest as one bar, so a long tail of shops stays readable.
+// Only the largest names are drawn: a bar for the rest together would dwarf them all.
 QList<StatisticsRow> rankedHead(const QList<StatisticsRow> &rows) {
-    if (rows.size() <= RankedBars)
-        return rows;
-    QList<StatisticsRow> head = rows.first(RankedBars - 1);
-    StatisticsRow rest{QStringLiteral("その他"), 0, 0};
-    for (const StatisticsRow &row : rows.sliced(RankedBars - 1)) {
-        rest.books += row.books;
-        rest.amount += row.amount;
-    }
-    head << rest;
-    return head;
+    return rows.size() <= RankedBars ? rows : rows.first(RankedBars);
 }
 
 qreal measured(const StatisticsRow &row, Measure measure) {

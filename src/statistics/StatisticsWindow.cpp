@@ -75,7 +75,6 @@ StatisticsWindow::StatisticsWindow(QWidget *parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
-    m_table->horizontalHeader()->setStretchLastSection(true);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("lblSummary"));
     m_summary->setAccessibleName(QStringLiteral("合計"));
@@ -113,7 +112,7 @@ StatisticsWindow::StatisticsWindow(QWidget *parent)
     splitter->addWidget(figures);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({660, 320});
+    splitter->setSizes({720, 260});
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_status, 1);
@@ -211,6 +210,7 @@ void StatisticsWindow::fillFigures(const QList<StatisticsRow> &rows, bool withAm
             m_table->setItem(i, 2, figureItem(rows[i].amount));
     }
     m_table->resizeColumnsToContents();
+    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
 void StatisticsWindow::choosePng() {
