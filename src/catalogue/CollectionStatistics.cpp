@@ -208,10 +208,8 @@ public:
 private:
     static constexpr qint64 NoCategory = std::numeric_limits<qint64>::min();
 
-    // Restore pads texts with blanks: 「駅前書店   」 is 「駅前書店」.
+    // Blanks are trimmed when the rows are ranked, once per shop rather than once per book.
     StatisticsRow &shop(QByteArrayView name) {
-        while (!name.isEmpty() && name.back() == ' ')
-            name.chop(1);
         auto it = m_shops.find(QByteArray::fromRawData(name.data(), name.size()));
         if (it == m_shops.end())
             it = m_shops.insert(name.toByteArray(), {});
