@@ -146,7 +146,8 @@ struct CatalogueIndex {
             masters[i].read(handle, MasterLists[i]);
         sqlite::Statement books(
             handle,
-            QStringLiteral("SELECT rowid, [題名], [ｼﾘｰｽﾞ], [著者NO], SEQNO FROM BOOK ORDER BY rowid"),
+            QStringLiteral(
+                "SELECT rowid, [題名], [ｼﾘｰｽﾞ], [著者NO], SEQNO FROM BOOK ORDER BY rowid"),
             catalogueUnreadable());
         int result;
         while ((result = books.step()) == SQLITE_ROW) {
@@ -274,9 +275,8 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
             plan.lookAlikes.append({i, *byIsbn, IntakeLookAlike::Reason::SameIsbn});
             continue;
         }
-        const auto byTitle =
-            catalogue.titles.constFind(
-                sameBookKey(book.title, book.volume, book.seqNo.value_or(0), book.author));
+        const auto byTitle = catalogue.titles.constFind(
+            sameBookKey(book.title, book.volume, book.seqNo.value_or(0), book.author));
         if (byTitle != catalogue.titles.constEnd())
             plan.lookAlikes.append({i, *byTitle, IntakeLookAlike::Reason::SameTitle});
     }

@@ -28,9 +28,9 @@ QString originText(Origin origin) {
 }
 
 StoredReadings::Reading readingAt(sqlite3_stmt *statement, int column) {
-    return {sqlite::columnText(statement, column), sqlite::columnText(statement, column + 1) == owntables::OriginUser
-                                         ? Origin::User
-                                         : Origin::Suggested};
+    return {sqlite::columnText(statement, column),
+            sqlite::columnText(statement, column + 1) == owntables::OriginUser ? Origin::User
+                                                                               : Origin::Suggested};
 }
 
 void bindText(sqlite3_stmt *statement, int index, const QString &value) {

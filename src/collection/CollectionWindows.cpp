@@ -5,6 +5,7 @@
 #include "collection/BookDetailsPanel.h"
 #include "collection/IsbnSearchWindow.h"
 #include "collection/KanaIndexWindow.h"
+#include "collection/SeriesWindow.h"
 #include "db/RecordSet.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataSource.h"
@@ -116,6 +117,7 @@ void registerCollectionWindows() {
     registry.registerFactory(windows::BookDetails, [] { return new BookDetailsPanel; });
     registry.registerFactory(windows::KanaIndex, [] { return new KanaIndexWindow; });
     registry.registerFactory(windows::IsbnSearch, [] { return new IsbnSearchWindow; });
+    registry.registerFactory(windows::SeriesList, [] { return new SeriesWindow; });
     registry.registerAction(windows::CopyIsbns, collection::copyIsbnsFromNumbersConfirmed);
 }
 

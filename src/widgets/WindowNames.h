@@ -37,6 +37,7 @@ inline const QString IsbnSearch = QStringLiteral("ISBNKENSAKU");
 // An action of the collection menu, without a window (WindowRegistry::run).
 inline const QString CopyIsbns = QStringLiteral("ISBNCOPY");
 inline const QString ShelfScan = QStringLiteral("TANAYOMI");
+inline const QString SeriesList = QStringLiteral("SHIRIIZU");
 inline const QString Statistics = QStringLiteral("TOUKEI");
 
 } // namespace hondana::windows

@@ -26,8 +26,7 @@ private Q_SLOTS:
         test::row("folded title, volume and author", u8("ｎａｒｕｔｏ "), u8("１"), 1,
                   u8("きしもと"), QString(), 0ll, 2ll);
         test::row("another volume", u8("NARUTO"), u8("1"), 2, u8("キシモト"), QString(), 0ll, 0ll);
-        test::row("another author", u8("NARUTO"), u8("1"), 1, u8("夏目漱石"), QString(), 0ll,
-                  0ll);
+        test::row("another author", u8("NARUTO"), u8("1"), 1, u8("夏目漱石"), QString(), 0ll, 0ll);
         test::row("the volume a copy began from", u8("NARUTO"), u8("1"), 1, u8("キシモト"),
                   QString(), 2ll, 4ll);
         test::row("no author", u8("むめい"), QString(), 0, QString(), QString(), 0ll, 3ll);
@@ -37,7 +36,8 @@ private Q_SLOTS:
         test::DataFolder folder;
         test::makeCatalogue(folder.path(), 0);
         test::SqlFile(folder.filePath("TOSHO.MDB"))
-            .exec(u8("INSERT INTO CHOSHA (著者NO, 著者名) VALUES (9001, '夏目漱石'), (9002, 'キシモト  '), "
+            .exec(u8("INSERT INTO CHOSHA (著者NO, 著者名) VALUES (9001, '夏目漱石'), (9002, "
+                     "'キシモト  '), "
                      "(9003, 'ｷｼﾓﾄ');"
                      "INSERT INTO BOOK (rowid, 題名, ｼﾘｰｽﾞ, SEQNO, 著者NO) VALUES "
                      "(1, 'こころ', NULL, 1, 9001), (2, 'NARUTO', '1', 1, 9002), (3, 'ムメイ', "
@@ -45,8 +45,12 @@ private Q_SLOTS:
         Connection connection(QStringLiteral("Data Source=TOSHO.MDB;"), folder.path());
         connection.open();
         StoredIsbns(connection).store(1, Isbn::fromText(u8("978-4-10-101013-7")));
-        BookIdentity book{test::text("title"), test::text("volume"), test::cell<int>("seqNo"),
-                          test::text("author"), Isbn::fromText(test::text("isbn")), {}};
+        BookIdentity book{test::text("title"),
+                          test::text("volume"),
+                          test::cell<int>("seqNo"),
+                          test::text("author"),
+                          Isbn::fromText(test::text("isbn")),
+                          {}};
         const qint64 ignored = test::cell<qint64>("ignored");
         const std::optional<OwnedCopy> copy =
             findOwnedCopy(connection, book, ignored ? QList<qint64>{ignored} : QList<qint64>{});
