@@ -62,6 +62,24 @@ QStringList statements() {
         QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_isbn ON %1 (isbn)").arg(BookIsbnTable),
         deleteTrigger(BookIsbnTable, QStringLiteral("BOOK"),
                       BookIsbnTable + QStringLiteral(" WHERE book_rowid = old.rowid")),
+        // Version 3: loans.
+        // Dates are ISO text, which date() gives back unchanged only when it is a real date; a
+        // loan is never returned or due before it began.
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, book_rowid INTEGER NOT NULL, "
+            "borrower TEXT NOT NULL CHECK (trim(borrower) <> ''), lent_on TEXT NOT NULL CHECK "
+            "(date(lent_on) IS lent_on), due_on TEXT CHECK (due_on IS NULL OR (date(due_on) IS "
+            "due_on AND due_on >= lent_on)), returned_on TEXT CHECK (returned_on IS NULL OR "
+            "(date(returned_on) IS returned_on AND returned_on >= lent_on))) STRICT")
+            .arg(LoanTable),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_book ON %1 (book_rowid)").arg(LoanTable),
+        // Also what finds the books out now: only the loans not returned are in it.
+        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1_open ON %1 (book_rowid) WHERE "
+                       "returned_on IS NULL")
+            .arg(LoanTable),
+        deleteTrigger(LoanTable, QStringLiteral("BOOK"),
+                      LoanTable + QStringLiteral(" WHERE book_rowid = old.rowid")),
+        // End of version 3: loans.
         QStringLiteral("DELETE FROM %1").arg(VersionTable),
         QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
     };

@@ -14,7 +14,7 @@ struct sqlite3;
 namespace hondana::owntables {
 
 // The version of our tables' layout, kept in VersionTable.
-inline constexpr int Version = 2;
+inline constexpr int Version = 3;
 
 inline const QString VersionTable = QStringLiteral("hondana_version");
 // One reading per book: book_rowid (BOOK's rowid), reading, origin.
@@ -25,8 +25,14 @@ inline const QString NameReadingTable = QStringLiteral("name_reading");
 // One ISBN per book (since version 2): book_rowid, isbn (the 13 digits of ISBN-13).
 inline const QString BookIsbnTable = QStringLiteral("book_isbn");
 
+// The books lent (since version 3): id, book_rowid, borrower (as typed), lent_on, due_on and
+// returned_on (ISO dates; due_on and returned_on NULL when none). A book has at most one loan
+// not returned.
+inline const QString LoanTable = QStringLiteral("loan");
+
 // Every table of ours that holds data (all but the version), for what empties them all.
-inline const QStringList DataTables = {TitleReadingTable, NameReadingTable, BookIsbnTable};
+inline const QStringList DataTables = {TitleReadingTable, NameReadingTable, BookIsbnTable,
+                                       LoanTable};
 
 // What `origin` holds: a reading the user typed or confirmed, or one the program suggested.
 inline const QString OriginUser = QStringLiteral("user");

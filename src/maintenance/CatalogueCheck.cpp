@@ -192,6 +192,11 @@ void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &repor
                        QStringLiteral("FROM %1 r WHERE NOT EXISTS (SELECT 1 FROM BOOK b WHERE "
                                       "b.rowid = r.book_rowid)")
                            .arg(owntables::BookIsbnTable)});
+    if (owntables::hasTable(handle, owntables::LoanTable))
+        owners.append({"貸出の記録", "BOOK", "本",
+                       QStringLiteral("FROM %1 r WHERE NOT EXISTS (SELECT 1 FROM BOOK b WHERE "
+                                      "b.rowid = r.book_rowid)")
+                           .arg(owntables::LoanTable)});
     for (const Owner &owner : owners) {
         const qint64 rows = checker.count(QStringLiteral("SELECT count(*) ") + owner.rows);
         if (rows == 0)
@@ -204,6 +209,28 @@ void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &repor
                  .arg(u(owner.table), u(owner.what)),
              QStringLiteral("バックアップしてから復元すると、その行は取り除かれます。")});
     }
+}
+
+// The loan table's own checks hold what this program writes; another program, or SQLite told to
+// ignore them, may have written what they refuse.
+void checkLoanDates(sqlite3 *handle, Checker &checker, CatalogueCheckReport &report) {
+    if (!owntables::hasTable(handle, owntables::LoanTable))
+        return;
+    const auto notDate = [](const char *column) {
+        return QStringLiteral("(%1 IS NOT NULL AND (date(%1) IS NOT %1 OR %1 < lent_on))")
+            .arg(QLatin1StringView(column));
+    };
+    const qint64 loans = checker.count(
+        QStringLiteral("SELECT count(*) FROM %1 WHERE date(lent_on) IS NOT lent_on OR %2 OR %3")
+            .arg(owntables::LoanTable, notDate("due_on"), notDate("returned_on")));
+    if (loans == 0)
+        return;
+    report.problems.append(
+        {QStringLiteral("貸出の記録 %1 件の日付が正しくありません（日付でないか、貸出日より前に"
+                        "返却または返却予定になっています）。")
+             .arg(loans),
+         QStringLiteral(
+             "バックアップしてから復元すると、その記録は取り分けたファイルに移ります。")});
 }
 
 // Not a fault of the file: numbers the ISBN field could hold, which one command copies there.
@@ -256,6 +283,7 @@ CatalogueCheckReport checkCatalogue(const QString &connectionString, const QStri
     checkUnnumberedRows(checker, report);
     checkStamps(checker, report);
     checkOwnRows(handle, checker, report);
+    checkLoanDates(handle, checker, report);
     checkIsbnsInNumbers(connection, report);
     return report;
 }

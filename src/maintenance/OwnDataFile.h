@@ -13,7 +13,7 @@
 // position in it and a digest of the record's bytes; restore attaches a line only where both
 // still match. The format is UTF-8 text, one line per piece of data, lines ending in LF:
 //
-//   HONDANA-OWN-DATA<TAB>2
+//   HONDANA-OWN-DATA<TAB>3
 //   <.DAT file><TAB><position><TAB><digest><TAB><kind><TAB><value>...
 //
 // position is the 1-based record number in the .DAT file; digest the XXH3 128-bit hash of the
@@ -22,17 +22,21 @@
 //   "reading" (lines of any of the three files): the reading and its origin, "user" or
 //             "suggested";
 //   "isbn"    (BOOK.DAT lines; written since our tables' second version, within this file's
-//             version 2): the 13 digits of the book's ISBN-13.
+//             version 2): the 13 digits of the book's ISBN-13;
+//   "loan"    (BOOK.DAT lines; since version 3, one line per lending of the book): the borrower,
+//             the date lent, the date due and the date returned, as YYYY-MM-DD, the last two
+//             empty when none.
 // A line of a kind the reader does not know is kept with the lines it cannot attach. Tabs, line
 // breaks and backslashes in a value are written as \t, \n, \r and \\.
 namespace hondana::owndatafile {
 
 inline const QString FileName = QStringLiteral("HONDANA.DAT");
 // The version written; every version from OldestVersion on is read.
-inline constexpr int Version = 2;
+inline constexpr int Version = 3;
 inline constexpr int OldestVersion = 1;
 inline const QString ReadingKind = QStringLiteral("reading");
 inline const QString IsbnKind = QStringLiteral("isbn");
+inline const QString LoanKind = QStringLiteral("loan");
 
 // The .DAT files whose records can carry our data, in the order backup and restore go through
 // them.
@@ -56,6 +60,10 @@ bool splitLine(QByteArrayView text, LineFields &fields);
 // The values, unescaped, into `values` (whose buffers are reused); false for an escape that is
 // none of ours or a value that is no UTF-8.
 bool decodeValues(QByteArrayView escaped, QList<QByteArray> &values);
+
+// Whether the values of a "loan" line are one restore can store: a borrower that is not blank,
+// a real lending date, and a due and a return date each empty or real and not before it.
+bool isLoanLine(const QList<QByteArray> &values);
 
 // Walks the lines of a file of ours after its header, never holding more than the bytes given.
 class LineReader {

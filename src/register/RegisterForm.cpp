@@ -149,6 +149,7 @@ QList<MenuTitle> buildMenuBar() {
           command("ISBNCOPY", "管理番号から ISBN を写す(&N)...", Opening::Action,
                   windows::CopyIsbns),
           command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan),
+          command("KASHIDASHII", "貸出一覧(&L)", Opening::Alongside, windows::Loans),
           command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
                   windows::Import)}},
     };

@@ -37,5 +37,6 @@ inline const QString IsbnSearch = QStringLiteral("ISBNKENSAKU");
 // An action of the collection menu, without a window (WindowRegistry::run).
 inline const QString CopyIsbns = QStringLiteral("ISBNCOPY");
 inline const QString ShelfScan = QStringLiteral("TANAYOMI");
+inline const QString Loans = QStringLiteral("KASHIDASHI");
 
 } // namespace hondana::windows

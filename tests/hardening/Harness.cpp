@@ -103,15 +103,18 @@ ChildRun traced(const QStringList &straceArguments, const QString &program,
 void prepareCatalogue(const QString &folder, int books, bool currentVersion) {
     test::makeCatalogue(folder, books);
     const QDir dir(folder);
-    // Readings and ISBNs of our own for some books and an author, so every operation carries
-    // them too.
+    // Readings, ISBNs and loans (out and back) of our own for some books and an author, so every
+    // operation carries them too.
     test::SqlFile(dir.filePath(files::Catalogue))
         .exec(
             "INSERT INTO title_reading (book_rowid, reading, origin) SELECT rowid, 'ヨミ', 'user' "
             "FROM BOOK WHERE rowid % 3 = 1; INSERT INTO name_reading (master, master_rowid, "
             "reading, origin) SELECT 'CHOSHA', rowid, 'チョシャ', 'suggested' FROM CHOSHA "
             "WHERE rowid = 1; INSERT INTO book_isbn (book_rowid, isbn) SELECT rowid, "
-            "'9784101010014' FROM BOOK WHERE rowid % 3 = 2");
+            "'9784101010014' FROM BOOK WHERE rowid % 3 = 2; INSERT INTO loan (book_rowid, "
+            "borrower, lent_on, due_on, returned_on) SELECT rowid, '借り手', '2026-10-01', "
+            "'2026-10-15', CASE WHEN rowid % 2 THEN NULL ELSE '2026-10-20' END FROM BOOK WHERE "
+            "rowid % 3 = 0");
     QFile::remove(dir.filePath(files::VersionDatabase));
     if (currentVersion &&
         !QFile::copy(dir.filePath(files::VersionTemplate), dir.filePath(files::VersionDatabase)))
@@ -135,7 +138,7 @@ QByteArray catalogueDigest(const QString &path) {
         }
     }
     hash.addData(file.value("SELECT count(*) > 0 FROM DOUI").toByteArray());
-    for (const QString &table : QStringList{"title_reading", "name_reading", "book_isbn"}) {
+    for (const QString &table : QStringList{"title_reading", "name_reading", "book_isbn", "loan"}) {
         if (file.value(u8("SELECT count(*) FROM sqlite_schema WHERE name = '%1'").arg(table))
                 .toInt() == 0)
             continue;

@@ -2,9 +2,12 @@
 // asks for the agreement, accepts it the way the agreement screen does: the first acceptance, or
 // the version upgrade of an earlier release's catalogue. The crash tests kill it at the steps of
 // both. With "enter-masters" it enters an author and a publisher in their lists as the register's
-// fill from a look-up does, which no command of hondana-admin does.
+// fill from a look-up does, which no command of hondana-admin does. With "lend" and "return" it
+// lends the first book or takes it back as the details panel does; run again after a crash, each
+// does only what is left to do, as the user would.
 #include "base/Failure.h"
 #include "catalogue/BookIntake.h"
+#include "catalogue/BookLoans.h"
 #include "core/AgreementAcceptance.h"
 #include "core/DataFolderLock.h"
 #include "core/Startup.h"
@@ -27,6 +30,18 @@ int main(int argc, char *argv[]) {
             book.authorReading = QStringLiteral("アタラシイ チョシャ");
             book.publisher = QStringLiteral("新しい発行所");
             hondana::BookIntake(connection).enterMasters(book);
+            return 0;
+        }
+        const QString mode = app.arguments().value(1);
+        if (mode == QLatin1String("lend") || mode == QLatin1String("return")) {
+            hondana::Connection connection(hondana::CatalogueLinkConnection);
+            connection.open();
+            hondana::BookLoans loans(connection);
+            const std::optional<hondana::Loan> open = loans.openLoanOf(1);
+            if (mode == QLatin1String("lend") && !open)
+                loans.lend(1, QStringLiteral("山田"), QDate(2026, 11, 1));
+            if (mode == QLatin1String("return") && open)
+                loans.giveBack(open->id, QDate(2026, 11, 20));
             return 0;
         }
         if (hondana::decideFirstWindow() == hondana::FirstWindow::MainMenu) {
