@@ -63,15 +63,14 @@ QStringList statements() {
         deleteTrigger(BookIsbnTable, QStringLiteral("BOOK"),
                       BookIsbnTable + QStringLiteral(" WHERE book_rowid = old.rowid")),
         // Version 3: loans.
-        // Dates are ISO text, which date() gives back unchanged only when it is a real date; a
-        // loan is never returned or due before it began.
+        // A loan is never returned or due before it began.
         QStringLiteral(
             "CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, book_rowid INTEGER NOT NULL, "
             "borrower TEXT NOT NULL CHECK (trim(borrower) <> ''), lent_on TEXT NOT NULL CHECK "
-            "(date(lent_on) IS lent_on), due_on TEXT CHECK (due_on IS NULL OR (date(due_on) IS "
-            "due_on AND due_on >= lent_on)), returned_on TEXT CHECK (returned_on IS NULL OR "
-            "(date(returned_on) IS returned_on AND returned_on >= lent_on))) STRICT")
-            .arg(LoanTable),
+            "(%2), due_on TEXT CHECK (due_on IS NULL OR (%3 AND due_on >= lent_on)), returned_on "
+            "TEXT CHECK (returned_on IS NULL OR (%4 AND returned_on >= lent_on))) STRICT")
+            .arg(LoanTable, isRealDate(QStringLiteral("lent_on")),
+                 isRealDate(QStringLiteral("due_on")), isRealDate(QStringLiteral("returned_on"))),
         QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_book ON %1 (book_rowid)").arg(LoanTable),
         // Also what finds the books out now: only the loans not returned are in it.
         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1_open ON %1 (book_rowid) WHERE "
@@ -83,6 +82,11 @@ QStringList statements() {
         QStringLiteral("DELETE FROM %1").arg(VersionTable),
         QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
     };
+}
+
+// A modifier makes date() go through the calendar: alone it gives '2026-02-30' back as it is.
+QString isRealDate(const QString &column) {
+    return QStringLiteral("date(%1, '+0 days') IS %1").arg(column);
 }
 
 bool present(sqlite3 *handle) {

@@ -216,13 +216,14 @@ void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &repor
 void checkLoanDates(sqlite3 *handle, Checker &checker, CatalogueCheckReport &report) {
     if (!owntables::hasTable(handle, owntables::LoanTable))
         return;
-    const auto notDate = [](const char *column) {
-        return QStringLiteral("(%1 IS NOT NULL AND (date(%1) IS NOT %1 OR %1 < lent_on))")
-            .arg(QLatin1StringView(column));
+    const auto notDate = [](const QString &column) {
+        return QStringLiteral("(%1 IS NOT NULL AND (NOT (%2) OR %1 < lent_on))")
+            .arg(column, owntables::isRealDate(column));
     };
     const qint64 loans = checker.count(
-        QStringLiteral("SELECT count(*) FROM %1 WHERE date(lent_on) IS NOT lent_on OR %2 OR %3")
-            .arg(owntables::LoanTable, notDate("due_on"), notDate("returned_on")));
+        QStringLiteral("SELECT count(*) FROM %1 WHERE NOT (%2) OR %3 OR %4")
+            .arg(owntables::LoanTable, owntables::isRealDate(QStringLiteral("lent_on")),
+                 notDate(QStringLiteral("due_on")), notDate(QStringLiteral("returned_on"))));
     if (loans == 0)
         return;
     report.problems.append(
