@@ -24,6 +24,12 @@ QString fileName(sqlite3 *handle) {
     return QFileInfo(QString::fromUtf8(sqlite3_db_filename(handle, "main"))).fileName();
 }
 
+// That `column` holds a real date as YYYY-MM-DD text. A modifier makes date() go through the
+// calendar: alone it gives '2026-02-30' back as it is.
+QString isRealDate(const QString &column) {
+    return QStringLiteral("date(%1, '+0 days') IS %1").arg(column);
+}
+
 int storedVersion(sqlite3 *handle, const QString &context) {
     sqlite::Statement query(handle, QStringLiteral("SELECT max(version) FROM %1").arg(VersionTable),
                             context);
@@ -82,11 +88,6 @@ QStringList statements() {
         QStringLiteral("DELETE FROM %1").arg(VersionTable),
         QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
     };
-}
-
-// A modifier makes date() go through the calendar: alone it gives '2026-02-30' back as it is.
-QString isRealDate(const QString &column) {
-    return QStringLiteral("date(%1, '+0 days') IS %1").arg(column);
 }
 
 bool present(sqlite3 *handle) {

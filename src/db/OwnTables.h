@@ -43,9 +43,6 @@ inline const QString OriginSuggested = QStringLiteral("suggested");
 // written.
 QStringList statements();
 
-// The SQL condition that `column` holds a real date as YYYY-MM-DD text.
-QString isRealDate(const QString &column);
-
 // Whether the catalogue open on `handle` has our tables.
 bool present(sqlite3 *handle);
 // Whether it has the table `name`: a catalogue of an older layout lacks the later tables, and

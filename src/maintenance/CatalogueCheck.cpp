@@ -211,29 +211,6 @@ void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &repor
     }
 }
 
-// The loan table's own checks hold what this program writes; another program, or SQLite told to
-// ignore them, may have written what they refuse.
-void checkLoanDates(sqlite3 *handle, Checker &checker, CatalogueCheckReport &report) {
-    if (!owntables::hasTable(handle, owntables::LoanTable))
-        return;
-    const auto notDate = [](const QString &column) {
-        return QStringLiteral("(%1 IS NOT NULL AND (NOT (%2) OR %1 < lent_on))")
-            .arg(column, owntables::isRealDate(column));
-    };
-    const qint64 loans = checker.count(
-        QStringLiteral("SELECT count(*) FROM %1 WHERE NOT (%2) OR %3 OR %4")
-            .arg(owntables::LoanTable, owntables::isRealDate(QStringLiteral("lent_on")),
-                 notDate(QStringLiteral("due_on")), notDate(QStringLiteral("returned_on"))));
-    if (loans == 0)
-        return;
-    report.problems.append(
-        {QStringLiteral("貸出の記録 %1 件の日付が正しくありません（日付でないか、貸出日より前に"
-                        "返却または返却予定になっています）。")
-             .arg(loans),
-         QStringLiteral(
-             "バックアップしてから復元すると、その記録は取り分けたファイルに移ります。")});
-}
-
 // Not a fault of the file: numbers the ISBN field could hold, which one command copies there.
 void checkIsbnsInNumbers(Connection &connection, CatalogueCheckReport &report) {
     const QList<IsbnInNumbers> found = findIsbnsInNumbers(connection);
@@ -284,7 +261,6 @@ CatalogueCheckReport checkCatalogue(const QString &connectionString, const QStri
     checkUnnumberedRows(checker, report);
     checkStamps(checker, report);
     checkOwnRows(handle, checker, report);
-    checkLoanDates(handle, checker, report);
     checkIsbnsInNumbers(connection, report);
     return report;
 }
