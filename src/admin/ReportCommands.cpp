@@ -88,12 +88,8 @@ int runMissing(const Invocation &call) {
         const QList<int> missing = series.missing();
         if (missing.isEmpty())
             continue;
-        QStringList owned{volumeRanges(series.owned)};
-        owned << series.designations;
-        owned.removeAll(QString());
-        print(stdout,
-              QStringLiteral("%1\t%2\t%3")
-                  .arg(series.title, owned.join(QStringLiteral(", ")), volumeRanges(missing)));
+        print(stdout, QStringLiteral("%1\t%2\t%3")
+                          .arg(series.title, series.ownedText(), volumeRanges(missing)));
     }
     return Success;
 }

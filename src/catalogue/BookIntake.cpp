@@ -3,6 +3,7 @@
 #include "base/ChunkedWork.h"
 #include "base/Failure.h"
 #include "base/FaultPoint.h"
+#include "catalogue/OwnedCopies.h"
 #include "catalogue/ReadingText.h"
 #include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
@@ -89,15 +90,6 @@ QString nameKey(const QString &name) {
     return folding::folded(withoutTrailingBlanks(name));
 }
 
-QString titleKey(const QString &title, const QString &volume, const QString &author) {
-    return nameKey(title) + QChar(0x1f) + nameKey(volume) + QChar(0x1f) + nameKey(author);
-}
-
-QString storedText(sqlite3_stmt *statement, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                             sqlite3_column_bytes(statement, column));
-}
-
 QString catalogueUnreadable() {
     return QStringLiteral("目録を読めません");
 }
@@ -129,7 +121,7 @@ struct MasterIndex {
         int result;
         while ((result = query.step()) == SQLITE_ROW) {
             const qint64 number = sqlite3_column_int64(query.get(), 0);
-            const QString name = storedText(query.get(), 1);
+            const QString name = sqlite::columnText(query.get(), 1);
             highest = qMax(highest, number);
             if (!names.contains(number))
                 names.insert(number, name);
@@ -154,7 +146,8 @@ struct CatalogueIndex {
             masters[i].read(handle, MasterLists[i]);
         sqlite::Statement books(
             handle,
-            QStringLiteral("SELECT rowid, [題名], [ｼﾘｰｽﾞ], [著者NO] FROM BOOK ORDER BY rowid"),
+            QStringLiteral(
+                "SELECT rowid, [題名], [ｼﾘｰｽﾞ], [著者NO], SEQNO FROM BOOK ORDER BY rowid"),
             catalogueUnreadable());
         int result;
         while ((result = books.step()) == SQLITE_ROW) {
@@ -163,7 +156,8 @@ struct CatalogueIndex {
                     ? QString()
                     : masters[0].names.value(sqlite3_column_int64(books.get(), 3));
             const QString key =
-                titleKey(storedText(books.get(), 1), storedText(books.get(), 2), author);
+                sameBookKey(sqlite::columnText(books.get(), 1), sqlite::columnText(books.get(), 2),
+                            sqlite3_column_int(books.get(), 4), author);
             if (!titles.contains(key))
                 titles.insert(key, sqlite3_column_int64(books.get(), 0));
             ++bookCount;
@@ -281,8 +275,8 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
             plan.lookAlikes.append({i, *byIsbn, IntakeLookAlike::Reason::SameIsbn});
             continue;
         }
-        const auto byTitle =
-            catalogue.titles.constFind(titleKey(book.title, book.volume, book.author));
+        const auto byTitle = catalogue.titles.constFind(
+            sameBookKey(book.title, book.volume, book.seqNo.value_or(0), book.author));
         if (byTitle != catalogue.titles.constEnd())
             plan.lookAlikes.append({i, *byTitle, IntakeLookAlike::Reason::SameTitle});
     }

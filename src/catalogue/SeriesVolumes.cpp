@@ -19,11 +19,6 @@ namespace hondana {
 
 namespace {
 
-QString columnText(sqlite3_stmt *statement, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                             sqlite3_column_bytes(statement, column));
-}
-
 std::optional<int> columnNumber(sqlite3_stmt *statement, int column) {
     if (sqlite3_column_type(statement, column) == SQLITE_NULL)
         return std::nullopt;
@@ -53,6 +48,13 @@ QList<int> Series::missing() const {
             lacking << volume;
     }
     return lacking;
+}
+
+QString Series::ownedText() const {
+    QStringList parts{volumeRanges(owned)};
+    parts << designations;
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(", "));
 }
 
 QString volumeRanges(const QList<int> &volumes) {
@@ -88,19 +90,19 @@ QList<Series> readSeries(Connection &connection) {
     int result;
     while ((result = books.step()) == SQLITE_ROW) {
         sqlite3_stmt *row = books.get();
-        const QString title = columnText(row, 1).trimmed();
+        const QString title = sqlite::columnText(row, 1).trimmed();
         const QString key = folding::folded(title);
         if (key.isEmpty())
             continue;
         qsizetype &at = byTitle[key];
         if (at == 0) {
-            all.append({title, columnText(row, 5), {}, {}, 0, {}});
+            all.append({title, sqlite::columnText(row, 5), {}, {}, 0, {}});
             volumes.append(QList<Volume>());
             at = all.size();
         }
         Series &series = all[at - 1];
         series.total = std::max(series.total, columnNumber(row, 4).value_or(0));
-        const QString designation = columnText(row, 2).trimmed();
+        const QString designation = sqlite::columnText(row, 2).trimmed();
         std::optional<int> number = columnNumber(row, 3);
         if (!number || *number <= 0)
             number = designatedNumber(designation);
@@ -119,7 +121,8 @@ QList<Series> readSeries(Connection &connection) {
         });
         Series series = all[s];
         for (const Volume &volume : std::as_const(ofSeries)) {
-            series.books << volume.book;
+            series.books.append({volume.book, volume.number ? QString::number(*volume.number)
+                                                            : volume.designation});
             if (volume.number) {
                 if (series.owned.isEmpty() || series.owned.last() != *volume.number)
                     series.owned << *volume.number;

@@ -27,15 +27,10 @@ QString originText(Origin origin) {
     return origin == Origin::User ? owntables::OriginUser : owntables::OriginSuggested;
 }
 
-QString text(sqlite3_stmt *statement, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                             sqlite3_column_bytes(statement, column));
-}
-
 StoredReadings::Reading readingAt(sqlite3_stmt *statement, int column) {
-    return {text(statement, column), text(statement, column + 1) == owntables::OriginUser
-                                         ? Origin::User
-                                         : Origin::Suggested};
+    return {sqlite::columnText(statement, column),
+            sqlite::columnText(statement, column + 1) == owntables::OriginUser ? Origin::User
+                                                                               : Origin::Suggested};
 }
 
 void bindText(sqlite3_stmt *statement, int index, const QString &value) {
@@ -191,7 +186,7 @@ QList<StoredReadings::Unread> readUnread(sqlite3 *handle, const Target &target) 
     QList<StoredReadings::Unread> unread;
     int result;
     while ((result = query.step()) == SQLITE_ROW)
-        unread.append({sqlite3_column_int64(query.get(), 0), text(query.get(), 1)});
+        unread.append({sqlite3_column_int64(query.get(), 0), sqlite::columnText(query.get(), 1)});
     if (sqlite::Statement::failed(result))
         throw Failure(cannotRead() + QStringLiteral(": ") + sqlite::lastError(handle));
     return unread;

@@ -1,5 +1,6 @@
 #include "collection/BookDetailsPanel.h"
 
+#include "catalogue/OwnedCopies.h"
 #include "catalogue/ReadingSuggester.h"
 #include "catalogue/ReadingText.h"
 #include "catalogue/StoredIsbns.h"
@@ -161,7 +162,8 @@ void BookDetailsPanel::attachToRegister() {
         RecordSet *set = &m_books->recordSet();
         // The reading is written after the book's row, in its transaction, with its rowid: a new
         // book's reading too.
-        set->setCompanion({[this] { return pending(); }, [this](qint64 rowId) { store(rowId); }});
+        set->setCompanion({[this] { return pending(); }, [this](qint64 rowId) { store(rowId); },
+                           [this](const QString &name) { return companionValue(name); }});
         connect(set, &RecordSet::rowChanged, this, &BookDetailsPanel::bookSaved);
         connect(set, &RecordSet::moveComplete, this, &BookDetailsPanel::showCurrentBook);
         connect(set, &RecordSet::rowsReset, this, &BookDetailsPanel::showCurrentBook);
@@ -467,6 +469,13 @@ void BookDetailsPanel::commitEdit() {
 
 StoredReadings::Origin BookDetailsPanel::origin() const {
     return m_userOwned ? StoredReadings::Origin::User : StoredReadings::Origin::Suggested;
+}
+
+QVariant BookDetailsPanel::companionValue(const QString &name) const {
+    if (name != BookIdentity::IsbnField)
+        return {};
+    const Isbn isbn = m_isbnEdited ? Isbn::fromText(m_isbn->text()) : m_storedIsbn;
+    return isbn.isEmpty() ? QVariant() : QVariant(isbn.digits());
 }
 
 void BookDetailsPanel::store(qint64 bookRowId) {

@@ -80,6 +80,7 @@ private:
     bool pending() const { return m_edited || m_isbnEdited; }
     // Writes what was edited as the book's, inside the book's save. Throws Failure.
     void store(qint64 bookRowId);
+    QVariant companionValue(const QString &name) const;
     void bookSaved();
     StoredReadings::Origin origin() const;
 

@@ -6,6 +6,7 @@
 #include "collection/IsbnSearchWindow.h"
 #include "collection/KanaIndexWindow.h"
 #include "collection/LoansWindow.h"
+#include "collection/SeriesWindow.h"
 #include "db/RecordSet.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/DataSource.h"
@@ -126,6 +127,7 @@ void registerCollectionWindows() {
     registry.registerFactory(windows::KanaIndex, [] { return new KanaIndexWindow; });
     registry.registerFactory(windows::IsbnSearch, [] { return new IsbnSearchWindow; });
     registry.registerFactory(windows::Loans, [] { return new LoansWindow; });
+    registry.registerFactory(windows::SeriesList, [] { return new SeriesWindow; });
     registry.registerAction(windows::CopyIsbns, collection::copyIsbnsFromNumbersConfirmed);
 }
 

@@ -570,6 +570,10 @@ void RecordSet::setCompanion(Companion companion) {
     d->companion = std::move(companion);
 }
 
+QVariant RecordSet::companionValue(const QString &name) const {
+    return d->companion.value ? d->companion.value(name) : QVariant();
+}
+
 qint64 RecordSet::currentRowId() const {
     if (!hasCurrent())
         return 0;

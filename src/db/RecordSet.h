@@ -118,11 +118,16 @@ public:
     // the current row is: after the row, in the same transaction, given the row's rowid. While
     // `hasChanges` says so, a save happens even when the row's own columns are unchanged.
     // `write` throws Failure to refuse; the row's write is undone too and stays pending.
+    // `value` answers a companion field by name as it will be saved, for save checks that look at
+    // the whole book.
     struct Companion {
         std::function<bool()> hasChanges;
         std::function<void(qint64 rowId)> write;
+        std::function<QVariant(const QString &name)> value;
     };
     void setCompanion(Companion companion);
+    // A null QVariant without a companion, or for a name it does not know.
+    QVariant companionValue(const QString &name) const;
 
 Q_SIGNALS:
     void willChangeRecord();

@@ -35,6 +35,12 @@ Version versionOf(sqlite3 *handle);
 // reason; a copy cut short is left for the caller to remove.
 void copyDatabase(sqlite3 *source, const QString &target, const Progress &progress = {});
 
+// A text column of the current row, as UTF-8 decoded; empty for null.
+inline QString columnText(sqlite3_stmt *statement, int column) {
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
+                             sqlite3_column_bytes(statement, column));
+}
+
 // One prepared statement, finalized on destruction.
 class Statement {
 public:

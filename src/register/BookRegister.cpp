@@ -1,5 +1,6 @@
 #include "register/BookRegister.h"
 
+#include "catalogue/OwnedCopies.h"
 #include "catalogue/VolumeCopy.h"
 #include "core/AppState.h"
 #include "db/ConnectionString.h"
@@ -143,6 +144,8 @@ BookRegister::BookRegister(QWidget *parent)
     connect(set, &RecordSet::moveComplete, this, &BookRegister::lockFieldsWithoutBook);
     connect(set, &RecordSet::rowsReset, this, &BookRegister::lockFieldsWithoutBook);
     connect(set, &RecordSet::rowRemoved, this, &BookRegister::lockFieldsWithoutBook);
+    connect(set, &RecordSet::moveComplete, this, [this] { m_copiedFrom = 0; });
+    set->setSaveCheck([this] { askBeforeAddingOwnedCopy(); });
     for (DataSource *source : std::as_const(m_lookupSources))
         source->refresh();
     m_books->refresh();
@@ -374,8 +377,23 @@ void BookRegister::copyBook() {
     runRecordCommand([this] {
         // What the user typed belongs to the book being copied.
         m_books->commitEdits();
+        const qint64 source = m_books->recordSet().currentRowId();
         copyAsNewVolume(m_books->recordSet());
+        m_copiedFrom = source;
     });
+}
+
+// A volume bought twice because nobody remembered having it: a new book the catalogue already
+// holds is saved only when the user says so. The volume a copy began from is another volume.
+void BookRegister::askBeforeAddingOwnedCopy() {
+    RecordSet &set = m_books->recordSet();
+    if (set.currentRowId() != 0)
+        return;
+    const BookIdentity book = identityOfCurrentBook(m_books->connection(), set);
+    const std::optional<OwnedCopy> owned =
+        findOwnedCopy(m_books->connection(), book, {m_copiedFrom});
+    if (owned && !MessageService::instance().confirm(owned->question(), Caption))
+        throw RefusedEdit(QStringLiteral("同じ本がもう登録されているため、保存しませんでした。"));
 }
 
 void BookRegister::deleteBook() {

@@ -64,6 +64,7 @@ private:
     void deleteBook();
     void closeFromButton();
     void lockFieldsWithoutBook();
+    void askBeforeAddingOwnedCopy();
 
     QMenuBar *m_menuBar = nullptr;
     DataSource *m_books = nullptr;
@@ -71,6 +72,8 @@ private:
     QHash<QString, DataSource *> m_lookupSources;
     QWidget *m_firstField = nullptr;
     bool m_shownOnce = false;
+    // The book a copy (コピー) began from, while the copy is the current, unsaved book.
+    qint64 m_copiedFrom = 0;
 };
 
 // Registers the register and the screens it opens, so the main menu and its menu bar find them.

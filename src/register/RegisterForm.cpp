@@ -151,7 +151,9 @@ QList<MenuTitle> buildMenuBar() {
           command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan),
           command("KASHIDASHII", "貸出一覧(&L)", Opening::Alongside, windows::Loans),
           command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
-                  windows::Import)}},
+                  windows::Import),
+          command("SHIRIIZUI", "シリーズと欠けている巻(&V)", Opening::Alongside,
+                  windows::SeriesList)}},
     };
 }
 

@@ -38,5 +38,6 @@ inline const QString IsbnSearch = QStringLiteral("ISBNKENSAKU");
 inline const QString CopyIsbns = QStringLiteral("ISBNCOPY");
 inline const QString ShelfScan = QStringLiteral("TANAYOMI");
 inline const QString Loans = QStringLiteral("KASHIDASHI");
+inline const QString SeriesList = QStringLiteral("SHIRIIZU");
 
 } // namespace hondana::windows

@@ -21,10 +21,7 @@ QList<int> numbers(const QString &written) {
 
 // A series as the command line writes it: title, owned volumes, missing ones.
 QString described(const Series &series) {
-    QStringList owned{volumeRanges(series.owned)};
-    owned << series.designations;
-    owned.removeAll(QString());
-    return series.title + u'|' + owned.join(u8(", ")) + u'|' + volumeRanges(series.missing());
+    return series.title + u'|' + series.ownedText() + u'|' + volumeRanges(series.missing());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "collection/KanaIndexWindow.h"
 #include "collection/LoanListModel.h"
 #include "collection/LoansWindow.h"
+#include "collection/SeriesWindow.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/RecordSet.h"
@@ -20,9 +21,12 @@
 #include "widgets/WindowRegistry.h"
 
 #include <QAbstractItemModelTester>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QListWidget>
 #include <QTabBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace hondana;
@@ -603,6 +607,37 @@ private Q_SLOTS:
         QCOMPARE(books->books()->recordSet().value("題名").toString(),
                  title.isEmpty() ? before : title);
         QCOMPARE(index.isNull(), cell<bool>("closed"));
+    }
+
+    // The series window lists the titles held in volumes, narrows to those with a gap, opens a
+    // volume in the register, and saves the next volume to buy of each as CSV.
+    void seriesWindowAnswersWhichVolumeIsMissing() {
+        RegisterFixture fixture;
+        fixture.exec("INSERT INTO BOOK (題名, SEQNO, 全体NO) VALUES ('ワンピース', 3, 5), "
+                     "('ワンピース', 1, 5), ('完結編', 1, 2), ('完結編', 2, 2), ('一冊', 1, NULL)");
+        BookRegister *books = fixture.openRegister();
+        choose(books, "SHIRIIZUI");
+        auto *window =
+            qobject_cast<SeriesWindow *>(RegisterFixture::visibleWindow(SeriesWindow::Name));
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        auto *view = control<QTableView>(window, "grdSeries");
+        QAbstractItemModelTester tester(view->model());
+        QCOMPARE(view->model()->rowCount(), 2);
+        control<QCheckBox>(window, "chkIncomplete")->setChecked(true);
+        QCOMPARE(view->model()->rowCount(), 1);
+        QCOMPARE(view->model()->index(0, 3).data().toString(), QString("2, 4, 5"));
+        auto *volumes = control<QListWidget>(window, "lstVolumes");
+        volumes->setCurrentRow(1);
+        QTest::keyClick(volumes, Qt::Key_Return);
+        RegisterFixture::settle();
+        QCOMPARE(books->books()->recordSet().currentRowId(), 1);
+        QTemporaryDir dir;
+        writeCsv(window->nextToBuy(), dir.filePath("next.csv"));
+        QFile csv(dir.filePath("next.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(csv.readAll()),
+                 QString("\uFEFF題名,次に買う巻,欠けている巻,持っている巻\r\n"
+                         "ワンピース,2,\"2, 4, 5\",\"1, 3\"\r\n"));
     }
 };
 

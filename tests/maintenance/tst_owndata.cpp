@@ -346,7 +346,7 @@ void TestOwnData::readingSavesWithTheBook() {
     books.open(connection, u8("BOOK"));
     std::optional<QString> panel; // what the panel holds and has not saved
     books.setCompanion({[&] { return panel.has_value(); },
-                        [&](qint64 rowId) { readings.setTitle(rowId, *panel); }});
+                        [&](qint64 rowId) { readings.setTitle(rowId, *panel); }, {}});
     const QMap<int, QString> before = attached();
     if (newBook) {
         books.addNew();

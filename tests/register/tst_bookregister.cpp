@@ -265,6 +265,29 @@ private Q_SLOTS:
         QVERIFY(fixture.messages.texts.isEmpty());
     }
 
+    // A new book the catalogue holds already is saved only when the user says so; saying no
+    // keeps it on screen, unsaved. The question names the book held.
+    void ownedBookIsAskedAbout_data() {
+        columns<bool, int>({"addAnyway", "books"});
+        row("a deliberate second copy", true, 2);
+        row("declined", false, 1);
+    }
+    void ownedBookIsAskedAbout() {
+        RegisterFixture fixture;
+        fixture.addBook("坊っちゃん", 1, 1);
+        BookRegister *form = fixture.openRegister();
+        fixture.messages.answers << cell<bool>("addAnyway");
+        click(form, "cmdAdd");
+        type(form, "txtFields(1)", "坊っちゃん");
+        type(form, "txtFields(3)", "1");
+        form->books()->recordSet().setValue("著者NO", 1);
+        click(form, "cmdUpdate");
+        QCOMPARE(fixture.count("BOOK"), cell<int>("books"));
+        QVERIFY(fixture.messages.texts.value(0).contains("「坊っちゃん」"));
+        QCOMPARE(fixture.messages.texts.size(), 1);
+        QCOMPARE(form->books()->recordSet().currentRowId() == 0, !cell<bool>("addAnyway"));
+    }
+
     // Each lookup shows the name of the stored number (a stamp: the stamp) and a pick stores it.
     void lookupsShowAndStore() {
         RegisterFixture fixture;
