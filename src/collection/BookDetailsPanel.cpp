@@ -110,11 +110,13 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     isbnRow->addWidget(m_lookUp);
     fields->addRow(isbnLabel, isbnRow);
     fields->addRow(QString(), m_lookupState);
-    auto *loanRow = new QHBoxLayout;
-    loanRow->addWidget(m_loan, 1);
-    loanRow->addWidget(m_lend);
-    loanRow->addWidget(m_giveBack);
-    fields->addRow(QStringLiteral("貸出:"), loanRow);
+    // The line has the row to itself: with a date due it is as wide as the panel.
+    fields->addRow(QStringLiteral("貸出:"), m_loan);
+    auto *loanButtons = new QHBoxLayout;
+    loanButtons->addWidget(m_lend);
+    loanButtons->addWidget(m_giveBack);
+    loanButtons->addStretch(1);
+    fields->addRow(QString(), loanButtons);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_suggest);
     buttons->addWidget(m_confirm);
