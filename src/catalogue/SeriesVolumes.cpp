@@ -25,10 +25,13 @@ std::optional<int> columnNumber(sqlite3_stmt *statement, int column) {
     return int(sqlite3_column_int64(statement, column));
 }
 
-// A volume designation that is a number (２ and 2 alike) gives the volume's number.
+// A volume designation that is a number (２ and 2 alike, 第2巻 too) gives the volume's number.
 std::optional<int> designatedNumber(const QString &designation) {
+    QString digits = input::toHalfWidthDigits(designation).trimmed();
+    if (digits.startsWith(u'第') && digits.endsWith(u'巻'))
+        digits = digits.mid(1, digits.size() - 2).trimmed();
     bool ok = false;
-    const int number = input::toHalfWidthDigits(designation).trimmed().toInt(&ok);
+    const int number = digits.toInt(&ok);
     return ok && number > 0 ? std::optional<int>(number) : std::nullopt;
 }
 
@@ -48,6 +51,12 @@ QList<int> Series::missing() const {
             lacking << volume;
     }
     return lacking;
+}
+
+bool Series::incomplete() const {
+    // Volumes owned are distinct and ascending, so fewer of them than the last one means a gap.
+    const int last = std::max(total, owned.isEmpty() ? 0 : owned.last());
+    return owned.size() < last;
 }
 
 QString Series::ownedText() const {
@@ -119,7 +128,7 @@ QList<Series> readSeries(Connection &connection) {
         std::stable_sort(ofSeries.begin(), ofSeries.end(), [](const Volume &a, const Volume &b) {
             return a.number.value_or(INT_MAX) < b.number.value_or(INT_MAX);
         });
-        Series series = all[s];
+        Series series = std::move(all[s]);
         for (const Volume &volume : std::as_const(ofSeries)) {
             series.books.append({volume.book, volume.number ? QString::number(*volume.number)
                                                             : volume.designation});
@@ -130,13 +139,21 @@ QList<Series> readSeries(Connection &connection) {
                 series.designations << volume.designation;
             }
         }
-        held << series;
+        held << std::move(series);
     }
+    // Keys made once: a large collection holds tens of thousands of series.
     const JapaneseOrder order;
-    std::stable_sort(held.begin(), held.end(), [&](const Series &a, const Series &b) {
-        return order.compare(a.title, a.reading, b.title, b.reading) < 0;
-    });
-    return held;
+    QList<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(held.size());
+    for (qsizetype i = 0; i < held.size(); ++i)
+        keys.append({order.sortKey(held[i].title, held[i].reading), i});
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    QList<Series> sorted;
+    sorted.reserve(held.size());
+    for (const auto &key : std::as_const(keys))
+        sorted << std::move(held[key.second]);
+    return sorted;
 }
 
 } // namespace hondana

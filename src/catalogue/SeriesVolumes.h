@@ -29,6 +29,8 @@ struct Series {
     // Volumes up to the last one there is (全体NO, or the highest owned when that is larger or
     // not given) that the collection lacks, ascending.
     QList<int> missing() const;
+    // Whether any volume is missing, without listing them.
+    bool incomplete() const;
     // The volumes owned as a collector writes them: "1–5, 7, 上, 下".
     QString ownedText() const;
 };

@@ -5,6 +5,7 @@
 #include "catalogue/ReadingText.h"
 #include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
+#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "collection/LendDialog.h"
 #include "collection/LookupFill.h"
@@ -33,14 +34,6 @@ namespace hondana {
 namespace {
 
 const QString TitleColumn = QStringLiteral("題名");
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption) {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
-    button->setAutoDefault(false);
-    return button;
-}
 
 } // namespace
 
@@ -71,11 +64,14 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_isbn->setMaxLength(40);
     InputMethod::apply(m_isbn, false);
 
-    m_suggest = makeButton(this, "cmdSuggest", QStringLiteral("候補(&S)"));
+    m_suggest =
+        collection::makeButton(this, QStringLiteral("cmdSuggest"), QStringLiteral("候補(&S)"));
     m_suggest->setToolTip(QStringLiteral("題名から読みの候補を作ります"));
-    m_confirm = makeButton(this, "cmdConfirm", QStringLiteral("確定(&F)"));
+    m_confirm =
+        collection::makeButton(this, QStringLiteral("cmdConfirm"), QStringLiteral("確定(&F)"));
     m_confirm->setToolTip(QStringLiteral("候補の読みをこのまま確定します"));
-    m_lookUp = makeButton(this, "cmdLookup", QStringLiteral("照会(&L)"));
+    m_lookUp =
+        collection::makeButton(this, QStringLiteral("cmdLookup"), QStringLiteral("照会(&L)"));
     m_lookUp->setToolTip(QStringLiteral(
         "ISBN を国立国会図書館に送って書誌を照会し、登録画面の空いている欄を埋めます"));
     m_lookupState = new QLabel(this);
@@ -88,11 +84,14 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_loan->setObjectName(QStringLiteral("lblLoan"));
     m_loan->setAccessibleName(QStringLiteral("貸出"));
     m_loan->setWordWrap(true);
-    m_lend = makeButton(this, "cmdLend", QStringLiteral("貸す(&K)..."));
+    m_lend = collection::makeButton(this, QStringLiteral("cmdLend"), QStringLiteral("貸す(&K)..."),
+                                    QStringLiteral("貸す"));
     m_lend->setToolTip(QStringLiteral("この本を貸したことを記録します"));
-    m_giveBack = makeButton(this, "cmdReturn", QStringLiteral("返却(&H)"));
+    m_giveBack =
+        collection::makeButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返却(&H)"));
     m_giveBack->setToolTip(QStringLiteral("この本が今日返ってきたことを記録します"));
-    QPushButton *closeButton = makeButton(this, "cmdClose", QStringLiteral("閉じる(&C)"));
+    QPushButton *closeButton =
+        collection::makeButton(this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"));
 
     auto *titleLabel = new QLabel(QStringLiteral("題名:"), this);
     auto *readingLabel = new QLabel(QStringLiteral("読み(&Y):"), this);

@@ -1,6 +1,7 @@
 #include "collection/KanaIndexWindow.h"
 
 #include "catalogue/StoredReadings.h"
+#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "collection/IndexCatalogue.h"
 #include "collection/IndexEntryView.h"
@@ -39,29 +40,6 @@ const QString CountCaptions[] = {QStringLiteral("題名 %1件"), QStringLiteral(
 StoredReadings::Master masterOf(IndexTab list) {
     return list == IndexTab::Authors ? StoredReadings::Master::Author
                                      : StoredReadings::Master::Publisher;
-}
-
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
-                        const QString &spoken) {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAccessibleName(spoken);
-    button->setAutoDefault(false);
-    return button;
-}
-
-void setUpList(QTableView *view, const QString &name, const QString &spoken) {
-    view->setObjectName(name);
-    view->setAccessibleName(spoken);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setTabKeyNavigation(false);
-    view->setWordWrap(false);
-    view->verticalHeader()->hide();
-    // Rows of one height let the view lay out 100,000 entries without measuring them.
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
-    view->horizontalHeader()->setStretchLastSection(true);
 }
 
 } // namespace

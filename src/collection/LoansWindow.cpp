@@ -2,6 +2,7 @@
 
 #include "base/Failure.h"
 #include "catalogue/BookLoans.h"
+#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "collection/LoanListModel.h"
 #include "db/ConnectionString.h"
@@ -20,7 +21,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -29,16 +29,6 @@ namespace hondana {
 using collection::LoanListModel;
 
 namespace {
-
-QPushButton *makeLoansButton(QWidget *parent, const char *name, const QString &caption) {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    // The name read out is the caption without its access key.
-    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)|&"));
-    button->setAccessibleName(QString(caption).remove(accessKey));
-    button->setAutoDefault(false);
-    return button;
-}
 
 qint64 registerBookRowId() {
     const DataSource *books = collection::registerBooks();
@@ -72,26 +62,25 @@ LoansWindow::LoansWindow(QWidget *parent)
 
     m_model = new LoanListModel(this);
     m_view = new QTableView(this);
-    m_view->setObjectName(QStringLiteral("grdLoans"));
-    m_view->setAccessibleName(QStringLiteral("貸出"));
+    collection::setUpList(m_view, QStringLiteral("grdLoans"), QStringLiteral("貸出"));
     m_view->setModel(m_model);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setTabKeyNavigation(false);
     m_view->setSortingEnabled(true);
     m_view->sortByColumn(LoanListModel::TitleColumn, Qt::AscendingOrder);
-    m_view->verticalHeader()->hide();
     m_view->horizontalHeader()->setSectionResizeMode(LoanListModel::TitleColumn,
                                                      QHeaderView::Stretch);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("lblSummary"));
     m_summary->setAccessibleName(QStringLiteral("件数"));
 
-    m_return = makeLoansButton(this, "cmdReturn", QStringLiteral("返却(&R)"));
+    m_return = collection::makeButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返却(&R)"),
+                                      QStringLiteral("返却"));
     m_return->setToolTip(QStringLiteral("選んだ本が今日返ってきたことを記録します"));
-    m_show = makeLoansButton(this, "cmdShowBook", QStringLiteral("登録画面に表示(&V)"));
-    QPushButton *closeButton = makeLoansButton(this, "cmdClose", QStringLiteral("閉じる(&C)"));
+    m_show = collection::makeButton(this, QStringLiteral("cmdShowBook"),
+                                    QStringLiteral("登録画面に表示(&V)"),
+                                    QStringLiteral("登録画面に表示"));
+    QPushButton *closeButton = collection::makeButton(
+        this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
 
     auto *borrowerLabel = new QLabel(QStringLiteral("貸出先(&N):"), this);
     borrowerLabel->setBuddy(m_borrower);

@@ -1,6 +1,7 @@
 #include "collection/SeriesWindow.h"
 
 #include "base/Failure.h"
+#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
@@ -30,7 +31,7 @@ void SeriesModel::setSeries(QList<Series> series) {
     m_all = std::move(series);
     m_incomplete.clear();
     for (int i = 0; i < m_all.size(); ++i) {
-        if (!m_all[i].missing().isEmpty())
+        if (m_all[i].incomplete())
             m_incomplete << i;
     }
     endResetModel();
@@ -92,25 +93,12 @@ QVariant SeriesModel::headerData(int section, Qt::Orientation orientation, int r
 
 using collection::SeriesModel;
 
-namespace {
-
-QPushButton *makeSeriesButton(QWidget *parent, const char *name, const QString &caption,
-                              const QString &spoken) {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAccessibleName(spoken);
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
-
 SeriesWindow::SeriesWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(Name);
     setWindowTitle(Caption);
     setAttribute(Qt::WA_DeleteOnClose);
     buildControls();
-    resize(820, 560);
+    resize(900, 560);
     collection::closeWithRegister(this);
     load();
 }
@@ -122,22 +110,13 @@ void SeriesWindow::buildControls() {
 
     m_model = new SeriesModel(this);
     m_seriesView = new QTableView(this);
-    m_seriesView->setObjectName(QStringLiteral("grdSeries"));
-    m_seriesView->setAccessibleName(QStringLiteral("シリーズ"));
+    collection::setUpList(m_seriesView, QStringLiteral("grdSeries"), QStringLiteral("シリーズ"));
     m_seriesView->setModel(m_model);
-    m_seriesView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_seriesView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_seriesView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_seriesView->setTabKeyNavigation(false);
-    m_seriesView->setWordWrap(false);
-    m_seriesView->verticalHeader()->hide();
-    m_seriesView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_seriesView->verticalHeader()->setDefaultSectionSize(m_seriesView->fontMetrics().height() + 6);
-    m_seriesView->horizontalHeader()->setStretchLastSection(true);
-    m_seriesView->setColumnWidth(SeriesModel::Title, 260);
-    m_seriesView->setColumnWidth(SeriesModel::Reading, 160);
-    m_seriesView->setColumnWidth(SeriesModel::Owned, 150);
-    m_seriesView->setColumnWidth(SeriesModel::Missing, 150);
+    m_seriesView->setColumnWidth(SeriesModel::Title, 230);
+    m_seriesView->setColumnWidth(SeriesModel::Reading, 150);
+    m_seriesView->setColumnWidth(SeriesModel::Owned, 120);
+    m_seriesView->setColumnWidth(SeriesModel::Missing, 120);
 
     auto *volumesLabel = new QLabel(QStringLiteral("巻(&B):"), this);
     m_volumes = new QListWidget(this);
@@ -159,17 +138,18 @@ void SeriesWindow::buildControls() {
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("lblCount"));
     m_count->setAccessibleName(QStringLiteral("件数"));
-    QPushButton *open = makeSeriesButton(this, "cmdOpen", QStringLiteral("登録画面で開く(&O)"),
-                                         QStringLiteral("登録画面で開く"));
+    QPushButton *open = collection::makeButton(this, QStringLiteral("cmdOpen"),
+                                               QStringLiteral("登録画面で開く(&O)"),
+                                               QStringLiteral("登録画面で開く"));
     open->setToolTip(QStringLiteral("選んだ巻を蔵書登録の画面に出します（Enter）"));
-    QPushButton *print =
-        makeSeriesButton(this, "cmdPrintNext", QStringLiteral("次に買う巻を印刷(&P)..."),
-                         QStringLiteral("次に買う巻を印刷"));
-    QPushButton *csv =
-        makeSeriesButton(this, "cmdSaveNext", QStringLiteral("次に買う巻を CSV に保存(&S)..."),
-                         QStringLiteral("次に買う巻を CSV に保存"));
-    QPushButton *close =
-        makeSeriesButton(this, "cmdClose", QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
+    QPushButton *print = collection::makeButton(this, QStringLiteral("cmdPrintNext"),
+                                                QStringLiteral("次に買う巻を印刷(&P)..."),
+                                                QStringLiteral("次に買う巻を印刷"));
+    QPushButton *csv = collection::makeButton(this, QStringLiteral("cmdSaveNext"),
+                                              QStringLiteral("次に買う巻を CSV に保存(&S)..."),
+                                              QStringLiteral("次に買う巻を CSV に保存"));
+    QPushButton *close = collection::makeButton(
+        this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_count, 1);
     for (QPushButton *button : {open, print, csv, close})
@@ -237,7 +217,7 @@ void SeriesWindow::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    placement::besideRegister(this, {windows::BookDetails});
+    placement::overRegister(this);
 }
 
 void SeriesWindow::showVolumes() {
