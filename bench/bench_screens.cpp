@@ -120,11 +120,12 @@ struct Screen {
 };
 
 const Screen Screens[] = {
-    {"題名・抽出", "DAIMEIQ", "DAIMEIQ"},   {"著者名・抽出", "CHOSHAQ", "CHOSHAQ"},
-    {"管理番号・抽出", "KANRIQ", "KANRIQ"}, {"未読一覧", "未読一覧", "MIDOKU"},
-    {"著者名別一覧", "CHOSHA1", "CHOSHA2"}, {"分野別一覧", "BUNYA1", "BUNYA2"},
-    {"発行所別一覧", "HAKKOU1", "HAKKO2"},  {"50音索引", "GOJUONI", "GOJUON"},
-    {"シリーズ", "SHIRIIZUI", "SHIRIIZU"},  {"貸出一覧", "KASHIDASHII", "KASHIDASHI"},
+    {"題名・抽出", "DAIMEIQ", "DAIMEIQ"},      {"著者名・抽出", "CHOSHAQ", "CHOSHAQ"},
+    {"管理番号・抽出", "KANRIQ", "KANRIQ"},    {"未読一覧", "未読一覧", "MIDOKU"},
+    {"著者名別一覧", "CHOSHA1", "CHOSHA2"},    {"分野別一覧", "BUNYA1", "BUNYA2"},
+    {"発行所別一覧", "HAKKOU1", "HAKKO2"},     {"50音索引", "GOJUONI", "GOJUON"},
+    {"シリーズ", "SHIRIIZUI", "SHIRIIZU"},     {"統計", "TOUKEII", "TOUKEI"},
+    {"貸出一覧", "KASHIDASHII", "KASHIDASHI"},
 };
 
 Timing openScreen(const Screen &screen) {
@@ -400,9 +401,11 @@ int main(int argc, char **argv) {
         std::printf(
             "peak memory, register + %s: %s MiB (goal 250)\n", screen.caption,
             qPrintable(runChild(self, child + QStringList{QString::fromUtf8(screen.item)})));
-    std::printf("from the click until shown and idle (median of 3; goals 蔵書登録 200 ms, "
-                "searches and 未読一覧 300 ms, lists 500 ms, ISBNで探す 50 ms, シリーズ 300 ms, "
-                "its filter 50 ms, 貸出一覧 100 ms):\n");
+    std::printf(
+        "from the click until shown and idle (median of 3; goals 蔵書登録 200 ms, "
+        "searches, 未読一覧 and 統計 300 ms, lists 500 ms, ISBNで探す 50 ms, シリーズ 300 ms, "
+        "its filter 50 ms, 貸出一覧 100 ms):
+");
     std::fflush(stdout);
     std::printf("%s\n", qPrintable(runChild(self, child)));
     std::printf("load average after: %s\n", qPrintable(loadAverage()));

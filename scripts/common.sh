@@ -10,12 +10,13 @@ HONDANA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # rsvg-convert draws the PNG icons from the SVG one (data/desktop/); MeCab with the NAIST dictionary
 # suggests the readings of titles and names; libxxhash-dev digests the backup records our own data
 # belongs to; lld links the many test programs quickly; QuaZip opens the zip files other catalogues
-# export.
+# export; Qt Charts draws the statistics window's charts (its CMake files need Qt's OpenGL
+# development files, which Debian packs apart).
 HONDANA_PACKAGES=(
     cmake g++ make
     qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins qt6-translations-l10n
     fonts-ipafont-gothic librsvg2-bin libmecab-dev mecab-naist-jdic libxxhash-dev lld
-    libquazip1-qt6-dev
+    libquazip1-qt6-dev qt6-charts-dev libqt6opengl6-dev
 )
 
 hondana_say() {

@@ -14,6 +14,7 @@
 #include "retrieval/GroupedList.h"
 #include "retrieval/QueryScreen.h"
 #include "scan/ShelfScanWindow.h"
+#include "statistics/StatisticsWindow.h"
 #include "utilities/UtilitiesWindow.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowRegistry.h"
@@ -40,6 +41,7 @@ void registerAllWindows() {
     registerCollectionWindows();
     registerImportWindow();
     registerScanWindow();
+    registerStatisticsWindow();
 }
 
 bool startProgram() {

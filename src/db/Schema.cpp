@@ -94,12 +94,16 @@ QString createView(const StoredQuery &query) {
     QStringList columns = query.columns;
     columns.replace(columns.indexOf(QStringLiteral("*")), QString::fromUtf8(MasterNames));
     QString where;
-    // Restore brings stamps back padded with blanks, so the blanks are not part of the stamp.
     if (query.condition == BookCondition::Unread)
-        where = QStringLiteral("WHERE 読書ｽﾀﾝﾌﾟ IS NULL OR rtrim(読書ｽﾀﾝﾌﾟ) IN ('', '未') ");
+        where = QStringLiteral("WHERE %1 ").arg(unreadCondition());
     return QStringLiteral("CREATE VIEW %1 AS SELECT %2 FROM BOOK %3ORDER BY %4")
         .arg(query.name, columns.join(QStringLiteral(", ")), where,
              query.order.join(QStringLiteral(", ")));
+}
+
+QString unreadCondition() {
+    // Restore brings stamps back padded with blanks, so the blanks are not part of the stamp.
+    return QStringLiteral("読書ｽﾀﾝﾌﾟ IS NULL OR rtrim(読書ｽﾀﾝﾌﾟ) IN ('', '未')");
 }
 
 QStringList masterNameColumns() {

@@ -50,6 +50,10 @@ struct StoredQuery {
 // TQ1 to TQ3, and the statement that creates each as a view.
 const QList<StoredQuery> &storedQueries();
 QString createView(const StoredQuery &query);
+// The SQL condition on BOOK's columns that picks the books not yet read (BookCondition::Unread).
+// TQ2's view holds this very text, and catalogues already made hold that view, so it does not
+// change; another statement puts it in parentheses before joining it to other conditions.
+QString unreadCondition();
 // The names "*" stands for, in the masters' order: authors, publishers, categories, sizes.
 QStringList masterNameColumns();
 

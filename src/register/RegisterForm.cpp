@@ -153,7 +153,8 @@ QList<MenuTitle> buildMenuBar() {
           command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
                   windows::Import),
           command("SHIRIIZUI", "シリーズと欠けている巻(&V)", Opening::Alongside,
-                  windows::SeriesList)}},
+                  windows::SeriesList),
+          command("TOUKEII", "統計(&T)", Opening::Alongside, windows::Statistics)}},
     };
 }
 

@@ -39,5 +39,6 @@ inline const QString CopyIsbns = QStringLiteral("ISBNCOPY");
 inline const QString ShelfScan = QStringLiteral("TANAYOMI");
 inline const QString Loans = QStringLiteral("KASHIDASHI");
 inline const QString SeriesList = QStringLiteral("SHIRIIZU");
+inline const QString Statistics = QStringLiteral("TOUKEI");
 
 } // namespace hondana::windows
