@@ -404,8 +404,7 @@ int main(int argc, char **argv) {
     std::printf(
         "from the click until shown and idle (median of 3; goals 蔵書登録 200 ms, "
         "searches, 未読一覧 and 統計 300 ms, lists 500 ms, ISBNで探す 50 ms, シリーズ 300 ms, "
-        "its filter 50 ms, 貸出一覧 100 ms):
-");
+        "its filter 50 ms, 貸出一覧 100 ms):\n");
     std::fflush(stdout);
     std::printf("%s\n", qPrintable(runChild(self, child)));
     std::printf("load average after: %s\n", qPrintable(loadAverage()));
