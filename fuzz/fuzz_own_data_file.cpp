@@ -1,10 +1,12 @@
 // The backup file of our own data: any bytes give lines, unreadable lines or a problem, never a
 // crash; every line read names a position and a digest or belongs to no record, a wish read
-// from a line writes the same values, and a line written from what was read
-// reads back the same.
+// from a line writes the same values, a line written from what was read reads back the same,
+// and a loan restore would store has a real lending date that no later date of it precedes.
 #include "FuzzSupport.h"
 
 #include "maintenance/OwnDataFile.h"
+
+#include <QDate>
 
 using namespace hondana;
 using namespace hondana::owndatafile;
@@ -38,6 +40,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                           back.digest == line.digest && back.kind == line.kind &&
                           back.values == line.values,
                       "a line written from a read one reads back differently");
+        if (line.kind != LoanKind)
+            continue;
+        QList<QByteArray> values;
+        for (const QString &value : line.values)
+            values << value.toUtf8();
+        if (!isLoanLine(values))
+            continue;
+        const QDate lent = QDate::fromString(line.values[1], Qt::ISODate);
+        fuzz::require(lent.isValid(), "a loan without a lending date was taken");
+        for (const QString &later : {line.values[2], line.values[3]})
+            fuzz::require(later.isEmpty() || QDate::fromString(later, Qt::ISODate) >= lent,
+                          "a loan due or back before it was lent was taken");
     }
     return 0;
 }

@@ -18,6 +18,7 @@ struct Invocation {
     bool dryRun = false;   // --dry-run
     QString format;        // --format
     QString duplicates;    // --duplicates
+    bool overdue = false;  // --overdue
 };
 
 struct Command {

@@ -1,8 +1,10 @@
-// export, check and missing: the commands that only read the catalogue.
+// export, check, missing and loans: the commands that only read the catalogue.
 #include "admin/Command.h"
 #include "admin/Console.h"
 #include "base/Failure.h"
 #include "base/SafeFile.h"
+#include "catalogue/BookLoans.h"
+#include "catalogue/JapaneseOrder.h"
 #include "catalogue/SeriesVolumes.h"
 #include "catalogue/WishList.h"
 #include "core/Configuration.h"
@@ -10,6 +12,7 @@
 #include "maintenance/CatalogueCheck.h"
 #include "maintenance/CatalogueExport.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace hondana::admin {
@@ -115,6 +118,29 @@ int runMissing(const Invocation &call) {
     return Success;
 }
 
+QString loanDate(const QDate &date) {
+    return date.isValid() ? date.toString(Qt::ISODate) : QString();
+}
+
+int runLoans(const Invocation &call) {
+    Connection connection(readConfigurationLine(call.folder), call.folder);
+    connection.open();
+    QList<Loan> loans = BookLoans(connection).openLoans();
+    const QDate today = QDate::currentDate();
+    if (call.overdue)
+        loans.removeIf([&](const Loan &loan) { return !loan.isOverdue(today); });
+    // By title as the loans window lists them, so a script's list and the screen agree.
+    const JapaneseOrder order;
+    std::stable_sort(loans.begin(), loans.end(), [&](const Loan &a, const Loan &b) {
+        return order.compare(a.title, a.titleReading, b.title, b.titleReading) < 0;
+    });
+    for (const Loan &loan : std::as_const(loans))
+        print(stdout,
+              QStringLiteral("%1\t%2\t%3\t%4")
+                  .arg(loan.title, loan.borrower, loanDate(loan.lentOn), loanDate(loan.dueOn)));
+    return Success;
+}
+
 } // namespace
 
 QList<Command> reportCommands() {
@@ -123,7 +149,8 @@ QList<Command> reportCommands() {
          QStringLiteral("使い方: hondana-admin export [--output ファイル] [--encoding utf-8|cp932] "
                         "[--folder フォルダー]\n\n"
                         "蔵書を1冊1行の CSV (先頭に列名の行、RFC 4180 の引用) で書き出します。"
-                        "著者名、発行所、\n分野名、ｻｲｽﾞ名も付けます。--output がなければ標準出力"
+                        "著者名、発行所、\n分野名、ｻｲｽﾞ名、読み、ISBN、貸出中の本の貸出先・貸出日・"
+                        "返却予定日も付けます。--output がなければ標準出力"
                         "に書きます。文字コードは UTF-8 で、\n--encoding cp932 で Shift_JIS "
                         "(cp932) を読む表計算ソフト向けになります。"),
          0, runExport},
@@ -148,6 +175,13 @@ QList<Command> reportCommands() {
                         "巻まで) を調べます。上・下のような数字でない巻は持っている巻に並べます。"
                         "\n例: こころ\t1–5, 7\t6, 8–10"),
          0, runMissing},
+        {QStringLiteral("loans"), QStringLiteral("貸出中の本を表示します"),
+         QStringLiteral("使い方: hondana-admin loans [--overdue] [--folder フォルダー]\n\n"
+                        "貸出中の本を題名の読みの 50音順に 1 冊 1 行ずつ、題名、貸出先、貸出日、"
+                        "返却予定日の\nタブ区切りで表示します。日付は 2026-11-01 の形で、返却"
+                        "予定日がなければ空です。\n--overdue で返却予定日を過ぎた本だけを表示"
+                        "します。"),
+         0, runLoans},
     };
 }
 

@@ -86,6 +86,8 @@ Parsed parse(const QStringList &arguments) {
             value(parsed.call.output);
         else if (argument == u"--dry-run")
             parsed.call.dryRun = true;
+        else if (argument == u"--overdue")
+            parsed.call.overdue = true;
         else if (argument == u"--format")
             value(parsed.call.format);
         else if (argument == u"--duplicates")

@@ -7,6 +7,7 @@
 #include "catalogue/StoredReadings.h"
 #include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
+#include "collection/LendDialog.h"
 #include "collection/LookupFill.h"
 #include "db/RecordSet.h"
 #include "lookup/IncomingFromLookup.h"
@@ -79,6 +80,16 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_lookupState->setWordWrap(true);
     // Room for what a look-up filled, so the panel does not jump when it is said.
     m_lookupState->setMinimumHeight(2 * m_lookupState->fontMetrics().lineSpacing());
+    m_loan = new QLabel(this);
+    m_loan->setObjectName(QStringLiteral("lblLoan"));
+    m_loan->setAccessibleName(QStringLiteral("貸出"));
+    m_loan->setWordWrap(true);
+    m_lend = collection::makeButton(this, QStringLiteral("cmdLend"), QStringLiteral("貸す(&K)..."),
+                                    QStringLiteral("貸す"));
+    m_lend->setToolTip(QStringLiteral("この本を貸したことを記録します"));
+    m_giveBack =
+        collection::makeButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返却(&H)"));
+    m_giveBack->setToolTip(QStringLiteral("この本が今日返ってきたことを記録します"));
     QPushButton *closeButton =
         collection::makeButton(this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"));
 
@@ -98,6 +109,13 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     isbnRow->addWidget(m_lookUp);
     fields->addRow(isbnLabel, isbnRow);
     fields->addRow(QString(), m_lookupState);
+    // The line has the row to itself: with a date due it is as wide as the panel.
+    fields->addRow(QStringLiteral("貸出:"), m_loan);
+    auto *loanButtons = new QHBoxLayout;
+    loanButtons->addWidget(m_lend);
+    loanButtons->addWidget(m_giveBack);
+    loanButtons->addStretch(1);
+    fields->addRow(QString(), loanButtons);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_suggest);
     buttons->addWidget(m_confirm);
@@ -115,11 +133,15 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     connect(m_suggest, &QPushButton::clicked, this, &BookDetailsPanel::suggest);
     connect(m_confirm, &QPushButton::clicked, this, &BookDetailsPanel::confirm);
     connect(m_lookUp, &QPushButton::clicked, this, &BookDetailsPanel::lookUp);
+    connect(m_lend, &QPushButton::clicked, this, &BookDetailsPanel::lend);
+    connect(m_giveBack, &QPushButton::clicked, this, &BookDetailsPanel::giveBack);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     EscapeCloses::install(this, closeButton);
     setTabOrder(m_reading, m_isbn);
     setTabOrder(m_isbn, m_lookUp);
-    setTabOrder(m_lookUp, m_suggest);
+    setTabOrder(m_lookUp, m_lend);
+    setTabOrder(m_lend, m_giveBack);
+    setTabOrder(m_giveBack, m_suggest);
     setTabOrder(m_suggest, m_confirm);
     setTabOrder(m_confirm, closeButton);
 
@@ -178,6 +200,7 @@ void BookDetailsPanel::showCurrentBook() {
     m_isbnEdited = false;
     m_stored.reset();
     m_storedIsbn = Isbn();
+    m_openLoan.reset();
     const RecordSet *set = m_books ? &m_books->recordSet() : nullptr;
     const bool onBook = set && set->isOpen() && set->hasCurrent();
     m_bookRowId = onBook ? set->currentRowId() : 0;
@@ -186,6 +209,7 @@ void BookDetailsPanel::showCurrentBook() {
         try {
             m_stored = StoredReadings(m_books->connection()).title(m_bookRowId);
             m_storedIsbn = StoredIsbns(m_books->connection()).forBook(m_bookRowId);
+            m_openLoan = BookLoans(m_books->connection()).openLoanOf(m_bookRowId);
         } catch (const Failure &failure) {
             MessageService::instance().notice(failure.message());
         }
@@ -197,6 +221,54 @@ void BookDetailsPanel::showCurrentBook() {
                              static_cast<QWidget *>(m_suggest), static_cast<QWidget *>(m_lookUp)})
         control->setEnabled(onBook);
     showState();
+    showLoan();
+}
+
+QString BookDetailsPanel::loanLine(const Loan &loan, const QDate &today) {
+    const QString format = QStringLiteral("yyyy/MM/dd");
+    QString line =
+        QStringLiteral("貸出中: %1さん (%2〜").arg(loan.borrower, loan.lentOn.toString(format));
+    if (loan.dueOn.isValid())
+        line += QStringLiteral("%1 返却予定").arg(loan.dueOn.toString(format));
+    line += QLatin1Char(')');
+    if (loan.isOverdue(today))
+        line += QStringLiteral(" 期限切れ");
+    return line;
+}
+
+// A book not yet saved has no identity a loan could hold on to.
+void BookDetailsPanel::showLoan() {
+    m_loan->setText(m_openLoan ? loanLine(*m_openLoan, QDate::currentDate()) : QString());
+    m_lend->setEnabled(m_bookRowId > 0 && !m_openLoan);
+    m_giveBack->setEnabled(m_openLoan.has_value());
+}
+
+void BookDetailsPanel::lend() {
+    if (m_bookRowId <= 0 || !m_books)
+        return;
+    MessageService &messages = MessageService::instance();
+    try {
+        BookLoans loans(m_books->connection());
+        LendDialog dialog(m_title->text(), loans.borrowers(), QDate::currentDate(), this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        loans.lend(m_bookRowId, dialog.borrower(), dialog.lentOn(), dialog.dueOn());
+    } catch (const Failure &failure) {
+        messages.notice(failure.message(), LendDialog::Caption, MessageService::Icon::Warning);
+    }
+    collection::loansChanged();
+}
+
+void BookDetailsPanel::giveBack() {
+    if (!m_openLoan || !m_books)
+        return;
+    try {
+        BookLoans(m_books->connection()).giveBack(m_openLoan->id, QDate::currentDate());
+    } catch (const Failure &failure) {
+        MessageService::instance().notice(failure.message(), QStringLiteral("返却"),
+                                          MessageService::Icon::Warning);
+    }
+    collection::loansChanged();
 }
 
 void BookDetailsPanel::showState() {
@@ -363,6 +435,18 @@ void BookDetailsPanel::fill(const LookupResult &result) {
 void BookDetailsPanel::reloadStoredData() {
     if (!pending())
         showCurrentBook();
+}
+
+void BookDetailsPanel::reloadLoan() {
+    m_openLoan.reset();
+    if (m_bookRowId > 0 && m_books) {
+        try {
+            m_openLoan = BookLoans(m_books->connection()).openLoanOf(m_bookRowId);
+        } catch (const Failure &failure) {
+            MessageService::instance().notice(failure.message());
+        }
+    }
+    showLoan();
 }
 
 bool BookDetailsPanel::hasPendingEdit() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/BookLoans.h"
 #include "catalogue/Isbn.h"
 #include "catalogue/StoredReadings.h"
 #include "widgets/DataSource.h"
@@ -23,10 +24,11 @@ class ReadingSuggester;
 struct LookupResult;
 
 // Our own data of the register's current book, beside the register: the title's reading, with
-// whether it is the user's or only suggested, and the book's ISBN. It follows the register's moves
-// and saves with the register's book (更新, moving, closing): it is one more bound control of the
-// register's books, so a reading that is no reading is refused before the book moves, as a field's
-// bad value is, and the book's companion data, written with the book's row in one transaction.
+// whether it is the user's or only suggested, the book's ISBN, and to whom it is lent. It follows
+// the register's moves and saves with the register's book (更新, moving, closing): it is one more
+// bound control of the register's books, so a reading that is no reading is refused before the book
+// moves, as a field's bad value is, and the book's companion data, written with the book's row in
+// one transaction.
 class BookDetailsPanel : public QWidget, public BoundEditor {
     Q_OBJECT
 public:
@@ -41,6 +43,12 @@ public:
     // Shows our data of the current book anew, after other code stored some; what the user is
     // editing stays.
     void reloadStoredData();
+    // Shows anew to whom the book is lent, after the loans changed elsewhere.
+    void reloadLoan();
+
+    // The line that says to whom the book is out: "貸出中: 山田さん (2026/11/01〜)", with the date
+    // due and whether it is past; empty for a book not lent.
+    static QString loanLine(const Loan &loan, const QDate &today);
 
     void commitEdit() override;
     bool hasPendingEdit() const override;
@@ -57,6 +65,10 @@ private:
     void suggest();
     void confirm();
     void readingEdited();
+    void showLoan();
+    // Asks to whom and when, and lends the book at once: a loan is no part of the book's row.
+    void lend();
+    void giveBack();
     // Shows a typed or scanned ISBN as it is kept, or says why it is none; a new book without a
     // title is looked up at once when look-ups are allowed.
     void isbnEntered();
@@ -81,6 +93,9 @@ private:
     QPushButton *m_confirm = nullptr;
     QPushButton *m_lookUp = nullptr;
     QLabel *m_lookupState = nullptr;
+    QLabel *m_loan = nullptr;
+    QPushButton *m_lend = nullptr;
+    QPushButton *m_giveBack = nullptr;
 
     std::unique_ptr<ReadingSuggester> m_suggester;
     std::unique_ptr<LookupSettings> m_lookupSettings;
@@ -95,6 +110,7 @@ private:
     qint64 m_writtenFor = 0;
     std::optional<StoredReadings::Reading> m_stored;
     Isbn m_storedIsbn;
+    std::optional<Loan> m_openLoan;
     // Whether the field differs from what is stored, and whether what it holds is the user's.
     bool m_edited = false;
     bool m_userOwned = false;

@@ -5,6 +5,7 @@
 #include "collection/BookDetailsPanel.h"
 #include "collection/IsbnSearchWindow.h"
 #include "collection/KanaIndexWindow.h"
+#include "collection/LoansWindow.h"
 #include "collection/SeriesWindow.h"
 #include "db/RecordSet.h"
 #include "widgets/BusyCursor.h"
@@ -70,6 +71,14 @@ bool showBookInRegister(long long bookRowId) {
     return books->moveTo(position);
 }
 
+void loansChanged() {
+    WindowRegistry &registry = WindowRegistry::instance();
+    if (auto *panel = qobject_cast<BookDetailsPanel *>(registry.existing(windows::BookDetails)))
+        panel->reloadLoan();
+    if (auto *loans = qobject_cast<LoansWindow *>(registry.existing(windows::Loans)))
+        loans->reload();
+}
+
 void copyIsbnsFromNumbersConfirmed() {
     DataSource *books = registerBooks();
     if (!books)
@@ -117,6 +126,7 @@ void registerCollectionWindows() {
     registry.registerFactory(windows::BookDetails, [] { return new BookDetailsPanel; });
     registry.registerFactory(windows::KanaIndex, [] { return new KanaIndexWindow; });
     registry.registerFactory(windows::IsbnSearch, [] { return new IsbnSearchWindow; });
+    registry.registerFactory(windows::Loans, [] { return new LoansWindow; });
     registry.registerFactory(windows::SeriesList, [] { return new SeriesWindow; });
     registry.registerAction(windows::CopyIsbns, collection::copyIsbnsFromNumbersConfirmed);
 }

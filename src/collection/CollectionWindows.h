@@ -19,13 +19,16 @@ void closeWithRegister(QWidget *window);
 // Opens the register when it is not open and stands it on the book `bookRowId`. Says so and
 // returns false when the register cannot show that book (deleted since, or no register).
 bool showBookInRegister(long long bookRowId);
+// Shows the loans anew in the details panel and the loans window, whichever are open, after one
+// of them lent or took back a book.
+void loansChanged();
 // Copies into the ISBN field the ISBNs that books without one hold in their number columns, after
 // the user confirms the count; says what it did.
 void copyIsbnsFromNumbersConfirmed();
 
 } // namespace collection
 
-// Registers the details panel, the 50音 index, the ISBN search and the ISBN copy, so the
+// Registers the details panel, the 50音 index, the ISBN search, the ISBN copy and the loans, so the
 // register's collection menu finds them.
 void registerCollectionWindows();
 

@@ -24,6 +24,12 @@ QString fileName(sqlite3 *handle) {
     return QFileInfo(QString::fromUtf8(sqlite3_db_filename(handle, "main"))).fileName();
 }
 
+// That `column` holds a real date as YYYY-MM-DD text. A modifier makes date() go through the
+// calendar: alone it gives '2026-02-30' back as it is.
+QString isRealDate(const QString &column) {
+    return QStringLiteral("date(%1, '+0 days') IS %1").arg(column);
+}
+
 int storedVersion(sqlite3 *handle, const QString &context) {
     sqlite::Statement query(handle, QStringLiteral("SELECT max(version) FROM %1").arg(VersionTable),
                             context);
@@ -72,6 +78,22 @@ QStringList statements() {
             .arg(WishTable)
             .arg(WishHighest)
             .arg(WishLowest),
+        // Version 3: loans.
+        // A loan is never returned or due before it began.
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, book_rowid INTEGER NOT NULL, "
+            "borrower TEXT NOT NULL CHECK (trim(borrower) <> ''), lent_on TEXT NOT NULL CHECK "
+            "(%2), due_on TEXT CHECK (due_on IS NULL OR (%3 AND due_on >= lent_on)), returned_on "
+            "TEXT CHECK (returned_on IS NULL OR (%4 AND returned_on >= lent_on))) STRICT")
+            .arg(LoanTable, isRealDate(QStringLiteral("lent_on")),
+                 isRealDate(QStringLiteral("due_on")), isRealDate(QStringLiteral("returned_on"))),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_book ON %1 (book_rowid)").arg(LoanTable),
+        // Also what finds the books out now: only the loans not returned are in it.
+        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS %1_open ON %1 (book_rowid) WHERE "
+                       "returned_on IS NULL")
+            .arg(LoanTable),
+        deleteTrigger(LoanTable, QStringLiteral("BOOK"),
+                      LoanTable + QStringLiteral(" WHERE book_rowid = old.rowid")),
         QStringLiteral("DELETE FROM %1").arg(VersionTable),
         QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(VersionTable).arg(Version),
     };

@@ -31,9 +31,14 @@ inline const QString WishTable = QStringLiteral("wish");
 inline constexpr int WishHighest = 1;
 inline constexpr int WishLowest = 3;
 
+// The books lent (since version 3): id, book_rowid, borrower (as typed), lent_on, due_on and
+// returned_on (ISO dates; due_on and returned_on NULL when none). A book has at most one loan
+// not returned.
+inline const QString LoanTable = QStringLiteral("loan");
+
 // Every table of ours that holds data (all but the version), for what empties them all.
 inline const QStringList DataTables = {TitleReadingTable, NameReadingTable, BookIsbnTable,
-                                       WishTable};
+                                       WishTable, LoanTable};
 
 // What `origin` holds: a reading the user typed or confirmed, or one the program suggested.
 inline const QString OriginUser = QStringLiteral("user");

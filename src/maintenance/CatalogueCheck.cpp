@@ -193,6 +193,11 @@ void checkOwnRows(sqlite3 *handle, Checker &checker, CatalogueCheckReport &repor
                        QStringLiteral("FROM %1 r WHERE NOT EXISTS (SELECT 1 FROM BOOK b WHERE "
                                       "b.rowid = r.book_rowid)")
                            .arg(owntables::BookIsbnTable)});
+    if (owntables::hasTable(handle, owntables::LoanTable))
+        owners.append({"貸出の記録", "BOOK", "本",
+                       QStringLiteral("FROM %1 r WHERE NOT EXISTS (SELECT 1 FROM BOOK b WHERE "
+                                      "b.rowid = r.book_rowid)")
+                           .arg(owntables::LoanTable)});
     for (const Owner &owner : owners) {
         const qint64 rows = checker.count(QStringLiteral("SELECT count(*) ") + owner.rows);
         if (rows == 0)

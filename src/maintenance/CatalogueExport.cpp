@@ -31,6 +31,8 @@ const JoinedName JoinedNames[] = {
 
 const char *const TitleReadingColumn = "題名読み";
 const char *const IsbnColumn = "ISBN";
+// The book's loan not returned, if it is out: to whom, since when, until when.
+const char *const LoanColumns[] = {"貸出先", "貸出日", "返却予定日"};
 
 const QList<schema::Column> &bookColumns() {
     return schema::table(QStringLiteral("BOOK")).columns;
@@ -49,10 +51,13 @@ QStringList exportedColumns() {
             columns << QString::fromUtf8(name.readingColumn);
     }
     columns << QString::fromUtf8(IsbnColumn);
+    for (const char *column : LoanColumns)
+        columns << QString::fromUtf8(column);
     return columns;
 }
 
-// The book's columns, then its title reading and ISBN (NULL where our tables have none).
+// The book's columns, then its title reading, ISBN and open loan (NULL where our tables have
+// none).
 QString bookQuery(sqlite3 *handle, bool ownTables) {
     QStringList select;
     for (const schema::Column &column : bookColumns())
@@ -70,6 +75,14 @@ QString bookQuery(sqlite3 *handle, bool ownTables) {
                      .arg(owntables::BookIsbnTable);
     } else {
         ours += QStringLiteral(", NULL");
+    }
+    if (ownTables && owntables::hasTable(handle, owntables::LoanTable)) {
+        ours += QStringLiteral(", l.borrower, l.lent_on, l.due_on");
+        joins += QStringLiteral(" LEFT JOIN %1 l ON l.book_rowid = BOOK.rowid AND l.returned_on "
+                                "IS NULL")
+                     .arg(owntables::LoanTable);
+    } else {
+        ours += QStringLiteral(", NULL, NULL, NULL");
     }
     // The register's order, which one index holds with every column.
     return QStringLiteral("SELECT %1%2 FROM BOOK%3 ORDER BY BOOK.[著者NO], BOOK.[題名], "
@@ -246,7 +259,8 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
         masters.append(MasterNames(handle, name, ownTables, cannotRead));
     sqlite::Statement query(handle, bookQuery(handle, ownTables), cannotRead);
     const int joinedEnd = bookColumnCount() + int(std::size(JoinedNames));
-    const int isbnAt = int(columns.size()) - 1;
+    // The ISBN and the loan's columns close the line, in the query's order.
+    const int isbnAt = int(columns.size() - std::size(LoanColumns)) - 1;
     qint64 books = 0;
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
@@ -259,8 +273,8 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
                 field = masters[i - bookColumnCount()].nameFor(query.get());
             } else if (i == joinedEnd) {
                 field = columnText(query.get(), bookColumnCount());
-            } else if (i == isbnAt) {
-                field = columnText(query.get(), bookColumnCount() + 1);
+            } else if (i >= isbnAt) {
+                field = columnText(query.get(), bookColumnCount() + 1 + (i - isbnAt));
             } else {
                 field = masters[i - joinedEnd - 1].readingFor(query.get());
             }

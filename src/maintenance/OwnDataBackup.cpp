@@ -20,7 +20,8 @@ namespace {
 using namespace owndatafile;
 
 QString cannotWriteOwnFile() {
-    return QStringLiteral("「%1」を書けません: 読み、ISBN と欲しい本を読めません").arg(FileName);
+    return QStringLiteral("「%1」を書けません: 読み・ISBN・貸出・欲しい本を読めません")
+        .arg(FileName);
 }
 
 QString cannotRestore() {
@@ -46,6 +47,7 @@ int ownFileIndex(const QString &name) {
 const QByteArray ReadingKindUtf8 = ReadingKind.toUtf8();
 const QByteArray IsbnKindUtf8 = IsbnKind.toUtf8();
 const QByteArray WishKindUtf8 = WishKind.toUtf8();
+const QByteArray LoanKindUtf8 = LoanKind.toUtf8();
 
 } // namespace
 
@@ -62,19 +64,23 @@ void OwnDataBackup::beginTable(const backup::Layout &layout) {
     if (!m_present || ownFileIndex(layout.fileName) < 0)
         return;
     m_file = layout.fileName.toUtf8();
-    // A book's lines of every kind come together, in rowid order; a catalogue whose tables of
-    // ours predate ISBNs has none to write.
-    const QString isbns =
-        owntables::hasTable(m_handle, owntables::BookIsbnTable)
-            ? QStringLiteral(" UNION ALL SELECT book_rowid, '%1', isbn, NULL FROM %2")
-                  .arg(IsbnKind, owntables::BookIsbnTable)
-            : QString();
+    // A book's lines of every kind come together, in rowid order, each with its values up to the
+    // first NULL; a catalogue whose tables of ours predate ISBNs or loans has none to write.
+    QString more;
+    if (owntables::hasTable(m_handle, owntables::BookIsbnTable))
+        more += QStringLiteral(" UNION ALL SELECT book_rowid, '%1', isbn, NULL, NULL, NULL FROM %2")
+                    .arg(IsbnKind, owntables::BookIsbnTable);
+    if (owntables::hasTable(m_handle, owntables::LoanTable))
+        more += QStringLiteral(" UNION ALL SELECT book_rowid, '%1', borrower, lent_on, "
+                               "ifnull(due_on, ''), ifnull(returned_on, '') FROM %2")
+                    .arg(LoanKind, owntables::LoanTable);
     const QString sql =
         layout.table == QLatin1String("BOOK")
-            ? QStringLiteral("SELECT book_rowid, '%1', reading, origin FROM %2%3 ORDER BY 1")
-                  .arg(ReadingKind, owntables::TitleReadingTable, isbns)
-            : QStringLiteral("SELECT master_rowid, '%1', reading, origin FROM %2 WHERE master = "
-                             "'%3' ORDER BY master_rowid")
+            ? QStringLiteral("SELECT book_rowid, '%1', reading, origin, NULL, NULL FROM %2%3 "
+                             "ORDER BY 1")
+                  .arg(ReadingKind, owntables::TitleReadingTable, more)
+            : QStringLiteral("SELECT master_rowid, '%1', reading, origin, NULL, NULL FROM %2 "
+                             "WHERE master = '%3' ORDER BY master_rowid")
                   .arg(ReadingKind, owntables::NameReadingTable, layout.table);
     const QByteArray utf8 = sql.toUtf8();
     if (sqlite3_prepare_v2(m_handle, utf8.constData(), int(utf8.size()), &m_cursor, nullptr) !=
@@ -105,8 +111,11 @@ void OwnDataBackup::recordWritten(qint64 rowId, qint64 position, QByteArrayView 
         };
         if (sqlite3_column_type(m_cursor, 3) == SQLITE_NULL)
             appendLine(m_lines, m_file, position, digest, column(1), {column(2)});
-        else
+        else if (sqlite3_column_type(m_cursor, 4) == SQLITE_NULL)
             appendLine(m_lines, m_file, position, digest, column(1), {column(2), column(3)});
+        else
+            appendLine(m_lines, m_file, position, digest, column(1),
+                       {column(2), column(3), column(4), column(5)});
         step();
     }
 }
@@ -172,6 +181,11 @@ public:
                                 "VALUES (?1, ?2, ?3, nullif(?4, ''), nullif(?5, ''), "
                                 "nullif(?6, ''))")
                      .arg(owntables::WishTable),
+                 cannotRestore()),
+          m_loan(handle,
+                 QStringLiteral("INSERT INTO %1 (book_rowid, borrower, lent_on, due_on, "
+                                "returned_on) VALUES (?1, ?2, ?3, nullif(?4, ''), nullif(?5, ''))")
+                     .arg(owntables::LoanTable),
                  cannotRestore()) {}
 
     // Stores a line that belongs to no record; false when it is not one we can store.
@@ -203,6 +217,8 @@ public:
             return storeReading(file, rowId);
         if (fields.kind == IsbnKindUtf8)
             return storeIsbn(file, rowId);
+        if (fields.kind == LoanKindUtf8)
+            return storeLoan(file, rowId);
         return false;
     }
 
@@ -234,6 +250,17 @@ private:
         return run(m_isbn);
     }
 
+    // A second loan not returned of one book is refused by the table, and kept.
+    bool storeLoan(int file, qint64 rowId) {
+        if (file != 0 || !isLoanLine(m_values))
+            return false;
+        sqlite3_bind_int64(m_loan.get(), 1, rowId);
+        for (int i = 0; i < 4; ++i)
+            sqlite3_bind_text(m_loan.get(), i + 2, m_values[i].constData(), int(m_values[i].size()),
+                              SQLITE_STATIC);
+        return run(m_loan);
+    }
+
     bool run(sqlite::Statement &insert) {
         const int result = insert.step();
         insert.reset();
@@ -249,6 +276,7 @@ private:
     sqlite::Statement m_name;
     sqlite::Statement m_isbn;
     sqlite::Statement m_wish;
+    sqlite::Statement m_loan;
     QList<QByteArray> m_values;
 };
 

@@ -3,6 +3,7 @@
 #include "db/OwnTables.h"
 
 #include <QCryptographicHash>
+#include <QDate>
 #include <QStringDecoder>
 
 #include <xxhash.h>
@@ -149,6 +150,24 @@ bool decodeValues(QByteArrayView escaped, QList<QByteArray> &values) {
             return false;
     }
     values.resize(count);
+    return true;
+}
+
+bool isLoanLine(const QList<QByteArray> &values) {
+    if (values.size() != 4 || QString::fromUtf8(values[0]).trimmed().isEmpty())
+        return false;
+    // Only the form backup writes: fromString also takes dates without their leading zeros.
+    const auto date = [](const QByteArray &text) {
+        const QDate read = QDate::fromString(QString::fromLatin1(text), Qt::ISODate);
+        return read.isValid() && read.toString(Qt::ISODate).toLatin1() == text ? read : QDate();
+    };
+    const QDate lent = date(values[1]);
+    if (!lent.isValid())
+        return false;
+    for (const QByteArray &later : {values[2], values[3]}) {
+        if (!later.isEmpty() && !(date(later) >= lent))
+            return false;
+    }
     return true;
 }
 

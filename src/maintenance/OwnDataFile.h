@@ -26,7 +26,10 @@
 //   "reading" (lines of any of the three files): the reading and its origin, "user" or
 //             "suggested";
 //   "isbn"    (BOOK.DAT lines; written since our tables' second version, within this file's
-//             version 2): the 13 digits of the book's ISBN-13.
+//             version 2): the 13 digits of the book's ISBN-13;
+//   "loan"    (BOOK.DAT lines; since version 3, one line per lending of the book): the borrower,
+//             the date lent, the date due and the date returned, as YYYY-MM-DD, the last two
+//             empty when none.
 // Data that belongs to no record stands on lines of the second form (since version 3): the file
 // "-", position 0 and an empty digest, after every record's lines. Their kind:
 //   "wish"    a book on the wish list: its priority (1..3), the date it was added (yyyy-MM-dd),
@@ -42,6 +45,7 @@ inline constexpr int OldestVersion = 1;
 inline const QString ReadingKind = QStringLiteral("reading");
 inline const QString IsbnKind = QStringLiteral("isbn");
 inline const QString WishKind = QStringLiteral("wish");
+inline const QString LoanKind = QStringLiteral("loan");
 // The file a line of data that belongs to no record names.
 inline constexpr QLatin1StringView NoRecordFile("-");
 
@@ -70,6 +74,10 @@ bool belongsToNoRecord(const LineFields &fields);
 // The values, unescaped, into `values` (whose buffers are reused); false for an escape that is
 // none of ours or a value that is no UTF-8.
 bool decodeValues(QByteArrayView escaped, QList<QByteArray> &values);
+
+// Whether the values of a "loan" line are one restore can store: a borrower that is not blank,
+// a real lending date, and a due and a return date each empty or real and not before it.
+bool isLoanLine(const QList<QByteArray> &values);
 
 // Walks the lines of a file of ours after its header, never holding more than the bytes given.
 class LineReader {

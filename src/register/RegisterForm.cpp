@@ -150,6 +150,7 @@ QList<MenuTitle> buildMenuBar() {
                   windows::CopyIsbns),
           command("TANAYOMII", "棚のスキャン(&S)", Opening::Alongside, windows::ShelfScan),
           command("HOSHIII", "欲しい本(&W)", Opening::Alongside, windows::Wishes),
+          command("KASHIDASHII", "貸出一覧(&L)", Opening::Alongside, windows::Loans),
           command("TORIKOMII", "ほかの目録から取り込む(&M)...", Opening::Alongside,
                   windows::Import),
           command("SHIRIIZUI", "シリーズと欠けている巻(&V)", Opening::Alongside,

@@ -37,6 +37,7 @@ inline const QString IsbnSearch = QStringLiteral("ISBNKENSAKU");
 // An action of the collection menu, without a window (WindowRegistry::run).
 inline const QString CopyIsbns = QStringLiteral("ISBNCOPY");
 inline const QString ShelfScan = QStringLiteral("TANAYOMI");
+inline const QString Loans = QStringLiteral("KASHIDASHI");
 inline const QString SeriesList = QStringLiteral("SHIRIIZU");
 inline const QString Wishes = QStringLiteral("HOSHII");
 inline const QString Statistics = QStringLiteral("TOUKEI");

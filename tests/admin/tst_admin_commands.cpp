@@ -72,6 +72,15 @@ void arrange(const DataFolder &folder, const QString &setup) {
         {u8("unnumbered"), u8("INSERT INTO SAIZU (ｻｲｽﾞ名) VALUES ('番号なし')")},
         {u8("series"), u8("INSERT INTO BOOK (題名, SEQNO, 全体NO) VALUES ('全集', 1, 5), "
                           "('全集', 4, 5)")},
+        // Out: one overdue, one not yet due, one without a date due; one back.
+        {u8("loans"), u8("DELETE FROM loan; UPDATE BOOK SET 題名 = 'あ' || rowid WHERE rowid <= 4; "
+                         "INSERT INTO loan "
+                         "(book_rowid, borrower, lent_on, due_on, returned_on) VALUES (3, '山田', "
+                         "'2026-11-01', '2026-11-15', NULL), (1, '佐藤', '2026-11-02', "
+                         "'2999-01-01', NULL), (2, '鈴木', '2026-11-03', NULL, NULL), (4, '田中', "
+                         "'2026-10-01', '2026-10-02', '2026-10-05')")},
+        {u8("loan of a book gone"), u8("INSERT INTO loan (book_rowid, borrower, lent_on) VALUES "
+                                       "(999, '佐藤', '2026-11-01')")},
         {u8("emoji"), u8("UPDATE BOOK SET 内容 = '栞🔖' WHERE rowid = 1")},
         {u8("plain"), u8("UPDATE BOOK SET 内容 = '上下巻' WHERE rowid = 1")},
         {u8("comma"), u8("UPDATE BOOK SET 内容 = '上巻,下巻' WHERE rowid = 1")},
@@ -135,8 +144,8 @@ void TestAdminCommands::commands_data() {
     row("export of a comma", "export", "comma", 0, ",\"上巻,下巻\",");
     row("export of quotes", "export", "quotes", 0, ",\"帯に\"\"新訳\"\"\",");
     row("export of a line break", "export", "line break", 0, ",\"一行目\r\n二行目\",");
-    row("export of an ISBN, last", "export", "isbn in numbers", 0,
-        "発行所読み,ISBN\r\n[\\s\\S]*,9784800030047\r\n");
+    row("export of an ISBN, before the loan", "export", "isbn in numbers", 0,
+        "発行所読み,ISBN,貸出先,貸出日,返却予定日\r\n[\\s\\S]*,9784800030047,,,\r\n");
     // The entry the stored queries show, and its reading.
     row("export of an author number that stands twice", "export", "author twice", 0,
         "先の著者,[^\r]*,サキ,");
@@ -146,6 +155,14 @@ void TestAdminCommands::commands_data() {
         "/nonexistent/本棚");
     row("command's own help", "export --help", "", 0, "--encoding");
     row("missing volumes", "missing", "series", 0, "全集\t1, 4\t2, 3, 5");
+    // あ1 has the reading ヨミ.
+    row("loans out now, by reading", "loans", "loans", 0,
+        "^あ2\t鈴木\t2026-11-03\t\nあ3\t山田\t2026-11-01\t2026-11-15\nあ1\t佐藤\t2026-11-02\t"
+        "2999-01-01\n$");
+    row("loans overdue", "loans --overdue", "loans", 0, "^あ3\t山田\t2026-11-01\t2026-11-15\n$");
+    row("export of a loan", "export", "loans", 0,
+        ",ISBN,貸出先,貸出日,返却予定日\r\n[\\s\\S]*,山田,2026-11-01,2026-11-15\r\n");
+    row("check, loan of a book gone", "check", "loan of a book gone", 4, "貸出の記録の 1 行が");
     row("readings", "readings", "", 0, "読めなかったものは", 25);
     row("readings without catalogue", "readings", "no catalogue", 1, "TOSHO");
 }

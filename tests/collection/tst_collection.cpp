@@ -1,9 +1,12 @@
+#include "catalogue/BookLoans.h"
 #include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
 #include "collection/BookDetailsPanel.h"
 #include "collection/IndexModels.h"
 #include "collection/IsbnSearchWindow.h"
 #include "collection/KanaIndexWindow.h"
+#include "collection/LoanListModel.h"
+#include "collection/LoansWindow.h"
 #include "collection/SeriesWindow.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
@@ -46,6 +49,7 @@ template <typename Store> struct Stored {
 };
 using Readings = Stored<StoredReadings>;
 using Isbns = Stored<StoredIsbns>;
+using Loans = Stored<BookLoans>;
 
 qint64 rowIdOfTitle(const RegisterFixture &fixture, const QString &title) {
     return fixture.value(QString("SELECT rowid FROM BOOK WHERE 題名 = '%1'").arg(title))
@@ -412,6 +416,91 @@ private Q_SLOTS:
         QCOMPARE(state->text(), "");
         Readings readings;
         QCOMPARE(readings->title(rowIdOfTitle(fixture, "こころ"))->origin, Origin::User);
+    }
+
+    // The panel's loan line for the register's book, and its buttons: a book lent can be given
+    // back, a book not lent can be lent once it is saved.
+    void panelShowsTheLoan_data() {
+        test::columns<QString, QString>({"loan", "line"});
+        test::row("not lent", QString(), QString());
+        test::row("lent", QString("2026-11-01"), QString("貸出中: 山田さん (2026/11/01〜)"));
+        test::row("lent, past due", QString("2026-11-01 2026-11-15"),
+                  QString("貸出中: 山田さん (2026/11/01〜2026/11/15 返却予定) 期限切れ"));
+        test::row("new book", QString("new"), QString());
+    }
+    void panelShowsTheLoan() {
+        const QString loan = test::text("loan");
+        RegisterFixture fixture;
+        fixture.addBook("こころ", 1, 1);
+        const QStringList dates = loan.split(' ');
+        if (dates[0].startsWith("2026"))
+            Loans()->lend(rowIdOfTitle(fixture, "こころ"), "山田",
+                          QDate::fromString(dates[0], Qt::ISODate),
+                          QDate::fromString(dates.value(1), Qt::ISODate));
+        BookRegister *books = fixture.openRegister();
+        BookDetailsPanel *panel = openPanel(books);
+        if (loan == "new")
+            click(books, "cmdAdd");
+        QCOMPARE(control<QLabel>(panel, "lblLoan")->text(), test::text("line"));
+        QCOMPARE(control(panel, "cmdLend")->isEnabled(), loan.isEmpty());
+        QCOMPARE(control(panel, "cmdReturn")->isEnabled(), loan.startsWith("2026"));
+        if (!loan.startsWith("2026"))
+            return;
+        click(panel, "cmdReturn");
+        QCOMPARE(control<QLabel>(panel, "lblLoan")->text(), QString());
+        QVERIFY(control(panel, "cmdLend")->isEnabled());
+        QCOMPARE(Loans()->history().value(0).returnedOn, QDate::currentDate());
+    }
+
+    // The window lists the books out, overdue ones marked; a book given back from the list
+    // leaves it, stays in the history, and the panel says it is back.
+    void loansWindowReturnsFromTheList() {
+        RegisterFixture fixture;
+        for (const char *book : {"いろは", "こころ", "それから"})
+            fixture.addBook(book, 1, 1);
+        {
+            Loans loans;
+            loans->lend(rowIdOfTitle(fixture, "それから"), "佐藤", QDate(2026, 11, 2));
+            loans->lend(rowIdOfTitle(fixture, "こころ"), "山田", QDate(2026, 11, 1),
+                        QDate(2026, 11, 15));
+        }
+        BookRegister *books = fixture.openRegister();
+        BookDetailsPanel *panel = openPanel(books);
+        choose(books, "KASHIDASHII");
+        auto *window =
+            qobject_cast<LoansWindow *>(RegisterFixture::visibleWindow(LoansWindow::Name));
+        QVERIFY(window && QTest::qWaitForWindowExposed(window));
+        auto *view = control<QTableView>(window, "grdLoans");
+        QAbstractItemModelTester tester(view->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto listed = [view] {
+            QStringList rows;
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                rows << view->model()
+                                ->index(row, collection::LoanListModel::TitleColumn)
+                                .data()
+                                .toString() +
+                            "/" +
+                            view->model()
+                                ->index(row, collection::LoanListModel::StateColumn)
+                                .data()
+                                .toString();
+            return rows;
+        };
+        QCOMPARE(listed(), QStringList({"こころ/期限切れ", "それから/貸出中"}));
+        QTest::keyClick(view, Qt::Key_Home);
+        QTest::keyClick(view, Qt::Key_Return);
+        RegisterFixture::settle();
+        QCOMPARE(books->books()->recordSet().value("題名").toString().trimmed(), "こころ");
+        QVERIFY(control<QLabel>(panel, "lblLoan")->text().startsWith("貸出中: 山田さん ("));
+        fixture.messages.answers = {true};
+        click(window, "cmdReturn");
+        QVERIFY2(fixture.messages.texts.value(0).contains("山田"),
+                 qPrintable(fixture.messages.texts.value(0)));
+        QCOMPARE(listed(), QStringList({"それから/貸出中"}));
+        QCOMPARE(control<QLabel>(panel, "lblLoan")->text(), QString());
+        click(window, "optHistory");
+        QCOMPARE(listed(), QStringList({"こころ/返却済", "それから/貸出中"}));
     }
 
     void panelIsDisabledWithoutABook() {

@@ -103,8 +103,8 @@ ChildRun traced(const QStringList &straceArguments, const QString &program,
 void prepareCatalogue(const QString &folder, int books, bool currentVersion) {
     test::makeCatalogue(folder, books);
     const QDir dir(folder);
-    // Readings and ISBNs of our own for some books and an author, and two wishes, so every
-    // operation carries them too.
+    // Readings, ISBNs and loans (out and back) of our own for some books and an author, and two
+    // wishes, so every operation carries them too.
     test::SqlFile(dir.filePath(files::Catalogue))
         .exec(
             "INSERT INTO title_reading (book_rowid, reading, origin) SELECT rowid, 'ヨミ', 'user' "
@@ -113,7 +113,10 @@ void prepareCatalogue(const QString &folder, int books, bool currentVersion) {
             "WHERE rowid = 1; INSERT INTO book_isbn (book_rowid, isbn) SELECT rowid, "
             "'9784101010014' FROM BOOK WHERE rowid % 3 = 2; INSERT INTO wish (title, author, "
             "isbn, note, priority, added_on) VALUES ('欲しい本', '著者', '9784101010014', 'メモ', "
-            "1, '2026-12-01'), ('二冊目', NULL, NULL, NULL, 3, '2026-12-02')");
+            "1, '2026-12-01'), ('二冊目', NULL, NULL, NULL, 3, '2026-12-02'); INSERT INTO loan "
+            "(book_rowid, borrower, lent_on, due_on, returned_on) SELECT rowid, '借り手', "
+            "'2026-10-01', '2026-10-15', CASE WHEN rowid % 2 THEN NULL ELSE '2026-10-20' END FROM "
+            "BOOK WHERE rowid % 3 = 0");
     QFile::remove(dir.filePath(files::VersionDatabase));
     if (currentVersion &&
         !QFile::copy(dir.filePath(files::VersionTemplate), dir.filePath(files::VersionDatabase)))
@@ -137,7 +140,8 @@ QByteArray catalogueDigest(const QString &path) {
         }
     }
     hash.addData(file.value("SELECT count(*) > 0 FROM DOUI").toByteArray());
-    for (const QString &table : QStringList{"title_reading", "name_reading", "book_isbn", "wish"}) {
+    for (const QString &table :
+         QStringList{"title_reading", "name_reading", "book_isbn", "wish", "loan"}) {
         if (file.value(u8("SELECT count(*) FROM sqlite_schema WHERE name = '%1'").arg(table))
                 .toInt() == 0)
             continue;

@@ -78,6 +78,10 @@ QByteArray prepareFor(const QString &operation, const DataFolder &folder) {
         if (reset.exitCode != 0)
             qFatal("set-up reset failed: %s", qPrintable(reset.err));
     }
+    if (operation == "return")
+        test::SqlFile(catalogue(folder))
+            .exec("INSERT INTO loan (book_rowid, borrower, lent_on) VALUES (1, '山田', "
+                  "'2026-11-01')");
     if (operation == "copy-isbn") // an ISBN in 管理番号1 of books with and without one
         test::SqlFile(catalogue(folder))
             .exec("UPDATE BOOK SET 管理番号1 = '4-8000-3004-8' WHERE rowid % 4 = 0");
@@ -96,7 +100,8 @@ QStringList adminArguments(const QString &operation, const DataFolder &folder) {
         return {operation, snapshots::list(catalogue(folder)).value(0).name, "--yes"};
     if (operation == "import") // run again after a crash, it skips what already went in
         return {operation, folder.filePath("import.csv")};
-    if (operation == "enter-masters" || operation.startsWith("wish-"))
+    if (operation == "enter-masters" || operation.startsWith("wish-") || operation == "lend" ||
+        operation == "return")
         return {DriverOperation, operation};
     if (operation == "reset" || operation.startsWith("restore"))
         return {operation.section("-after", 0, 0), "--yes"};
@@ -234,6 +239,10 @@ void TestCrashInjection::killAtEveryStep_data() {
     addStep("wish-add", "wishes.add", Data::Old);
     addStep("wish-edit", "wishes.edit", Data::Old);
     addStep("wish-remove", "wishes.remove", Data::Old);
+    addStep("lend", "loans.lend", Data::Old);
+    addStep("lend", "loans.lent", Data::New);
+    addStep("return", "loans.return", Data::Old);
+    addStep("return", "loans.returned", Data::New);
 }
 
 void TestCrashInjection::killAtEveryStep() {
@@ -250,7 +259,8 @@ void TestCrashInjection::killAtEveryStep() {
     // Only a reset, a copy or an intake killed while it writes leaves a journal, its own, for the
     // next reader to roll back.
     if (operation != "reset" && operation != "copy-isbn" && operation != "import" &&
-        operation != "enter-masters" && !operation.startsWith("wish-"))
+        operation != "enter-masters" && !operation.startsWith("wish-") && operation != "lend" &&
+        operation != "return")
         QCOMPARE(journalFiles(catalogue(folder)), QStringList());
     const QByteArray afterKill = catalogueDigest(catalogue(folder));
     if (QFileInfo::exists(catalogue(folder)))

@@ -156,7 +156,7 @@ private Q_SLOTS:
         row("backup: SAIZU.DAT flush fails", "backup", 30, "SAIZU.DAT.tmp", "fsync:error=EIO", io,
             "SAIZU.DAT");
         row("backup: catalogue unreadable part-way", "backup", 600, "TOSHO.MDB",
-            "pread64:error=EIO:when=6+", "BOOK 表を読めません", "BOOK.DAT");
+            "pread64:error=EIO:when=20+", "BOOK 表を読めません", "BOOK.DAT");
         row("restore: BOOK.DAT fails part-way", "restore", 1100, "BOOK.DAT",
             "read:error=EIO:when=2", io, "BOOK.DAT");
         row("restore: work copy full part-way", "restore", 300, "TOSHOCPY.MDB",

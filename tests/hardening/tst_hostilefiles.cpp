@@ -291,6 +291,14 @@ void TestHostileFiles::refusedOrSurvived_data() {
                 writeFile(f.filePath(own), contents(f.filePath(own)).replace(from, to));
             },
             kept, 10);
+    addRow(
+        "restore", "HONDANA.DAT: loan back before it was lent",
+        [own](const DataFolder &f) {
+            writeFile(f.filePath(own),
+                      contents(f.filePath(own))
+                          .replace("\t2026-10-15\t2026-10-20\n", "\t2026-10-15\t2026-09-20\n"));
+        },
+        kept, 10);
     // The look-up's cache is ours to rebuild, but never to delete behind the user's back.
     for (const auto &[name, bytes] :
          {std::pair{"cache of other bytes", QByteArray(8192, 'x')},

@@ -3,9 +3,12 @@
 // the version upgrade of an earlier release's catalogue. The crash tests kill it at the steps of
 // both. With "enter-masters" it enters an author and a publisher in their lists as the register's
 // fill from a look-up does, which no command of hondana-admin does; with "wish-add", "wish-edit"
-// and "wish-remove" it writes the wish list as its window does.
+// and "wish-remove" it writes the wish list as its window does. With "lend" and "return" it
+// lends the first book or takes it back as the details panel does; run again after a crash, each
+// does only what is left to do, as the user would.
 #include "base/Failure.h"
 #include "catalogue/BookIntake.h"
+#include "catalogue/BookLoans.h"
 #include "catalogue/WishList.h"
 #include "core/AgreementAcceptance.h"
 #include "core/DataFolderLock.h"
@@ -50,6 +53,18 @@ int main(int argc, char *argv[]) {
                     ids << wish.id;
                 wishes.remove(ids);
             }
+            return 0;
+        }
+        const QString mode = app.arguments().value(1);
+        if (mode == QLatin1String("lend") || mode == QLatin1String("return")) {
+            hondana::Connection connection(hondana::CatalogueLinkConnection);
+            connection.open();
+            hondana::BookLoans loans(connection);
+            const std::optional<hondana::Loan> open = loans.openLoanOf(1);
+            if (mode == QLatin1String("lend") && !open)
+                loans.lend(1, QStringLiteral("山田"), QDate(2026, 11, 1));
+            if (mode == QLatin1String("return") && open)
+                loans.giveBack(open->id, QDate(2026, 11, 20));
             return 0;
         }
         if (hondana::decideFirstWindow() == hondana::FirstWindow::MainMenu) {

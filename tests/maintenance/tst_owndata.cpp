@@ -2,6 +2,7 @@
 // through, and never lands on another book.
 #include "base/Failure.h"
 #include "base/FileNames.h"
+#include "catalogue/BookLoans.h"
 #include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
 #include "catalogue/WishList.h"
@@ -70,11 +71,17 @@ void addReadings() {
     connection.open();
     StoredReadings readings(connection);
     StoredIsbns isbns(connection);
+    BookLoans loans(connection);
     for (int tag = 1; tag <= Books; ++tag) {
         readings.setTitle(tag, readingOf(tag),
                           tag % 2 ? StoredReadings::Origin::User
                                   : StoredReadings::Origin::Suggested);
         isbns.store(tag, isbnOf(tag));
+        // Odd books are out, with no date due; even ones were lent and are back.
+        const qint64 loan = loans.lend(tag, u8("借り手\t%1").arg(tag), QDate(2026, 10, tag),
+                                       tag % 2 ? QDate() : QDate(2026, 10, 20));
+        if (tag % 2 == 0)
+            loans.giveBack(loan, QDate(2026, 10, 25));
     }
     readings.setName(Master::Author, 2, u8("チョシャ"));
     readings.setName(Master::Publisher, 3, u8("ハッコウ"), StoredReadings::Origin::Suggested);
@@ -100,7 +107,7 @@ QStringList wishLines() {
     return lines;
 }
 
-// tag → reading and ISBN of every book that has one; the author's and publisher's reading by
+// tag → reading, ISBN and loan of every book that has one; the author's and publisher's reading by
 // their number.
 QMap<int, QString> attached() {
     QMap<int, QString> found;
@@ -111,6 +118,11 @@ QMap<int, QString> attached() {
         found.insert(row[0].toInt(), row[1].toString() + u8("/") + row[2].toString());
     for (const QVariantList &row : file.rows(u8("SELECT b.請求番号, i.isbn FROM BOOK b JOIN "
                                                 "book_isbn i ON i.book_rowid = b.rowid")))
+        found[row[0].toInt()] += u8("/") + row[1].toString();
+    for (const QVariantList &row : file.rows(
+             u8("SELECT b.請求番号, l.borrower || ' ' || l.lent_on || ' ' || ifnull(l.due_on, "
+                "'-') || ' ' || ifnull(l.returned_on, '-') FROM BOOK b JOIN loan l ON "
+                "l.book_rowid = b.rowid")))
         found[row[0].toInt()] += u8("/") + row[1].toString();
     for (const QVariantList &row :
          file.rows(u8("SELECT 100 + m.著者NO, r.reading FROM CHOSHA m JOIN name_reading r ON "
@@ -125,7 +137,7 @@ qint64 ownRows() {
     test::SqlFile file(files::Catalogue);
     return file
         .value(u8("SELECT (SELECT count(*) FROM title_reading) + (SELECT count(*) FROM "
-                  "name_reading) + (SELECT count(*) FROM book_isbn)"))
+                  "name_reading) + (SELECT count(*) FROM book_isbn) + (SELECT count(*) FROM loan)"))
         .toLongLong();
 }
 
@@ -279,10 +291,10 @@ void TestOwnData::identitySurvivesEveryOperation() {
         operation == u8("reset") || operation == u8("no file") || operation == u8("version 1");
     QCOMPARE(wishLines(), noWishes ? QStringList() : wishesBefore);
     // Nothing is left over: no rows of ours for books that are gone.
-    // A book has two rows of ours (reading and ISBN), an author or publisher one.
+    // A book has three rows of ours (reading, ISBN and loan), an author or publisher one.
     const QList<int> tags = expected.keys();
-    QCOMPARE(ownRows(), qint64(tags.size() + std::count_if(tags.begin(), tags.end(),
-                                                           [](int tag) { return tag < 100; })));
+    QCOMPARE(ownRows(), qint64(tags.size() + 2 * std::count_if(tags.begin(), tags.end(),
+                                                               [](int tag) { return tag < 100; })));
     for (const CatalogueCheckReport::Problem &problem : checkCatalogue(connectionString()).problems)
         QVERIFY2(!problem.what.contains(u8("にもうない")), qPrintable(problem.what));
 
@@ -291,7 +303,7 @@ void TestOwnData::identitySurvivesEveryOperation() {
     if (!lost.isEmpty()) {
         QVERIFY2(summary.text().contains(keptFiles.first()), qPrintable(summary.text()));
         const owndatafile::Contents kept = owndatafile::parse(test::contents(keptFiles.first()));
-        QCOMPARE(kept.lines.size(), 2 * lost.size());
+        QCOMPARE(kept.lines.size(), 3 * lost.size());
     }
     if (operation == u8("no file"))
         QVERIFY(!summary.ownData.present && !summary.damaged());
@@ -304,7 +316,8 @@ void TestOwnData::fixedPartIsUnchanged() {
     DataFolder folder;
     prepare();
     test::SqlFile older(files::Catalogue);
-    for (const QString &table : {u8("BOOK"), u8("CHOSHA"), u8("HAKKOU"), owntables::BookIsbnTable})
+    for (const QString &table :
+         {u8("BOOK"), u8("CHOSHA"), u8("HAKKOU"), owntables::BookIsbnTable, owntables::LoanTable})
         older.exec(u8("DROP TRIGGER %1_owned_rows").arg(table));
     const QStringList ours = QStringList{owntables::VersionTable} + owntables::DataTables;
     for (const QString &table : ours)
@@ -358,7 +371,8 @@ void TestOwnData::readingSavesWithTheBook() {
     books.open(connection, u8("BOOK"));
     std::optional<QString> panel; // what the panel holds and has not saved
     books.setCompanion({[&] { return panel.has_value(); },
-                        [&](qint64 rowId) { readings.setTitle(rowId, *panel); }, {}});
+                        [&](qint64 rowId) { readings.setTitle(rowId, *panel); },
+                        {}});
     const QMap<int, QString> before = attached();
     if (newBook) {
         books.addNew();
