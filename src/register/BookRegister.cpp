@@ -167,8 +167,11 @@ void BookRegister::lockFieldsWithoutBook() {
 }
 
 BookRegister::~BookRegister() {
-    // The record set still reports its closing while the fields are already gone.
+    // The record set still reports its closing while the fields are already gone, and a window
+    // beside the register may still save the book while the register goes: no check of the
+    // register's may run then.
     disconnect(&m_books->recordSet(), nullptr, this, nullptr);
+    m_books->recordSet().setSaveCheck({});
 }
 
 void BookRegister::buildTitle(QWidget *client) {
