@@ -29,6 +29,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <utility>
+
 namespace hondana {
 
 using namespace registerform;
@@ -147,6 +149,8 @@ BookRegister::BookRegister(QWidget *parent)
     connect(set, &RecordSet::rowRemoved, this, &BookRegister::lockFieldsWithoutBook);
     connect(set, &RecordSet::moveComplete, this, [this] { m_copiedFrom = 0; });
     set->setSaveCheck([this] { askBeforeAddingOwnedCopy(); });
+    connect(set, &RecordSet::rowChanged, this, &BookRegister::noteNewBookWritten);
+    connect(set, &RecordSet::editCancelled, this, [this] { m_newBookBeingWritten = false; });
     for (DataSource *source : std::as_const(m_lookupSources))
         source->refresh();
     m_books->refresh();
@@ -374,10 +378,7 @@ void BookRegister::addBook() {
 }
 
 void BookRegister::saveBooks() {
-    RecordSet &books = m_books->recordSet();
-    const bool newBook = books.hasCurrent() && books.currentRowId() == 0;
-    if (runRecordCommand([&books] { books.update(); }) && newBook)
-        offerToStrikeFulfilledWishes(m_books->connection(), {books.currentRowId()});
+    runRecordCommand([this] { m_books->recordSet().update(); });
 }
 
 void BookRegister::copyBook() {
@@ -401,6 +402,25 @@ void BookRegister::askBeforeAddingOwnedCopy() {
         findOwnedCopy(m_books->connection(), book, {m_copiedFrom});
     if (owned && !MessageService::instance().confirm(owned->question(), Caption))
         throw RefusedEdit(QStringLiteral("同じ本がもう登録されているため、保存しませんでした。"));
+    m_newBookBeingWritten = true;
+}
+
+// A new book is written by 更新, by moving on, by 追加 and by closing alike; the wish list is
+// offered it once the operation that wrote it is over, so no question opens halfway through a
+// move. A write the table refused leaves the row without a rowid, and it is not offered.
+void BookRegister::noteNewBookWritten() {
+    const qint64 rowId = m_books->recordSet().currentRowId();
+    if (!m_newBookBeingWritten || rowId == 0)
+        return;
+    m_newBookBeingWritten = false;
+    m_newBooksForWishes << rowId;
+    QMetaObject::invokeMethod(this, &BookRegister::offerToStrikeWishesOfNewBooks,
+                              Qt::QueuedConnection);
+}
+
+void BookRegister::offerToStrikeWishesOfNewBooks() {
+    const QList<qint64> books = std::exchange(m_newBooksForWishes, {});
+    offerToStrikeFulfilledWishes(m_books->connection(), books);
 }
 
 void BookRegister::deleteBook() {
@@ -425,6 +445,8 @@ void BookRegister::closeEvent(QCloseEvent *event) {
         event->ignore();
         return;
     }
+    // The register goes before a queued offer could run.
+    offerToStrikeWishesOfNewBooks();
     resetMousePointer();
     WindowRegistry::instance().show(windows::MainMenu);
     event->accept();

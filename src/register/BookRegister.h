@@ -65,6 +65,8 @@ private:
     void closeFromButton();
     void lockFieldsWithoutBook();
     void askBeforeAddingOwnedCopy();
+    void noteNewBookWritten();
+    void offerToStrikeWishesOfNewBooks();
 
     QMenuBar *m_menuBar = nullptr;
     DataSource *m_books = nullptr;
@@ -74,6 +76,10 @@ private:
     bool m_shownOnce = false;
     // The book a copy (コピー) began from, while the copy is the current, unsaved book.
     qint64 m_copiedFrom = 0;
+    // A new book passed the save check and its row is being written.
+    bool m_newBookBeingWritten = false;
+    // New books written since the wish list was last offered them.
+    QList<qint64> m_newBooksForWishes;
 };
 
 // Registers the register and the screens it opens, so the main menu and its menu bar find them.

@@ -1,5 +1,7 @@
 #include "app/MainMenu.h"
+#include "catalogue/WishList.h"
 #include "core/AppState.h"
+#include "db/Connection.h"
 #include "db/RecordSet.h"
 #include "masters/MasterEditor.h"
 #include "register/BookRegister.h"
@@ -286,6 +288,38 @@ private Q_SLOTS:
         QVERIFY(fixture.messages.texts.value(0).contains("「坊っちゃん」"));
         QCOMPARE(fixture.messages.texts.size(), 1);
         QCOMPARE(form->books()->recordSet().currentRowId() == 0, !cell<bool>("addAnyway"));
+    }
+
+    // A new book that fulfils a wish is offered to the wish list however it is written: by
+    // 更新, by starting the next book, by closing the register.
+    void newBookIsOfferedToTheWishList_data() {
+        columns<QString>({"how"});
+        row("update", "cmdUpdate");
+        row("add next", "cmdAdd");
+        row("close", "cmdClose");
+    }
+    void newBookIsOfferedToTheWishList() {
+        RegisterFixture fixture;
+        fixture.addBook("こころ", 1, 1);
+        {
+            Connection connection(QStringLiteral("Data Source=TOSHO.MDB;"), fixture.folder.path());
+            connection.open();
+            Wish wish;
+            wish.title = "坊っちゃん";
+            WishList(connection).add(wish);
+        }
+        QPointer<BookRegister> form = fixture.openRegister();
+        click(form, "cmdAdd");
+        type(form, "txtFields(1)", "坊っちゃん");
+        fixture.messages.answers << true;
+        click(form, text("how"));
+        RegisterFixture::settle();
+        QCOMPARE(fixture.count("BOOK"), 2);
+        QCOMPARE(fixture.messages.texts.size(), 1);
+        QVERIFY(fixture.messages.texts.first().contains("「坊っちゃん」"));
+        QCOMPARE(fixture.count("wish"), 0);
+        if (form)
+            form->close();
     }
 
     // Each lookup shows the name of the stored number (a stamp: the stamp) and a pick stores it.
