@@ -93,10 +93,10 @@ void backupData(const QString &connectionString, const QString &folder, const Pr
     sqlite::execute(handle, "BEGIN", cannotRead);
     try {
         qint64 rows = 0;
-        OwnDataBackup ownData(handle);
+        OwnDataBackup ownData(handle, folder);
         for (const backup::Layout &layout : backup::layouts())
             writeTable(handle, layout, folder, progress, rows, ownData);
-        ownData.write(folder);
+        ownData.commit();
     } catch (...) {
         sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;

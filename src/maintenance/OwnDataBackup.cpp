@@ -51,14 +51,25 @@ const QByteArray LoanKindUtf8 = LoanKind.toUtf8();
 
 } // namespace
 
-OwnDataBackup::OwnDataBackup(sqlite3 *handle)
-    : m_handle(handle), m_present(owntables::present(handle)) {}
+OwnDataBackup::OwnDataBackup(sqlite3 *handle, const QString &folder)
+    : m_handle(handle), m_present(owntables::present(handle)), m_folder(folder) {}
 
 OwnDataBackup::~OwnDataBackup() {
     sqlite3_finalize(m_cursor);
 }
 
+// Opened with the first table rather than at once, so that a folder the backup cannot write
+// is named by the first .DAT file, as before there was a file of ours.
+void OwnDataBackup::startFile() {
+    if (m_writer)
+        return;
+    m_writer = std::make_unique<safefile::ReplacingFileWriter>(files::resolve(FileName, m_folder));
+    const QByteArray header = headerLine();
+    m_writer->write(header.constData(), header.size());
+}
+
 void OwnDataBackup::beginTable(const backup::Layout &layout) {
+    startFile();
     sqlite3_finalize(m_cursor);
     m_cursor = nullptr;
     if (!m_present || ownFileIndex(layout.fileName) < 0)
@@ -109,21 +120,22 @@ void OwnDataBackup::recordWritten(qint64 rowId, qint64 position, QByteArrayView 
             return QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_cursor, i)),
                                   sqlite3_column_bytes(m_cursor, i));
         };
+        m_line.resize(0);
         if (sqlite3_column_type(m_cursor, 3) == SQLITE_NULL)
-            appendLine(m_lines, m_file, position, digest, column(1), {column(2)});
+            appendLine(m_line, m_file, position, digest, column(1), {column(2)});
         else if (sqlite3_column_type(m_cursor, 4) == SQLITE_NULL)
-            appendLine(m_lines, m_file, position, digest, column(1), {column(2), column(3)});
+            appendLine(m_line, m_file, position, digest, column(1), {column(2), column(3)});
         else
-            appendLine(m_lines, m_file, position, digest, column(1),
+            appendLine(m_line, m_file, position, digest, column(1),
                        {column(2), column(3), column(4), column(5)});
+        m_writer->write(m_line.constData(), m_line.size());
         step();
     }
 }
 
-QByteArray OwnDataBackup::linesOfNoRecord() const {
-    QByteArray lines;
+void OwnDataBackup::writeLinesOfNoRecord() {
     if (!m_present || !owntables::hasTable(m_handle, owntables::WishTable))
-        return lines;
+        return;
     // In the order they were added, so a restored list numbers them alike.
     sqlite::Statement query(m_handle,
                             QStringLiteral("SELECT priority, added_on, title, ifnull(author, ''), "
@@ -139,23 +151,20 @@ QByteArray OwnDataBackup::linesOfNoRecord() const {
                 reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i)),
                 sqlite3_column_bytes(query.get(), i));
         };
-        appendLine(lines, noRecord, 0, {}, wishKind,
+        m_line.resize(0);
+        appendLine(m_line, noRecord, 0, {}, wishKind,
                    {column(0), column(1), column(2), column(3), column(4), column(5)});
+        m_writer->write(m_line.constData(), m_line.size());
     }
     if (sqlite::Statement::failed(result))
         throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + sqlite::lastError(m_handle));
-    return lines;
 }
 
-void OwnDataBackup::write(const QString &folder) const {
-    const QByteArray noRecordLines = linesOfNoRecord();
-    safefile::ReplacingFileWriter file(files::resolve(FileName, folder));
-    const QByteArray header = headerLine();
-    file.write(header.constData(), header.size());
-    file.write(m_lines.constData(), m_lines.size());
-    file.write(noRecordLines.constData(), noRecordLines.size());
+void OwnDataBackup::commit() {
+    startFile();
+    writeLinesOfNoRecord();
     faultpoint(("backup." + FileName.toLatin1()).constData());
-    file.commit();
+    m_writer->commit();
 }
 
 // The statements that attach a reading to a restored book or master entry, prepared once.

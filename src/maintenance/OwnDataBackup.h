@@ -18,14 +18,18 @@ namespace hondana {
 namespace backup {
 struct Layout;
 }
+namespace safefile {
+class ReplacingFileWriter;
+}
 
 // Backup's side of our data: walks our rows of a table alongside the table's own rows (both in
-// rowid order, so nothing is held in memory but the lines), is told where each row went in its
-// .DAT file, and writes the file of ours after the .DAT files.
+// rowid order), is told where each row went in its .DAT file, and writes each line as it comes,
+// so nothing is held in memory; the file of ours is put in place after the .DAT files.
 class OwnDataBackup {
 public:
-    // Reads from the catalogue open on `handle`, inside the backup's read transaction.
-    explicit OwnDataBackup(sqlite3 *handle);
+    // Reads from the catalogue open on `handle`, inside the backup's read transaction, and
+    // writes into `folder`.
+    OwnDataBackup(sqlite3 *handle, const QString &folder);
     ~OwnDataBackup();
     OwnDataBackup(const OwnDataBackup &) = delete;
     OwnDataBackup &operator=(const OwnDataBackup &) = delete;
@@ -34,21 +38,24 @@ public:
     void beginTable(const backup::Layout &layout);
     // The row `rowId` was written as record `position`. Throws Failure.
     void recordWritten(qint64 rowId, qint64 position, QByteArrayView record);
-    // Writes the file of ours into `folder` like the .DAT files: under a temporary name,
-    // flushed, renamed. Throws Failure naming it.
-    void write(const QString &folder) const;
+    // Ends the file of ours like the .DAT files: written under a temporary name, flushed,
+    // renamed. Throws Failure naming it.
+    void commit();
 
 private:
     void step();
+    void startFile();
     // The lines of data that belongs to no record (the wish list).
-    QByteArray linesOfNoRecord() const;
+    void writeLinesOfNoRecord();
 
     sqlite3 *m_handle;
     bool m_present;
     sqlite3_stmt *m_cursor = nullptr; // our rows of the current table, or none
     int m_state = 0;
     QByteArray m_file;
-    QByteArray m_lines;
+    QString m_folder;
+    std::unique_ptr<safefile::ReplacingFileWriter> m_writer;
+    QByteArray m_line; // one line at a time, its capacity kept
 };
 
 // Restore's side: reads the file of ours alongside the .DAT files and attaches every line whose
