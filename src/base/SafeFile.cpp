@@ -123,6 +123,13 @@ void ReplacingFileWriter::write(const char *data, qsizetype size) {
         fail(QStringLiteral("書けません"), error);
 }
 
+void ReplacingFileWriter::sync() {
+    if (const int error = flushBuffer(m_fd, m_buffer))
+        fail(QStringLiteral("書けません"), error);
+    if (::fdatasync(m_fd) != 0)
+        fail(QStringLiteral("ディスクに書き切れません"), errno);
+}
+
 void ReplacingFileWriter::commit() {
     const QByteArray step = "replace." + fileName(m_path).toUtf8();
     if (const int error = flushBuffer(m_fd, m_buffer))

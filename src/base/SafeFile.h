@@ -21,6 +21,9 @@ public:
     ReplacingFileWriter &operator=(const ReplacingFileWriter &) = delete;
 
     void write(const char *data, qsizetype size);
+    // Hands what is written so far to the disk while the file stays under its temporary name,
+    // so that a writer with time to spare leaves commit less to wait for.
+    void sync();
     void commit();
     static QString temporaryPath(const QString &path);
 

@@ -3,6 +3,7 @@
 #include "base/Failure.h"
 #include "base/FaultPoint.h"
 #include "base/FileNames.h"
+#include "base/HandOverQueue.h"
 #include "base/SafeFile.h"
 #include "catalogue/Isbn.h"
 #include "catalogue/ReadingText.h"
@@ -12,6 +13,10 @@
 
 #include <QDateTime>
 #include <QFile>
+
+#include <atomic>
+#include <exception>
+#include <thread>
 
 namespace hondana {
 
@@ -49,14 +54,223 @@ const QByteArray IsbnKindUtf8 = IsbnKind.toUtf8();
 const QByteArray WishKindUtf8 = WishKind.toUtf8();
 const QByteArray LoanKindUtf8 = LoanKind.toUtf8();
 
+// Records a batch the backup's thread hands the line writer at once: few enough to keep the
+// writer busy from early on, enough to make handing them over cheap.
+constexpr qsizetype RecordsPerBatch = 2048;
+constexpr qsizetype SyncWhenIdleAfter = qsizetype(1) << 20;
+// How restore's reading thread hands over the lines it split, and how far it may run ahead.
+constexpr qsizetype LinesPerBlock = 1024;
+constexpr std::size_t LineBlocksAhead = 16;
+
 } // namespace
+
+// Reads our rows from a connection of its own and writes their lines on a thread of its own. The
+// catalogue keeps the rollback journal: while the backup's read transaction holds its shared lock
+// no writer can commit, so a read transaction this connection begins then sees the very state the
+// backup reads, and the files still show the catalogue at one moment.
+class OwnDataBackup::LineWriter {
+public:
+    // Begins the read on `catalogue`'s file; the backup's connection must hold its shared lock.
+    LineWriter(sqlite3 *catalogue, safefile::ReplacingFileWriter &file) : m_file(file) {
+        // A read inside the backup's transaction takes the lock, if nothing has read yet, and
+        // keeps it to the transaction's end.
+        const char *path = sqlite3_db_filename(catalogue, "main");
+        if (sqlite3_exec(catalogue, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                         nullptr) != SQLITE_OK)
+            throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") +
+                          sqlite::lastError(catalogue));
+        if (sqlite3_open_v2(path ? path : "", &m_handle, SQLITE_OPEN_READONLY, nullptr) !=
+                SQLITE_OK ||
+            sqlite3_busy_timeout(m_handle, 5000) != SQLITE_OK ||
+            sqlite3_exec(m_handle, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                         nullptr) != SQLITE_OK) {
+            const QString problem = sqlite::lastError(m_handle);
+            sqlite3_close(m_handle);
+            throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + problem);
+        }
+        m_thread = std::thread([this] { run(); });
+    }
+
+    ~LineWriter() {
+        m_batches.cancel();
+        if (m_thread.joinable())
+            m_thread.join();
+        sqlite3_finalize(m_cursor);
+        sqlite3_close(m_handle); // its read transaction ends with it
+    }
+
+    LineWriter(const LineWriter &) = delete;
+    LineWriter &operator=(const LineWriter &) = delete;
+
+    // Throws the failure the writer met, if any, rather than handing it more work.
+    void hand(const backup::Layout &layout, std::vector<WrittenRecord> &&records) {
+        if (m_failed)
+            finish();
+        m_batches.push({&layout, std::move(records)});
+    }
+
+    // Writes the lines that belong to no record after every other, waits until all are written
+    // and throws the failure the writer met, if any.
+    void finish() {
+        m_batches.close();
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+
+private:
+    struct Batch {
+        const backup::Layout *layout;
+        std::vector<WrittenRecord> records;
+    };
+
+    void run() {
+        try {
+            Batch batch;
+            while (take(batch)) {
+                if (batch.layout != m_layout)
+                    beginTable(*batch.layout);
+                for (const WrittenRecord &record : batch.records)
+                    write(record);
+            }
+            if (!m_batches.cancelled())
+                writeLinesOfNoRecord();
+        } catch (...) {
+            m_failure = std::current_exception();
+            m_failed = true;
+        }
+    }
+
+    // The next batch; false once there are no more to come or the backup has been given up.
+    bool take(Batch &batch) {
+        if (m_unsynced >= SyncWhenIdleAfter && m_batches.wouldWait()) {
+            // Waiting for the backup's thread anyway: what is written goes to the disk now
+            // rather than when the backup waits for it at the end.
+            m_file.sync();
+            m_unsynced = 0;
+        }
+        return m_batches.pop(batch);
+    }
+
+    void beginTable(const backup::Layout &layout) {
+        m_layout = &layout;
+        sqlite3_finalize(m_cursor);
+        m_cursor = nullptr;
+        m_fileName = layout.fileName.toUtf8();
+        // A book's lines of every kind come together, in rowid order, each with its values up to
+        // the first NULL; a catalogue whose tables of ours predate ISBNs or loans has none to
+        // write.
+        QString more;
+        if (owntables::hasTable(m_handle, owntables::BookIsbnTable))
+            more +=
+                QStringLiteral(" UNION ALL SELECT book_rowid, '%1', isbn, NULL, NULL, NULL FROM %2")
+                    .arg(IsbnKind, owntables::BookIsbnTable);
+        if (owntables::hasTable(m_handle, owntables::LoanTable))
+            more += QStringLiteral(" UNION ALL SELECT book_rowid, '%1', borrower, lent_on, "
+                                   "ifnull(due_on, ''), ifnull(returned_on, '') FROM %2")
+                        .arg(LoanKind, owntables::LoanTable);
+        const QString sql =
+            layout.table == QLatin1String("BOOK")
+                ? QStringLiteral("SELECT book_rowid, '%1', reading, origin, NULL, NULL FROM %2%3 "
+                                 "ORDER BY 1")
+                      .arg(ReadingKind, owntables::TitleReadingTable, more)
+                : QStringLiteral("SELECT master_rowid, '%1', reading, origin, NULL, NULL FROM %2 "
+                                 "WHERE master = '%3' ORDER BY master_rowid")
+                      .arg(ReadingKind, owntables::NameReadingTable, layout.table);
+        const QByteArray utf8 = sql.toUtf8();
+        if (sqlite3_prepare_v2(m_handle, utf8.constData(), int(utf8.size()), &m_cursor, nullptr) !=
+            SQLITE_OK)
+            throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") +
+                          sqlite::lastError(m_handle));
+        step();
+    }
+
+    void step() {
+        m_state = sqlite3_step(m_cursor);
+        if (sqlite::Statement::failed(m_state))
+            throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") +
+                          sqlite::lastError(m_handle));
+    }
+
+    QByteArrayView column(int i) const {
+        return QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_cursor, i)),
+                              sqlite3_column_bytes(m_cursor, i));
+    }
+
+    void write(const WrittenRecord &record) {
+        // Rows of ours before this one belong to rows the .DAT file leaves out.
+        qint64 rowId = 0;
+        while (m_state == SQLITE_ROW && (rowId = sqlite3_column_int64(m_cursor, 0)) < record.rowId)
+            step();
+        if (m_state != SQLITE_ROW || rowId != record.rowId)
+            return;
+        char digest[DigestLength];
+        spellDigest(record.hash, digest);
+        const QByteArrayView spelled(digest, DigestLength);
+        while (m_state == SQLITE_ROW && sqlite3_column_int64(m_cursor, 0) == record.rowId) {
+            m_line.resize(0);
+            if (sqlite3_column_type(m_cursor, 3) == SQLITE_NULL)
+                appendLine(m_line, m_fileName, record.position, spelled, column(1), {column(2)});
+            else if (sqlite3_column_type(m_cursor, 4) == SQLITE_NULL)
+                appendLine(m_line, m_fileName, record.position, spelled, column(1),
+                           {column(2), column(3)});
+            else
+                appendLine(m_line, m_fileName, record.position, spelled, column(1),
+                           {column(2), column(3), column(4), column(5)});
+            m_file.write(m_line.constData(), m_line.size());
+            m_unsynced += m_line.size();
+            step();
+        }
+    }
+
+    void writeLinesOfNoRecord() {
+        if (!owntables::hasTable(m_handle, owntables::WishTable))
+            return;
+        // In the order they were added, so a restored list numbers them alike.
+        sqlite::Statement query(
+            m_handle,
+            QStringLiteral("SELECT priority, added_on, title, ifnull(author, ''), "
+                           "ifnull(isbn, ''), ifnull(note, '') FROM %1 ORDER BY id")
+                .arg(owntables::WishTable),
+            cannotWriteOwnFile());
+        const QByteArray noRecord(NoRecordFile.data(), NoRecordFile.size());
+        int result;
+        while ((result = query.step()) == SQLITE_ROW) {
+            const auto value = [&](int i) {
+                return QByteArrayView(
+                    reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i)),
+                    sqlite3_column_bytes(query.get(), i));
+            };
+            m_line.resize(0);
+            appendLine(m_line, noRecord, 0, {}, WishKindUtf8,
+                       {value(0), value(1), value(2), value(3), value(4), value(5)});
+            m_file.write(m_line.constData(), m_line.size());
+        }
+        if (sqlite::Statement::failed(result))
+            throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") +
+                          sqlite::lastError(m_handle));
+    }
+
+    sqlite3 *m_handle = nullptr;
+    safefile::ReplacingFileWriter &m_file;
+    // Used by the writer's thread only.
+    const backup::Layout *m_layout = nullptr;
+    sqlite3_stmt *m_cursor = nullptr; // our rows of m_layout's table
+    int m_state = 0;
+    QByteArray m_fileName;
+    QByteArray m_line;              // one line at a time, its capacity kept
+    qsizetype m_unsynced = 0;       // bytes written since the last sync
+    HandOverQueue<Batch> m_batches; // from the backup's thread
+    std::atomic<bool> m_failed = false;
+    std::exception_ptr m_failure; // read once the thread has ended
+    std::thread m_thread;
+};
 
 OwnDataBackup::OwnDataBackup(sqlite3 *handle, const QString &folder)
     : m_handle(handle), m_present(owntables::present(handle)), m_folder(folder) {}
 
-OwnDataBackup::~OwnDataBackup() {
-    sqlite3_finalize(m_cursor);
-}
+OwnDataBackup::~OwnDataBackup() = default;
 
 // Opened with the first table rather than at once, so that a folder the backup cannot write
 // is named by the first .DAT file, as before there was a file of ours.
@@ -66,103 +280,38 @@ void OwnDataBackup::startFile() {
     m_writer = std::make_unique<safefile::ReplacingFileWriter>(files::resolve(FileName, m_folder));
     const QByteArray header = headerLine();
     m_writer->write(header.constData(), header.size());
+    if (m_present)
+        m_lines = std::make_unique<LineWriter>(m_handle, *m_writer);
 }
 
 void OwnDataBackup::beginTable(const backup::Layout &layout) {
     startFile();
-    sqlite3_finalize(m_cursor);
-    m_cursor = nullptr;
-    if (!m_present || ownFileIndex(layout.fileName) < 0)
-        return;
-    m_file = layout.fileName.toUtf8();
-    // A book's lines of every kind come together, in rowid order, each with its values up to the
-    // first NULL; a catalogue whose tables of ours predate ISBNs or loans has none to write.
-    QString more;
-    if (owntables::hasTable(m_handle, owntables::BookIsbnTable))
-        more += QStringLiteral(" UNION ALL SELECT book_rowid, '%1', isbn, NULL, NULL, NULL FROM %2")
-                    .arg(IsbnKind, owntables::BookIsbnTable);
-    if (owntables::hasTable(m_handle, owntables::LoanTable))
-        more += QStringLiteral(" UNION ALL SELECT book_rowid, '%1', borrower, lent_on, "
-                               "ifnull(due_on, ''), ifnull(returned_on, '') FROM %2")
-                    .arg(LoanKind, owntables::LoanTable);
-    const QString sql =
-        layout.table == QLatin1String("BOOK")
-            ? QStringLiteral("SELECT book_rowid, '%1', reading, origin, NULL, NULL FROM %2%3 "
-                             "ORDER BY 1")
-                  .arg(ReadingKind, owntables::TitleReadingTable, more)
-            : QStringLiteral("SELECT master_rowid, '%1', reading, origin, NULL, NULL FROM %2 "
-                             "WHERE master = '%3' ORDER BY master_rowid")
-                  .arg(ReadingKind, owntables::NameReadingTable, layout.table);
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_handle, utf8.constData(), int(utf8.size()), &m_cursor, nullptr) !=
-        SQLITE_OK)
-        throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + sqlite::lastError(m_handle));
-    step();
+    handOver();
+    m_layout = m_lines && ownFileIndex(layout.fileName) >= 0 ? &layout : nullptr;
 }
 
-void OwnDataBackup::step() {
-    m_state = sqlite3_step(m_cursor);
-    if (sqlite::Statement::failed(m_state))
-        throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + sqlite::lastError(m_handle));
+void OwnDataBackup::handOver() {
+    if (m_records.empty())
+        return;
+    m_lines->hand(*m_layout, std::move(m_records));
+    m_records = {};
+    m_records.reserve(RecordsPerBatch);
 }
 
 void OwnDataBackup::recordWritten(qint64 rowId, qint64 position, QByteArrayView record) {
-    if (!m_cursor)
+    if (!m_layout)
         return;
-    // Rows of ours before this one belong to rows the .DAT file leaves out.
-    while (m_state == SQLITE_ROW && sqlite3_column_int64(m_cursor, 0) < rowId)
-        step();
-    QByteArray digest;
-    while (m_state == SQLITE_ROW && sqlite3_column_int64(m_cursor, 0) == rowId) {
-        if (digest.isEmpty())
-            digest = recordDigest(record);
-        const auto column = [&](int i) {
-            return QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_cursor, i)),
-                                  sqlite3_column_bytes(m_cursor, i));
-        };
-        m_line.resize(0);
-        if (sqlite3_column_type(m_cursor, 3) == SQLITE_NULL)
-            appendLine(m_line, m_file, position, digest, column(1), {column(2)});
-        else if (sqlite3_column_type(m_cursor, 4) == SQLITE_NULL)
-            appendLine(m_line, m_file, position, digest, column(1), {column(2), column(3)});
-        else
-            appendLine(m_line, m_file, position, digest, column(1),
-                       {column(2), column(3), column(4), column(5)});
-        m_writer->write(m_line.constData(), m_line.size());
-        step();
-    }
-}
-
-void OwnDataBackup::writeLinesOfNoRecord() {
-    if (!m_present || !owntables::hasTable(m_handle, owntables::WishTable))
-        return;
-    // In the order they were added, so a restored list numbers them alike.
-    sqlite::Statement query(m_handle,
-                            QStringLiteral("SELECT priority, added_on, title, ifnull(author, ''), "
-                                           "ifnull(isbn, ''), ifnull(note, '') FROM %1 ORDER BY id")
-                                .arg(owntables::WishTable),
-                            cannotWriteOwnFile());
-    const QByteArray noRecord(NoRecordFile.data(), NoRecordFile.size());
-    const QByteArray wishKind = WishKind.toUtf8();
-    int result;
-    while ((result = query.step()) == SQLITE_ROW) {
-        const auto column = [&](int i) {
-            return QByteArrayView(
-                reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i)),
-                sqlite3_column_bytes(query.get(), i));
-        };
-        m_line.resize(0);
-        appendLine(m_line, noRecord, 0, {}, wishKind,
-                   {column(0), column(1), column(2), column(3), column(4), column(5)});
-        m_writer->write(m_line.constData(), m_line.size());
-    }
-    if (sqlite::Statement::failed(result))
-        throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") + sqlite::lastError(m_handle));
+    m_records.push_back({rowId, position, hashRecord(record)});
+    if (qsizetype(m_records.size()) == RecordsPerBatch)
+        handOver();
 }
 
 void OwnDataBackup::commit() {
     startFile();
-    writeLinesOfNoRecord();
+    if (m_lines) {
+        handOver();
+        m_lines->finish();
+    }
     faultpoint(("backup." + FileName.toLatin1()).constData());
     m_writer->commit();
 }
@@ -289,46 +438,102 @@ private:
     QList<QByteArray> m_values;
 };
 
-OwnDataRestore::OwnDataRestore(const QString &folder) : m_folder(folder) {
+// A line read and split ahead on the reading thread.
+struct OwnDataRestore::SplitText {
+    QByteArrayView text;
+    LineFields fields;
+    bool shaped = false; // splitLine took it
+};
+
+// Reading the file and splitting its lines is left to a thread of its own, which keeps ahead of
+// the records going in; the restore's thread attaches what it is handed.
+OwnDataRestore::OwnDataRestore(const QString &folder)
+    : m_folder(folder), m_splitLines(LineBlocksAhead) {
     if (!files::exists(FileName, folder))
         return;
     m_outcome.present = true;
-    QFile file(files::resolve(FileName, folder));
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("「%1」を読めません: %2").arg(FileName, file.errorString()));
-    if (file.size() > MaxFileSize) {
+    m_file = std::make_unique<QFile>(files::resolve(FileName, folder));
+    if (!m_file->open(QIODevice::ReadOnly))
+        throw Failure(
+            QStringLiteral("「%1」を読めません: %2").arg(FileName, m_file->errorString()));
+    if (m_file->size() > MaxFileSize) {
         m_outcome.problem = QStringLiteral("大きすぎます");
         return;
     }
-    m_bytes = file.readAll();
-    m_reader.emplace(m_bytes);
-    m_outcome.problem = m_reader->problem();
-    advance();
+    m_headerRead = m_headerPromise.get_future();
+    m_splitter = std::thread([this] { readAndSplit(); });
 }
 
-OwnDataRestore::~OwnDataRestore() = default;
+OwnDataRestore::~OwnDataRestore() {
+    m_splitLines.cancel();
+    if (m_splitter.joinable())
+        m_splitter.join();
+}
+
+void OwnDataRestore::readAndSplit() {
+    try {
+        m_bytes = m_file->readAll();
+        m_reader.emplace(m_bytes);
+        m_headerPromise.set_value();
+    } catch (...) {
+        m_headerPromise.set_exception(std::current_exception());
+        m_splitLines.close();
+        return;
+    }
+    std::vector<SplitText> block;
+    QByteArrayView text;
+    while (m_reader->next(text)) {
+        SplitText &line = block.emplace_back();
+        line.text = text;
+        line.shaped = text.size() <= MaxLineLength && splitLine(text, line.fields);
+        if (qsizetype(block.size()) == LinesPerBlock) {
+            if (!m_splitLines.push(std::move(block)))
+                return;
+            block = {};
+        }
+    }
+    if (!block.empty())
+        m_splitLines.push(std::move(block));
+    m_splitLines.close();
+}
+
+bool OwnDataRestore::nextSplit(const SplitText *&line) {
+    if (m_nextSplit == m_splitBlock.size()) {
+        m_splitBlock.clear();
+        m_nextSplit = 0;
+        if (!m_splitter.joinable() || !m_splitLines.pop(m_splitBlock))
+            return false;
+    }
+    line = &m_splitBlock[m_nextSplit++];
+    return true;
+}
 
 void OwnDataRestore::advance() {
     m_line = {};
     m_lineFile = -1;
-    QByteArrayView text;
-    while (m_reader && m_reader->next(text)) {
-        const bool shaped = text.size() <= MaxLineLength && splitLine(text, m_fields);
-        if (shaped && belongsToNoRecord(m_fields)) {
-            m_noRecordLines.append(text);
+    const SplitText *line = nullptr;
+    while (nextSplit(line)) {
+        if (line->shaped && belongsToNoRecord(line->fields)) {
+            m_noRecordLines.append(line->text);
             continue;
         }
-        if (shaped && (m_lineFile = ownFileIndex(m_fields.file)) >= 0) {
-            m_line = text;
+        if (line->shaped && (m_lineFile = ownFileIndex(line->fields.file)) >= 0) {
+            m_line = line->text;
+            m_fields = line->fields;
             return;
         }
-        m_keptLines.append(text);
+        m_keptLines.append(line->text);
     }
 }
 
 void OwnDataRestore::begin(sqlite3 *handle) {
     if (!m_outcome.present)
         return;
+    if (m_headerRead.valid()) {
+        m_headerRead.get(); // throws what stopped the reading
+        m_outcome.problem = m_reader->problem();
+        advance();
+    }
     owntables::ensure(handle);
     if (m_outcome.problem.isEmpty())
         m_inserts = std::make_unique<Inserts>(handle);

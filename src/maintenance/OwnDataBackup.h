@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/HandOverQueue.h"
 #include "maintenance/OwnDataFile.h"
 
 #include <QHash>
@@ -7,9 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <future>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
+class QFile;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -22,13 +27,14 @@ namespace safefile {
 class ReplacingFileWriter;
 }
 
-// Backup's side of our data: walks our rows of a table alongside the table's own rows (both in
-// rowid order), is told where each row went in its .DAT file, and writes each line as it comes,
-// so nothing is held in memory; the file of ours is put in place after the .DAT files.
+// Backup's side of our data: is told where each row of a table went in its .DAT file and writes
+// the lines of our rows for it, so nothing is held in memory; the file of ours is put in place
+// after the .DAT files. The lines are read, spelled and written on a thread of their own, so the
+// backup's thread only hashes each record it writes.
 class OwnDataBackup {
 public:
     // Reads from the catalogue open on `handle`, inside the backup's read transaction, and
-    // writes into `folder`.
+    // writes into `folder`. Throws Failure.
     OwnDataBackup(sqlite3 *handle, const QString &folder);
     ~OwnDataBackup();
     OwnDataBackup(const OwnDataBackup &) = delete;
@@ -42,20 +48,26 @@ public:
     // renamed. Throws Failure naming it.
     void commit();
 
+    struct WrittenRecord {
+        qint64 rowId;
+        qint64 position;
+        owndatafile::RecordHash hash;
+    };
+
 private:
-    void step();
+    class LineWriter;
+
     void startFile();
-    // The lines of data that belongs to no record (the wish list).
-    void writeLinesOfNoRecord();
+    // Hands the records gathered so far to the line writer.
+    void handOver();
 
     sqlite3 *m_handle;
     bool m_present;
-    sqlite3_stmt *m_cursor = nullptr; // our rows of the current table, or none
-    int m_state = 0;
-    QByteArray m_file;
     QString m_folder;
     std::unique_ptr<safefile::ReplacingFileWriter> m_writer;
-    QByteArray m_line; // one line at a time, its capacity kept
+    std::unique_ptr<LineWriter> m_lines;      // none when the catalogue has no tables of ours
+    const backup::Layout *m_layout = nullptr; // the table whose records carry our data, or none
+    std::vector<WrittenRecord> m_records;
 };
 
 // Restore's side: reads the file of ours alongside the .DAT files and attaches every line whose
@@ -96,7 +108,11 @@ public:
 
 private:
     class Inserts;
+    struct SplitText;
 
+    void readAndSplit();
+    // The next line the reading thread split; false after the last.
+    bool nextSplit(const SplitText *&line);
     void advance();
     // Attaches the line to `rowId`, or keeps it when it cannot be attached.
     void attachOrKeep(QByteArrayView text, const owndatafile::LineFields &fields, int file,
@@ -106,9 +122,17 @@ private:
     qint64 movedRecord(int file, QByteArrayView digest);
 
     QString m_folder;
+    std::unique_ptr<QFile> m_file;
+    // Written by the reading thread before m_headerRead is ready, then only read.
     QByteArray m_bytes;
     std::optional<owndatafile::LineReader> m_reader;
-    QByteArrayView m_line; // the next line not yet attached or put aside; null after the last
+    std::promise<void> m_headerPromise;
+    std::future<void> m_headerRead;
+    HandOverQueue<std::vector<SplitText>> m_splitLines;
+    std::vector<SplitText> m_splitBlock; // the block being attached
+    std::size_t m_nextSplit = 0;
+    std::thread m_splitter; // joined first thing on destruction
+    QByteArrayView m_line;  // the next line not yet attached or put aside; null after the last
     owndatafile::LineFields m_fields;
     int m_lineFile = -1; // which file of ours m_line belongs to; -1 when none or unreadable
     std::unique_ptr<Inserts> m_inserts;

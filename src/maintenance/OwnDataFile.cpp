@@ -4,16 +4,16 @@
 
 #include <QCryptographicHash>
 #include <QDate>
-#include <QStringDecoder>
 
 #include <xxhash.h>
+
+#include <charconv>
 
 namespace hondana::owndatafile {
 
 namespace {
 
 const QByteArray Magic = "HONDANA-OWN-DATA";
-constexpr qsizetype DigestLength = 32;
 
 // Runs without anything to escape go in whole: nearly every value is one such run.
 void appendEscaped(QByteArray &out, QByteArrayView value) {
@@ -36,6 +36,10 @@ void appendEscaped(QByteArray &out, QByteArrayView value) {
 // The value of an escaped field; false for an escape that is none of ours.
 bool unescape(QByteArrayView field, QByteArray &out) {
     out.clear();
+    if (!field.contains('\\')) {
+        out.append(field); // nearly every value: nothing escaped, taken whole
+        return true;
+    }
     for (qsizetype i = 0; i < field.size(); ++i) {
         if (field[i] != '\\') {
             out += field[i];
@@ -74,9 +78,7 @@ bool isDigest(QByteArrayView text) {
 }
 
 bool validUtf8(QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder(bytes);
-    return !decoder.hasError();
+    return bytes.isValidUtf8();
 }
 
 // The next tab-separated field of `rest`, which loses it and its tab; a null `rest` after the
@@ -105,15 +107,24 @@ QByteArray headerLine(int version) {
 QByteArray recordDigest(QByteArrayView record, int version) {
     if (version == 1)
         return QCryptographicHash::hash(record, QCryptographicHash::Md5).toHex();
-    XXH128_canonical_t canonical;
-    XXH128_canonicalFromHash(&canonical, XXH3_128bits(record.data(), size_t(record.size())));
-    static constexpr char Hex[] = "0123456789abcdef";
     QByteArray digest(DigestLength, Qt::Uninitialized);
-    for (qsizetype i = 0; i < qsizetype(sizeof canonical.digest); ++i) {
-        digest[2 * i] = Hex[canonical.digest[i] >> 4];
-        digest[2 * i + 1] = Hex[canonical.digest[i] & 0xf];
-    }
+    spellDigest(hashRecord(record), digest.data());
     return digest;
+}
+
+RecordHash hashRecord(QByteArrayView record) {
+    const XXH128_hash_t hash = XXH3_128bits(record.data(), size_t(record.size()));
+    return {hash.low64, hash.high64};
+}
+
+void spellDigest(const RecordHash &hash, char *out) {
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH128_hash_t{hash.low, hash.high});
+    static constexpr char Hex[] = "0123456789abcdef";
+    for (size_t i = 0; i < sizeof canonical.digest; ++i) {
+        out[2 * i] = Hex[canonical.digest[i] >> 4];
+        out[2 * i + 1] = Hex[canonical.digest[i] & 0xf];
+    }
 }
 
 bool splitLine(QByteArrayView text, LineFields &fields) {
@@ -215,7 +226,9 @@ void appendLine(QByteArray &out, QByteArrayView file, qint64 position, QByteArra
                 QByteArrayView kind, std::initializer_list<QByteArrayView> values) {
     appendEscaped(out, file);
     out += '\t';
-    out += QByteArray::number(position);
+    // Spelled in place: a number of its own per line would cost an allocation each.
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, position).ptr - digits);
     out += '\t';
     out += digest;
     out += '\t';

@@ -57,6 +57,16 @@ inline constexpr QLatin1StringView CarryingFiles[] = {
 QByteArray headerLine(int version = Version);
 // The digest a file of `version` gives `record`: 32 lower-case hex digits.
 QByteArray recordDigest(QByteArrayView record, int version = Version);
+// The digest of the version written, in two steps: backup hashes each record on its own thread,
+// which must not wait, and leaves spelling the digest out to the thread that writes the lines.
+struct RecordHash {
+    quint64 low = 0;
+    quint64 high = 0;
+};
+inline constexpr qsizetype DigestLength = 32;
+RecordHash hashRecord(QByteArrayView record);
+// Writes the DigestLength hex digits of `hash` to `out`.
+void spellDigest(const RecordHash &hash, char *out);
 
 // A line as it stands in the file: views into its text, the values still escaped.
 struct LineFields {

@@ -153,6 +153,9 @@ private Q_SLOTS:
         using test::row;
         row("backup: BOOK.DAT full part-way", "backup", 600, "BOOK.DAT.tmp",
             "write:error=ENOSPC:when=2+", full, "BOOK.DAT");
+        // Enough lines of ours that the thread writing them meets the full disk itself.
+        row("backup: HONDANA.DAT full part-way", "backup", 1100, "HONDANA.DAT.tmp",
+            "write:error=ENOSPC", full, "HONDANA.DAT");
         row("backup: SAIZU.DAT flush fails", "backup", 30, "SAIZU.DAT.tmp", "fsync:error=EIO", io,
             "SAIZU.DAT");
         row("backup: catalogue unreadable part-way", "backup", 600, "TOSHO.MDB",
