@@ -224,14 +224,21 @@ QByteArray csvTable(const QStringList &columns, const QList<QStringList> &rows) 
     return csv;
 }
 
-QByteArray wishListCsv(const QList<Wish> &wishes) {
+QStringList wishListColumns() {
+    return {QStringLiteral("優先度"), QStringLiteral("題名"), QStringLiteral("著者"),
+            QStringLiteral("ISBN"),   QStringLiteral("メモ"), QStringLiteral("追加日")};
+}
+
+QList<QStringList> wishListRows(const QList<Wish> &wishes) {
     QList<QStringList> rows;
     for (const Wish &wish : wishes)
         rows.append({QString::number(wish.priority), wish.title, wish.author, wish.isbn.digits(),
                      wish.note, wish.addedOn.toString(QStringLiteral("yyyy/MM/dd"))});
-    return csvTable({QStringLiteral("優先度"), QStringLiteral("題名"), QStringLiteral("著者"),
-                     QStringLiteral("ISBN"), QStringLiteral("メモ"), QStringLiteral("追加日")},
-                    rows);
+    return rows;
+}
+
+QByteArray wishListCsv(const QList<Wish> &wishes) {
+    return csvTable(wishListColumns(), wishListRows(wishes));
 }
 
 qint64 exportCatalogue(const QString &connectionString, const QString &folder, CsvEncoding encoding,

@@ -34,7 +34,10 @@ void appendCsvField(QByteArray &line, QByteArrayView field);
 // it for UTF-8): the header row, then the rows, fields quoted as above, lines ended by CR LF.
 QByteArray csvTable(const QStringList &columns, const QList<QStringList> &rows);
 
-// The wish list as a CSV table (above), one row per wish in the list's order.
+// The wish list as a table, one row per wish in the list's order (the priority as its number,
+// 1 the highest), and as a CSV table (above).
+QStringList wishListColumns();
+QList<QStringList> wishListRows(const QList<Wish> &wishes);
 QByteArray wishListCsv(const QList<Wish> &wishes);
 
 } // namespace hondana

@@ -5,6 +5,7 @@
 #include "db/ConnectionString.h"
 #include "lookup/IsbnLookup.h"
 #include "lookup/LookupSettings.h"
+#include "maintenance/CatalogueExport.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/LookupConsent.h"
@@ -256,18 +257,10 @@ void WishListWindow::lookedUp(const LookupResult &result) {
 }
 
 TextList WishListWindow::asList() const {
-    TextList list{Caption,
-                  {QStringLiteral("優先度"), QStringLiteral("題名"), QStringLiteral("著者"),
-                   QStringLiteral("ISBN"), QStringLiteral("メモ"), QStringLiteral("追加日")},
-                  {},
-                  QStringLiteral("%1 現在 %2 冊")
-                      .arg(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")))
-                      .arg(m_model->rowCount())};
-    for (const Wish &wish : m_model->wishes())
-        list.rows.append({WishListModel::priorityName(wish.priority), wish.title, wish.author,
-                          wish.isbn.digits(), wish.note,
-                          wish.addedOn.toString(QStringLiteral("yyyy/MM/dd"))});
-    return list;
+    return {Caption, wishListColumns(), wishListRows(m_model->wishes()),
+            QStringLiteral("%1 現在 %2 冊")
+                .arg(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")))
+                .arg(m_model->rowCount())};
 }
 
 bool WishListWindow::event(QEvent *event) {
