@@ -7,6 +7,7 @@
 #include "lookup/LookupSettings.h"
 #include "maintenance/CatalogueExport.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
@@ -41,13 +42,8 @@ WishListWindow::WishListWindow(QWidget *parent)
 WishListWindow::~WishListWindow() = default;
 
 void WishListWindow::buildControls() {
-    // The spoken name is the caption without its access key.
     const auto newButton = [this](const char *name, const char *caption) {
-        auto *button = new QPushButton(QString::fromUtf8(caption), this);
-        button->setObjectName(QString::fromUtf8(name));
-        button->setAccessibleName(button->text().section(u'(', 0, 0));
-        button->setAutoDefault(false);
-        return button;
+        return makeCommandButton(this, QString::fromUtf8(name), QString::fromUtf8(caption));
     };
     auto *label = new QLabel(QStringLiteral("ISBN(&I):"), this);
     m_lookupIsbn = new QLineEdit(this);
@@ -61,14 +57,10 @@ void WishListWindow::buildControls() {
     connect(m_lookupButton, &QPushButton::clicked, this, &WishListWindow::lookUp);
 
     m_list = new QTableView(this);
-    m_list->setObjectName(QStringLiteral("grdWishes"));
-    m_list->setAccessibleName(QStringLiteral("欲しい本の一覧"));
-    m_list->setModel(m_model);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    setUpRowList(m_list, QStringLiteral("grdWishes"), QStringLiteral("欲しい本の一覧"),
+                 RowChoice::Many);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setTabKeyNavigation(false);
-    m_list->verticalHeader()->hide();
-    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->setModel(m_model);
     m_list->setColumnWidth(WishListModel::PriorityColumn, 60);
     m_list->setColumnWidth(WishListModel::TitleColumn, 260);
     m_list->setColumnWidth(WishListModel::AuthorColumn, 140);
