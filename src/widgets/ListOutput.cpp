@@ -17,7 +17,7 @@ namespace hondana {
 namespace {
 
 QString htmlTable(const TextList &list) {
-    QString html = QStringLiteral("<h2>%1</h2><table border=\"1\" cellspacing=\"0\" "
+    QString html = QStringLiteral("<h2>%1</h2><table border=\"1\" cellspacing=\"0\" width=\"100%\" "
                                   "cellpadding=\"4\"><tr>")
                        .arg(list.title.toHtmlEscaped());
     if (!list.note.isEmpty())
