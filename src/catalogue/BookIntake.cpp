@@ -42,12 +42,8 @@ const MasterListInfo MasterLists[] = {
 };
 constexpr int MasterListCount = int(std::size(MasterLists));
 
-// Blanks a fixed-width column or another program padded a text with are not part of it.
 QString withoutTrailingBlanks(const QString &text) {
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1).isSpace())
-        --end;
-    return text.left(end);
+    return folding::withoutPadding(text).toString();
 }
 
 QVariant textValue(const QString &text) {
@@ -86,10 +82,6 @@ const BookField BookFields[] = {
     {"読感ﾗﾝｸ", [](const IncomingBook &b) { return numberValue(b.rank); }},
 };
 
-QString nameKey(const QString &name) {
-    return folding::folded(withoutTrailingBlanks(name));
-}
-
 QString catalogueUnreadable() {
     return QStringLiteral("目録を読めません");
 }
@@ -125,7 +117,7 @@ struct MasterIndex {
             highest = qMax(highest, number);
             if (!names.contains(number))
                 names.insert(number, name);
-            const QString key = nameKey(name);
+            const QString key = folding::foldedKey(name);
             if (!numbers.contains(key))
                 numbers.insert(key, number);
         }
@@ -257,9 +249,9 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
         for (int l = 0; l < MasterListCount; ++l) {
             const MasterListInfo &list = MasterLists[l];
             const QString name = withoutTrailingBlanks(book.*list.name);
-            if (name.isEmpty() || catalogue.masters[l].numbers.contains(nameKey(name)))
+            if (name.isEmpty() || catalogue.masters[l].numbers.contains(folding::foldedKey(name)))
                 continue;
-            qsizetype &at = newIndex[l][nameKey(name)];
+            qsizetype &at = newIndex[l][folding::foldedKey(name)];
             if (at == 0) {
                 plan.newMasters[l].append({name, {}, {}});
                 at = plan.newMasters[l].size();
@@ -361,7 +353,7 @@ public:
         sqlite3_bind_int64(m_insert.get(), 1, number);
         bindBookValue(m_insert.get(), 2, name);
         stepOrRefuse(m_insert, m_handle);
-        m_index.numbers.insert(nameKey(name), number);
+        m_index.numbers.insert(folding::foldedKey(name), number);
         return sqlite3_last_insert_rowid(m_handle);
     }
 
@@ -516,9 +508,9 @@ QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
         for (int l = 0; l < MasterListCount; ++l) {
             const QString name = withoutTrailingBlanks(book.*MasterLists[l].name);
             bindBookValue(insert.get(), fieldCount + l + 1,
-                          name.isEmpty()
-                              ? QVariant()
-                              : QVariant(catalogue.masters[l].numbers.value(nameKey(name))));
+                          name.isEmpty() ? QVariant()
+                                         : QVariant(catalogue.masters[l].numbers.value(
+                                               folding::foldedKey(name))));
         }
         stepOrRefuse(insert, handle);
         added.append(sqlite3_last_insert_rowid(handle));
@@ -556,13 +548,13 @@ std::array<std::optional<qint64>, 4> BookIntake::enterMasters(const IncomingBook
         values::checked(name, schema::Kind::Text, QString::fromUtf8(list.nameColumn));
         MasterIndex index;
         index.read(handle, list);
-        if (const auto found = index.numbers.constFind(nameKey(name));
+        if (const auto found = index.numbers.constFind(folding::foldedKey(name));
             found != index.numbers.constEnd()) {
             numbers[size_t(l)] = *found;
             continue;
         }
         const qint64 rowId = MasterInsert(handle, list, index).add(name);
-        numbers[size_t(l)] = index.numbers.value(nameKey(name));
+        numbers[size_t(l)] = index.numbers.value(folding::foldedKey(name));
         // A reading that is no reading stays out; the suggester reads the name later.
         const QString reading = list.reading ? (book.*list.reading).trimmed() : QString();
         if (!reading.isEmpty() && readings::isValidReading(reading))
