@@ -15,6 +15,7 @@
 #include <QFile>
 
 #include <atomic>
+#include <deque>
 #include <exception>
 #include <thread>
 
@@ -95,7 +96,7 @@ public:
         m_batches.cancel();
         if (m_thread.joinable())
             m_thread.join();
-        sqlite3_finalize(m_cursor);
+        m_cursors.clear();
         sqlite3_close(m_handle); // its read transaction ends with it
     }
 
@@ -123,6 +124,15 @@ private:
     struct Batch {
         const backup::Layout *layout;
         std::vector<WrittenRecord> records;
+    };
+    struct Cursor {
+        Cursor(sqlite3 *handle, const QString &sql, const QByteArray &kind)
+            : query(handle, sql, cannotWriteOwnFile()), kind(kind),
+              values(sqlite3_column_count(query.get()) - 1) {}
+        sqlite::Statement query; // the row's rowid, then the line's values
+        QByteArray kind;
+        int values;
+        int state = 0;
     };
 
     void run() {
@@ -155,72 +165,78 @@ private:
 
     void beginTable(const backup::Layout &layout) {
         m_layout = &layout;
-        sqlite3_finalize(m_cursor);
-        m_cursor = nullptr;
+        m_cursors.clear();
         m_fileName = layout.fileName.toUtf8();
-        // A book's lines of every kind come together, in rowid order, each with its values up to
-        // the first NULL; a catalogue whose tables of ours predate ISBNs or loans has none to
-        // write.
-        QString more;
-        if (owntables::hasTable(m_handle, owntables::BookIsbnTable))
-            more +=
-                QStringLiteral(" UNION ALL SELECT book_rowid, '%1', isbn, NULL, NULL, NULL FROM %2")
-                    .arg(IsbnKind, owntables::BookIsbnTable);
-        if (owntables::hasTable(m_handle, owntables::LoanTable))
-            more += QStringLiteral(" UNION ALL SELECT book_rowid, '%1', borrower, lent_on, "
-                                   "ifnull(due_on, ''), ifnull(returned_on, '') FROM %2")
-                        .arg(LoanKind, owntables::LoanTable);
-        const QString sql =
-            layout.table == QLatin1String("BOOK")
-                ? QStringLiteral("SELECT book_rowid, '%1', reading, origin, NULL, NULL FROM %2%3 "
-                                 "ORDER BY 1")
-                      .arg(ReadingKind, owntables::TitleReadingTable, more)
-                : QStringLiteral("SELECT master_rowid, '%1', reading, origin, NULL, NULL FROM %2 "
-                                 "WHERE master = '%3' ORDER BY master_rowid")
-                      .arg(ReadingKind, owntables::NameReadingTable, layout.table);
-        const QByteArray utf8 = sql.toUtf8();
-        if (sqlite3_prepare_v2(m_handle, utf8.constData(), int(utf8.size()), &m_cursor, nullptr) !=
-            SQLITE_OK)
+        // A book's lines of every kind come together, readings first, then ISBNs, then loans;
+        // a catalogue whose tables of ours predate ISBNs or loans has none to write.
+        if (layout.table == QLatin1String("BOOK")) {
+            addCursor(ReadingKindUtf8,
+                      QStringLiteral("SELECT book_rowid, reading, origin FROM %1 ORDER BY 1")
+                          .arg(owntables::TitleReadingTable));
+            if (owntables::hasTable(m_handle, owntables::BookIsbnTable))
+                addCursor(IsbnKindUtf8, QStringLiteral("SELECT book_rowid, isbn FROM %1 ORDER BY 1")
+                                            .arg(owntables::BookIsbnTable));
+            if (owntables::hasTable(m_handle, owntables::LoanTable))
+                addCursor(
+                    LoanKindUtf8,
+                    QStringLiteral("SELECT book_rowid, borrower, lent_on, ifnull(due_on, ''), "
+                                   "ifnull(returned_on, '') FROM %1 ORDER BY book_rowid, id")
+                        .arg(owntables::LoanTable));
+        } else {
+            addCursor(ReadingKindUtf8,
+                      QStringLiteral("SELECT master_rowid, reading, origin FROM %1 "
+                                     "WHERE master = '%2' ORDER BY master_rowid")
+                          .arg(owntables::NameReadingTable, layout.table));
+        }
+    }
+
+    void addCursor(const QByteArray &kind, const QString &sql) {
+        step(m_cursors.emplace_back(m_handle, sql, kind));
+    }
+
+    void step(Cursor &cursor) {
+        cursor.state = cursor.query.step();
+        if (sqlite::Statement::failed(cursor.state))
             throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") +
                           sqlite::lastError(m_handle));
-        step();
     }
 
-    void step() {
-        m_state = sqlite3_step(m_cursor);
-        if (sqlite::Statement::failed(m_state))
-            throw Failure(cannotWriteOwnFile() + QStringLiteral(": ") +
-                          sqlite::lastError(m_handle));
-    }
-
-    QByteArrayView column(int i) const {
-        return QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_cursor, i)),
-                              sqlite3_column_bytes(m_cursor, i));
-    }
-
+    // The lines of each kind for the record, in the order of its cursor; rows of ours before the
+    // record's belong to rows the .DAT file leaves out.
     void write(const WrittenRecord &record) {
-        // Rows of ours before this one belong to rows the .DAT file leaves out.
-        qint64 rowId = 0;
-        while (m_state == SQLITE_ROW && (rowId = sqlite3_column_int64(m_cursor, 0)) < record.rowId)
-            step();
-        if (m_state != SQLITE_ROW || rowId != record.rowId)
-            return;
         char digest[DigestLength];
-        spellDigest(record.hash, digest);
-        const QByteArrayView spelled(digest, DigestLength);
-        while (m_state == SQLITE_ROW && sqlite3_column_int64(m_cursor, 0) == record.rowId) {
-            m_line.resize(0);
-            if (sqlite3_column_type(m_cursor, 3) == SQLITE_NULL)
-                appendLine(m_line, m_fileName, record.position, spelled, column(1), {column(2)});
-            else if (sqlite3_column_type(m_cursor, 4) == SQLITE_NULL)
-                appendLine(m_line, m_fileName, record.position, spelled, column(1),
-                           {column(2), column(3)});
-            else
-                appendLine(m_line, m_fileName, record.position, spelled, column(1),
-                           {column(2), column(3), column(4), column(5)});
-            m_file.write(m_line.constData(), m_line.size());
-            m_unsynced += m_line.size();
-            step();
+        bool spelled = false;
+        for (Cursor &cursor : m_cursors) {
+            sqlite3_stmt *query = cursor.query.get();
+            qint64 rowId = 0;
+            while (cursor.state == SQLITE_ROW &&
+                   (rowId = sqlite3_column_int64(query, 0)) < record.rowId)
+                step(cursor);
+            while (cursor.state == SQLITE_ROW && rowId == record.rowId) {
+                if (!spelled)
+                    spellDigest(record.hash, digest);
+                spelled = true;
+                const auto value = [query](int i) {
+                    return QByteArrayView(
+                        reinterpret_cast<const char *>(sqlite3_column_text(query, i)),
+                        sqlite3_column_bytes(query, i));
+                };
+                m_line.resize(0);
+                const QByteArrayView spelledDigest(digest, DigestLength);
+                if (cursor.values == 1)
+                    appendLine(m_line, m_fileName, record.position, spelledDigest, cursor.kind,
+                               {value(1)});
+                else if (cursor.values == 2)
+                    appendLine(m_line, m_fileName, record.position, spelledDigest, cursor.kind,
+                               {value(1), value(2)});
+                else
+                    appendLine(m_line, m_fileName, record.position, spelledDigest, cursor.kind,
+                               {value(1), value(2), value(3), value(4)});
+                m_file.write(m_line.constData(), m_line.size());
+                m_unsynced += m_line.size();
+                step(cursor);
+                rowId = cursor.state == SQLITE_ROW ? sqlite3_column_int64(query, 0) : 0;
+            }
         }
     }
 
@@ -256,8 +272,7 @@ private:
     safefile::ReplacingFileWriter &m_file;
     // Used by the writer's thread only.
     const backup::Layout *m_layout = nullptr;
-    sqlite3_stmt *m_cursor = nullptr; // our rows of m_layout's table
-    int m_state = 0;
+    std::deque<Cursor> m_cursors; // our rows of m_layout's table, one cursor per kind
     QByteArray m_fileName;
     QByteArray m_line;              // one line at a time, its capacity kept
     qsizetype m_unsynced = 0;       // bytes written since the last sync
