@@ -372,22 +372,30 @@ private:
     sqlite::Statement m_insert;
 };
 
-// Creates the entries of one list that the written books name; returns their readings to store.
-QList<StoredReadings::Suggestion> createMasters(sqlite3 *handle, const MasterListInfo &list,
-                                                const QList<IntakePlan::NewMaster> &entries,
-                                                const IntakePlan &plan, Duplicates duplicates,
-                                                MasterIndex &index) {
-    MasterInsert insert(handle, list, index);
+// The entries of one list an intake created: those with their readings to store, the others
+// for the suggester.
+struct CreatedMasters {
     QList<StoredReadings::Suggestion> readings;
+    QList<StoredReadings::Unread> unread;
+};
+
+// Creates the entries of one list that the written books name.
+CreatedMasters createMasters(sqlite3 *handle, const MasterListInfo &list,
+                             const QList<IntakePlan::NewMaster> &entries, const IntakePlan &plan,
+                             Duplicates duplicates, MasterIndex &index) {
+    MasterInsert insert(handle, list, index);
+    CreatedMasters created;
     for (const IntakePlan::NewMaster &entry : entries) {
         if (std::none_of(entry.books.begin(), entry.books.end(),
                          [&](int book) { return plan.adds(book, duplicates); }))
             continue;
         const qint64 rowId = insert.add(entry.name);
         if (!entry.reading.isEmpty())
-            readings.append({rowId, entry.reading});
+            created.readings.append({rowId, entry.reading});
+        else if (list.reading)
+            created.unread.append({rowId, entry.name});
     }
-    return readings;
+    return created;
 }
 
 QString bookInsertStatement() {
@@ -470,17 +478,16 @@ IntakePlan BookIntake::plan(const QList<IncomingBook> &books) const {
 
 QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates duplicates,
                               const Progress &progress) {
-    return addChecked(books, checkBooks(books), duplicates, progress);
+    return addChecked(books, checkBooks(books), duplicates, progress).rowIds;
 }
 
-QList<qint64> BookIntake::add(const QList<IncomingBook> &books, const IntakePlan &checked,
-                              Duplicates duplicates, const Progress &progress) {
+AddedBooks BookIntake::add(const QList<IncomingBook> &books, const IntakePlan &checked,
+                           Duplicates duplicates, const Progress &progress) {
     return addChecked(books, checked.problems, duplicates, progress);
 }
 
-QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
-                                     QList<IntakeProblem> problems, Duplicates duplicates,
-                                     const Progress &progress) {
+AddedBooks BookIntake::addChecked(const QList<IncomingBook> &books, QList<IntakeProblem> problems,
+                                  Duplicates duplicates, const Progress &progress) {
     sqlite3 *handle = sqlite::handleOf(m_connection.database());
     StoredReadings readings(m_connection);
     StoredIsbns isbns(m_connection);
@@ -489,10 +496,10 @@ QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
     catalogue.readIsbns(isbns);
     const IntakePlan plan = planAgainst(catalogue, books, std::move(problems));
 
-    QList<StoredReadings::Suggestion> nameReadings[MasterListCount];
+    CreatedMasters created[MasterListCount];
     for (int l = 0; l < MasterListCount; ++l)
-        nameReadings[l] = createMasters(handle, MasterLists[l], plan.newMasters[l], plan,
-                                        duplicates, catalogue.masters[l]);
+        created[l] = createMasters(handle, MasterLists[l], plan.newMasters[l], plan, duplicates,
+                                   catalogue.masters[l]);
     faultpoint("intake.masters");
 
     const qint64 total = plan.addedCount(duplicates);
@@ -505,8 +512,10 @@ QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
                           : QList<sqlite::IndexDefinition>();
     sqlite::Statement insert(handle, bookInsertStatement(), cannotAdd());
     const int fieldCount = int(std::size(BookFields));
-    QList<qint64> added;
+    AddedBooks result;
+    QList<qint64> &added = result.rowIds;
     QList<StoredReadings::Suggestion> titleReadings;
+    QList<std::pair<qint64, Isbn>> bookIsbns;
     for (int i = 0; i < plan.bookCount; ++i) {
         if (!plan.adds(i, duplicates))
             continue;
@@ -522,25 +531,30 @@ QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
         }
         stepOrRefuse(insert, handle);
         added.append(sqlite3_last_insert_rowid(handle));
-        if (!book.titleReading.trimmed().isEmpty())
-            titleReadings.append({added.last(), book.titleReading.trimmed()});
+        if (const QString reading = book.titleReading.trimmed(); !reading.isEmpty())
+            titleReadings.append({added.last(), reading});
+        else
+            result.unread.titles.append({added.last(), withoutTrailingBlanks(book.title)});
         if (!book.isbn.isEmpty())
-            isbns.store(added.last(), book.isbn);
+            bookIsbns.append({added.last(), book.isbn});
         if ((added.size() & 1023) == 0)
             progress.report(added.size(), total);
     }
+    isbns.storeAll(bookIsbns);
     sqlite::createIndexes(handle, indexes);
     faultpoint("intake.books");
     readings.storeTitles(titleReadings, StoredReadings::Origin::User);
     for (int l = 0; l < MasterListCount; ++l) {
         if (MasterLists[l].reading)
-            readings.storeNames(MasterLists[l].readings, nameReadings[l],
+            readings.storeNames(MasterLists[l].readings, created[l].readings,
                                 StoredReadings::Origin::User);
     }
     faultpoint("intake.commit");
     scope.commit();
     progress.report(added.size(), total);
-    return added;
+    result.unread.authors = created[int(MasterList::Author)].unread;
+    result.unread.publishers = created[int(MasterList::Publisher)].unread;
+    return result;
 }
 
 std::array<std::optional<qint64>, 4> BookIntake::enterMasters(const IncomingBook &book) {
