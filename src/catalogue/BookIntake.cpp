@@ -90,6 +90,21 @@ QString nameKey(const QString &name) {
     return folding::folded(withoutTrailingBlanks(name));
 }
 
+// Folding a name costs far more than finding it: a file names the same few thousand masters
+// over and over, so each name is folded once.
+class NameKeys {
+public:
+    QString of(const QString &name) {
+        auto found = m_keys.constFind(name);
+        if (found == m_keys.constEnd())
+            found = m_keys.insert(name, nameKey(name));
+        return *found;
+    }
+
+private:
+    QHash<QString, QString> m_keys;
+};
+
 QString catalogueUnreadable() {
     return QStringLiteral("目録を読めません");
 }
@@ -181,11 +196,21 @@ void checkBook(const IncomingBook &book, int index, QList<IntakeProblem> &proble
     const auto refuse = [&](const QString &column, const QString &value, const QString &why) {
         problems.append({index, column, value, why});
     };
-    for (const BookField &field : BookFields) {
-        const QVariant value = field.value(book);
-        const QString column = QString::fromUtf8(field.column);
+    static const auto columns = [] {
+        std::vector<std::pair<QString, schema::Kind>> all;
+        for (const BookField &field : BookFields) {
+            const QString column = QString::fromUtf8(field.column);
+            all.emplace_back(column, schema::findColumn(column)->kind);
+        }
+        return all;
+    }();
+    for (size_t f = 0; f < std::size(BookFields); ++f) {
+        const QVariant value = BookFields[f].value(book);
+        const auto &[column, kind] = columns[f];
+        if (!value.isValid())
+            continue; // nothing to check in an empty value
         try {
-            values::checked(value, schema::findColumn(column)->kind, column);
+            values::checked(value, kind, column);
         } catch (const Failure &failure) {
             refuse(column,
                    value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
@@ -250,6 +275,7 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
     plan.problems = std::move(problems);
     plan.indexBooks();
     QHash<QString, qsizetype> newIndex[MasterListCount];
+    NameKeys keys;
     for (int i = 0; i < plan.bookCount; ++i) {
         const IncomingBook &book = books[i];
         if (plan.refused(i))
@@ -257,9 +283,12 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
         for (int l = 0; l < MasterListCount; ++l) {
             const MasterListInfo &list = MasterLists[l];
             const QString name = withoutTrailingBlanks(book.*list.name);
-            if (name.isEmpty() || catalogue.masters[l].numbers.contains(nameKey(name)))
+            if (name.isEmpty())
                 continue;
-            qsizetype &at = newIndex[l][nameKey(name)];
+            const QString key = keys.of(name);
+            if (catalogue.masters[l].numbers.contains(key))
+                continue;
+            qsizetype &at = newIndex[l][key];
             if (at == 0) {
                 plan.newMasters[l].append({name, {}, {}});
                 at = plan.newMasters[l].size();
@@ -275,6 +304,10 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
             plan.lookAlikes.append({i, *byIsbn, IntakeLookAlike::Reason::SameIsbn});
             continue;
         }
+        // A catalogue without books has nothing to look like: a new user's first import is a
+        // whole collection, whose keys would be made for nothing.
+        if (catalogue.titles.isEmpty())
+            continue;
         const auto byTitle = catalogue.titles.constFind(
             sameBookKey(book.title, book.volume, book.seqNo.value_or(0), book.author));
         if (byTitle != catalogue.titles.constEnd())
@@ -326,11 +359,31 @@ private:
     qint64 m_cacheSize = -2000; // SQLite's own default
 };
 
+// 2024-04-01 into `text`, as QDate writes it in ISO form, without going through its formatter:
+// a whole collection has hundreds of thousands of dates. False for a year of other than four
+// digits.
+bool writeIsoDate(const QDate &date, char (&text)[10]) {
+    if (date.year() < 0 || date.year() > 9999)
+        return false;
+    const auto digits = [&](int value, int at, int count) {
+        for (int i = at + count - 1; i >= at; --i, value /= 10)
+            text[i] = char('0' + value % 10);
+    };
+    digits(date.year(), 0, 4);
+    text[4] = text[7] = '-';
+    digits(date.month(), 5, 2);
+    digits(date.day(), 8, 2);
+    return true;
+}
+
 void bindBookValue(sqlite3_stmt *statement, int index, const QVariant &value) {
+    char date[10];
     if (!value.isValid()) {
         sqlite3_bind_null(statement, index);
     } else if (value.typeId() == QMetaType::LongLong) {
         sqlite3_bind_int64(statement, index, value.toLongLong());
+    } else if (value.typeId() == QMetaType::QDate && writeIsoDate(value.toDate(), date)) {
+        sqlite3_bind_text(statement, index, date, int(sizeof date), SQLITE_TRANSIENT);
     } else {
         const QByteArray utf8 = value.typeId() == QMetaType::QDate
                                     ? value.toDate().toString(Qt::ISODate).toUtf8()
@@ -511,6 +564,7 @@ AddedBooks BookIntake::addChecked(const QList<IncomingBook> &books, QList<Intake
         buildIndexesAfter ? sqlite::dropIndexes(handle, {QStringLiteral("BOOK")}, cannotAdd())
                           : QList<sqlite::IndexDefinition>();
     sqlite::Statement insert(handle, bookInsertStatement(), cannotAdd());
+    NameKeys keys;
     const int fieldCount = int(std::size(BookFields));
     AddedBooks result;
     QList<qint64> &added = result.rowIds;
@@ -527,7 +581,7 @@ AddedBooks BookIntake::addChecked(const QList<IncomingBook> &books, QList<Intake
             bindBookValue(insert.get(), fieldCount + l + 1,
                           name.isEmpty()
                               ? QVariant()
-                              : QVariant(catalogue.masters[l].numbers.value(nameKey(name))));
+                              : QVariant(catalogue.masters[l].numbers.value(keys.of(name))));
         }
         stepOrRefuse(insert, handle);
         added.append(sqlite3_last_insert_rowid(handle));
