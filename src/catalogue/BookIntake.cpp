@@ -42,12 +42,11 @@ const MasterListInfo MasterLists[] = {
 };
 constexpr int MasterListCount = int(std::size(MasterLists));
 
-// Blanks a fixed-width column or another program padded a text with are not part of it.
 QString withoutTrailingBlanks(const QString &text) {
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1).isSpace())
-        --end;
-    return text.left(end);
+    // Most texts have no padding; they are shared, not copied, as each book's are made into
+    // columns several times.
+    const QStringView kept = folding::withoutPadding(text);
+    return kept.size() == text.size() ? text : kept.toString();
 }
 
 QVariant textValue(const QString &text) {
@@ -86,10 +85,6 @@ const BookField BookFields[] = {
     {"読感ﾗﾝｸ", [](const IncomingBook &b) { return numberValue(b.rank); }},
 };
 
-QString nameKey(const QString &name) {
-    return folding::folded(withoutTrailingBlanks(name));
-}
-
 // Folding a name costs far more than finding it: a file names the same few thousand masters
 // over and over, so each name is folded once.
 class NameKeys {
@@ -97,7 +92,7 @@ public:
     QString of(const QString &name) {
         auto found = m_keys.constFind(name);
         if (found == m_keys.constEnd())
-            found = m_keys.insert(name, nameKey(name));
+            found = m_keys.insert(name, folding::foldedKey(name));
         return *found;
     }
 
@@ -140,7 +135,7 @@ struct MasterIndex {
             highest = qMax(highest, number);
             if (!names.contains(number))
                 names.insert(number, name);
-            const QString key = nameKey(name);
+            const QString key = folding::foldedKey(name);
             if (!numbers.contains(key))
                 numbers.insert(key, number);
         }
@@ -414,7 +409,7 @@ public:
         sqlite3_bind_int64(m_insert.get(), 1, number);
         bindBookValue(m_insert.get(), 2, name);
         stepOrRefuse(m_insert, m_handle);
-        m_index.numbers.insert(nameKey(name), number);
+        m_index.numbers.insert(folding::foldedKey(name), number);
         return sqlite3_last_insert_rowid(m_handle);
     }
 
@@ -624,13 +619,13 @@ std::array<std::optional<qint64>, 4> BookIntake::enterMasters(const IncomingBook
         values::checked(name, schema::Kind::Text, QString::fromUtf8(list.nameColumn));
         MasterIndex index;
         index.read(handle, list);
-        if (const auto found = index.numbers.constFind(nameKey(name));
+        if (const auto found = index.numbers.constFind(folding::foldedKey(name));
             found != index.numbers.constEnd()) {
             numbers[size_t(l)] = *found;
             continue;
         }
         const qint64 rowId = MasterInsert(handle, list, index).add(name);
-        numbers[size_t(l)] = index.numbers.value(nameKey(name));
+        numbers[size_t(l)] = index.numbers.value(folding::foldedKey(name));
         // A reading that is no reading stays out; the suggester reads the name later.
         const QString reading = list.reading ? (book.*list.reading).trimmed() : QString();
         if (!reading.isEmpty() && readings::isValidReading(reading))

@@ -16,13 +16,6 @@ namespace hondana {
 
 namespace {
 
-QString foldedWithoutPadding(const QString &text) {
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1).isSpace())
-        --end;
-    return folding::folded(QStringView(text).left(end));
-}
-
 QString ownedCopyUnreadable() {
     return QStringLiteral("同じ本があるか調べられません");
 }
@@ -48,10 +41,8 @@ QList<qint64> authorNumbersNamed(sqlite3 *handle, const QString &foldedName) {
         if (seen.contains(number))
             continue;
         seen.insert(number);
-        QString name = sqlite::columnText(authors.get(), 1);
-        while (!name.isEmpty() && name.back().isSpace())
-            name.chop(1);
-        if (folding::equals(name, foldedName))
+        const QString name = sqlite::columnText(authors.get(), 1);
+        if (folding::equals(folding::withoutPadding(name), foldedName))
             named << number;
     }
     failOn(handle, result);
@@ -110,10 +101,10 @@ std::optional<OwnedCopy> sameIsbn(Connection &connection, const BookIdentity &bo
 std::optional<OwnedCopy> sameTitle(Connection &connection, const BookIdentity &book,
                                    const QList<qint64> &ignored) {
     const QString key = sameBookKey(book.title, book.volume, book.seqNo, book.author);
-    if (foldedWithoutPadding(book.title).isEmpty())
+    if (folding::foldedKey(book.title).isEmpty())
         return std::nullopt;
     sqlite3 *handle = sqlite::handleOf(connection.database());
-    const QString foldedAuthor = foldedWithoutPadding(book.author);
+    const QString foldedAuthor = folding::foldedKey(book.author);
     QList<qint64> numbers = authorNumbersNamed(handle, foldedAuthor);
     if (book.authorNo && !numbers.contains(*book.authorNo))
         numbers << *book.authorNo;
@@ -160,8 +151,8 @@ BookIdentity identityOfCurrentBook(Connection &connection, const RecordSet &book
 
 QString sameBookKey(const QString &title, const QString &volume, int seqNo, const QString &author) {
     const QChar separator(0x1f);
-    return foldedWithoutPadding(title) + separator + foldedWithoutPadding(volume) + separator +
-           QString::number(seqNo) + separator + foldedWithoutPadding(author);
+    return folding::foldedKey(title) + separator + folding::foldedKey(volume) + separator +
+           QString::number(seqNo) + separator + folding::foldedKey(author);
 }
 
 QString OwnedCopy::question() const {

@@ -5,7 +5,6 @@
 #include "catalogue/ReadingText.h"
 #include "catalogue/StoredIsbns.h"
 #include "catalogue/StoredReadings.h"
-#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "collection/LendDialog.h"
 #include "collection/LookupFill.h"
@@ -15,6 +14,7 @@
 #include "lookup/LookupSettings.h"
 #include "widgets/BoundTextBox.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
@@ -64,14 +64,11 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_isbn->setMaxLength(40);
     InputMethod::apply(m_isbn, false);
 
-    m_suggest =
-        collection::makeButton(this, QStringLiteral("cmdSuggest"), QStringLiteral("候補(&S)"));
+    m_suggest = makeCommandButton(this, QStringLiteral("cmdSuggest"), QStringLiteral("候補(&S)"));
     m_suggest->setToolTip(QStringLiteral("題名から読みの候補を作ります"));
-    m_confirm =
-        collection::makeButton(this, QStringLiteral("cmdConfirm"), QStringLiteral("確定(&F)"));
+    m_confirm = makeCommandButton(this, QStringLiteral("cmdConfirm"), QStringLiteral("確定(&F)"));
     m_confirm->setToolTip(QStringLiteral("候補の読みをこのまま確定します"));
-    m_lookUp =
-        collection::makeButton(this, QStringLiteral("cmdLookup"), QStringLiteral("照会(&L)"));
+    m_lookUp = makeCommandButton(this, QStringLiteral("cmdLookup"), QStringLiteral("照会(&L)"));
     m_lookUp->setToolTip(QStringLiteral(
         "ISBN を国立国会図書館に送って書誌を照会し、登録画面の空いている欄を埋めます"));
     m_lookupState = new QLabel(this);
@@ -84,14 +81,13 @@ BookDetailsPanel::BookDetailsPanel(QWidget *parent) : QWidget(parent, Qt::Window
     m_loan->setObjectName(QStringLiteral("lblLoan"));
     m_loan->setAccessibleName(QStringLiteral("貸出"));
     m_loan->setWordWrap(true);
-    m_lend = collection::makeButton(this, QStringLiteral("cmdLend"), QStringLiteral("貸す(&K)..."),
-                                    QStringLiteral("貸す"));
+    m_lend = makeCommandButton(this, QStringLiteral("cmdLend"), QStringLiteral("貸す(&K)..."),
+                               QStringLiteral("貸す"));
     m_lend->setToolTip(QStringLiteral("この本を貸したことを記録します"));
-    m_giveBack =
-        collection::makeButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返却(&H)"));
+    m_giveBack = makeCommandButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返却(&H)"));
     m_giveBack->setToolTip(QStringLiteral("この本が今日返ってきたことを記録します"));
     QPushButton *closeButton =
-        collection::makeButton(this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"));
+        makeCommandButton(this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"));
 
     auto *titleLabel = new QLabel(QStringLiteral("題名:"), this);
     auto *readingLabel = new QLabel(QStringLiteral("読み(&Y):"), this);

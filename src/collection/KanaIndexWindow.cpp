@@ -1,7 +1,6 @@
 #include "collection/KanaIndexWindow.h"
 
 #include "catalogue/StoredReadings.h"
-#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "collection/IndexCatalogue.h"
 #include "collection/IndexEntryView.h"
@@ -9,6 +8,7 @@
 #include "db/CatalogueRows.h"
 #include "db/ConnectionString.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/DataSource.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
@@ -74,9 +74,9 @@ void KanaIndexWindow::buildControls() {
     for (int number = 0; number < IndexEntries::RowCount; ++number) {
         const auto row = KanaRow(number);
         const QString caption = JapaneseOrder::rowName(row);
-        QPushButton *button = makeButton(this, QStringLiteral("cmdRow(%1)").arg(number), caption,
-                                         row == KanaRow::Other ? QStringLiteral("その他")
-                                                               : caption + QStringLiteral("行"));
+        QPushButton *button = makeCommandButton(
+            this, QStringLiteral("cmdRow(%1)").arg(number), caption,
+            row == KanaRow::Other ? QStringLiteral("その他") : caption + QStringLiteral("行"));
         button->setFixedWidth(button->fontMetrics().horizontalAdvance(caption) * 2 + 16);
         connect(button, &QPushButton::clicked, this, [this, row] {
             if (jumpToRow(row))
@@ -92,12 +92,12 @@ void KanaIndexWindow::buildControls() {
     rowButtons->addStretch(1);
 
     m_entryView = new IndexEntryView(this);
-    setUpList(m_entryView, QStringLiteral("grdEntries"), QStringLiteral("見出し"));
+    setUpRowList(m_entryView, QStringLiteral("grdEntries"), QStringLiteral("見出し"));
     m_entryView->setEditTriggers(QAbstractItemView::DoubleClicked |
                                  QAbstractItemView::EditKeyPressed);
     m_entryView->setJump([this](const QString &typed) { jumpTo(typed); });
     m_bookView = new QTableView(this);
-    setUpList(m_bookView, QStringLiteral("grdBooks"), QStringLiteral("蔵書"));
+    setUpRowList(m_bookView, QStringLiteral("grdBooks"), QStringLiteral("蔵書"));
     m_bookView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto *split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("splLists"));
@@ -110,11 +110,11 @@ void KanaIndexWindow::buildControls() {
     m_count->setObjectName(QStringLiteral("lblCount"));
     m_count->setAccessibleName(QStringLiteral("件数"));
     QPushButton *openButton =
-        makeButton(this, QStringLiteral("cmdOpen"), QStringLiteral("登録画面で開く(&O)"),
-                   QStringLiteral("登録画面で開く"));
+        makeCommandButton(this, QStringLiteral("cmdOpen"), QStringLiteral("登録画面で開く(&O)"),
+                          QStringLiteral("登録画面で開く"));
     openButton->setToolTip(QStringLiteral("選んだ蔵書を蔵書登録の画面に出します（Enter）"));
-    QPushButton *closeButton = makeButton(this, QStringLiteral("cmdClose"),
-                                          QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
+    QPushButton *closeButton = makeCommandButton(
+        this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_count, 1);
     bottom->addWidget(openButton);

@@ -2,12 +2,12 @@
 
 #include "base/Failure.h"
 #include "catalogue/BookLoans.h"
-#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "collection/LoanListModel.h"
 #include "db/ConnectionString.h"
 #include "db/RecordSet.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/DataSource.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
@@ -62,7 +62,7 @@ LoansWindow::LoansWindow(QWidget *parent)
 
     m_model = new LoanListModel(this);
     m_view = new QTableView(this);
-    collection::setUpList(m_view, QStringLiteral("grdLoans"), QStringLiteral("貸出"));
+    setUpRowList(m_view, QStringLiteral("grdLoans"), QStringLiteral("貸出"));
     m_view->setModel(m_model);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setSortingEnabled(true);
@@ -73,13 +73,13 @@ LoansWindow::LoansWindow(QWidget *parent)
     m_summary->setObjectName(QStringLiteral("lblSummary"));
     m_summary->setAccessibleName(QStringLiteral("件数"));
 
-    m_return = collection::makeButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返却(&R)"),
-                                      QStringLiteral("返却"));
+    m_return = makeCommandButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返却(&R)"),
+                                 QStringLiteral("返却"));
     m_return->setToolTip(QStringLiteral("選んだ本が今日返ってきたことを記録します"));
-    m_show = collection::makeButton(this, QStringLiteral("cmdShowBook"),
-                                    QStringLiteral("登録画面に表示(&V)"),
-                                    QStringLiteral("登録画面に表示"));
-    QPushButton *closeButton = collection::makeButton(
+    m_show =
+        makeCommandButton(this, QStringLiteral("cmdShowBook"), QStringLiteral("登録画面に表示(&V)"),
+                          QStringLiteral("登録画面に表示"));
+    QPushButton *closeButton = makeCommandButton(
         this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
 
     auto *borrowerLabel = new QLabel(QStringLiteral("貸出先(&N):"), this);

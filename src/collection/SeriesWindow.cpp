@@ -1,11 +1,11 @@
 #include "collection/SeriesWindow.h"
 
 #include "base/Failure.h"
-#include "collection/CollectionControls.h"
 #include "collection/CollectionWindows.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowPlacement.h"
@@ -110,7 +110,7 @@ void SeriesWindow::buildControls() {
 
     m_model = new SeriesModel(this);
     m_seriesView = new QTableView(this);
-    collection::setUpList(m_seriesView, QStringLiteral("grdSeries"), QStringLiteral("シリーズ"));
+    setUpRowList(m_seriesView, QStringLiteral("grdSeries"), QStringLiteral("シリーズ"));
     m_seriesView->setModel(m_model);
     m_seriesView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_seriesView->setColumnWidth(SeriesModel::Title, 230);
@@ -138,18 +138,18 @@ void SeriesWindow::buildControls() {
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("lblCount"));
     m_count->setAccessibleName(QStringLiteral("件数"));
-    QPushButton *open = collection::makeButton(this, QStringLiteral("cmdOpen"),
-                                               QStringLiteral("登録画面で開く(&O)"),
-                                               QStringLiteral("登録画面で開く"));
+    QPushButton *open =
+        makeCommandButton(this, QStringLiteral("cmdOpen"), QStringLiteral("登録画面で開く(&O)"),
+                          QStringLiteral("登録画面で開く"));
     open->setToolTip(QStringLiteral("選んだ巻を蔵書登録の画面に出します（Enter）"));
-    QPushButton *print = collection::makeButton(this, QStringLiteral("cmdPrintNext"),
-                                                QStringLiteral("次に買う巻を印刷(&P)..."),
-                                                QStringLiteral("次に買う巻を印刷"));
-    QPushButton *csv = collection::makeButton(this, QStringLiteral("cmdSaveNext"),
-                                              QStringLiteral("次に買う巻を CSV に保存(&S)..."),
-                                              QStringLiteral("次に買う巻を CSV に保存"));
-    QPushButton *close = collection::makeButton(
-        this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
+    QPushButton *print = makeCommandButton(this, QStringLiteral("cmdPrintNext"),
+                                           QStringLiteral("次に買う巻を印刷(&P)..."),
+                                           QStringLiteral("次に買う巻を印刷"));
+    QPushButton *csv = makeCommandButton(this, QStringLiteral("cmdSaveNext"),
+                                         QStringLiteral("次に買う巻を CSV に保存(&S)..."),
+                                         QStringLiteral("次に買う巻を CSV に保存"));
+    QPushButton *close = makeCommandButton(this, QStringLiteral("cmdClose"),
+                                           QStringLiteral("閉じる(&C)"), QStringLiteral("閉じる"));
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_count, 1);
     for (QPushButton *button : {open, print, csv, close})

@@ -121,4 +121,15 @@ bool equals(QStringView text, QStringView foldedWhole) {
     return matchesFolded(text, foldedWhole, true);
 }
 
+QStringView withoutPadding(QStringView text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end);
+}
+
+QString foldedKey(QStringView text) {
+    return folded(withoutPadding(text));
+}
+
 } // namespace hondana::folding

@@ -21,5 +21,11 @@ bool startsWith(QStringView text, QStringView foldedPrefix);
 // Whether `text` folded is exactly `foldedWhole` (already folded).
 bool equals(QStringView text, QStringView foldedWhole);
 
+// `text` without the blanks a fixed-width column or another program padded it with.
+QStringView withoutPadding(QStringView text);
+// The folded form of a stored name or title, its padding dropped: the key by which two entries
+// are the same one.
+QString foldedKey(QStringView text);
+
 } // namespace folding
 } // namespace hondana

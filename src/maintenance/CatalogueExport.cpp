@@ -208,7 +208,7 @@ void appendCsvField(QByteArray &line, QByteArrayView field) {
     line.append('"');
 }
 
-QByteArray wishListCsv(const QList<Wish> &wishes) {
+QByteArray csvTable(const QStringList &columns, const QList<QStringList> &rows) {
     QByteArray csv("\xEF\xBB\xBF");
     const auto appendRow = [&csv](const QStringList &fields) {
         for (qsizetype i = 0; i < fields.size(); ++i) {
@@ -218,12 +218,27 @@ QByteArray wishListCsv(const QList<Wish> &wishes) {
         }
         csv.append("\r\n");
     };
-    appendRow({QStringLiteral("優先度"), QStringLiteral("題名"), QStringLiteral("著者"),
-               QStringLiteral("ISBN"), QStringLiteral("メモ"), QStringLiteral("追加日")});
-    for (const Wish &wish : wishes)
-        appendRow({QString::number(wish.priority), wish.title, wish.author, wish.isbn.digits(),
-                   wish.note, wish.addedOn.toString(QStringLiteral("yyyy/MM/dd"))});
+    appendRow(columns);
+    for (const QStringList &row : rows)
+        appendRow(row);
     return csv;
+}
+
+QStringList wishListColumns() {
+    return {QStringLiteral("優先度"), QStringLiteral("題名"), QStringLiteral("著者"),
+            QStringLiteral("ISBN"),   QStringLiteral("メモ"), QStringLiteral("追加日")};
+}
+
+QList<QStringList> wishListRows(const QList<Wish> &wishes) {
+    QList<QStringList> rows;
+    for (const Wish &wish : wishes)
+        rows.append({QString::number(wish.priority), wish.title, wish.author, wish.isbn.digits(),
+                     wish.note, wish.addedOn.toString(QStringLiteral("yyyy/MM/dd"))});
+    return rows;
+}
+
+QByteArray wishListCsv(const QList<Wish> &wishes) {
+    return csvTable(wishListColumns(), wishListRows(wishes));
 }
 
 qint64 exportCatalogue(const QString &connectionString, const QString &folder, CsvEncoding encoding,

@@ -30,8 +30,14 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
 // `field` as one CSV field: quoted when it needs to be.
 void appendCsvField(QByteArray &line, QByteArrayView field);
 
-// The wish list as CSV in UTF-8 with a byte order mark (which spreadsheet programs need to take
-// it for UTF-8): a header row, then one row per wish in the list's order, quoted as above.
+// A short table as CSV in UTF-8 with a byte order mark (which spreadsheet programs need to take
+// it for UTF-8): the header row, then the rows, fields quoted as above, lines ended by CR LF.
+QByteArray csvTable(const QStringList &columns, const QList<QStringList> &rows);
+
+// The wish list as a table, one row per wish in the list's order (the priority as its number,
+// 1 the highest), and as a CSV table (above).
+QStringList wishListColumns();
+QList<QStringList> wishListRows(const QList<Wish> &wishes);
 QByteArray wishListCsv(const QList<Wish> &wishes);
 
 } // namespace hondana

@@ -10,6 +10,7 @@
 #include "lookup/LookupSettings.h"
 #include "scan/ScannedBooks.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
@@ -64,13 +65,9 @@ void ShelfScanWindow::buildControls() {
     connect(m_lookupsOn, &QCheckBox::toggled, this, &ShelfScanWindow::lookupsToggled);
 
     m_list = new QTableView(this);
-    m_list->setObjectName(QStringLiteral("grdScanned"));
-    m_list->setAccessibleName(QStringLiteral("読み取った ISBN"));
+    setUpRowList(m_list, QStringLiteral("grdScanned"), QStringLiteral("読み取った ISBN"),
+                 RowChoice::Many);
     m_list->setModel(m_scanned);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setTabKeyNavigation(false);
-    m_list->verticalHeader()->hide();
-    m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->setColumnWidth(ScannedBooks::IsbnColumn, 150);
     m_list->setColumnWidth(ScannedBooks::StateColumn, 110);
     m_list->setColumnWidth(ScannedBooks::TitleColumn, 260);
@@ -79,13 +76,8 @@ void ShelfScanWindow::buildControls() {
             [this](auto, int, int last) { m_list->scrollTo(m_scanned->index(last, 0)); });
     connect(m_scanned, &ScannedBooks::statesChanged, this, &ShelfScanWindow::showSummary);
 
-    // The spoken name is the caption without its access key.
     const auto newButton = [this](const char *name, const char *caption) {
-        auto *button = new QPushButton(QString::fromUtf8(caption), this);
-        button->setObjectName(QString::fromUtf8(name));
-        button->setAccessibleName(button->text().section(u'(', 0, 0));
-        button->setAutoDefault(false);
-        return button;
+        return makeCommandButton(this, QString::fromUtf8(name), QString::fromUtf8(caption));
     };
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("lblSummary"));

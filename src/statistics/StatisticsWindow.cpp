@@ -5,6 +5,7 @@
 #include "db/ConnectionString.h"
 #include "statistics/StatisticsCharts.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/MessageService.h"
 #include "widgets/WindowPlacement.h"
@@ -28,15 +29,6 @@
 namespace hondana {
 
 namespace {
-
-QPushButton *statisticsButton(const QString &text, const char *name, const QString &accessible,
-                              QWidget *parent) {
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromUtf8(name));
-    button->setAccessibleName(accessible);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QTableWidgetItem *figureItem(qint64 value) {
     auto *item = new QTableWidgetItem(statistics::figure(value));
@@ -69,12 +61,8 @@ StatisticsWindow::StatisticsWindow(QWidget *parent)
     m_view->setRenderHint(QPainter::Antialiasing);
     m_view->setMinimumSize(480, 360);
     m_table = new QTableWidget(this);
-    m_table->setObjectName(QStringLiteral("grdFigures"));
-    m_table->setAccessibleName(QStringLiteral("集計表"));
+    setUpRowList(m_table, QStringLiteral("grdFigures"), QStringLiteral("集計表"));
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("lblSummary"));
     m_summary->setAccessibleName(QStringLiteral("合計"));
@@ -85,10 +73,10 @@ StatisticsWindow::StatisticsWindow(QWidget *parent)
     m_status->setAccessibleName(QStringLiteral("状態"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    QPushButton *saveButton = statisticsButton(QStringLiteral("PNG で保存(&P)..."), "cmdSavePng",
-                                               QStringLiteral("PNG で保存"), this);
+    QPushButton *saveButton =
+        makeCommandButton(this, QStringLiteral("cmdSavePng"), QStringLiteral("PNG で保存(&P)..."));
     QPushButton *closeButton =
-        statisticsButton(QStringLiteral("閉じる(&C)"), "cmdClose", QStringLiteral("閉じる"), this);
+        makeCommandButton(this, QStringLiteral("cmdClose"), QStringLiteral("閉じる(&C)"));
 
     auto *chartLabel = new QLabel(QStringLiteral("グラフ(&G):"), this);
     chartLabel->setBuddy(m_chart);

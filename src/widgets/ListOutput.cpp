@@ -16,20 +16,13 @@ namespace hondana {
 
 namespace {
 
-void appendCsvRow(QByteArray &text, const QStringList &fields) {
-    QByteArray line;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            line += ',';
-        appendCsvField(line, fields[i].toUtf8());
-    }
-    text += line + "\r\n";
-}
-
 QString htmlTable(const TextList &list) {
-    QString html = QStringLiteral("<h2>%1</h2><table border=\"1\" cellspacing=\"0\" "
+    QString html = QStringLiteral("<h2>%1</h2><table border=\"1\" cellspacing=\"0\" width=\"100%\" "
                                   "cellpadding=\"4\"><tr>")
                        .arg(list.title.toHtmlEscaped());
+    if (!list.note.isEmpty())
+        html.insert(html.indexOf(QStringLiteral("<table")),
+                    QStringLiteral("<p>%1</p>").arg(list.note.toHtmlEscaped()));
     for (const QString &column : list.columns)
         html += QStringLiteral("<th>%1</th>").arg(column.toHtmlEscaped());
     html += QStringLiteral("</tr>");
@@ -45,10 +38,7 @@ QString htmlTable(const TextList &list) {
 } // namespace
 
 void writeCsv(const TextList &list, const QString &path) {
-    QByteArray text("\xEF\xBB\xBF");
-    appendCsvRow(text, list.columns);
-    for (const QStringList &row : list.rows)
-        appendCsvRow(text, row);
+    const QByteArray text = csvTable(list.columns, list.rows);
     safefile::OutputFile file(path);
     file.write(text.constData(), text.size());
     file.commit();

@@ -8,11 +8,13 @@ class QWidget;
 
 namespace hondana {
 
-// A short list the user takes away from a window: a heading, column names and rows of text.
+// A short list the user takes away from a window: a heading, column names and rows of text,
+// and a line printed under the heading (the date and count, say).
 struct TextList {
     QString title;
     QStringList columns;
     QList<QStringList> rows;
+    QString note = {};
 };
 
 // Writes the list as CSV (UTF-8 with a byte-order mark, so spreadsheet programs read the

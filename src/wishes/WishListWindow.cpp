@@ -1,13 +1,13 @@
 #include "wishes/WishListWindow.h"
 
 #include "base/Failure.h"
-#include "base/SafeFile.h"
 #include "catalogue/WishList.h"
 #include "db/ConnectionString.h"
 #include "lookup/IsbnLookup.h"
 #include "lookup/LookupSettings.h"
 #include "maintenance/CatalogueExport.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CommandControls.h"
 #include "widgets/EscapeCloses.h"
 #include "widgets/LookupConsent.h"
 #include "widgets/MessageService.h"
@@ -16,18 +16,13 @@
 #include "wishes/WishEditDialog.h"
 #include "wishes/WishListModel.h"
 
-#include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QTableView>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace hondana {
@@ -47,13 +42,8 @@ WishListWindow::WishListWindow(QWidget *parent)
 WishListWindow::~WishListWindow() = default;
 
 void WishListWindow::buildControls() {
-    // The spoken name is the caption without its access key.
     const auto newButton = [this](const char *name, const char *caption) {
-        auto *button = new QPushButton(QString::fromUtf8(caption), this);
-        button->setObjectName(QString::fromUtf8(name));
-        button->setAccessibleName(button->text().section(u'(', 0, 0));
-        button->setAutoDefault(false);
-        return button;
+        return makeCommandButton(this, QString::fromUtf8(name), QString::fromUtf8(caption));
     };
     auto *label = new QLabel(QStringLiteral("ISBN(&I):"), this);
     m_lookupIsbn = new QLineEdit(this);
@@ -67,14 +57,10 @@ void WishListWindow::buildControls() {
     connect(m_lookupButton, &QPushButton::clicked, this, &WishListWindow::lookUp);
 
     m_list = new QTableView(this);
-    m_list->setObjectName(QStringLiteral("grdWishes"));
-    m_list->setAccessibleName(QStringLiteral("欲しい本の一覧"));
-    m_list->setModel(m_model);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    setUpRowList(m_list, QStringLiteral("grdWishes"), QStringLiteral("欲しい本の一覧"),
+                 RowChoice::Many);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setTabKeyNavigation(false);
-    m_list->verticalHeader()->hide();
-    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_list->setModel(m_model);
     m_list->setColumnWidth(WishListModel::PriorityColumn, 60);
     m_list->setColumnWidth(WishListModel::TitleColumn, 260);
     m_list->setColumnWidth(WishListModel::AuthorColumn, 140);
@@ -92,9 +78,9 @@ void WishListWindow::buildControls() {
     QPushButton *remove = newButton("cmdRemove", "削除(&D)");
     connect(remove, &QPushButton::clicked, this, &WishListWindow::removeSelected);
     QPushButton *print = newButton("cmdPrint", "印刷(&P)...");
-    connect(print, &QPushButton::clicked, this, &WishListWindow::print);
+    connect(print, &QPushButton::clicked, this, [this] { printWithPreview(this, asList()); });
     QPushButton *csv = newButton("cmdExport", "CSV 書き出し(&X)...");
-    connect(csv, &QPushButton::clicked, this, &WishListWindow::chooseCsvFile);
+    connect(csv, &QPushButton::clicked, this, [this] { saveCsvChosen(this, asList()); });
     QPushButton *close = newButton("cmdClose", "閉じる(&C)");
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     EscapeCloses::install(this, close);
@@ -262,59 +248,11 @@ void WishListWindow::lookedUp(const LookupResult &result) {
     m_lookupIsbn->setFocus();
 }
 
-bool WishListWindow::exportCsv(const QString &path) {
-    MessageService &messages = MessageService::instance();
-    try {
-        BusyCursor busy;
-        const QList<Wish> wishes = WishList(m_connection).all();
-        const QByteArray csv = wishListCsv(wishes);
-        // A failed write leaves an earlier file of that name as it was.
-        safefile::OutputFile file(path);
-        file.write(csv.constData(), csv.size());
-        file.commit();
-        busy.release();
-        messages.notice(QStringLiteral("欲しい本 %1 冊を「%2」に書き出しました。")
-                            .arg(wishes.size())
-                            .arg(QDir::toNativeSeparators(path)),
-                        Caption);
-        return true;
-    } catch (const Failure &failure) {
-        resetMousePointer();
-        messages.notice(failure.message(), Caption, MessageService::Icon::Critical);
-        return false;
-    }
-}
-
-void WishListWindow::chooseCsvFile() {
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("CSV に書き出す"),
-                                     QStringLiteral("欲しい本.csv"), QStringLiteral("CSV (*.csv)"));
-    if (!path.isEmpty())
-        exportCsv(path);
-}
-
-void WishListWindow::print() {
-    QString rows;
-    for (const Wish &wish : m_model->wishes())
-        rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
-                    .arg(WishListModel::priorityName(wish.priority), wish.title.toHtmlEscaped(),
-                         wish.author.toHtmlEscaped(), wish.isbn.hyphenated(),
-                         wish.note.toHtmlEscaped());
-    QTextDocument document;
-    document.setHtml(
-        QStringLiteral("<h2>欲しい本</h2><p>%1 現在 %2 冊</p><table border=\"1\" cellspacing=\"0\" "
-                       "cellpadding=\"3\" width=\"100%\"><tr><th>優先度</th><th>題名</th><th>著者"
-                       "</th><th>ISBN</th><th>メモ</th></tr>%3</table>")
-            .arg(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")))
-            .arg(m_model->rowCount())
-            .arg(rows));
-    QPrinter printer;
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    QPrintPreviewDialog preview(&printer, this);
-    preview.setWindowTitle(QStringLiteral("欲しい本の印刷"));
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [&document](QPrinter *target) { document.print(target); });
-    preview.exec();
+TextList WishListWindow::asList() const {
+    return {Caption, wishListColumns(), wishListRows(m_model->wishes()),
+            QStringLiteral("%1 現在 %2 冊")
+                .arg(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")))
+                .arg(m_model->rowCount())};
 }
 
 bool WishListWindow::event(QEvent *event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Connection.h"
+#include "widgets/ListOutput.h"
 #include "widgets/WindowNames.h"
 
 #include <QWidget>
@@ -36,8 +37,6 @@ public:
 
     // Reads the list anew from the catalogue (another window may have changed it).
     Q_INVOKABLE void reload();
-    // Writes the list as CSV into `path`; says what it did. Returns whether it was written.
-    bool exportCsv(const QString &path);
 
 protected:
     bool event(QEvent *event) override;
@@ -52,8 +51,8 @@ private:
     void removeSelected();
     void lookUp();
     void lookedUp(const LookupResult &result);
-    void chooseCsvFile();
-    void print();
+    // The list as it is printed and saved.
+    TextList asList() const;
     // Opens the editor on `wish` and stores what the user confirms; a new wish when its id is 0.
     void openEditor(const Wish &wish, const QString &caption);
     QList<qint64> selectedIds() const;

@@ -1,26 +1,29 @@
-#include "collection/CollectionControls.h"
+#include "widgets/CommandControls.h"
 
 #include <QHeaderView>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 
-namespace hondana::collection {
+namespace hondana {
 
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
-                        const QString &spoken) {
+QPushButton *makeCommandButton(QWidget *parent, const QString &name, const QString &caption,
+                               const QString &spoken) {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setAccessibleName(spoken.isEmpty() ? QString(caption).remove(QLatin1Char('&'))
+    static const QRegularExpression AccessKeyAndDots(QStringLiteral("\\(&.\\)|&|\\.\\.\\.$"));
+    button->setAccessibleName(spoken.isEmpty() ? QString(caption).remove(AccessKeyAndDots).trimmed()
                                                : spoken);
     button->setAutoDefault(false);
     return button;
 }
 
-void setUpList(QTableView *view, const QString &name, const QString &spoken) {
+void setUpRowList(QTableView *view, const QString &name, const QString &spoken, RowChoice choice) {
     view->setObjectName(name);
     view->setAccessibleName(spoken);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionMode(choice == RowChoice::One ? QAbstractItemView::SingleSelection
+                                                    : QAbstractItemView::ExtendedSelection);
     view->setTabKeyNavigation(false);
     view->setWordWrap(false);
     view->verticalHeader()->hide();
@@ -30,4 +33,4 @@ void setUpList(QTableView *view, const QString &name, const QString &spoken) {
     view->horizontalHeader()->setStretchLastSection(true);
 }
 
-} // namespace hondana::collection
+} // namespace hondana
