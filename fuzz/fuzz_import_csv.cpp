@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     try {
         SourceTable table = CsvSource::read(buffer, TextEncoding::Detect);
         for (const SourceRecord &record : table.records)
-            fuzz::require(record.fields.size() <= CsvSource::MaxFields, "a row over the limit");
+            fuzz::require(record.size() <= CsvSource::MaxFields, "a row over the limit");
         const FormatDescription &format = formatDescription(recogniseTable(table));
         nameColumns(table, format);
         const ColumnMapping mapping = defaultMapping(table, format);

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     try {
         const SourceTable table = TellicoSource::readXml(bytes);
         for (const SourceRecord &record : table.records)
-            fuzz::require(record.fields.size() <= table.columns.size(), "a value without a field");
+            fuzz::require(record.size() <= table.columns.size(), "a value without a field");
     } catch (const Failure &failure) {
         fuzz::require(!failure.message().isEmpty(), "a refusal without a message");
     }

@@ -43,7 +43,10 @@ const MasterListInfo MasterLists[] = {
 constexpr int MasterListCount = int(std::size(MasterLists));
 
 QString withoutTrailingBlanks(const QString &text) {
-    return folding::withoutPadding(text).toString();
+    // Most texts have no padding; they are shared, not copied, as each book's are made into
+    // columns several times.
+    const QStringView kept = folding::withoutPadding(text);
+    return kept.size() == text.size() ? text : kept.toString();
 }
 
 QVariant textValue(const QString &text) {
@@ -80,6 +83,21 @@ const BookField BookFields[] = {
     {"請求番号", [](const IncomingBook &b) { return textValue(b.callNumber); }},
     {"読書完了日", [](const IncomingBook &b) { return dateValue(b.finished); }},
     {"読感ﾗﾝｸ", [](const IncomingBook &b) { return numberValue(b.rank); }},
+};
+
+// Folding a name costs far more than finding it: a file names the same few thousand masters
+// over and over, so each name is folded once.
+class NameKeys {
+public:
+    QString of(const QString &name) {
+        auto found = m_keys.constFind(name);
+        if (found == m_keys.constEnd())
+            found = m_keys.insert(name, folding::foldedKey(name));
+        return *found;
+    }
+
+private:
+    QHash<QString, QString> m_keys;
 };
 
 QString catalogueUnreadable() {
@@ -173,11 +191,21 @@ void checkBook(const IncomingBook &book, int index, QList<IntakeProblem> &proble
     const auto refuse = [&](const QString &column, const QString &value, const QString &why) {
         problems.append({index, column, value, why});
     };
-    for (const BookField &field : BookFields) {
-        const QVariant value = field.value(book);
-        const QString column = QString::fromUtf8(field.column);
+    static const auto columns = [] {
+        std::vector<std::pair<QString, schema::Kind>> all;
+        for (const BookField &field : BookFields) {
+            const QString column = QString::fromUtf8(field.column);
+            all.emplace_back(column, schema::findColumn(column)->kind);
+        }
+        return all;
+    }();
+    for (size_t f = 0; f < std::size(BookFields); ++f) {
+        const QVariant value = BookFields[f].value(book);
+        const auto &[column, kind] = columns[f];
+        if (!value.isValid())
+            continue; // nothing to check in an empty value
         try {
-            values::checked(value, schema::findColumn(column)->kind, column);
+            values::checked(value, kind, column);
         } catch (const Failure &failure) {
             refuse(column,
                    value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
@@ -242,6 +270,7 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
     plan.problems = std::move(problems);
     plan.indexBooks();
     QHash<QString, qsizetype> newIndex[MasterListCount];
+    NameKeys keys;
     for (int i = 0; i < plan.bookCount; ++i) {
         const IncomingBook &book = books[i];
         if (plan.refused(i))
@@ -249,9 +278,12 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
         for (int l = 0; l < MasterListCount; ++l) {
             const MasterListInfo &list = MasterLists[l];
             const QString name = withoutTrailingBlanks(book.*list.name);
-            if (name.isEmpty() || catalogue.masters[l].numbers.contains(folding::foldedKey(name)))
+            if (name.isEmpty())
                 continue;
-            qsizetype &at = newIndex[l][folding::foldedKey(name)];
+            const QString key = keys.of(name);
+            if (catalogue.masters[l].numbers.contains(key))
+                continue;
+            qsizetype &at = newIndex[l][key];
             if (at == 0) {
                 plan.newMasters[l].append({name, {}, {}});
                 at = plan.newMasters[l].size();
@@ -267,6 +299,10 @@ IntakePlan planAgainst(const CatalogueIndex &catalogue, const QList<IncomingBook
             plan.lookAlikes.append({i, *byIsbn, IntakeLookAlike::Reason::SameIsbn});
             continue;
         }
+        // A catalogue without books has nothing to look like: a new user's first import is a
+        // whole collection, whose keys would be made for nothing.
+        if (catalogue.titles.isEmpty())
+            continue;
         const auto byTitle = catalogue.titles.constFind(
             sameBookKey(book.title, book.volume, book.seqNo.value_or(0), book.author));
         if (byTitle != catalogue.titles.constEnd())
@@ -318,11 +354,31 @@ private:
     qint64 m_cacheSize = -2000; // SQLite's own default
 };
 
+// 2024-04-01 into `text`, as QDate writes it in ISO form, without going through its formatter:
+// a whole collection has hundreds of thousands of dates. False for a year of other than four
+// digits.
+bool writeIsoDate(const QDate &date, char (&text)[10]) {
+    if (date.year() < 0 || date.year() > 9999)
+        return false;
+    const auto digits = [&](int value, int at, int count) {
+        for (int i = at + count - 1; i >= at; --i, value /= 10)
+            text[i] = char('0' + value % 10);
+    };
+    digits(date.year(), 0, 4);
+    text[4] = text[7] = '-';
+    digits(date.month(), 5, 2);
+    digits(date.day(), 8, 2);
+    return true;
+}
+
 void bindBookValue(sqlite3_stmt *statement, int index, const QVariant &value) {
+    char date[10];
     if (!value.isValid()) {
         sqlite3_bind_null(statement, index);
     } else if (value.typeId() == QMetaType::LongLong) {
         sqlite3_bind_int64(statement, index, value.toLongLong());
+    } else if (value.typeId() == QMetaType::QDate && writeIsoDate(value.toDate(), date)) {
+        sqlite3_bind_text(statement, index, date, int(sizeof date), SQLITE_TRANSIENT);
     } else {
         const QByteArray utf8 = value.typeId() == QMetaType::QDate
                                     ? value.toDate().toString(Qt::ISODate).toUtf8()
@@ -364,22 +420,30 @@ private:
     sqlite::Statement m_insert;
 };
 
-// Creates the entries of one list that the written books name; returns their readings to store.
-QList<StoredReadings::Suggestion> createMasters(sqlite3 *handle, const MasterListInfo &list,
-                                                const QList<IntakePlan::NewMaster> &entries,
-                                                const IntakePlan &plan, Duplicates duplicates,
-                                                MasterIndex &index) {
-    MasterInsert insert(handle, list, index);
+// The entries of one list an intake created: those with their readings to store, the others
+// for the suggester.
+struct CreatedMasters {
     QList<StoredReadings::Suggestion> readings;
+    QList<StoredReadings::Unread> unread;
+};
+
+// Creates the entries of one list that the written books name.
+CreatedMasters createMasters(sqlite3 *handle, const MasterListInfo &list,
+                             const QList<IntakePlan::NewMaster> &entries, const IntakePlan &plan,
+                             Duplicates duplicates, MasterIndex &index) {
+    MasterInsert insert(handle, list, index);
+    CreatedMasters created;
     for (const IntakePlan::NewMaster &entry : entries) {
         if (std::none_of(entry.books.begin(), entry.books.end(),
                          [&](int book) { return plan.adds(book, duplicates); }))
             continue;
         const qint64 rowId = insert.add(entry.name);
         if (!entry.reading.isEmpty())
-            readings.append({rowId, entry.reading});
+            created.readings.append({rowId, entry.reading});
+        else if (list.reading)
+            created.unread.append({rowId, entry.name});
     }
-    return readings;
+    return created;
 }
 
 QString bookInsertStatement() {
@@ -462,17 +526,16 @@ IntakePlan BookIntake::plan(const QList<IncomingBook> &books) const {
 
 QList<qint64> BookIntake::add(const QList<IncomingBook> &books, Duplicates duplicates,
                               const Progress &progress) {
-    return addChecked(books, checkBooks(books), duplicates, progress);
+    return addChecked(books, checkBooks(books), duplicates, progress).rowIds;
 }
 
-QList<qint64> BookIntake::add(const QList<IncomingBook> &books, const IntakePlan &checked,
-                              Duplicates duplicates, const Progress &progress) {
+AddedBooks BookIntake::add(const QList<IncomingBook> &books, const IntakePlan &checked,
+                           Duplicates duplicates, const Progress &progress) {
     return addChecked(books, checked.problems, duplicates, progress);
 }
 
-QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
-                                     QList<IntakeProblem> problems, Duplicates duplicates,
-                                     const Progress &progress) {
+AddedBooks BookIntake::addChecked(const QList<IncomingBook> &books, QList<IntakeProblem> problems,
+                                  Duplicates duplicates, const Progress &progress) {
     sqlite3 *handle = sqlite::handleOf(m_connection.database());
     StoredReadings readings(m_connection);
     StoredIsbns isbns(m_connection);
@@ -481,10 +544,10 @@ QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
     catalogue.readIsbns(isbns);
     const IntakePlan plan = planAgainst(catalogue, books, std::move(problems));
 
-    QList<StoredReadings::Suggestion> nameReadings[MasterListCount];
+    CreatedMasters created[MasterListCount];
     for (int l = 0; l < MasterListCount; ++l)
-        nameReadings[l] = createMasters(handle, MasterLists[l], plan.newMasters[l], plan,
-                                        duplicates, catalogue.masters[l]);
+        created[l] = createMasters(handle, MasterLists[l], plan.newMasters[l], plan, duplicates,
+                                   catalogue.masters[l]);
     faultpoint("intake.masters");
 
     const qint64 total = plan.addedCount(duplicates);
@@ -496,9 +559,12 @@ QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
         buildIndexesAfter ? sqlite::dropIndexes(handle, {QStringLiteral("BOOK")}, cannotAdd())
                           : QList<sqlite::IndexDefinition>();
     sqlite::Statement insert(handle, bookInsertStatement(), cannotAdd());
+    NameKeys keys;
     const int fieldCount = int(std::size(BookFields));
-    QList<qint64> added;
+    AddedBooks result;
+    QList<qint64> &added = result.rowIds;
     QList<StoredReadings::Suggestion> titleReadings;
+    QList<std::pair<qint64, Isbn>> bookIsbns;
     for (int i = 0; i < plan.bookCount; ++i) {
         if (!plan.adds(i, duplicates))
             continue;
@@ -508,31 +574,36 @@ QList<qint64> BookIntake::addChecked(const QList<IncomingBook> &books,
         for (int l = 0; l < MasterListCount; ++l) {
             const QString name = withoutTrailingBlanks(book.*MasterLists[l].name);
             bindBookValue(insert.get(), fieldCount + l + 1,
-                          name.isEmpty() ? QVariant()
-                                         : QVariant(catalogue.masters[l].numbers.value(
-                                               folding::foldedKey(name))));
+                          name.isEmpty()
+                              ? QVariant()
+                              : QVariant(catalogue.masters[l].numbers.value(keys.of(name))));
         }
         stepOrRefuse(insert, handle);
         added.append(sqlite3_last_insert_rowid(handle));
-        if (!book.titleReading.trimmed().isEmpty())
-            titleReadings.append({added.last(), book.titleReading.trimmed()});
+        if (const QString reading = book.titleReading.trimmed(); !reading.isEmpty())
+            titleReadings.append({added.last(), reading});
+        else
+            result.unread.titles.append({added.last(), withoutTrailingBlanks(book.title)});
         if (!book.isbn.isEmpty())
-            isbns.store(added.last(), book.isbn);
+            bookIsbns.append({added.last(), book.isbn});
         if ((added.size() & 1023) == 0)
             progress.report(added.size(), total);
     }
+    isbns.storeAll(bookIsbns);
     sqlite::createIndexes(handle, indexes);
     faultpoint("intake.books");
     readings.storeTitles(titleReadings, StoredReadings::Origin::User);
     for (int l = 0; l < MasterListCount; ++l) {
         if (MasterLists[l].reading)
-            readings.storeNames(MasterLists[l].readings, nameReadings[l],
+            readings.storeNames(MasterLists[l].readings, created[l].readings,
                                 StoredReadings::Origin::User);
     }
     faultpoint("intake.commit");
     scope.commit();
     progress.report(added.size(), total);
-    return added;
+    result.unread.authors = created[int(MasterList::Author)].unread;
+    result.unread.publishers = created[int(MasterList::Publisher)].unread;
+    return result;
 }
 
 std::array<std::optional<qint64>, 4> BookIntake::enterMasters(const IncomingBook &book) {

@@ -2,6 +2,7 @@
 
 #include "base/Progress.h"
 #include "catalogue/IncomingBook.h"
+#include "catalogue/ReadingFill.h"
 
 #include <QList>
 #include <QString>
@@ -69,6 +70,13 @@ private:
     QList<qsizetype> m_lookAlike;    // by book: index into lookAlikes, or -1
 };
 
+// What an intake wrote: the books' rowids in the order given, and what it left without a reading
+// (titles, and the authors and publishers it created) for the suggester.
+struct AddedBooks {
+    QList<qint64> rowIds;
+    UnreadEntries unread;
+};
+
 // The columns of BOOK a book fills, with their values, empty ones left out: the book's own
 // values, then the master numbers given (by MasterList).
 QList<std::pair<QString, QVariant>>
@@ -100,9 +108,9 @@ public:
                       const Progress &progress = {});
     // The same, trusting `checked` (this intake's plan() of the same books) for what the books
     // themselves hold, so a large file's books are checked once; what the catalogue holds is
-    // compared anew inside the transaction.
-    QList<qint64> add(const QList<IncomingBook> &books, const IntakePlan &checked,
-                      Duplicates duplicates, const Progress &progress = {});
+    // compared anew inside the transaction. Also says what was left without a reading.
+    AddedBooks add(const QList<IncomingBook> &books, const IntakePlan &checked,
+                   Duplicates duplicates, const Progress &progress = {});
 
     // The numbers of the entries `book` names in the four master lists (by MasterList; none
     // where it names none), creating in one transaction those the lists lack, found by folded
@@ -111,8 +119,8 @@ public:
     std::array<std::optional<qint64>, 4> enterMasters(const IncomingBook &book);
 
 private:
-    QList<qint64> addChecked(const QList<IncomingBook> &books, QList<IntakeProblem> problems,
-                             Duplicates duplicates, const Progress &progress);
+    AddedBooks addChecked(const QList<IncomingBook> &books, QList<IntakeProblem> problems,
+                          Duplicates duplicates, const Progress &progress);
 
     Connection &m_connection;
 };

@@ -61,11 +61,21 @@ bool suggestAll(QList<Batch> &batches, const ReadingSuggester &suggester,
 
 ReadingFillSummary fillSuggestedReadings(Connection &connection, const ReadingSuggester &suggester,
                                          const Progress &progress) {
+    const StoredReadings stored(connection);
+    return fillSuggestedReadings(connection, suggester,
+                                 {stored.titlesWithoutReading(),
+                                  stored.namesWithoutReading(StoredReadings::Master::Author),
+                                  stored.namesWithoutReading(StoredReadings::Master::Publisher)},
+                                 progress);
+}
+
+ReadingFillSummary fillSuggestedReadings(Connection &connection, const ReadingSuggester &suggester,
+                                         const UnreadEntries &entries, const Progress &progress) {
     StoredReadings stored(connection);
     QList<Batch> batches{
-        {ReadingKind::Title, stored.titlesWithoutReading(), {}},
-        {ReadingKind::Person, stored.namesWithoutReading(StoredReadings::Master::Author), {}},
-        {ReadingKind::Publisher, stored.namesWithoutReading(StoredReadings::Master::Publisher), {}},
+        {ReadingKind::Title, entries.titles, {}},
+        {ReadingKind::Person, entries.authors, {}},
+        {ReadingKind::Publisher, entries.publishers, {}},
     };
     ReadingFillSummary summary;
     if (!suggestAll(batches, suggester, progress)) {

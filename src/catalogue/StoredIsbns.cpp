@@ -63,19 +63,27 @@ void StoredIsbns::store(qint64 bookRowId, const Isbn &isbn) {
         finishIsbnStep(remove.step(), handle, isbnUnwritable());
         return;
     }
+    storeAll({{bookRowId, isbn}});
+}
+
+void StoredIsbns::storeAll(const QList<std::pair<qint64, Isbn>> &isbns) {
+    sqlite3 *handle = sqlite::handleOf(m_connection.database());
     // One statement: the book's presence and the write are one step of the caller's transaction.
     sqlite::Statement upsert(handle,
                              QStringLiteral("INSERT OR REPLACE INTO %1 (book_rowid, isbn) SELECT "
                                             "rowid, ?2 FROM BOOK WHERE rowid = ?1")
                                  .arg(owntables::BookIsbnTable),
                              isbnUnwritable());
-    sqlite3_bind_int64(upsert.get(), 1, bookRowId);
-    bindIsbnDigits(upsert.get(), 2, isbn);
-    finishIsbnStep(upsert.step(), handle, isbnUnwritable());
-    if (sqlite3_changes(handle) == 0)
-        throw Failure(QStringLiteral("%1: この本は「BOOK」にもうありません（ほかの画面で削除"
-                                     "されたようです）。")
-                          .arg(isbnUnwritable()));
+    for (const auto &[bookRowId, isbn] : isbns) {
+        sqlite3_bind_int64(upsert.get(), 1, bookRowId);
+        bindIsbnDigits(upsert.get(), 2, isbn);
+        finishIsbnStep(upsert.step(), handle, isbnUnwritable());
+        if (sqlite3_changes(handle) == 0)
+            throw Failure(QStringLiteral("%1: この本は「BOOK」にもうありません（ほかの画面で削除"
+                                         "されたようです）。")
+                              .arg(isbnUnwritable()));
+        upsert.reset();
+    }
 }
 
 QList<qint64> StoredIsbns::booksWith(const Isbn &isbn) const {

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QList>
 
+#include <utility>
+
 namespace hondana {
 
 class Connection;
@@ -23,6 +25,9 @@ public:
     // the write is part of it (the register saves the book and its ISBN together). Throws
     // Failure, also for a book that is not (or no longer) in the catalogue.
     void store(qint64 bookRowId, const Isbn &isbn);
+    // Stores the (non-empty) ISBNs of many books as store() stores each, with one statement: a
+    // whole collection's come in at once. Throws Failure at the first it cannot store.
+    void storeAll(const QList<std::pair<qint64, Isbn>> &isbns);
     // The books (BOOK rowids, ascending) with this ISBN, found through its index.
     QList<qint64> booksWith(const Isbn &isbn) const;
     // Every book's ISBN by rowid, for lists and the export.

@@ -168,7 +168,7 @@ void ImportWindow::showMapping() {
     for (int row = 0; row < m_mapping->rowCount(); ++row) {
         m_mapping->setItem(row, MapFileColumn, new QTableWidgetItem(mapping.sourceColumns[row]));
         m_mapping->setItem(row, MapSample,
-                           new QTableWidgetItem(first ? first->fields.value(row) : QString()));
+                           new QTableWidgetItem(first ? first->field(row).toString() : QString()));
         auto *target = new QComboBox;
         target->setAccessibleName(
             QStringLiteral("「%1」の取り込み先").arg(mapping.sourceColumns[row]));

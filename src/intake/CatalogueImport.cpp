@@ -70,16 +70,22 @@ ImportPreview::ImportPreview(Connection &connection, const ImportFile &file)
             };
         },
         [](qsizetype) { return true; });
-    m_books.reserve(records.size());
+    // The books are kept where they were made, the refused rows' closed up: a whole collection's
+    // books are too many to move into new memory.
     m_lines.reserve(records.size());
+    qsizetype kept = 0;
     for (qsizetype i = 0; i < records.size(); ++i) {
         if (!problems[i].isEmpty()) {
             m_readProblems += problems[i];
             continue;
         }
-        m_books.append(std::move(book[i]));
+        if (kept != i)
+            book[kept] = std::move(book[i]);
+        ++kept;
         m_lines.append(records[i].line);
     }
+    books.resize(kept);
+    m_books = std::move(books);
     m_plan = BookIntake(connection).plan(m_books);
 }
 
@@ -129,40 +135,17 @@ QString ImportPreview::text(Duplicates duplicates) const {
     return lines.join(u'\n');
 }
 
-namespace {
-
-// Whether adding leaves a title, or an author or publisher it creates, without a reading.
-bool leavesReadingsToSuggest(const ImportPreview &preview, Duplicates duplicates) {
-    const IntakePlan &plan = preview.plan();
-    for (int book = 0; book < plan.bookCount; ++book) {
-        if (plan.adds(book, duplicates) && preview.books()[book].titleReading.trimmed().isEmpty())
-            return true;
-    }
-    for (const MasterList list : {MasterList::Author, MasterList::Publisher}) {
-        for (const IntakePlan::NewMaster &entry : plan.newMasters[int(list)]) {
-            if (entry.reading.isEmpty() &&
-                std::any_of(entry.books.begin(), entry.books.end(),
-                            [&](int book) { return plan.adds(book, duplicates); }))
-                return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
 QList<qint64> importBooks(Connection &connection, const ImportPreview &preview,
                           Duplicates duplicates, const Progress &progress) {
-    const QList<qint64> added =
+    const AddedBooks added =
         BookIntake(connection).add(preview.books(), preview.plan(), duplicates, progress);
     faultpoint("import.added");
-    // Readings the file did not bring are suggested as after a restore; the books are in
-    // whatever the suggester can read.
-    if (!added.isEmpty() && leavesReadingsToSuggest(preview, duplicates)) {
-        const ReadingSuggester suggester;
-        fillSuggestedReadings(connection, suggester);
-    }
-    return added;
+    // Readings the file did not bring are suggested for what it added alone: the rest of the
+    // catalogue is the reading pass's, and what the suggester could not read there it would not
+    // read now either.
+    if (!added.unread.isEmpty())
+        fillSuggestedReadings(connection, ReadingSuggester(), added.unread);
+    return added.rowIds;
 }
 
 } // namespace hondana::intake

@@ -56,7 +56,8 @@ private:
 };
 
 // Adds the books of a preview that have no problem (look-alikes as asked) in one transaction,
-// then suggests readings where the file gave none. Returns the rowids of the books added.
+// then suggests readings where the file gave none, for what it added and nothing else. Returns
+// the rowids of the books added.
 // Throws Failure; then nothing is added.
 QList<qint64> importBooks(Connection &connection, const ImportPreview &preview,
                           Duplicates duplicates, const Progress &progress = {});

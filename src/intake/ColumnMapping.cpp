@@ -87,12 +87,35 @@ int integerIn(const QString &text, const QString &column) {
     return int(input::parseInteger(text, column).toLongLong());
 }
 
+// 2024-04-01 or 2024/04/01, as our export and most others write every date of a file; the
+// register's parser reads the rest and words the refusals.
+QDate plainDate(QStringView text) {
+    const auto number = [&](qsizetype from, qsizetype size) {
+        int value = 0;
+        for (const QChar c : text.sliced(from, size)) {
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        return value;
+    };
+    if (text.size() != 10 || (text[4] != u'-' && text[4] != u'/') || text[7] != text[4])
+        return {};
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    return year >= 1 && month >= 0 && day >= 0 ? QDate(year, month, day) : QDate();
+}
+
 QDate dateIn(QString text, const QString &column) {
     // A time of day and a zone after the date say nothing the register keeps.
-    text = text.section(u'T', 0, 0).section(u' ', 0, 0);
+    for (const QChar cut : {u'T', u' '}) {
+        if (const qsizetype at = text.indexOf(cut); at >= 0)
+            text.truncate(at);
+    }
     if (text.size() == 4 && plainDigits(text))
         return QDate(text.toInt(), 1, 1);
-    const QDate date = input::parseDate(text, column).toDate();
+    QDate date = plainDate(text);
+    if (!date.isValid())
+        date = input::parseDate(text, column).toDate();
     // Some catalogues write the year 101 for a book without a date.
     return date.year() <= 101 ? QDate() : date;
 }
@@ -185,13 +208,14 @@ int findBookColumn(const QString &name) {
 
 IncomingBook ColumnMapping::convert(const SourceRecord &record, QList<RowProblem> &problems) const {
     IncomingBook book;
-    for (qsizetype i = 0; i < rules.size() && i < record.fields.size(); ++i) {
+    for (qsizetype i = 0; i < rules.size() && i < record.size(); ++i) {
         const ColumnRule &rule = rules[i];
+        const QStringView field = record.field(i);
+        if (rule.target < 0 || field.trimmed().isEmpty())
+            continue;
         // Leading blanks of a text are the file's; elsewhere they are layout.
         const QString text =
-            rule.conversion == Conversion::Text ? record.fields[i] : record.fields[i].trimmed();
-        if (rule.target < 0 || text.trimmed().isEmpty())
-            continue;
+            (rule.conversion == Conversion::Text ? field : field.trimmed()).toString();
         const QString &column = targetName(rule.target);
         try {
             assignField(book, ColumnDescriptions[rule.target].field,

@@ -54,21 +54,25 @@ Failure csvRefusal(qint64 line, const QString &why) {
     return Failure(QStringLiteral("%1 行目: %2。何も取り込みません。").arg(line).arg(why));
 }
 
+// Decodes each field's bytes into the row being read.
 class FieldDecoder {
 public:
     explicit FieldDecoder(TextEncoding encoding) : m_encoding(encoding) {}
 
-    QString decode(const QByteArray &bytes, qint64 line) {
+    void decodeInto(SourceRecord &record, const QByteArray &bytes, qint64 line) {
         if (m_encoding == TextEncoding::Cp932) {
             if (cp932::firstUndecodable(bytes.constData(), bytes.size()) >= 0)
                 throw csvRefusal(line, QStringLiteral("CP932（シフトJIS）として読めないバイトがあり"
                                                       "ます"));
-            return cp932::decode(bytes);
+            record.append(cp932::decode(bytes));
+            return;
         }
-        QString text = m_utf8.decode(bytes);
+        // UTF-8 never takes fewer bytes than UTF-16 takes characters.
+        QChar *begin = record.beginField(bytes.size());
+        const QChar *end = m_utf8.appendToBuffer(begin, bytes);
         if (m_utf8.hasError())
             throw csvRefusal(line, QStringLiteral("UTF-8 として読めないバイトがあります"));
-        return text;
+        record.endField(end - begin);
     }
 
 private:
@@ -120,28 +124,31 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
     qint64 recordLine = 1;
     qsizetype recordBytes = 0;
     QByteArray field;
-    QStringList fields;
+    SourceRecord record;
     bool quoted = false;
     bool inQuotes = false;
     const auto endField = [&] {
-        if (fields.size() >= MaxFields)
+        if (record.size() >= MaxFields)
             throw csvRefusal(recordLine, QStringLiteral("列が %1 を超えています").arg(MaxFields));
-        fields << decoder.decode(field, recordLine);
+        decoder.decodeInto(record, field, recordLine);
         field.resize(0); // keeps its room for the next field, where clear() would free it
         quoted = false;
     };
     const auto endRecord = [&] {
         endField();
-        const qsizetype width = fields.size();
+        const qsizetype width = record.size();
+        const qsizetype characters = record.textSize();
         // A blank line is no row.
-        if (!(fields.size() == 1 && fields.first().isEmpty())) {
+        if (!(width == 1 && characters == 0)) {
             if (table.records.size() >= MaxRecords)
                 throw csvRefusal(recordLine,
                                  QStringLiteral("行が %1 行を超えています").arg(MaxRecords));
-            table.records.append({recordLine, std::move(fields)});
+            record.line = recordLine;
+            table.records.append(std::move(record));
         }
-        fields = QStringList();
-        fields.reserve(width); // rows are as wide as each other, and growing a list costs
+        record = SourceRecord();
+        // Rows are alike, and growing a row field by field costs.
+        record.reserve(characters + characters / 4, width);
         recordBytes = 0;
         recordLine = line;
     };
@@ -182,7 +189,7 @@ SourceTable CsvSource::read(QIODevice &device, TextEncoding encoding) {
     }
     if (inQuotes)
         throw csvRefusal(recordLine, QStringLiteral("引用符（\"）が閉じていません"));
-    if (!field.isEmpty() || !fields.isEmpty())
+    if (!field.isEmpty() || record.size() > 0)
         endRecord();
     return table;
 }

@@ -109,7 +109,7 @@ bool isZip(const QByteArray &start) {
 ImportFormat recogniseTable(const SourceTable &table) {
     if (table.records.isEmpty())
         return ImportFormat::Csv;
-    const QStringList &first = table.records.first().fields;
+    const QStringList first = table.records.first().fields();
     if (hasColumns(first, {"SEQNO", "題名", "著者名"}))
         return ImportFormat::Own;
     if (hasColumns(first, {"Book Id", "Exclusive Shelf"}))
@@ -131,12 +131,12 @@ void nameColumns(SourceTable &table, const FormatDescription &format) {
     if (format.header) {
         if (table.records.isEmpty())
             throw Failure(QStringLiteral("ファイルに見出しの行がありません。何も取り込みません。"));
-        table.columns = table.records.takeFirst().fields;
+        table.columns = table.records.takeFirst().fields();
         return;
     }
     qsizetype widest = format.columns.size();
     for (const SourceRecord &record : table.records)
-        widest = qMax(widest, record.fields.size());
+        widest = qMax(widest, record.size());
     table.columns.clear();
     for (qsizetype i = 0; i < widest; ++i)
         table.columns << (i < format.columns.size() ? format.columns[i].name

@@ -20,39 +20,53 @@ Failure collectionRefusal(const QString &why) {
     return Failure(QStringLiteral("このファイルは読めません: %1。何も取り込みません。").arg(why));
 }
 
-// Builds the table while the XML streams past.
+// Builds the table while the XML streams past. An entry's values come in any order and some
+// add to others, so each entry is gathered apart and joins the table when it is complete.
 class EntryCollector {
 public:
-    SourceTable table;
-
     void field(const QString &name) { columnOf(name); }
     void beginEntry(qint64 number) {
-        if (table.records.size() >= MaxRecords)
+        endEntry();
+        if (m_table.records.size() >= MaxRecords)
             throw collectionRefusal(QStringLiteral("項目が %1 件を超えています").arg(MaxRecords));
-        table.records.append(SourceRecord{number, {}});
+        m_entry = number;
     }
     void value(const QString &name, const QString &text) {
-        QStringList &fields = table.records.last().fields;
         const qsizetype column = columnOf(name);
-        if (fields.size() <= column)
-            fields.resize(column + 1);
-        QString &cell = fields[column];
+        if (m_fields.size() <= column)
+            m_fields.resize(column + 1);
+        QString &cell = m_fields[column];
         if (cell.size() + text.size() > MaxValueChars)
             throw collectionRefusal(QStringLiteral("「%1」の値が長すぎます").arg(name));
         cell = cell.isEmpty() ? text : cell + QStringLiteral("; ") + text;
     }
+    SourceTable finish() {
+        endEntry();
+        m_table.encoding = QStringLiteral("UTF-8");
+        return std::move(m_table);
+    }
 
 private:
     qsizetype columnOf(const QString &name) {
-        qsizetype at = table.columns.indexOf(name);
+        qsizetype at = m_table.columns.indexOf(name);
         if (at < 0) {
-            if (table.columns.size() >= 1000)
+            if (m_table.columns.size() >= 1000)
                 throw collectionRefusal(QStringLiteral("欄が多すぎます"));
-            at = table.columns.size();
-            table.columns << name;
+            at = m_table.columns.size();
+            m_table.columns << name;
         }
         return at;
     }
+    void endEntry() {
+        if (m_entry > 0)
+            m_table.records.append(SourceRecord(m_entry, m_fields));
+        m_entry = 0;
+        m_fields.clear();
+    }
+
+    SourceTable m_table;
+    qint64 m_entry = 0; // the entry being gathered, 0 before the first
+    QStringList m_fields;
 };
 
 // Reads one entry's fields: <title>…</title>, or <authors><author>…</author>…</authors>.
@@ -172,8 +186,7 @@ SourceTable TellicoSource::readXml(const QByteArray &data) {
                                     .arg(xml.errorString()));
     if (!collectionSeen)
         throw collectionRefusal(QStringLiteral("%1 にコレクションがありません").arg(XmlName));
-    collector.table.encoding = QStringLiteral("UTF-8");
-    return collector.table;
+    return collector.finish();
 }
 
 } // namespace hondana::intake

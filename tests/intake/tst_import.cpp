@@ -199,6 +199,31 @@ private Q_SLOTS:
         }
     }
 
+    // The readings the file leaves out are suggested for what it adds, and for nothing that was
+    // in the catalogue before: that is the reading pass's, which has read it once already.
+    void readingsOfWhatItAdds() {
+        test::DataFolder folder;
+        makeEmptyCatalogue(folder);
+        Connection connection(Catalogue, folder.path());
+        connection.open();
+        QSqlQuery(connection.database()).exec(u8("INSERT INTO BOOK (題名) VALUES ('門')"));
+        test::writeFile(
+            folder.filePath("list.csv"),
+            u8("題名,著者名,題名読み\nこころ,夏目漱石,\n雪国,川端康成,ユキ\n").toUtf8());
+        const ImportPreview preview(connection, ImportFile::read(folder.filePath("list.csv")));
+        QCOMPARE(importBooks(connection, preview, Duplicates::Skip).size(), 2);
+        const QString readings = u8(
+            "SELECT 題名, ifnull((SELECT reading FROM title_reading WHERE book_rowid = b.rowid), "
+            "'') FROM BOOK b UNION ALL SELECT 著者名, ifnull((SELECT reading FROM name_reading "
+            "WHERE master = 'CHOSHA' AND master_rowid = c.rowid), '') FROM CHOSHA c ORDER BY 1");
+        QCOMPARE(test::rows(connection.database(), readings),
+                 (test::Rows{{u8("こころ"), u8("ココロ")},
+                             {u8("夏目漱石"), u8("ナツメソウセキ")},
+                             {u8("川端康成"), u8("カワバタヤスナリ")},
+                             {u8("門"), QString()},
+                             {u8("雪国"), u8("ユキ")}}));
+    }
+
     // Our own export into an empty catalogue gives back the same books, masters and readings,
     // and BOOK's indexes, built anew after so many books.
     void ownExportRoundTrip() {
