@@ -36,11 +36,6 @@ void bindLoanText(sqlite3_stmt *statement, int index, const QString &text) {
     sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
-QString loanTextAt(sqlite3_stmt *statement, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                             sqlite3_column_bytes(statement, column));
-}
-
 void finishLoanStep(int result, sqlite3 *handle, const QString &context) {
     if (sqlite::Statement::failed(result))
         throw Failure(context + QStringLiteral(": ") + sqlite::lastError(handle));
@@ -139,7 +134,7 @@ void BookLoans::giveBack(qint64 loanId, const QDate &returnedOn) {
             QStringLiteral("この貸出の記録はもうありません（本が削除されたようです）。"));
     if (sqlite3_column_int(query.get(), 1) != 0)
         throw loanRefused(cannotGiveBack(), QStringLiteral("この本はもう返却されています。"));
-    const QDate lentOn = QDate::fromString(loanTextAt(query.get(), 0), Qt::ISODate);
+    const QDate lentOn = QDate::fromString(sqlite::columnText(query.get(), 0), Qt::ISODate);
     if (returnedOn < lentOn)
         throw loanRefused(cannotGiveBack(),
                           QStringLiteral("返却日が貸出日 %1 より前になっています。")
@@ -182,7 +177,7 @@ QStringList BookLoans::borrowers() const {
     QStringList names;
     int result;
     while ((result = query.step()) == SQLITE_ROW)
-        names << loanTextAt(query.get(), 0);
+        names << sqlite::columnText(query.get(), 0);
     finishLoanStep(result, handle, loansUnreadable());
     const JapaneseOrder order;
     std::sort(names.begin(), names.end(),
@@ -210,11 +205,12 @@ QList<Loan> BookLoans::read(const QString &where, qint64 bookRowId, const QStrin
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
         const auto date = [&](int column) {
-            return QDate::fromString(loanTextAt(query.get(), column), Qt::ISODate);
+            return QDate::fromString(sqlite::columnText(query.get(), column), Qt::ISODate);
         };
         loans.append({sqlite3_column_int64(query.get(), 0), sqlite3_column_int64(query.get(), 1),
-                      loanTextAt(query.get(), 2).trimmed(), loanTextAt(query.get(), 3),
-                      loanTextAt(query.get(), 4), date(5), date(6), date(7)});
+                      sqlite::columnText(query.get(), 2).trimmed(),
+                      sqlite::columnText(query.get(), 3), sqlite::columnText(query.get(), 4),
+                      date(5), date(6), date(7)});
     }
     finishLoanStep(result, handle, loansUnreadable());
     return loans;

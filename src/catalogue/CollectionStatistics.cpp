@@ -24,17 +24,6 @@ QString statisticsUnreadable() {
     return QStringLiteral("統計のために目録を読めません");
 }
 
-QString statisticsText(sqlite3_stmt *statement, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                             sqlite3_column_bytes(statement, column));
-}
-
-// A text column as stored, without copying it; empty for null.
-QByteArrayView statisticsBytes(sqlite3_stmt *statement, int column) {
-    return {reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-            sqlite3_column_bytes(statement, column)};
-}
-
 void finishStatisticsRead(int result, sqlite3 *handle) {
     if (sqlite::Statement::failed(result))
         throw Failure(statisticsUnreadable() + QStringLiteral(": ") + sqlite::lastError(handle));
@@ -136,7 +125,7 @@ QHash<qint64, QString> categoryNames(sqlite3 *handle) {
     while ((result = statement.step()) == SQLITE_ROW) {
         const qint64 number = sqlite3_column_int64(statement.get(), 0);
         if (!names.contains(number))
-            names.insert(number, statisticsText(statement.get(), 1));
+            names.insert(number, sqlite::columnText(statement.get(), 1));
     }
     finishStatisticsRead(result, handle);
     return names;
@@ -161,17 +150,17 @@ public:
 
     // One book: 購入日, 価格, 分野NO, 購入先, 読書完了日, unread.
     void add(sqlite3_stmt *book) {
-        const QByteArrayView bought = statisticsBytes(book, 0);
+        const QByteArrayView bought = sqlite::columnBytes(book, 0);
         const std::optional<int> month = monthOf(bought);
         const qint64 price = sqlite3_column_int64(book, 1);
         addTo(month ? m_bought[*month] : m_undated, price);
         if (!m_year || (month && *month / 12 == *m_year)) {
             const bool noCategory = sqlite3_column_type(book, 2) == SQLITE_NULL;
             addTo(m_categories[noCategory ? NoCategory : sqlite3_column_int64(book, 2)], price);
-            addTo(shop(statisticsBytes(book, 3)), price);
+            addTo(shop(sqlite::columnBytes(book, 3)), price);
         }
         const bool unread = sqlite3_column_int(book, 5) != 0;
-        if (const std::optional<int> finished = monthOf(statisticsBytes(book, 4)))
+        if (const std::optional<int> finished = monthOf(sqlite::columnBytes(book, 4)))
             ++m_finished[*finished].books;
         else if (!unread)
             ++m_readUndated;

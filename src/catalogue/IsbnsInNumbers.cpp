@@ -47,9 +47,7 @@ QList<IsbnInNumbers> findIsbnsInNumbers(Connection &connection) {
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
         for (int i = 0; i < int(std::size(NumberColumns)); ++i) {
-            const QString text = QString::fromUtf8(
-                reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i + 1)),
-                sqlite3_column_bytes(query.get(), i + 1));
+            const QString text = sqlite::columnText(query.get(), i + 1);
             if (!mayBeIsbn(text))
                 continue;
             if (const Isbn isbn = Isbn::tryFromText(text); !isbn.isEmpty()) {

@@ -27,11 +27,6 @@ void finishWishStep(int result, sqlite3 *handle, const QString &context) {
         throw Failure(context + QStringLiteral(": ") + sqlite::lastError(handle));
 }
 
-QString wishColumnText(sqlite3_stmt *statement, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                             sqlite3_column_bytes(statement, column));
-}
-
 void bindWishText(sqlite3_stmt *statement, int index, const QString &text) {
     // Empty optional fields are stored as NULL, as other programs reading the table expect.
     if (text.isEmpty()) {
@@ -156,10 +151,10 @@ QList<Wish> WishList::all() const {
     int result;
     while ((result = query.step()) == SQLITE_ROW) {
         sqlite3_stmt *s = query.get();
-        wishes.append({sqlite3_column_int64(s, 0), wishColumnText(s, 1), wishColumnText(s, 2),
-                       Isbn::tryFromText(wishColumnText(s, 3)), wishColumnText(s, 4),
-                       sqlite3_column_int(s, 5),
-                       QDate::fromString(wishColumnText(s, 6), Qt::ISODate)});
+        wishes.append({sqlite3_column_int64(s, 0), sqlite::columnText(s, 1),
+                       sqlite::columnText(s, 2), Isbn::tryFromText(sqlite::columnText(s, 3)),
+                       sqlite::columnText(s, 4), sqlite3_column_int(s, 5),
+                       QDate::fromString(sqlite::columnText(s, 6), Qt::ISODate)});
     }
     finishWishStep(result, handle, wishesUnreadable());
     const JapaneseOrder order;
@@ -202,8 +197,9 @@ QList<Wish> WishList::fulfilledBy(const QList<qint64> &bookRowIds) const {
         const int result = query.step();
         finishWishStep(result, handle, wishesUnreadable());
         if (result == SQLITE_ROW) {
-            const OwnedBook book{wishColumnText(query.get(), 0), wishColumnText(query.get(), 1),
-                                 Isbn::tryFromText(wishColumnText(query.get(), 2))};
+            const OwnedBook book{sqlite::columnText(query.get(), 0),
+                                 sqlite::columnText(query.get(), 1),
+                                 Isbn::tryFromText(sqlite::columnText(query.get(), 2))};
             for (qsizetype i = 0; i < wishes.size(); ++i) {
                 if (!taken[i] && fulfils(book, wishes[i])) {
                     taken[i] = true;

@@ -2,6 +2,7 @@
 
 #include "base/Progress.h"
 
+#include <QByteArrayView>
 #include <QSqlDatabase>
 #include <QString>
 #include <sqlite3.h>
@@ -39,6 +40,13 @@ void copyDatabase(sqlite3 *source, const QString &target, const Progress &progre
 inline QString columnText(sqlite3_stmt *statement, int column) {
     return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
                              sqlite3_column_bytes(statement, column));
+}
+
+// A text column of the current row as stored, without copying it; empty for null. Valid until
+// the statement steps on.
+inline QByteArrayView columnBytes(sqlite3_stmt *statement, int column) {
+    return {reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
+            sqlite3_column_bytes(statement, column)};
 }
 
 // One prepared statement, finalized on destruction.

@@ -153,11 +153,6 @@ int bookColumnCount() {
     return int(bookColumns().size());
 }
 
-QByteArrayView columnText(sqlite3_stmt *statement, int column) {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return QByteArrayView(text, text ? sqlite3_column_bytes(statement, column) : 0);
-}
-
 qint64 bookCount(sqlite3 *handle, const QString &cannotRead) {
     sqlite::Statement count(handle, QStringLiteral("SELECT count(*) FROM BOOK"), cannotRead);
     return count.step() == SQLITE_ROW ? sqlite3_column_int64(count.get(), 0) : 0;
@@ -283,13 +278,13 @@ qint64 exportCatalogue(const QString &connectionString, const QString &folder, C
         for (int i = 0; i < int(columns.size()); ++i) {
             QByteArrayView field;
             if (i < bookColumnCount()) {
-                field = columnText(query.get(), i);
+                field = sqlite::columnBytes(query.get(), i);
             } else if (i < joinedEnd) {
                 field = masters[i - bookColumnCount()].nameFor(query.get());
             } else if (i == joinedEnd) {
-                field = columnText(query.get(), bookColumnCount());
+                field = sqlite::columnBytes(query.get(), bookColumnCount());
             } else if (i >= isbnAt) {
-                field = columnText(query.get(), bookColumnCount() + 1 + (i - isbnAt));
+                field = sqlite::columnBytes(query.get(), bookColumnCount() + 1 + (i - isbnAt));
             } else {
                 field = masters[i - joinedEnd - 1].readingFor(query.get());
             }
