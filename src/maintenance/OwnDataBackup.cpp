@@ -58,10 +58,9 @@ const QByteArray LoanKindUtf8 = LoanKind.toUtf8();
 // Records a batch the backup's thread hands the line writer at once: few enough to keep the
 // writer busy from early on, enough to make handing them over cheap.
 constexpr qsizetype RecordsPerBatch = 2048;
+// How far the backup's thread may run ahead of the line writer: its batches wait in memory.
+constexpr std::size_t BatchesAhead = 16;
 constexpr qsizetype SyncWhenIdleAfter = qsizetype(1) << 20;
-// How restore's reading thread hands over the lines it split, and how far it may run ahead.
-constexpr qsizetype LinesPerBlock = 1024;
-constexpr std::size_t LineBlocksAhead = 16;
 
 } // namespace
 
@@ -72,7 +71,8 @@ constexpr std::size_t LineBlocksAhead = 16;
 class OwnDataBackup::LineWriter {
 public:
     // Begins the read on `catalogue`'s file; the backup's connection must hold its shared lock.
-    LineWriter(sqlite3 *catalogue, safefile::ReplacingFileWriter &file) : m_file(file) {
+    LineWriter(sqlite3 *catalogue, safefile::ReplacingFileWriter &file)
+        : m_file(file), m_batches(BatchesAhead) {
         // A read inside the backup's transaction takes the lock, if nothing has read yet, and
         // keeps it to the transaction's end.
         const char *path = sqlite3_db_filename(catalogue, "main");
@@ -216,11 +216,7 @@ private:
                 if (!spelled)
                     spellDigest(record.hash, digest);
                 spelled = true;
-                const auto value = [query](int i) {
-                    return QByteArrayView(
-                        reinterpret_cast<const char *>(sqlite3_column_text(query, i)),
-                        sqlite3_column_bytes(query, i));
-                };
+                const auto value = [query](int i) { return sqlite::columnBytes(query, i); };
                 m_line.resize(0);
                 const QByteArrayView spelledDigest(digest, DigestLength);
                 if (cursor.values == 1)
@@ -253,11 +249,7 @@ private:
         const QByteArray noRecord(NoRecordFile.data(), NoRecordFile.size());
         int result;
         while ((result = query.step()) == SQLITE_ROW) {
-            const auto value = [&](int i) {
-                return QByteArrayView(
-                    reinterpret_cast<const char *>(sqlite3_column_text(query.get(), i)),
-                    sqlite3_column_bytes(query.get(), i));
-            };
+            const auto value = [&](int i) { return sqlite::columnBytes(query.get(), i); };
             m_line.resize(0);
             appendLine(m_line, noRecord, 0, {}, WishKindUtf8,
                        {value(0), value(1), value(2), value(3), value(4), value(5)});
@@ -453,102 +445,46 @@ private:
     QList<QByteArray> m_values;
 };
 
-// A line read and split ahead on the reading thread.
-struct OwnDataRestore::SplitText {
-    QByteArrayView text;
-    LineFields fields;
-    bool shaped = false; // splitLine took it
-};
-
-// Reading the file and splitting its lines is left to a thread of its own, which keeps ahead of
-// the records going in; the restore's thread attaches what it is handed.
-OwnDataRestore::OwnDataRestore(const QString &folder)
-    : m_folder(folder), m_splitLines(LineBlocksAhead) {
+OwnDataRestore::OwnDataRestore(const QString &folder) : m_folder(folder) {
     if (!files::exists(FileName, folder))
         return;
     m_outcome.present = true;
-    m_file = std::make_unique<QFile>(files::resolve(FileName, folder));
-    if (!m_file->open(QIODevice::ReadOnly))
-        throw Failure(
-            QStringLiteral("「%1」を読めません: %2").arg(FileName, m_file->errorString()));
-    if (m_file->size() > MaxFileSize) {
+    QFile file(files::resolve(FileName, folder));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("「%1」を読めません: %2").arg(FileName, file.errorString()));
+    if (file.size() > MaxFileSize) {
         m_outcome.problem = QStringLiteral("大きすぎます");
         return;
     }
-    m_headerRead = m_headerPromise.get_future();
-    m_splitter = std::thread([this] { readAndSplit(); });
+    m_bytes = file.readAll();
+    m_reader.emplace(m_bytes);
+    m_outcome.problem = m_reader->problem();
+    advance();
 }
 
-OwnDataRestore::~OwnDataRestore() {
-    m_splitLines.cancel();
-    if (m_splitter.joinable())
-        m_splitter.join();
-}
-
-void OwnDataRestore::readAndSplit() {
-    try {
-        m_bytes = m_file->readAll();
-        m_reader.emplace(m_bytes);
-        m_headerPromise.set_value();
-    } catch (...) {
-        m_headerPromise.set_exception(std::current_exception());
-        m_splitLines.close();
-        return;
-    }
-    std::vector<SplitText> block;
-    QByteArrayView text;
-    while (m_reader->next(text)) {
-        SplitText &line = block.emplace_back();
-        line.text = text;
-        line.shaped = text.size() <= MaxLineLength && splitLine(text, line.fields);
-        if (qsizetype(block.size()) == LinesPerBlock) {
-            if (!m_splitLines.push(std::move(block)))
-                return;
-            block = {};
-        }
-    }
-    if (!block.empty())
-        m_splitLines.push(std::move(block));
-    m_splitLines.close();
-}
-
-bool OwnDataRestore::nextSplit(const SplitText *&line) {
-    if (m_nextSplit == m_splitBlock.size()) {
-        m_splitBlock.clear();
-        m_nextSplit = 0;
-        if (!m_splitter.joinable() || !m_splitLines.pop(m_splitBlock))
-            return false;
-    }
-    line = &m_splitBlock[m_nextSplit++];
-    return true;
-}
+OwnDataRestore::~OwnDataRestore() = default;
 
 void OwnDataRestore::advance() {
     m_line = {};
     m_lineFile = -1;
-    const SplitText *line = nullptr;
-    while (nextSplit(line)) {
-        if (line->shaped && belongsToNoRecord(line->fields)) {
-            m_noRecordLines.append(line->text);
+    QByteArrayView text;
+    while (m_reader && m_reader->next(text)) {
+        const bool shaped = text.size() <= MaxLineLength && splitLine(text, m_fields);
+        if (shaped && belongsToNoRecord(m_fields)) {
+            m_noRecordLines.append(text);
             continue;
         }
-        if (line->shaped && (m_lineFile = ownFileIndex(line->fields.file)) >= 0) {
-            m_line = line->text;
-            m_fields = line->fields;
+        if (shaped && (m_lineFile = ownFileIndex(m_fields.file)) >= 0) {
+            m_line = text;
             return;
         }
-        m_keptLines.append(line->text);
+        m_keptLines.append(text);
     }
 }
 
 void OwnDataRestore::begin(sqlite3 *handle) {
     if (!m_outcome.present)
         return;
-    if (m_headerRead.valid()) {
-        m_headerRead.get(); // throws what stopped the reading
-        m_outcome.problem = m_reader->problem();
-        advance();
-    }
     owntables::ensure(handle);
     if (m_outcome.problem.isEmpty())
         m_inserts = std::make_unique<Inserts>(handle);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "base/HandOverQueue.h"
 #include "maintenance/OwnDataFile.h"
 
 #include <QHash>
@@ -8,13 +7,10 @@
 #include <QString>
 #include <QStringList>
 
-#include <future>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
-class QFile;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -108,11 +104,7 @@ public:
 
 private:
     class Inserts;
-    struct SplitText;
 
-    void readAndSplit();
-    // The next line the reading thread split; false after the last.
-    bool nextSplit(const SplitText *&line);
     void advance();
     // Attaches the line to `rowId`, or keeps it when it cannot be attached.
     void attachOrKeep(QByteArrayView text, const owndatafile::LineFields &fields, int file,
@@ -122,17 +114,9 @@ private:
     qint64 movedRecord(int file, QByteArrayView digest);
 
     QString m_folder;
-    std::unique_ptr<QFile> m_file;
-    // Written by the reading thread before m_headerRead is ready, then only read.
     QByteArray m_bytes;
     std::optional<owndatafile::LineReader> m_reader;
-    std::promise<void> m_headerPromise;
-    std::future<void> m_headerRead;
-    HandOverQueue<std::vector<SplitText>> m_splitLines;
-    std::vector<SplitText> m_splitBlock; // the block being attached
-    std::size_t m_nextSplit = 0;
-    std::thread m_splitter; // joined first thing on destruction
-    QByteArrayView m_line;  // the next line not yet attached or put aside; null after the last
+    QByteArrayView m_line; // the next line not yet attached or put aside; null after the last
     owndatafile::LineFields m_fields;
     int m_lineFile = -1; // which file of ours m_line belongs to; -1 when none or unreadable
     std::unique_ptr<Inserts> m_inserts;
