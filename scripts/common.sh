@@ -16,6 +16,7 @@ HONDANA_PACKAGES=(
     cmake g++ make
     qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins qt6-translations-l10n
     fonts-ipafont-gothic librsvg2-bin libmecab-dev mecab-naist-jdic libxxhash-dev lld
+    mecab-utils mecab-naist-jdic-eucjp skkdic skkdic-extra
     libquazip1-qt6-dev qt6-charts-dev libqt6opengl6-dev
 )
 

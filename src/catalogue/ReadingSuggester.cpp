@@ -39,6 +39,18 @@ constexpr DictionaryShape Dictionaries[] = {
     {HONDANA_NAIST_DICTIONARY, "mecab-naist-jdic", 7},
 };
 
+// The readings' own dictionary, built with the program from the names, proper nouns and words
+// whose readings the morphological dictionary alone gets wrong; where the build staged it, else
+// where it was installed.
+QString ownDictionary() {
+    for (const char *path : {HONDANA_STAGED_READINGS, HONDANA_INSTALLED_READINGS}) {
+        if (QFileInfo(QString::fromUtf8(path)).isFile())
+            return QString::fromUtf8(path);
+    }
+    throw Failure(QStringLiteral("読みの辞書「%1」がありません。本棚帖を入れ直してください。")
+                      .arg(QString::fromUtf8(HONDANA_INSTALLED_READINGS)));
+}
+
 // The comma-separated fields of a feature line; a field in double quotes may hold commas.
 QList<QByteArrayView> featuresOf(const MeCab::Node *node) {
     QList<QByteArrayView> features;
@@ -120,7 +132,7 @@ struct Analysis {
 };
 
 // The text as the dictionaries are given it; empty when it cannot be read at all.
-QString prepared(const QString &text) {
+QString prepared(const QString &text, ReadingKind kind) {
     if (text.size() > MaxLength)
         return {};
     // Half-width katakana and full-width Latin are read as their usual forms; a control
@@ -133,6 +145,9 @@ QString prepared(const QString &text) {
     std::replace_if(
         result.begin(), result.end(), [](QChar c) { return c.category() == QChar::Other_Control; },
         QChar(u' '));
+    // A blank between family and given name would keep a full name from being read whole.
+    if (kind == ReadingKind::Person)
+        result.remove(QChar(u' '));
     return result;
 }
 
@@ -147,9 +162,19 @@ struct Analyser {
         if (!QFileInfo(folder + QStringLiteral("/sys.dic")).isFile())
             throw Failure(QStringLiteral("読みの辞書「%1」がありません。%2 を入れてください。")
                               .arg(folder, QString::fromUtf8(shape.package)));
-        // The empty resource file keeps a user's own MeCab settings out of the suggestions.
-        const QByteArray arguments = "-r /dev/null -d " + QFile::encodeName(folder);
-        model.reset(MeCab::createModel(arguments.constData()));
+        // The empty resource file keeps a user's own MeCab settings out of the suggestions. The
+        // arguments go one by one, so a folder with a blank in its name stays one argument.
+        QByteArray arguments[] = {"hondana",
+                                  "-r",
+                                  "/dev/null",
+                                  "-d",
+                                  QFile::encodeName(folder),
+                                  "-u",
+                                  QFile::encodeName(ownDictionary())};
+        std::vector<char *> argv;
+        for (QByteArray &argument : arguments)
+            argv.push_back(argument.data());
+        model.reset(MeCab::createModel(int(argv.size()), argv.data()));
         if (model)
             tagger.reset(model->createTagger());
         if (!tagger)
@@ -202,7 +227,7 @@ struct ReadingSuggester::Dictionary {
         const QString kana = readings::kanaReading(text);
         if (!kana.isEmpty())
             return kana;
-        const QByteArray utf8 = prepared(text).toUtf8();
+        const QByteArray utf8 = prepared(text, kind).toUtf8();
         if (utf8.isEmpty())
             return {};
         std::optional<Analysis> best;

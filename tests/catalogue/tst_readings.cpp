@@ -83,6 +83,13 @@ private Q_SLOTS:
         row("a given name read as a name, not a word", u8("都"), ReadingKind::Person, "ミヤコ");
         row("a name with a blank", u8("村上　春樹"), ReadingKind::Person, "ムラカミハルキ");
         row("publisher", u8("新潮社"), ReadingKind::Publisher, "シンチョウシャ");
+        // What the morphological dictionary reads wrong or not at all, and our own knows.
+        row("a well-known person's full name", u8("東野　圭吾"), ReadingKind::Person,
+            "ヒガシノケイゴ");
+        row("a proper noun read whole", u8("東京創元社"), ReadingKind::Publisher,
+            "トウキョウソウゲンシャ");
+        row("a word only our dictionary has", u8("檸檬"), title, "レモン");
+        row("a known title within a longer one", u8("山月記・李陵"), title, "サンゲツキリリョウ");
         row("Latin letters cannot be read", u8("はじめてのC++"), title, "");
         row("digits cannot be read", u8("2001年宇宙の旅"), title, "");
         row("a kanji the dictionary lacks", u8("𠀋"), title, "");

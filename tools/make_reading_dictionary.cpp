@@ -1,0 +1,171 @@
+// Writes the source of the readings' own MeCab dictionary: the readings of well-known people's
+// full names, of proper nouns (works, publishers, organisations) and of words that the
+// morphological dictionary alone reads wrong or not at all (東野圭吾, 東京創元社, 檸檬), taken
+// from Debian's SKK dictionaries. mecab-dict-index compiles the result (see the build).
+//
+// Usage: make_reading_dictionary <context ids> <output csv> <names> <proper nouns> <words>
+//   context ids: the morphological dictionary's left-id.def, which numbers each part of speech.
+//   names, proper nouns, words: SKK dictionaries (EUC-JIS-2004).
+
+#include "base/Failure.h"
+#include "catalogue/ReadingText.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <iconv.h>
+#include <memory>
+
+using namespace hondana;
+
+namespace {
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    return file.readAll();
+}
+
+// Both kinds of file are in EUC-JP or its JIS X 0213 extension, which Qt's codecs lack.
+QString fromEucJis(const QByteArray &bytes, const QString &path) {
+    std::unique_ptr<void, int (*)(iconv_t)> converter(iconv_open("UTF-8", "EUC-JISX0213"),
+                                                      iconv_close);
+    if (converter.get() == reinterpret_cast<iconv_t>(-1))
+        throw Failure(QStringLiteral("EUC-JISX0213 を変換できません"));
+    QByteArray out(bytes.size() * 2 + 16, Qt::Uninitialized);
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = size_t(bytes.size());
+    char *next = out.data();
+    size_t outLeft = size_t(out.size());
+    if (iconv(converter.get(), &in, &inLeft, &next, &outLeft) == size_t(-1))
+        throw Failure(QStringLiteral("%1: EUC-JIS-2004 として読めません (%2 バイト目)")
+                          .arg(path)
+                          .arg(bytes.size() - qsizetype(inLeft)));
+    out.truncate(out.size() - qsizetype(outLeft));
+    return QString::fromUtf8(out);
+}
+
+// The context id that the dictionary's id file gives to a part of speech.
+int contextId(const QString &idFile, const QString &partOfSpeech) {
+    const QString text = fromEucJis(readFile(idFile), idFile);
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        const qsizetype blank = line.indexOf(u' ');
+        if (blank > 0 && line.sliced(blank + 1).startsWith(partOfSpeech + u','))
+            return line.first(blank).toInt();
+    }
+    throw Failure(QStringLiteral("%1 に「%2」がありません").arg(idFile, partOfSpeech));
+}
+
+bool holdsKanji(const QString &text) {
+    const QList<uint> codePoints = text.toUcs4();
+    return std::any_of(codePoints.begin(), codePoints.end(),
+                       [](uint c) { return QChar::script(c) == QChar::Script_Han; });
+}
+
+// Each written form of an SKK dictionary's entries without okurigana, with its readings in
+// katakana in the order met. Annotations (after ;) and computed candidates are left out, as are
+// forms without a kanji, which read as they are written.
+struct Readings {
+    QStringList forms; // in the order first met, so the output does not depend on hashing
+    QHash<QString, QStringList> readingsOf;
+};
+
+Readings readSkk(const QString &path) {
+    const QString text = fromEucJis(readFile(path), path);
+    Readings result;
+    bool withoutOkurigana = false;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.startsWith(u";; okuri-nasi"))
+            withoutOkurigana = true;
+        if (!withoutOkurigana || line.startsWith(u';'))
+            continue;
+        const qsizetype separator = line.indexOf(u" /");
+        if (separator <= 0)
+            continue;
+        const QString reading = readings::toKatakana(line.first(separator));
+        if (!readings::isKatakanaOnly(reading))
+            continue; // abbreviations spelt in Latin letters, prefixes and suffixes (>)
+        for (QStringView candidate : line.sliced(separator + 2).split(u'/')) {
+            const QString form =
+                candidate
+                    .first(candidate.indexOf(u';') < 0 ? candidate.size() : candidate.indexOf(u';'))
+                    .toString()
+                    .normalized(QString::NormalizationForm_KC);
+            // A comma or quote would break the CSV line; a blank, MeCab's word boundary.
+            if (form.isEmpty() || form.startsWith(u'(') || !holdsKanji(form) ||
+                form.contains(QRegularExpression(QStringLiteral("[,\" \\t]"))))
+                continue;
+            QStringList &known = result.readingsOf[form];
+            if (known.isEmpty())
+                result.forms << form;
+            if (!known.contains(reading))
+                known << reading;
+        }
+    }
+    return result;
+}
+
+// How cheap an entry is: lower than the dictionary's own words (thousands), so that a name or
+// proper noun known as a whole beats its parts; the ordinary words stay dearer than the names.
+struct Source {
+    const char *partOfSpeech; // as the id file and the feature line spell it
+    int cost;
+    bool onlyWhenUnambiguous; // a form with several readings is left to the analysis
+};
+
+constexpr Source Names = {"名詞,固有名詞,人名,一般", 1000, false};
+constexpr Source ProperNouns = {"名詞,固有名詞,一般", 1000, false};
+constexpr Source Words = {"名詞,一般", 4000, true};
+
+void appendEntries(QString &csv, const Readings &readings, const Source &source, int id) {
+    const QString partOfSpeech = QString::fromUtf8(source.partOfSpeech);
+    const QString features =
+        partOfSpeech + QStringLiteral(",*").repeated(5 - partOfSpeech.count(u','));
+    for (const QString &form : readings.forms) {
+        const QStringList &all = readings.readingsOf[form];
+        if (source.onlyWhenUnambiguous && all.size() > 1)
+            continue;
+        // The first reading of a name is its usual one.
+        csv += QStringLiteral("%1,%2,%2,%3,%4,%1,%5,%5\n")
+                   .arg(form)
+                   .arg(id)
+                   .arg(source.cost)
+                   .arg(features, all.first());
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() != 6) {
+        std::fprintf(stderr, "usage: make_reading_dictionary <left-id.def> <output.csv> "
+                             "<names> <proper nouns> <words>\n");
+        return 2;
+    }
+    try {
+        QString csv;
+        const std::pair<const Source *, QString> sources[] = {
+            {&Names, arguments[3]}, {&ProperNouns, arguments[4]}, {&Words, arguments[5]}};
+        for (const auto &[source, path] : sources)
+            appendEntries(csv, readSkk(path), *source,
+                          contextId(arguments[1], QString::fromUtf8(source->partOfSpeech)));
+        QSaveFile output(arguments[2]);
+        const QByteArray bytes = csv.toUtf8();
+        if (!output.open(QIODevice::WriteOnly) || output.write(bytes) != bytes.size() ||
+            !output.commit())
+            throw Failure(QStringLiteral("%1: %2").arg(arguments[2], output.errorString()));
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "make_reading_dictionary: %s\n", qPrintable(failure.message()));
+        return 1;
+    }
+    return 0;
+}
