@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <iconv.h>
 #include <memory>
+#include <vector>
 
 using namespace hondana;
 
@@ -124,20 +125,36 @@ constexpr Source Names = {"名詞,固有名詞,人名,一般", 1000, false};
 constexpr Source ProperNouns = {"名詞,固有名詞,一般", 1000, false};
 constexpr Source Words = {"名詞,一般", 4000, true};
 
-void appendEntries(QString &csv, const Readings &readings, const Source &source, int id) {
+// Of a form's readings, the one most of the dictionaries give: an SKK dictionary lists a form's
+// readings in the order of the readings, not of their use (河出書房新社 as カワイデ before カワデ),
+// so where one lists several, the others settle it; on a tie the first stands.
+QString usualReading(const QString &form, const QStringList &readings,
+                     const std::vector<Readings> &all) {
+    const auto votes = [&](const QString &reading) {
+        return std::count_if(all.begin(), all.end(), [&](const Readings &dictionary) {
+            return dictionary.readingsOf.value(form).contains(reading);
+        });
+    };
+    return *std::max_element(
+        readings.begin(), readings.end(),
+        [&](const QString &a, const QString &b) { return votes(a) < votes(b); });
+}
+
+void appendEntries(QString &csv, const Readings &readings, const Source &source, int id,
+                   const std::vector<Readings> &all) {
     const QString partOfSpeech = QString::fromUtf8(source.partOfSpeech);
     const QString features =
         partOfSpeech + QStringLiteral(",*").repeated(5 - partOfSpeech.count(u','));
     for (const QString &form : readings.forms) {
-        const QStringList &all = readings.readingsOf[form];
-        if (source.onlyWhenUnambiguous && all.size() > 1)
+        const QStringList &known = readings.readingsOf[form];
+        if (source.onlyWhenUnambiguous && known.size() > 1)
             continue;
-        // The first reading of a name is its usual one.
+        const QString reading = known.size() == 1 ? known.first() : usualReading(form, known, all);
         csv += QStringLiteral("%1,%2,%2,%3,%4,%1,%5,%5\n")
                    .arg(form)
                    .arg(id)
                    .arg(source.cost)
-                   .arg(features, all.first());
+                   .arg(features, reading);
     }
 }
 
@@ -152,12 +169,15 @@ int main(int argc, char *argv[]) {
         return 2;
     }
     try {
+        const Source *sources[] = {&Names, &ProperNouns, &Words};
+        std::vector<Readings> dictionaries;
+        for (int i = 0; i < 3; ++i)
+            dictionaries.push_back(readSkk(arguments[3 + i]));
         QString csv;
-        const std::pair<const Source *, QString> sources[] = {
-            {&Names, arguments[3]}, {&ProperNouns, arguments[4]}, {&Words, arguments[5]}};
-        for (const auto &[source, path] : sources)
-            appendEntries(csv, readSkk(path), *source,
-                          contextId(arguments[1], QString::fromUtf8(source->partOfSpeech)));
+        for (int i = 0; i < 3; ++i)
+            appendEntries(csv, dictionaries[size_t(i)], *sources[i],
+                          contextId(arguments[1], QString::fromUtf8(sources[i]->partOfSpeech)),
+                          dictionaries);
         QSaveFile output(arguments[2]);
         const QByteArray bytes = csv.toUtf8();
         if (!output.open(QIODevice::WriteOnly) || output.write(bytes) != bytes.size() ||

@@ -89,6 +89,8 @@ private Q_SLOTS:
         row("a proper noun read whole", u8("東京創元社"), ReadingKind::Publisher,
             "トウキョウソウゲンシャ");
         row("a word only our dictionary has", u8("檸檬"), title, "レモン");
+        row("of a name's readings, the one most dictionaries give", u8("河出書房新社"),
+            ReadingKind::Publisher, "カワデショボウシンシャ");
         row("a known title within a longer one", u8("山月記・李陵"), title, "サンゲツキリリョウ");
         row("Latin letters cannot be read", u8("はじめてのC++"), title, "");
         row("digits cannot be read", u8("2001年宇宙の旅"), title, "");
