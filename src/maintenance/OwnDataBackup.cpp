@@ -323,7 +323,43 @@ void OwnDataBackup::commit() {
     m_writer->commit();
 }
 
-// The statements that attach a reading to a restored book or master entry, prepared once.
+namespace {
+
+// Whether a record's line holds values restore can store for a record of `file`: a reading with
+// its origin, on any file's record; the 13 digits of a valid ISBN-13, as backup writes them, or a
+// loan, on a book's. `values` is scratch space.
+bool storable(int file, const LineFields &fields, QList<QByteArray> &values) {
+    static const QByteArray user = owntables::OriginUser.toUtf8();
+    static const QByteArray suggested = owntables::OriginSuggested.toUtf8();
+    if (!decodeValues(fields.values, values))
+        return false;
+    if (fields.kind == ReadingKindUtf8)
+        return values.size() == 2 && (values[1] == user || values[1] == suggested) &&
+               readings::isValidReading(QString::fromUtf8(values[0]));
+    if (fields.kind == IsbnKindUtf8)
+        return file == 0 && values.size() == 1 &&
+               Isbn::tryFromText(QString::fromLatin1(values[0])).digits().toLatin1() == values[0];
+    if (fields.kind == LoanKindUtf8)
+        return file == 0 && isLoanLine(values);
+    return false;
+}
+
+} // namespace
+
+// A line of the file as the reading thread leaves it for the end of the restore.
+struct OwnDataRestore::ReadLine {
+    enum class Place : qint8 { Kept, NoRecord, Record };
+    QByteArrayView text;
+    QByteArrayView values; // of a record's line: still escaped
+    qint64 position = 0;
+    Digest digest{};
+    Place place = Place::Kept;
+    qint8 file = -1; // of a record's line: which file of ours
+    bool storable = false;
+    bool reading = false; // a storable line: a reading, else an ISBN or a loan
+};
+
+// The statements that attach a line to a restored book or master entry, prepared once.
 class OwnDataRestore::Inserts {
 public:
     explicit Inserts(sqlite3 *handle)
@@ -373,59 +409,25 @@ public:
         return run(m_wish);
     }
 
-    // Attaches one line of `file` to the restored row `rowId`; false when the line is not one we
-    // can store, or the row has that piece of data already.
-    bool store(int file, const LineFields &fields, qint64 rowId) {
-        if (!decodeValues(fields.values, m_values))
+    // Attaches a storable line of `file` to the restored row `rowId`; false when the table
+    // refuses it (the row has that piece of data already).
+    bool store(const ReadLine &line, qint64 rowId) {
+        if (!decodeValues(line.values, m_values))
             return false;
-        if (fields.kind == ReadingKindUtf8)
-            return storeReading(file, rowId);
-        if (fields.kind == IsbnKindUtf8)
-            return storeIsbn(file, rowId);
-        if (fields.kind == LoanKindUtf8)
-            return storeLoan(file, rowId);
-        return false;
-    }
-
-private:
-    bool storeReading(int file, qint64 rowId) {
-        static const QByteArray user = owntables::OriginUser.toUtf8();
-        static const QByteArray suggested = owntables::OriginSuggested.toUtf8();
-        if (m_values.size() != 2 || (m_values[1] != user && m_values[1] != suggested) ||
-            !readings::isValidReading(QString::fromUtf8(m_values[0])))
-            return false;
-        sqlite::Statement &insert = file == 0 ? m_title : m_name;
+        const int file = line.file;
+        sqlite::Statement &insert = line.reading           ? (file == 0 ? m_title : m_name)
+                                    : m_values.size() == 1 ? m_isbn
+                                                           : m_loan;
         sqlite3_bind_int64(insert.get(), 1, rowId);
-        for (int i = 0; i < 2; ++i)
+        for (int i = 0; i < m_values.size(); ++i)
             sqlite3_bind_text(insert.get(), i + 2, m_values[i].constData(), int(m_values[i].size()),
                               SQLITE_STATIC);
-        if (file != 0)
+        if (&insert == &m_name)
             sqlite3_bind_text(insert.get(), 4, file == 1 ? "CHOSHA" : "HAKKOU", -1, SQLITE_STATIC);
         return run(insert);
     }
 
-    // Only the 13 digits of a valid ISBN-13, as backup writes them, on a book's line.
-    bool storeIsbn(int file, qint64 rowId) {
-        if (file != 0 || m_values.size() != 1 ||
-            Isbn::tryFromText(QString::fromLatin1(m_values[0])).digits().toLatin1() != m_values[0])
-            return false;
-        sqlite3_bind_int64(m_isbn.get(), 1, rowId);
-        sqlite3_bind_text(m_isbn.get(), 2, m_values[0].constData(), int(m_values[0].size()),
-                          SQLITE_STATIC);
-        return run(m_isbn);
-    }
-
-    // A second loan not returned of one book is refused by the table, and kept.
-    bool storeLoan(int file, qint64 rowId) {
-        if (file != 0 || !isLoanLine(m_values))
-            return false;
-        sqlite3_bind_int64(m_loan.get(), 1, rowId);
-        for (int i = 0; i < 4; ++i)
-            sqlite3_bind_text(m_loan.get(), i + 2, m_values[i].constData(), int(m_values[i].size()),
-                              SQLITE_STATIC);
-        return run(m_loan);
-    }
-
+private:
     bool run(sqlite::Statement &insert) {
         const int result = insert.step();
         insert.reset();
@@ -449,36 +451,60 @@ OwnDataRestore::OwnDataRestore(const QString &folder) : m_folder(folder) {
     if (!files::exists(FileName, folder))
         return;
     m_outcome.present = true;
-    QFile file(files::resolve(FileName, folder));
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("「%1」を読めません: %2").arg(FileName, file.errorString()));
-    if (file.size() > MaxFileSize) {
+    m_file = std::make_unique<QFile>(files::resolve(FileName, folder));
+    if (!m_file->open(QIODevice::ReadOnly))
+        throw Failure(
+            QStringLiteral("「%1」を読めません: %2").arg(FileName, m_file->errorString()));
+    if (m_file->size() > MaxFileSize) {
         m_outcome.problem = QStringLiteral("大きすぎます");
         return;
     }
-    m_bytes = file.readAll();
-    m_reader.emplace(m_bytes);
-    m_outcome.problem = m_reader->problem();
-    advance();
+    // The header says now whether the file can be read and how its records are digested; the
+    // rest is read while the .DAT files go in.
+    const LineReader header(m_file->readLine(MaxLineLength));
+    m_outcome.problem = header.problem();
+    m_version = header.version();
+    if (m_outcome.problem.isEmpty())
+        m_reading = std::thread([this] {
+            try {
+                readLines();
+            } catch (...) {
+                m_readFailure = std::current_exception();
+            }
+        });
 }
 
-OwnDataRestore::~OwnDataRestore() = default;
+OwnDataRestore::~OwnDataRestore() {
+    if (m_reading.joinable())
+        m_reading.join();
+}
 
-void OwnDataRestore::advance() {
-    m_line = {};
-    m_lineFile = -1;
+void OwnDataRestore::readLines() {
+    m_file->seek(0);
+    m_bytes = m_file->readAll();
+    LineReader reader(m_bytes);
+    // A file replaced since its header was read is kept whole, line by line.
+    const bool sameVersion = reader.version() == m_version;
+    QList<QByteArray> scratch;
     QByteArrayView text;
-    while (m_reader && m_reader->next(text)) {
-        const bool shaped = text.size() <= MaxLineLength && splitLine(text, m_fields);
-        if (shaped && belongsToNoRecord(m_fields)) {
-            m_noRecordLines.append(text);
+    while (reader.next(text)) {
+        ReadLine &line = m_lines.emplace_back();
+        line.text = text;
+        LineFields fields;
+        if (!sameVersion || text.size() > MaxLineLength || !splitLine(text, fields))
             continue;
+        const int file = ownFileIndex(fields.file);
+        if (belongsToNoRecord(fields)) {
+            line.place = ReadLine::Place::NoRecord;
+        } else if (file >= 0) {
+            line.place = ReadLine::Place::Record;
+            line.file = qint8(file);
+            line.position = fields.position;
+            line.values = fields.values;
+            line.digest = digestFromText(fields.digest).value_or(Digest{});
+            line.storable = storable(file, fields, scratch);
+            line.reading = fields.kind == ReadingKindUtf8;
         }
-        if (shaped && (m_lineFile = ownFileIndex(m_fields.file)) >= 0) {
-            m_line = text;
-            return;
-        }
-        m_keptLines.append(text);
     }
 }
 
@@ -492,55 +518,63 @@ void OwnDataRestore::begin(sqlite3 *handle) {
 
 void OwnDataRestore::recordRestored(const backup::Layout &layout, qint64 position,
                                     const char *record, qint64 rowId) {
-    const int file = m_inserts ? ownFileIndex(layout.fileName) : -1;
-    if (file < 0)
+    if (!m_inserts)
         return;
-    m_rowIds[file].append(rowId);
-    // Lines before this record's place: their record is not where they say.
-    while (!m_line.isNull() &&
-           (m_lineFile < file || (m_lineFile == file && m_fields.position < position))) {
-        m_waiting.append(m_line);
-        advance();
+    if (&layout != m_layout) {
+        m_layout = &layout;
+        m_layoutFile = ownFileIndex(layout.fileName);
     }
-    QByteArray digest;
-    while (!m_line.isNull() && m_lineFile == file && m_fields.position == position) {
-        if (digest.isEmpty())
-            digest = recordDigest(QByteArrayView(record, layout.recordLength), m_reader->version());
-        if (m_fields.digest == digest)
-            attachOrKeep(m_line, m_fields, file, rowId);
-        else
-            m_waiting.append(m_line);
-        advance();
-    }
+    if (m_layoutFile < 0)
+        return;
+    std::vector<RestoredRecord> &records = m_records[m_layoutFile];
+    if (qint64(records.size()) < position)
+        records.resize(size_t(position));
+    records[size_t(position - 1)] = {
+        rowId, recordDigest(QByteArrayView(record, layout.recordLength), m_version)};
 }
 
-void OwnDataRestore::attachOrKeep(QByteArrayView text, const LineFields &fields, int file,
-                                  qint64 rowId) {
-    if (rowId > 0 && m_inserts && m_inserts->store(file, fields, rowId))
+void OwnDataRestore::attachOrKeep(const ReadLine &line, qint64 rowId) {
+    if (rowId > 0 && line.storable && m_inserts && m_inserts->store(line, rowId))
         ++m_outcome.attached;
     else
-        m_keptLines.append(text);
+        m_keptLines.append(line.text);
 }
 
 void OwnDataRestore::finish() {
-    for (; !m_line.isNull(); advance())
-        m_waiting.append(m_line);
-    for (const QByteArrayView text : std::as_const(m_waiting)) {
-        LineFields fields;
-        splitLine(text, fields);
-        const int file = ownFileIndex(fields.file);
-        attachOrKeep(text, fields, file, movedRecord(file, fields.digest));
+    if (m_reading.joinable())
+        m_reading.join();
+    if (m_readFailure)
+        std::rethrow_exception(m_readFailure);
+    // In the file's order: the lines whose record is at their place, then those of a set edited
+    // since its backup, then those that belong to no record.
+    std::vector<const ReadLine *> moved;
+    std::vector<const ReadLine *> noRecord;
+    for (const ReadLine &line : m_lines) {
+        if (line.place == ReadLine::Place::Kept) {
+            m_keptLines.append(line.text);
+        } else if (line.place == ReadLine::Place::NoRecord) {
+            noRecord.push_back(&line);
+        } else {
+            const std::vector<RestoredRecord> &records = m_records[line.file];
+            const qint64 position = line.position;
+            if (position <= qint64(records.size()) &&
+                records[size_t(position - 1)].digest == line.digest)
+                attachOrKeep(line, records[size_t(position - 1)].rowId);
+            else
+                moved.push_back(&line);
+        }
     }
-    m_waiting.clear();
-    for (const QByteArrayView text : std::as_const(m_noRecordLines)) {
+    for (const ReadLine *line : moved)
+        attachOrKeep(*line, movedRecord(line->file, line->digest));
+    for (const ReadLine *line : noRecord) {
         LineFields fields;
-        splitLine(text, fields);
+        splitLine(line->text, fields);
         if (m_inserts && m_inserts->storeUnowned(fields))
             ++m_outcome.attached;
         else
-            m_keptLines.append(text);
+            m_keptLines.append(line->text);
     }
-    m_noRecordLines.clear();
+    m_lines = {};
     m_outcome.kept = m_keptLines.size();
     if (!m_outcome.problem.isEmpty() || !m_keptLines.isEmpty())
         m_outcome.keptFile =
@@ -552,25 +586,21 @@ void OwnDataRestore::end() {
     m_inserts.reset();
 }
 
-qint64 OwnDataRestore::movedRecord(int file, QByteArrayView digest) {
+qint64 OwnDataRestore::movedRecord(int file, const Digest &digest) {
+    const auto key = [](const Digest &bytes) {
+        return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+    };
     std::optional<QHash<QByteArray, qint64>> &index = m_digests[file];
     if (!index) {
-        // Only a set edited since its backup gets here: the file is read once more, whole.
+        // Only a set edited since its backup gets here.
         index.emplace();
-        const QString name = CarryingFiles[file];
-        const backup::Layout &layout = backup::layout(name);
-        backup::RecordReader reader(layout, files::resolve(name, m_folder));
-        const QList<qint64> &rowIds = m_rowIds[file];
-        while (const char *record = reader.next()) {
-            if (reader.recordNumber() > rowIds.size())
-                break;
-            const QByteArray key =
-                recordDigest(QByteArrayView(record, layout.recordLength), m_reader->version());
-            const qint64 rowId = rowIds[reader.recordNumber() - 1];
-            index->insert(key, index->contains(key) ? qint64(-1) : rowId);
+        for (const RestoredRecord &record : m_records[file]) {
+            if (record.rowId > 0)
+                index->insert(key(record.digest),
+                              index->contains(key(record.digest)) ? qint64(-1) : record.rowId);
         }
     }
-    return index->value(digest.toByteArray(), 0);
+    return index->value(key(digest), 0);
 }
 
 void OwnDataRestore::writeKept() const {
@@ -585,7 +615,7 @@ void OwnDataRestore::writeKept() const {
     }
     // In the version read: its digests are of that version's kind.
     safefile::ReplacingFileWriter file(kept);
-    const QByteArray header = headerLine(m_reader->version());
+    const QByteArray header = headerLine(m_version);
     file.write(header.constData(), header.size());
     for (const QByteArrayView line : m_keptLines) {
         file.write(line.constData(), line.size());

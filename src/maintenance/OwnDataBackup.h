@@ -7,10 +7,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <exception>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
+class QFile;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -69,8 +72,8 @@ private:
 // Restore's side: reads the file of ours alongside the .DAT files and attaches every line whose
 // record is provably the same: the record at the line's position has the line's digest, or (in a
 // set edited since its backup, with books added or removed) exactly one record of the file has it.
-// A file as backup writes it lists its lines in the order the records are restored, so they are
-// attached as their records go in; only the lines of an edited set wait for the end.
+// The file is read on a thread of its own while the .DAT files go in, so that what is left for
+// the end is to compare digests and store the lines.
 class OwnDataRestore {
 public:
     struct Outcome {
@@ -90,10 +93,10 @@ public:
     // The work copy open on `handle`, inside its transaction, is about to be filled; our tables
     // are added when its template lacks them. Throws Failure.
     void begin(sqlite3 *handle);
-    // Record `position` of `layout`'s file was restored as row `rowId`. Throws Failure.
+    // Record `position` (1, 2, ... in order) of `layout`'s file was restored as row `rowId`.
     void recordRestored(const backup::Layout &layout, qint64 position, const char *record,
                         qint64 rowId);
-    // Every record is in: attaches what waited for the end, where it can. Throws Failure.
+    // Every record is in: attaches the lines, where it can. Throws Failure.
     void finish();
     // Lets go of the work copy's statements, after finish or on a failure: a connection with a
     // statement still prepared on it cannot close, and would stay open for good.
@@ -104,28 +107,34 @@ public:
 
 private:
     class Inserts;
+    struct ReadLine;
+    struct RestoredRecord {
+        qint64 rowId = 0;
+        owndatafile::Digest digest{};
+    };
 
-    void advance();
+    // The reading thread's work: every line of the file, split and checked.
+    void readLines();
     // Attaches the line to `rowId`, or keeps it when it cannot be attached.
-    void attachOrKeep(QByteArrayView text, const owndatafile::LineFields &fields, int file,
-                      qint64 rowId);
+    void attachOrKeep(const ReadLine &line, qint64 rowId);
     // The row whose record has `digest` in a set edited since its backup: 0 when none has, -1
     // when several have.
-    qint64 movedRecord(int file, QByteArrayView digest);
+    qint64 movedRecord(int file, const owndatafile::Digest &digest);
 
     QString m_folder;
-    QByteArray m_bytes;
-    std::optional<owndatafile::LineReader> m_reader;
-    QByteArrayView m_line; // the next line not yet attached or put aside; null after the last
-    owndatafile::LineFields m_fields;
-    int m_lineFile = -1; // which file of ours m_line belongs to; -1 when none or unreadable
+    std::unique_ptr<QFile> m_file;
+    int m_version = 0;
+    QByteArray m_bytes; // the whole file, read on the reading thread; lines are views into it
     std::unique_ptr<Inserts> m_inserts;
-    QList<qint64> m_rowIds[3]; // per file of ours, the rows in record order
+    const backup::Layout *m_layout = nullptr; // the layout m_layoutFile was looked up for
+    int m_layoutFile = -1;
+    std::vector<RestoredRecord> m_records[3];              // per file of ours, by position
     std::optional<QHash<QByteArray, qint64>> m_digests[3]; // per file: digest → movedRecord
-    QList<QByteArrayView> m_waiting;       // lines whose record was not at their place
-    QList<QByteArrayView> m_noRecordLines; // attached after every record
+    std::vector<ReadLine> m_lines;                         // what the reading thread made
+    std::exception_ptr m_readFailure;
     QList<QByteArrayView> m_keptLines;
     Outcome m_outcome;
+    std::thread m_reading; // last: joined before anything it uses goes
 };
 
 } // namespace hondana

@@ -104,11 +104,28 @@ QByteArray headerLine(int version) {
     return Magic + '\t' + QByteArray::number(version) + '\n';
 }
 
-QByteArray recordDigest(QByteArrayView record, int version) {
-    if (version == 1)
-        return QCryptographicHash::hash(record, QCryptographicHash::Md5).toHex();
-    QByteArray digest(DigestLength, Qt::Uninitialized);
-    spellDigest(hashRecord(record), digest.data());
+Digest recordDigest(QByteArrayView record, int version) {
+    Digest digest;
+    if (version == 1) {
+        const QByteArray md5 = QCryptographicHash::hash(record, QCryptographicHash::Md5);
+        std::copy(md5.begin(), md5.end(), digest.begin());
+        return digest;
+    }
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits(record.data(), size_t(record.size())));
+    static_assert(sizeof canonical.digest == std::tuple_size_v<Digest>);
+    std::copy(std::begin(canonical.digest), std::end(canonical.digest), digest.begin());
+    return digest;
+}
+
+std::optional<Digest> digestFromText(QByteArrayView text) {
+    if (!isDigest(text))
+        return std::nullopt;
+    const auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
+    Digest digest;
+    for (size_t i = 0; i < digest.size(); ++i)
+        digest[i] = static_cast<unsigned char>(nibble(text[qsizetype(2 * i)]) << 4 |
+                                               nibble(text[qsizetype(2 * i + 1)]));
     return digest;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <initializer_list>
 #include <optional>
 
@@ -55,8 +56,12 @@ inline constexpr QLatin1StringView CarryingFiles[] = {
     QLatin1StringView("BOOK.DAT"), QLatin1StringView("CHOSHA.DAT"), QLatin1StringView("HAKKO.DAT")};
 
 QByteArray headerLine(int version = Version);
-// The digest a file of `version` gives `record`: 32 lower-case hex digits.
-QByteArray recordDigest(QByteArrayView record, int version = Version);
+// A digest as the 16 bytes its 32 lower-case hex digits in a line spell.
+using Digest = std::array<unsigned char, 16>;
+// The digest a file of `version` gives `record`.
+Digest recordDigest(QByteArrayView record, int version = Version);
+// The digest a line's digest field spells; nullopt when it is not 32 lower-case hex digits.
+std::optional<Digest> digestFromText(QByteArrayView text);
 // The digest of the version written, in two steps: backup hashes each record on its own thread,
 // which must not wait, and leaves spelling the digest out to the thread that writes the lines.
 struct RecordHash {
