@@ -5,6 +5,7 @@
 //
 // Usage: make_data <source folder> <output folder>
 
+#include "BuildFiles.h"
 #include "base/Failure.h"
 #include "base/FileNames.h"
 #include "core/AppState.h"
@@ -27,19 +28,6 @@ namespace {
 
 const QString HelpContextMap = QStringLiteral("context.map");
 
-QByteArray readSource(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    return file.readAll();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
-}
-
 // Databases are built beside their final name and moved over it, so an interrupted build never
 // leaves a half-made template that a later build would take as finished.
 void writeDatabase(const QString &path, const QStringList &statements, const QString &insert = {},
@@ -55,7 +43,8 @@ void writeDatabase(const QString &path, const QStringList &statements, const QSt
 // The agreement is shown in a text box, which wants one kind of line end; a trailing blank line
 // of the source is not part of it.
 QString agreementText(const QString &sourceDir) {
-    QString text = QString::fromUtf8(readSource(sourceDir + QStringLiteral("/agreement.txt")));
+    QString text =
+        QString::fromUtf8(buildfiles::read(sourceDir + QStringLiteral("/agreement.txt")));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     while (text.endsWith(QLatin1Char('\n')))
         text.chop(1);
@@ -99,9 +88,9 @@ void writeHelp(const QString &sourceDir, const QString &outDir) {
             QFile::remove(target.filePath(old));
     }
     for (const QString &page : pages)
-        writeFile(target.filePath(page), readSource(source.filePath(page)));
+        buildfiles::write(target.filePath(page), buildfiles::read(source.filePath(page)));
 
-    const QString map = QString::fromUtf8(readSource(source.filePath(HelpContextMap)));
+    const QString map = QString::fromUtf8(buildfiles::read(source.filePath(HelpContextMap)));
     for (const QString &line : map.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (!isContextLine(line, pages))
             throw Failure(QStringLiteral("%1: bad line \"%2\"").arg(HelpContextMap, line));
@@ -121,16 +110,17 @@ void makeDataSet(const QString &sourceDir, const QString &outDir) {
                   QStringLiteral("INSERT INTO KYODAKU (ID, TEXT) VALUES (?, ?)"),
                   {{1, agreementText(sourceDir)}});
 
-    writeFile(out.filePath(files::Configuration),
-              "Provider=Microsoft.Jet.OLEDB.3.51;Persist Security Info=False;"
-              "Data Source=TOSHO.mdb;Mode=Share Deny None;\r\n");
-    writeFile(out.filePath(files::CatalogueLink),
-              dataLink(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=TOSHO.mdb;"
-                                      "Mode=Share Deny None;Persist Security Info=False")));
-    writeFile(out.filePath(files::AgreementLink),
-              dataLink(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;"
-                                      "Mode=Read;Persist Security Info=False")
-                           .arg(files::AgreementDatabase)));
+    buildfiles::write(out.filePath(files::Configuration),
+                      "Provider=Microsoft.Jet.OLEDB.3.51;Persist Security Info=False;"
+                      "Data Source=TOSHO.mdb;Mode=Share Deny None;\r\n");
+    buildfiles::write(
+        out.filePath(files::CatalogueLink),
+        dataLink(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=TOSHO.mdb;"
+                                "Mode=Share Deny None;Persist Security Info=False")));
+    buildfiles::write(out.filePath(files::AgreementLink),
+                      dataLink(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;"
+                                              "Mode=Read;Persist Security Info=False")
+                                   .arg(files::AgreementDatabase)));
     writeHelp(sourceDir, outDir);
 }
 

@@ -7,14 +7,13 @@
 //   context ids: the morphological dictionary's left-id.def, which numbers each part of speech.
 //   names, proper nouns, words: SKK dictionaries (EUC-JIS-2004).
 
+#include "BuildFiles.h"
 #include "base/Failure.h"
 #include "catalogue/ReadingText.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -26,13 +25,6 @@
 using namespace hondana;
 
 namespace {
-
-QByteArray readFile(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    return file.readAll();
-}
 
 // Both kinds of file are in EUC-JP or its JIS X 0213 extension, which Qt's codecs lack.
 QString fromEucJis(const QByteArray &bytes, const QString &path) {
@@ -55,7 +47,7 @@ QString fromEucJis(const QByteArray &bytes, const QString &path) {
 
 // The context id that the dictionary's id file gives to a part of speech.
 int contextId(const QString &idFile, const QString &partOfSpeech) {
-    const QString text = fromEucJis(readFile(idFile), idFile);
+    const QString text = fromEucJis(buildfiles::read(idFile), idFile);
     for (QStringView line : QStringView(text).split(u'\n')) {
         const qsizetype blank = line.indexOf(u' ');
         if (blank > 0 && line.sliced(blank + 1).startsWith(partOfSpeech + u','))
@@ -79,7 +71,7 @@ struct Readings {
 };
 
 Readings readSkk(const QString &path) {
-    const QString text = fromEucJis(readFile(path), path);
+    const QString text = fromEucJis(buildfiles::read(path), path);
     Readings result;
     bool withoutOkurigana = false;
     for (QStringView line : QStringView(text).split(u'\n')) {
@@ -178,11 +170,7 @@ int main(int argc, char *argv[]) {
             appendEntries(csv, dictionaries[size_t(i)], *sources[i],
                           contextId(arguments[1], QString::fromUtf8(sources[i]->partOfSpeech)),
                           dictionaries);
-        QSaveFile output(arguments[2]);
-        const QByteArray bytes = csv.toUtf8();
-        if (!output.open(QIODevice::WriteOnly) || output.write(bytes) != bytes.size() ||
-            !output.commit())
-            throw Failure(QStringLiteral("%1: %2").arg(arguments[2], output.errorString()));
+        buildfiles::write(arguments[2], csv.toUtf8());
     } catch (const Failure &failure) {
         std::fprintf(stderr, "make_reading_dictionary: %s\n", qPrintable(failure.message()));
         return 1;
