@@ -5,6 +5,7 @@
 #include "catalogue/ReadingText.h"
 
 #include <QByteArrayView>
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <mecab.h>
@@ -40,15 +41,20 @@ constexpr DictionaryShape Dictionaries[] = {
 };
 
 // The readings' own dictionary, built with the program from the names, proper nouns and words
-// whose readings the morphological dictionary alone gets wrong; where the build staged it, else
-// where it was installed.
+// whose readings the morphological dictionary alone gets wrong. It lies where the program's own
+// data does, beside its folder of programs (bin/../share), wherever it was installed to; a test
+// or benchmark program elsewhere in the build finds it where the build staged it.
 QString ownDictionary() {
-    for (const char *path : {HONDANA_STAGED_READINGS, HONDANA_INSTALLED_READINGS}) {
-        if (QFileInfo(QString::fromUtf8(path)).isFile())
-            return QString::fromUtf8(path);
+    const QString beside = QCoreApplication::instance()
+                               ? QCoreApplication::applicationDirPath() +
+                                     QStringLiteral("/../share/" HONDANA_READINGS_NAME)
+                               : QString();
+    for (const QString &path : {beside, QStringLiteral(HONDANA_STAGED_READINGS)}) {
+        if (!path.isEmpty() && QFileInfo(path).isFile())
+            return QFileInfo(path).absoluteFilePath();
     }
     throw Failure(QStringLiteral("読みの辞書「%1」がありません。本棚帖を入れ直してください。")
-                      .arg(QString::fromUtf8(HONDANA_INSTALLED_READINGS)));
+                      .arg(beside.isEmpty() ? QStringLiteral(HONDANA_READINGS_NAME) : beside));
 }
 
 // The comma-separated fields of a feature line; a field in double quotes may hold commas.

@@ -47,6 +47,9 @@ for size in 16 32 48 64 128 256; do
         fail "the ${size}x${size} icon is ${width}x${height}"
 done
 
+# The readings' dictionary, where the installed program looks for it.
+[[ -s $prefix/share/hondana-readings/readings.dic ]] || fail "the readings' dictionary is missing"
+
 # The launcher, with a stub in place of the program: it writes where it was started.
 [[ -x $prefix/bin/hondana ]] || fail "the launcher's program is not installed"
 stub=$work/stub
