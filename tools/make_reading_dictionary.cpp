@@ -13,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -93,7 +92,9 @@ Readings readSkk(const QString &path) {
                     .normalized(QString::NormalizationForm_KC);
             // A comma or quote would break the CSV line; a blank, MeCab's word boundary.
             if (form.isEmpty() || form.startsWith(u'(') || !holdsKanji(form) ||
-                form.contains(QRegularExpression(QStringLiteral("[,\" \\t]"))))
+                std::any_of(form.begin(), form.end(), [](QChar c) {
+                    return c == u',' || c == u'"' || c == u' ' || c == u'\t';
+                }))
                 continue;
             QStringList &known = result.readingsOf[form];
             if (known.isEmpty())
