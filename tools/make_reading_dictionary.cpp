@@ -45,9 +45,9 @@ QString fromEucJis(const QByteArray &bytes, const QString &path) {
 }
 
 // The context id that the dictionary's id file gives to a part of speech.
-int contextId(const QString &idFile, const QString &partOfSpeech) {
-    const QString text = fromEucJis(buildfiles::read(idFile), idFile);
-    for (QStringView line : QStringView(text).split(u'\n')) {
+// `ids` is the id file's text, `idFile` its name for a message.
+int contextId(const QString &ids, const QString &idFile, const QString &partOfSpeech) {
+    for (QStringView line : QStringView(ids).split(u'\n')) {
         const qsizetype blank = line.indexOf(u' ');
         if (blank > 0 && line.sliced(blank + 1).startsWith(partOfSpeech + u','))
             return line.first(blank).toInt();
@@ -166,10 +166,11 @@ int main(int argc, char *argv[]) {
         std::vector<Readings> dictionaries;
         for (int i = 0; i < 3; ++i)
             dictionaries.push_back(readSkk(arguments[3 + i]));
+        const QString ids = fromEucJis(buildfiles::read(arguments[1]), arguments[1]);
         QString csv;
         for (int i = 0; i < 3; ++i)
             appendEntries(csv, dictionaries[size_t(i)], *sources[i],
-                          contextId(arguments[1], QString::fromUtf8(sources[i]->partOfSpeech)),
+                          contextId(ids, arguments[1], QString::fromUtf8(sources[i]->partOfSpeech)),
                           dictionaries);
         buildfiles::write(arguments[2], csv.toUtf8());
     } catch (const Failure &failure) {

@@ -323,29 +323,6 @@ void OwnDataBackup::commit() {
     m_writer->commit();
 }
 
-namespace {
-
-// Whether a record's line holds values restore can store for a record of `file`: a reading with
-// its origin, on any file's record; the 13 digits of a valid ISBN-13, as backup writes them, or a
-// loan, on a book's. `values` is scratch space.
-bool storable(int file, const LineFields &fields, QList<QByteArray> &values) {
-    static const QByteArray user = owntables::OriginUser.toUtf8();
-    static const QByteArray suggested = owntables::OriginSuggested.toUtf8();
-    if (!decodeValues(fields.values, values))
-        return false;
-    if (fields.kind == ReadingKindUtf8)
-        return values.size() == 2 && (values[1] == user || values[1] == suggested) &&
-               readings::isValidReading(QString::fromUtf8(values[0]));
-    if (fields.kind == IsbnKindUtf8)
-        return file == 0 && values.size() == 1 &&
-               Isbn::tryFromText(QString::fromLatin1(values[0])).digits().toLatin1() == values[0];
-    if (fields.kind == LoanKindUtf8)
-        return file == 0 && isLoanLine(values);
-    return false;
-}
-
-} // namespace
-
 // A line of the file as the reading thread leaves it for the end of the restore.
 struct OwnDataRestore::ReadLine {
     enum class Place : qint8 { Kept, NoRecord, Record };
@@ -355,9 +332,32 @@ struct OwnDataRestore::ReadLine {
     Digest digest{};
     Place place = Place::Kept;
     qint8 file = -1; // of a record's line: which file of ours
-    bool storable = false;
-    bool reading = false; // a storable line: a reading, else an ISBN or a loan
+    // What it holds that restore can store for a record of its file.
+    enum class Storable : qint8 { Nothing, Reading, Isbn, Loan };
+    Storable holds = Storable::Nothing;
+
+    // A reading with its origin, on any file's record; the 13 digits of a valid ISBN-13, as
+    // backup writes them, or a loan, on a book's. `scratch` is space for the values.
+    static Storable storable(int file, const LineFields &fields, QList<QByteArray> &scratch);
 };
+
+OwnDataRestore::ReadLine::Storable
+OwnDataRestore::ReadLine::storable(int file, const LineFields &fields, QList<QByteArray> &values) {
+    static const QByteArray user = owntables::OriginUser.toUtf8();
+    static const QByteArray suggested = owntables::OriginSuggested.toUtf8();
+    if (!decodeValues(fields.values, values))
+        return Storable::Nothing;
+    if (fields.kind == ReadingKindUtf8 && values.size() == 2 &&
+        (values[1] == user || values[1] == suggested) &&
+        readings::isValidReading(QString::fromUtf8(values[0])))
+        return Storable::Reading;
+    if (fields.kind == IsbnKindUtf8 && file == 0 && values.size() == 1 &&
+        Isbn::tryFromText(QString::fromLatin1(values[0])).digits().toLatin1() == values[0])
+        return Storable::Isbn;
+    if (fields.kind == LoanKindUtf8 && file == 0 && isLoanLine(values))
+        return Storable::Loan;
+    return Storable::Nothing;
+}
 
 // The statements that attach a line to a restored book or master entry, prepared once.
 class OwnDataRestore::Inserts {
@@ -415,9 +415,10 @@ public:
         if (!decodeValues(line.values, m_values))
             return false;
         const int file = line.file;
-        sqlite::Statement &insert = line.reading           ? (file == 0 ? m_title : m_name)
-                                    : m_values.size() == 1 ? m_isbn
-                                                           : m_loan;
+        sqlite::Statement &insert = line.holds == ReadLine::Storable::Reading
+                                        ? (file == 0 ? m_title : m_name)
+                                    : line.holds == ReadLine::Storable::Isbn ? m_isbn
+                                                                             : m_loan;
         sqlite3_bind_int64(insert.get(), 1, rowId);
         for (int i = 0; i < m_values.size(); ++i)
             sqlite3_bind_text(insert.get(), i + 2, m_values[i].constData(), int(m_values[i].size()),
@@ -502,8 +503,7 @@ void OwnDataRestore::readLines() {
             line.position = fields.position;
             line.values = fields.values;
             line.digest = digestFromText(fields.digest).value_or(Digest{});
-            line.storable = storable(file, fields, scratch);
-            line.reading = fields.kind == ReadingKindUtf8;
+            line.holds = ReadLine::storable(file, fields, scratch);
         }
     }
 }
@@ -534,7 +534,8 @@ void OwnDataRestore::recordRestored(const backup::Layout &layout, qint64 positio
 }
 
 void OwnDataRestore::attachOrKeep(const ReadLine &line, qint64 rowId) {
-    if (rowId > 0 && line.storable && m_inserts && m_inserts->store(line, rowId))
+    if (rowId > 0 && line.holds != ReadLine::Storable::Nothing && m_inserts &&
+        m_inserts->store(line, rowId))
         ++m_outcome.attached;
     else
         m_keptLines.append(line.text);

@@ -104,17 +104,25 @@ QByteArray headerLine(int version) {
     return Magic + '\t' + QByteArray::number(version) + '\n';
 }
 
-Digest recordDigest(QByteArrayView record, int version) {
-    Digest digest;
-    if (version == 1) {
-        const QByteArray md5 = QCryptographicHash::hash(record, QCryptographicHash::Md5);
-        std::copy(md5.begin(), md5.end(), digest.begin());
-        return digest;
-    }
+namespace {
+
+Digest canonicalDigest(const RecordHash &hash) {
     XXH128_canonical_t canonical;
-    XXH128_canonicalFromHash(&canonical, XXH3_128bits(record.data(), size_t(record.size())));
+    XXH128_canonicalFromHash(&canonical, XXH128_hash_t{hash.low, hash.high});
     static_assert(sizeof canonical.digest == std::tuple_size_v<Digest>);
+    Digest digest;
     std::copy(std::begin(canonical.digest), std::end(canonical.digest), digest.begin());
+    return digest;
+}
+
+} // namespace
+
+Digest recordDigest(QByteArrayView record, int version) {
+    if (version != 1)
+        return canonicalDigest(hashRecord(record));
+    const QByteArray md5 = QCryptographicHash::hash(record, QCryptographicHash::Md5);
+    Digest digest;
+    std::copy(md5.begin(), md5.end(), digest.begin());
     return digest;
 }
 
@@ -135,12 +143,11 @@ RecordHash hashRecord(QByteArrayView record) {
 }
 
 void spellDigest(const RecordHash &hash, char *out) {
-    XXH128_canonical_t canonical;
-    XXH128_canonicalFromHash(&canonical, XXH128_hash_t{hash.low, hash.high});
     static constexpr char Hex[] = "0123456789abcdef";
-    for (size_t i = 0; i < sizeof canonical.digest; ++i) {
-        out[2 * i] = Hex[canonical.digest[i] >> 4];
-        out[2 * i + 1] = Hex[canonical.digest[i] & 0xf];
+    const Digest digest = canonicalDigest(hash);
+    for (size_t i = 0; i < digest.size(); ++i) {
+        out[2 * i] = Hex[digest[i] >> 4];
+        out[2 * i + 1] = Hex[digest[i] & 0xf];
     }
 }
 
